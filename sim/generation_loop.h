@@ -1,0 +1,30 @@
+// The generations of the pedigree: historical random mating, then the
+// protocol's parents and their offspring.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "parameters.h"
+#include "tables.h"
+#include "uniran.h"
+
+namespace pedsim {
+
+// What a run of the loop did, for tests and benchmarks; the pedigree does
+// not depend on it.
+struct LoopRecord {
+    // passes[g - 1]: passes made with the parents of generation g
+    // (1 for a pass that succeeded at once), g = 1 .. ngen+1.
+    std::vector<std::int32_t> passes;
+};
+
+// Runs every generation from the founders in `tables` (entered by
+// enter_founders) and appends each generation's parents, then the protocol's
+// offspring, to ped and gen; nanim ends at the number of animals. Draws every
+// random value from `generator` through the one `iseed` of the run. Assumes
+// parameters that passed every check, so that every pass can succeed.
+LoopRecord run_generations(const Parameters& p, std::int32_t& iseed, UniformGenerator& generator,
+                           Tables& tables);
+
+}  // namespace pedsim

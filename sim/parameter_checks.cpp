@@ -1,0 +1,156 @@
+#include "parameter_checks.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "failure.h"
+
+namespace pedsim {
+
+namespace {
+
+// Exact arithmetic on counts: products of three 32-bit parameters need up to
+// 93 bits, and a refusal must never be fooled by a product that wraps.
+__extension__ using Exact = __int128;
+
+constexpr Exact identifiers_per_generation = 10000;
+constexpr Exact largest_identifier = 1000000;
+constexpr double most_repeats_allowed = 1e6;
+
+struct Counts {
+    Exact founders;             // nsire*(ndps+1)
+    Exact historical_offspring; // H = nsire*ndps*noff
+    Exact protocol_parents;     // nsirep*(ndpsp+1)
+    Exact protocol_offspring;   // P = nsirep*ndpsp*noffp
+    Exact animals;              // N, every animal of the pedigree
+};
+
+Counts exact_counts(const Parameters& p)
+{
+    Counts c{};
+    c.founders = Exact{p.nsire} * (Exact{p.ndps} + 1);
+    c.historical_offspring = Exact{p.nsire} * p.ndps * p.noff;
+    c.protocol_parents = Exact{p.nsirep} * (Exact{p.ndpsp} + 1);
+    c.protocol_offspring = Exact{p.nsirep} * p.ndpsp * p.noffp;
+    c.animals = Exact{p.ngen} * c.founders + c.protocol_parents + c.protocol_offspring;
+    return c;
+}
+
+std::string text(Exact value)
+{
+    return std::to_string(static_cast<long long>(value));  // every value shown fits
+}
+
+[[noreturn]] void refuse(const std::string& what)
+{
+    throw Failure(ExitStatus::refused_parameters, "parpop: " + what);
+}
+
+void require_at_least(const char* name, std::int32_t value, std::int32_t least, const char* meaning)
+{
+    if (value >= least) return;
+    refuse(std::string(name) + " = " + std::to_string(value) + " must be at least " +
+           std::to_string(least) + " (" + meaning + ")");
+}
+
+}  // namespace
+
+bool protocol_fits(const Parameters& p)
+{
+    // The products wrap in 32 bits (computed through uint32_t, since signed
+    // overflow is undefined in C++); the comparison is in single precision.
+    const auto wrap = [](std::uint64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); };
+    const auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(v); };
+    const std::int32_t protocol_dams = wrap(u(p.nsirep) * u(p.ndpsp));
+    const std::int32_t offspring = wrap(u(p.nsire) * u(p.ndps) * u(p.noff));
+    return !(static_cast<float>(protocol_dams) > static_cast<float>(offspring) * 0.5f);
+}
+
+void check_table_sizes(const Parameters& p)
+{
+    const Exact int32_max = std::numeric_limits<std::int32_t>::max();
+    const Counts c = exact_counts(p);
+    if (3 * c.animals > int32_max || (Exact{p.ngen} + 1) * identifiers_per_generation > int32_max)
+        throw Failure(ExitStatus::out_of_memory,
+                      "Integer overflow when calculating the amount of memory to allocate");
+}
+
+void check_pedigree_limits(const Parameters& p)
+{
+    require_at_least("ngen", p.ngen, 1, "generations of random mating");
+    require_at_least("nsire", p.nsire, 1, "sires of each generation");
+    require_at_least("ndps", p.ndps, 0, "dams per sire");
+    require_at_least("noff", p.noff, 1, "offspring per dam");
+    require_at_least("nsirep", p.nsirep, 0, "sires of the protocol");
+    require_at_least("ndpsp", p.ndpsp, 0, "dams per protocol sire");
+    require_at_least("noffp", p.noffp, 0, "offspring per protocol dam");
+
+    const Counts c = exact_counts(p);
+    if (c.founders > identifiers_per_generation)
+        refuse("nsire*(ndps+1) = " + text(c.founders) +
+               " founders exceed 10000, the identifiers of one generation; reduce nsire or ndps");
+    if (c.historical_offspring > identifiers_per_generation)
+        refuse("nsire*ndps*noff = " + text(c.historical_offspring) +
+               " offspring per generation exceed 10000, the identifiers of one generation;"
+               " reduce nsire, ndps or noff");
+    const Exact last_identifier = (Exact{p.ngen} + 2) * identifiers_per_generation + c.protocol_offspring;
+    if (last_identifier > largest_identifier)
+        refuse("(ngen+2)*10000 + nsirep*ndpsp*noffp = " + text(last_identifier) +
+               " exceeds 1000000, the largest identifier; reduce ngen or the protocol's offspring");
+    const Exact generation_rows = (Exact{p.ngen} + 1) * identifiers_per_generation;
+    if (c.animals > generation_rows)
+        refuse("the pedigree's " + text(c.animals) + " animals exceed (ngen+1)*10000 = " +
+               text(generation_rows) + "; reduce the protocol (nsirep, ndpsp, noffp) or raise ngen");
+}
+
+double expected_repeats(int offspring, int sons, int daughters)
+{
+    // P(sons <= X <= offspring - daughters) for X ~ Binomial(offspring, 1/2),
+    // summed in logarithms because 2^-offspring underflows.
+    const int most_sons = offspring - daughters;
+    if (sons > most_sons) return std::numeric_limits<double>::infinity();
+    const double log_half = std::log(0.5) * offspring;
+    const double log_all = std::lgamma(offspring + 1.0);
+    double largest = -std::numeric_limits<double>::infinity();
+    for (int k = sons; k <= most_sons; ++k)
+        largest = std::max(largest, log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0));
+    double sum = 0.0;
+    for (int k = sons; k <= most_sons; ++k)
+        sum += std::exp(log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0) - largest);
+    const double log_success = std::min(0.0, largest + std::log(sum) + log_half);
+    return std::expm1(-log_success);  // (1 - p) / p = 1/p - 1
+}
+
+// Refuses a selection of `sires` sons and `dams` daughters from `offspring`
+// births that can never succeed or would repeat its pass too often.
+void require_feasible_selection(int offspring, int sires, int dams, const char* advice)
+{
+    const double repeats = expected_repeats(offspring, sires, dams);
+    if (repeats <= most_repeats_allowed) return;
+    std::ostringstream s;
+    s.precision(2);
+    s << "choosing " << sires << " sires and " << dams << " dams from the " << offspring
+      << " offspring of a generation (nsire*ndps*noff) ";
+    if (std::isinf(repeats))
+        s << "is impossible";
+    else
+        s << "would take about " << repeats << " repeated passes on average";
+    s << "; " << advice;
+    refuse(s.str());
+}
+
+void check_passes_can_succeed(const Parameters& p)
+{
+    const int offspring = p.nsire * p.ndps * p.noff;  // at most 10000 by the limits
+    // Every pass but the last historical one selects the historical numbers;
+    // the last selects the protocol's parents from the same offspring.
+    if (p.ngen >= 2)
+        require_feasible_selection(offspring, p.nsire, p.nsire * p.ndps, "raise noff (at least 2) or ndps");
+    require_feasible_selection(offspring, p.nsirep, p.nsirep * p.ndpsp,
+                               "reduce nsirep or ndpsp, or raise noff");
+}
+
+}  // namespace pedsim

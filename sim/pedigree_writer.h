@@ -1,0 +1,33 @@
+// The pedigree file's lines: four integers right-aligned in fields of six
+// characters, one blank between fields, a line feed at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tables.h"
+
+namespace pedsim {
+
+// Where the pedigree's text goes, a block at a time.
+class BlockSink {
+public:
+    virtual void write(const char* data, std::size_t size) = 0;
+
+protected:
+    ~BlockSink() = default;
+};
+
+constexpr std::size_t pedigree_line_length = 28;  // 27 characters and the line feed
+
+// Formats one line at `out` and returns the position after it. A value that
+// does not fit in six characters is written as six asterisks.
+char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, std::int32_t dam,
+                           std::int32_t generation);
+
+// Writes one line per row of t.ped_sorted: the new numbers (through t.corr)
+// of the animal, its sire and its dam, and the generation of the animal's
+// line relative to ngen. Lines go out in blocks of a few hundred KiB.
+void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out);
+
+}  // namespace pedsim

@@ -1,0 +1,74 @@
+// The tables of a run: the pedigree, the offspring pools and the work
+// vectors of the shuffles and sorts, sized from the parameters.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "buffer.h"
+#include "parameters.h"
+
+namespace pedsim {
+
+// Rows of (id, sire, dam), stored column after column. Rows are indexed
+// from 0 here; the program's own counts (nanim, pool sizes) are row counts.
+class AnimalTable {
+public:
+    AnimalTable() = default;
+    static AnimalTable zeroed(std::size_t rows);
+    static AnimalTable uninitialised(std::size_t rows);
+
+    std::int32_t& id(std::size_t row) { return cells_[row]; }
+    std::int32_t& sire(std::size_t row) { return cells_[rows_ + row]; }
+    std::int32_t& dam(std::size_t row) { return cells_[2 * rows_ + row]; }
+    std::int32_t id(std::size_t row) const { return cells_[row]; }
+    std::int32_t sire(std::size_t row) const { return cells_[rows_ + row]; }
+    std::int32_t dam(std::size_t row) const { return cells_[2 * rows_ + row]; }
+
+    void set(std::size_t row, std::int32_t id, std::int32_t sire, std::int32_t dam)
+    {
+        this->id(row) = id;
+        this->sire(row) = sire;
+        this->dam(row) = dam;
+    }
+    void copy_row(std::size_t row, const AnimalTable& from, std::size_t from_row)
+    {
+        set(row, from.id(from_row), from.sire(from_row), from.dam(from_row));
+    }
+
+private:
+    AnimalTable(Buffer<std::int32_t> cells, std::size_t rows) : cells_(std::move(cells)), rows_(rows) {}
+
+    Buffer<std::int32_t> cells_;
+    std::size_t rows_ = 0;
+};
+
+// Identifiers up to this value can be renumbered.
+constexpr std::int32_t largest_identifier = 1000000;
+
+struct Tables {
+    AnimalTable ped;         // the pedigree, nanim rows filled
+    AnimalTable ped_sorted;  // the pedigree in ascending order of id
+    Buffer<std::int32_t> keys;   // sort keys, 3 per animal
+    Buffer<std::int32_t> iperm;  // 1-based positions returned by the sorts
+    AnimalTable male;        // sons of the current pass
+    AnimalTable female;      // daughters of the current pass
+    AnimalTable prog;        // offspring of the protocol
+    Buffer<float> perm;      // permutation of the last shuffle, values 1.0 .. n.0
+    Buffer<std::int32_t> gen;    // gen[r]: generation of row r of ped
+    // corr[v]: new number of identifier v, indexed by the identifier itself;
+    // slot 0 stands for an unknown parent and stays 0.
+    Buffer<std::int32_t> corr;
+    std::int32_t nanim = 0;  // rows of ped filled so far
+};
+
+// Allocates every table at its final size for parameters that passed the
+// checks; ped, male, female and corr start zeroed. Throws a Failure
+// (out_of_memory) when a table cannot be allocated.
+Tables allocate_tables(const Parameters& p);
+
+// Enters the founders as rows 0 .. nsire*(ndps+1)-1 of ped with identifiers
+// 10001, 10002, ..., sires before dams, unknown parents and generation 1.
+void enter_founders(const Parameters& p, Tables& tables);
+
+}  // namespace pedsim

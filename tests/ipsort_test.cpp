@@ -1,0 +1,138 @@
+#include "ipsort.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Values = std::vector<std::int32_t>;
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+struct Sorted {
+    Values keys;
+    Values perm;
+    std::int32_t ier;
+};
+
+// Sorts a copy of the keys, with perm and ier primed to values the call must replace.
+Sorted run_ipsort(Values keys, std::int32_t kflag, std::int32_t n)
+{
+    Values perm(keys.size(), -7);
+    std::int32_t ier = 99;
+    pedsim::ipsort(keys, n, perm, kflag, ier);
+    return {keys, perm, ier};
+}
+Sorted run_ipsort(const Values& keys, std::int32_t kflag)
+{
+    return run_ipsort(keys, kflag, static_cast<std::int32_t>(keys.size()));
+}
+
+void expect_result(const Sorted& got, const Values& perm, const Values& keys)
+{
+    EXPECT_EQ(got.perm, perm);
+    EXPECT_EQ(got.keys, keys);
+    EXPECT_EQ(got.ier, 0);
+}
+
+const Values kSix{5, -2, 9, 0, 5, 1};
+
+TEST(IpsortKnownResults, SingleKeyIsLeftAsItIs)
+{
+    // -2^31 cannot be negated: a descending call on one key must not try.
+    for (std::int32_t kflag : {1, 2, -1, -2}) expect_result(run_ipsort({kMin}, kflag), {1}, {kMin});
+}
+
+TEST(IpsortKnownResults, ThreeKeys)
+{
+    expect_result(run_ipsort({3, 1, 2}, -1), {1, 3, 2}, {3, 1, 2});
+    expect_result(run_ipsort({3, 1, 2}, 2), {2, 3, 1}, {1, 2, 3});
+    expect_result(run_ipsort({3, 1, 2}, -2), {1, 3, 2}, {3, 2, 1});
+}
+
+TEST(IpsortKnownResults, EqualKeysEndWherePartitioningLeavesThem)
+{
+    expect_result(run_ipsort(kSix, 1), {2, 4, 6, 5, 1, 3}, kSix);
+    expect_result(run_ipsort(kSix, -1), {3, 5, 1, 6, 4, 2}, kSix);
+    expect_result(run_ipsort({4, 4, 4, 4, 4}, 1), {1, 4, 3, 2, 5}, {4, 4, 4, 4, 4});
+}
+
+TEST(IpsortFlags, SignChoosesOrderAndOnlyMagnitudeTwoReorders)
+{
+    for (std::int32_t kflag : {0, 3, 7, kMax}) expect_result(run_ipsort(kSix, kflag), {2, 4, 6, 5, 1, 3}, kSix);
+    for (std::int32_t kflag : {-3, -5, kMin}) expect_result(run_ipsort(kSix, kflag), {3, 5, 1, 6, 4, 2}, kSix);
+}
+
+TEST(IpsortEdges, NoKeysLeavesPermUntouched)
+{
+    for (std::int32_t n : {0, -3}) expect_result(run_ipsort({3, 1}, 1, n), {-7, -7}, {3, 1});
+}
+
+TEST(IpsortEdges, ComparisonsAreSignedOverTheFullRange)
+{
+    expect_result(run_ipsort({kMax, kMin, 0, -1}, 2), {2, 4, 3, 1}, {kMin, -1, 0, kMax});
+    expect_result(run_ipsort({kMax, kMin + 1, 0, -1}, -1), {1, 3, 4, 2}, {kMax, kMin + 1, 0, -1});
+}
+
+void expect_permutation(Values perm)
+{
+    std::sort(perm.begin(), perm.end());
+    for (std::size_t k = 0; k < perm.size(); ++k) ASSERT_EQ(perm[k], static_cast<std::int32_t>(k + 1));
+}
+
+// Checks one call against std::sort: perm lists every position once, the keys
+// read through it are in order, and they come back reordered or untouched.
+void expect_sorted_through_perm(const Values& original, std::int32_t kflag)
+{
+    const Sorted got = run_ipsort(original, kflag);
+    ASSERT_EQ(got.ier, 0);
+    expect_permutation(got.perm);
+    Values through(original.size());
+    for (std::size_t k = 0; k < original.size(); ++k) through[k] = original[static_cast<std::size_t>(got.perm[k] - 1)];
+    Values expected = original;
+    if (kflag < 0) std::sort(expected.begin(), expected.end(), std::greater<>());
+    else std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(through, expected);
+    EXPECT_EQ(got.keys, kflag == 2 || kflag == -2 ? expected : original);
+}
+
+TEST(IpsortEdges, AllKeysEqualKeepTheKeys)
+{
+    for (std::int32_t kflag : {1, 2, -2}) expect_sorted_through_perm(Values(1000, -9), kflag);
+}
+
+// Keys of a given size in several shapes, drawn with a fixed seed.
+std::vector<Values> shaped_inputs(std::size_t n, std::mt19937& rng)
+{
+    Values few(n), wide(n), distinct(n), rising(n), falling(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        few[k] = static_cast<std::int32_t>(rng() % 7u) - 3;
+        wide[k] = static_cast<std::int32_t>(rng() % 2000000001u) - 1000000000;
+        distinct[k] = rising[k] = 3 * static_cast<std::int32_t>(k) - 1000;
+        falling[n - 1 - k] = rising[k];
+    }
+    for (std::size_t k = n - 1; k > 0; --k) std::swap(distinct[k], distinct[rng() % (k + 1)]);
+    return {few, wide, distinct, rising, falling};
+}
+
+TEST(IpsortProperties, AgreesWithStdSort)
+{
+    std::mt19937 rng(20240611u);
+    for (std::size_t n : {2u, 3u, 17u, 1000u, 100000u}) {
+        for (const Values& keys : shaped_inputs(n, rng)) {
+            for (std::int32_t kflag : {1, 2, -1, -2}) {
+                SCOPED_TRACE(testing::Message() << "n=" << n << " kflag=" << kflag << " first=" << keys[0]);
+                expect_sorted_through_perm(keys, kflag);
+            }
+        }
+    }
+}
+
+}  // namespace
