@@ -23,9 +23,9 @@ inline Value& at_position(Value* base, std::int32_t position)
 // value then stays fixed for the whole call.
 constexpr float kPivotFraction = 0.4140625f;
 
-// The larger of two segments is always the one deferred, so a pending segment
-// is at least twice as wide as the one being split: at most floor(log2 n)
-// pairs wait here, 30 for any 32-bit n.
+// The larger of two segments is always the one deferred, so a segment split
+// while k pairs wait holds at most n / 2^k entries: at most floor(log2 n)
+// pairs ever wait here, 30 for any 32-bit n.
 constexpr std::size_t kMaxPending = 32;
 
 // An inclusive range first..last of permutation entries.
@@ -67,10 +67,11 @@ void negate_keys(std::int32_t* keys, std::int32_t n)
     }
 }
 
-// Entry of the segment holding its pivot. The offset is rounded in single
-// precision on purpose: it decides the pivot of wide segments and so the
-// order among equal keys (the exact fraction 53/128 first gives another
-// offset at a width of 316,643). The float product must not be widened.
+// Entry of the segment holding its pivot. The product is rounded to single
+// precision before it is truncated, on purpose: that rounding decides the
+// pivot of wide segments and so the order among equal keys (the exact offset
+// width * 53/128 first differs at a width of 316,643). Keep it in float; the
+// build never enables fast-math, which could change this step.
 inline std::int32_t* pivot_entry(Segment segment)
 {
     const float offset = static_cast<float>(segment.width()) * kPivotFraction;
