@@ -1,0 +1,63 @@
+// The pedigree file's line layout and the renumbered text of a small run.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pedigree_writer.h"
+#include "simulation.h"
+
+namespace pedsim {
+namespace {
+
+std::string line(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d)
+{
+    char out[pedigree_line_length];
+    const char* end = format_pedigree_line(out, a, b, c, d);
+    EXPECT_EQ(end, out + pedigree_line_length);
+    return {out, pedigree_line_length};
+}
+
+TEST(PedigreeLine, FieldsAreRightAlignedInSixCharacters)
+{
+    EXPECT_EQ(line(1, 0, 0, -2), "     1      0      0     -2\n");
+    EXPECT_EQ(line(999999, 123456, 7, 0), "999999 123456      7      0\n");
+    EXPECT_EQ(line(-99999, -1, 10, 2), "-99999     -1     10      2\n");
+}
+
+TEST(PedigreeLine, ValuesThatDoNotFitAreAsterisks)
+{
+    EXPECT_EQ(line(1000000, -100000, 2147483647, -2147483647 - 1),
+              "****** ****** ****** ******\n");
+}
+
+TEST(PedigreeText, SmallRunIsNumberedByLine)
+{
+    const Parameters p{3, 2, 3, 4, 2, 2, 3, 12345};
+    ASSERT_EQ(check_parameters(p), Verdict::runs);
+    UniformGenerator generator;
+    const std::string text = pedigree_text(simulate(p, generator), p.ngen);
+    ASSERT_EQ(text.size(), 42 * pedigree_line_length);
+    EXPECT_EQ(text.substr(0, pedigree_line_length), "     1      0      0     -2\n");
+    // Line 9: the first animal of generation 2, sire 1 and dam 3.
+    EXPECT_EQ(text.substr(8 * pedigree_line_length, pedigree_line_length), "     9      1      3     -1\n");
+    EXPECT_EQ(text.substr(41 * pedigree_line_length), "    42     30     27      2\n");
+}
+
+TEST(PedigreeText, BlocksOfManyLinesAreWrittenWhole)
+{
+    // More lines than one output block holds.
+    const Parameters p{10, 200, 4, 3, 20, 10, 5, 3};
+    ASSERT_EQ(check_parameters(p), Verdict::runs);
+    UniformGenerator generator;
+    const Tables t = simulate(p, generator);
+    const std::string text = pedigree_text(t, p.ngen);
+    ASSERT_EQ(text.size(), static_cast<std::size_t>(t.nanim) * pedigree_line_length);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(t.nanim); ++r) {
+        const std::string expected_number = std::to_string(r + 1);
+        const std::string field = text.substr(r * pedigree_line_length, 6);
+        ASSERT_EQ(field, std::string(6 - expected_number.size(), ' ') + expected_number);
+    }
+}
+
+}  // namespace
+}  // namespace pedsim
