@@ -124,6 +124,8 @@ double expected_repeats(int offspring, int sons, int daughters)
     return std::expm1(-log_success);  // (1 - p) / p = 1/p - 1
 }
 
+namespace {
+
 // Refuses a selection of `sires` sons and `dams` daughters from `offspring`
 // births that can never succeed or would repeat its pass too often.
 void require_feasible_selection(int offspring, int sires, int dams, const char* advice)
@@ -141,6 +143,8 @@ void require_feasible_selection(int offspring, int sires, int dams, const char* 
     s << "; " << advice;
     refuse(s.str());
 }
+
+}  // namespace
 
 void check_passes_can_succeed(const Parameters& p)
 {
