@@ -1,0 +1,471 @@
+// End-to-end tests: the built program run as a user runs it, each run in a
+// fresh directory with "parpop" written first and "pedig" read back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "end_to_end.h"
+
+namespace {
+
+using end_to_end::Run;
+using end_to_end::Sandbox;
+namespace fs = std::filesystem;
+
+const std::string kEarlierPedig = "an earlier pedigree, to be kept\n     1      0      0     -2\n";
+const std::string kProtocolLine = " effectif historique trop faible pour le protocole\n";
+const std::string kSeed12345 = "3 2 3 4 2 2 3\n12345\n";
+
+// Exit statuses of the program's failures (sim/failure.h).
+constexpr int kBadParameterFile = 1, kRefused = 2, kOverflow = 3, kFileError = 4;
+
+struct Outcome {
+    Run run;
+    std::optional<std::string> parpop, pedig;  // the files after the run; none when missing
+};
+
+// Runs the program with the given files; a file given as none is missing.
+Outcome run_program(const std::optional<std::string>& parpop, const std::optional<std::string>& earlier_pedig,
+                    const std::vector<std::string>& args = {})
+{
+    Sandbox box;
+    if (parpop) box.write("parpop", *parpop);
+    if (earlier_pedig) box.write("pedig", *earlier_pedig);
+    Run run = box.run(args);
+    return {run, box.read("parpop"), box.read("pedig")};
+}
+
+void expect_silent_success(const Run& run)
+{
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+}
+
+// Runs a parameter file that must give a pedigree, silently and with exit
+// status 0, over an earlier "pedig"; returns the new "pedig".
+std::string pedigree_of(const std::string& parpop, const std::vector<std::string>& args = {})
+{
+    const Outcome o = run_program(parpop, kEarlierPedig, args);
+    expect_silent_success(o.run);
+    return o.pedig.value_or("(no pedig)");
+}
+
+// One line on stderr holding `message`, nothing on stdout, exit `status`.
+void expect_failed(const Run& run, int status, const std::string& message)
+{
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, status);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_TRUE(run.err.ends_with('\n')) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << "stderr: " << run.err;
+}
+
+// Runs `parpop` (none: no "parpop") once over an earlier "pedig" and once
+// without one, and hands each outcome to `check`. Either run ends before the
+// output stage: the earlier "pedig" stays byte-identical, a missing one is
+// created empty.
+void check_runs_keeping_pedig(const std::optional<std::string>& parpop,
+                              const std::function<void(const Outcome&)>& check)
+{
+    for (const bool had_pedig : {true, false}) {
+        SCOPED_TRACE(had_pedig ? "over an earlier pedig" : "without pedig");
+        const Outcome o = run_program(parpop, had_pedig ? std::optional(kEarlierPedig) : std::nullopt);
+        EXPECT_EQ(o.pedig, had_pedig ? kEarlierPedig : "");
+        check(o);
+    }
+}
+
+void expect_failure(const std::string& parpop, int status, const std::string& message)
+{
+    check_runs_keeping_pedig(parpop, [&](const Outcome& o) { expect_failed(o.run, status, message); });
+}
+
+struct Line {
+    int animal, sire, dam, generation;
+    bool operator==(const Line&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Line& l)
+{
+    return out << '(' << l.animal << ", " << l.sire << ", " << l.dam << ", " << l.generation << ')';
+}
+
+// The lines of "pedig"; a line that is not four integers right-aligned in
+// 6 characters, one blank between, ended by a line feed, is a failure.
+std::vector<Line> parse_pedigree(const std::string& text)
+{
+    std::vector<Line> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        const std::string s = text.substr(start, end - start);
+        Line l{};
+        char canonical[64] = "";
+        if (std::sscanf(s.c_str(), "%d %d %d %d", &l.animal, &l.sire, &l.dam, &l.generation) == 4)
+            std::snprintf(canonical, sizeof canonical, "%6d %6d %6d %6d", l.animal, l.sire, l.dam, l.generation);
+        if (end == std::string::npos || s != canonical) {
+            ADD_FAILURE() << "line " << lines.size() + 1 << " is not in the fixed layout: \"" << s << '"';
+            return lines;
+        }
+        lines.push_back(l);
+        start = end + 1;
+    }
+    return lines;
+}
+
+struct Design {
+    int ngen, nsire, ndps, noff, nsirep, ndpsp, noffp;
+};
+
+Design design_of(const std::string& parpop)
+{
+    Design d{};
+    std::istringstream(parpop) >> d.ngen >> d.nsire >> d.ndps >> d.noff >> d.nsirep >> d.ndpsp >> d.noffp;
+    return d;
+}
+
+// Field 4 of every line, in order: ngen historical generations of
+// nsire*(ndps+1) parents, the protocol's parents (1), its offspring (2).
+std::vector<int> generations_of(const Design& d)
+{
+    std::vector<int> gens;
+    for (int g = 1; g <= d.ngen; ++g) gens.insert(gens.end(), d.nsire * (d.ndps + 1), g - d.ngen);
+    gens.insert(gens.end(), d.nsirep * (d.ndpsp + 1), 1);
+    gens.insert(gens.end(), d.nsirep * d.ndpsp * d.noffp, 2);
+    return gens;
+}
+
+// What every pedigree of the design must satisfy, whatever the seed; "" or
+// the first fault found.
+std::string pedigree_fault(const std::string& text, const Design& d)
+{
+    const std::vector<Line> lines = parse_pedigree(text);
+    const std::vector<int> gens = generations_of(d);
+    if (lines.size() != gens.size())
+        return std::to_string(lines.size()) + " lines, not " + std::to_string(gens.size());
+    std::set<int> sires, dams;
+    std::map<int, int> protocol_litters;  // protocol dam -> its offspring
+    for (std::size_t r = 0; r < lines.size(); ++r) {
+        const Line& l = lines[r];
+        const int number = static_cast<int>(r) + 1;
+        const std::string at = " on line " + std::to_string(number);
+        if (l.animal != number) return "field 1 is " + std::to_string(l.animal) + at;
+        if (l.generation != gens[r]) return "generation " + std::to_string(l.generation) + at;
+        if (l.generation == 1 - d.ngen) {
+            if (l.sire != 0 || l.dam != 0) return "a founder with parents" + at;
+            continue;
+        }
+        for (const int parent : {l.sire, l.dam}) {
+            if (parent < 1 || parent >= number) return "a parent not on an earlier line" + at;
+            if (lines[static_cast<std::size_t>(parent) - 1].generation != l.generation - 1)
+                return "a parent not of the previous generation" + at;
+        }
+        sires.insert(l.sire);
+        dams.insert(l.dam);
+        if (l.generation == 2) ++protocol_litters[l.dam];
+    }
+    for (const int sire : sires)
+        if (dams.contains(sire)) return "animal " + std::to_string(sire) + " is both a sire and a dam";
+    for (const auto& [dam, litter] : protocol_litters)
+        if (litter != d.noffp) return "protocol dam " + std::to_string(dam) + " has " + std::to_string(litter) + " offspring";
+    return "";
+}
+
+// Published values.
+
+TEST(ProgramPublishedValues, LayoutAndGenerationsOfTheFirstExample)
+{
+    const std::string pedig = pedigree_of(kSeed12345);
+    ASSERT_EQ(pedig.substr(0, 28), "     1      0      0     -2\n");
+    const std::vector<Line> lines = parse_pedigree(pedig);
+    ASSERT_EQ(lines.size(), 42u);
+    const struct { int first, last, generation; } blocks[] = {{1, 8, -2}, {9, 16, -1}, {17, 24, 0}, {25, 30, 1}, {31, 42, 2}};
+    for (const auto& b : blocks)
+        for (int n = b.first; n <= b.last; ++n) {
+            const Line& l = lines[static_cast<std::size_t>(n) - 1];
+            EXPECT_EQ(l.animal, n);
+            EXPECT_EQ(l.generation, b.generation) << "line " << n;
+            if (n <= 8) {
+                EXPECT_EQ(l.sire, 0) << "founder on line " << n;
+                EXPECT_EQ(l.dam, 0) << "founder on line " << n;
+            }
+        }
+}
+
+TEST(ProgramPublishedValues, Seed12345GivesThePublishedLines9To16AndSires)
+{
+    const std::vector<Line> lines = parse_pedigree(pedigree_of(kSeed12345));
+    ASSERT_EQ(lines.size(), 42u);
+    const std::vector<Line> published = {{9, 1, 3, -1},  {10, 1, 3, -1}, {11, 1, 3, -1}, {12, 1, 5, -1},
+                                         {13, 1, 8, -1}, {14, 1, 8, -1}, {15, 2, 6, -1}, {16, 2, 4, -1}};
+    EXPECT_EQ(std::vector<Line>(lines.begin() + 8, lines.begin() + 16), published);
+    std::set<int> sires;
+    for (int n = 17; n <= 24; ++n) sires.insert(lines[static_cast<std::size_t>(n) - 1].sire);
+    EXPECT_EQ(sires, (std::set<int>{10, 12}));
+}
+
+TEST(ProgramPublishedValues, Seed0GivesThePublishedParentsOfLines9To16)
+{
+    const std::vector<Line> lines = parse_pedigree(pedigree_of("3 2 3 4 2 2 3\n0\n"));
+    ASSERT_EQ(lines.size(), 42u);
+    const std::pair<int, int> published[] = {{1, 4}, {1, 4}, {1, 7}, {2, 5}, {2, 5}, {2, 5}, {2, 8}, {2, 8}};
+    for (int n = 9; n <= 16; ++n) {
+        const Line& l = lines[static_cast<std::size_t>(n) - 1];
+        EXPECT_EQ(std::pair(l.sire, l.dam), published[n - 9]) << "line " << n;
+    }
+}
+
+TEST(ProgramPublishedValues, RepeatedPassesWithSeed99Give25Animals)
+{
+    const std::string pedig = pedigree_of("3 2 2 2 1 2 2\n99\n");
+    EXPECT_EQ(parse_pedigree(pedig).size(), 25u);
+    EXPECT_EQ(pedigree_fault(pedig, design_of("3 2 2 2 1 2 2")), "");
+}
+
+TEST(ProgramNormalRun, IgnoresCommandLineArguments)
+{
+    EXPECT_EQ(pedigree_of(kSeed12345, {"--help", "-v", "parpop", "pedig", ""}), pedigree_of(kSeed12345));
+}
+
+TEST(ProgramNormalRun, SameSeedGivesTheSameFileAndSeedsShareStreamsAsPublished)
+{
+    const std::string seed0 = pedigree_of("3 2 3 4 2 2 3\n0\n");
+    EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n-1\n"), seed0);  // 0 or less: the built-in state
+    EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n-2147483648\n"), seed0);
+    EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n12346\n"), pedigree_of(kSeed12345));  // 2q and 2q-1 alike
+    EXPECT_EQ(pedigree_fault(pedigree_of("3 2 3 4 2 2 3\n2147483647\n"), design_of(kSeed12345)), "");
+    EXPECT_NE(seed0, pedigree_of(kSeed12345));
+}
+
+// Golden files: tests/golden/NAME.parpop and the NAME.pedig it gave.
+TEST(ProgramGoldenFiles, EveryCaseGivesItsPedigreeByteForByte)
+{
+    std::vector<fs::path> cases;
+    for (const auto& entry : fs::directory_iterator(fs::path(PEDSIM_TEST_DATA) / "golden"))
+        if (entry.path().extension() == ".parpop") cases.push_back(entry.path());
+    std::sort(cases.begin(), cases.end());
+    EXPECT_GE(cases.size(), 6u);
+    for (const fs::path& parpop : cases) {
+        SCOPED_TRACE(parpop.stem().string());
+        const std::string parameters = end_to_end::read_file(parpop).value_or("");
+        const std::optional<std::string> expected = end_to_end::read_file(fs::path(parpop).replace_extension(".pedig"));
+        ASSERT_TRUE(expected.has_value());
+        EXPECT_EQ(pedigree_fault(*expected, design_of(parameters)), "");
+        EXPECT_TRUE(pedigree_of(parameters) == *expected) << "the pedigree differs from the golden file";
+    }
+}
+
+// Layouts of "parpop" that all read as 3 2 3 4 2 2 3 with seed 12345.
+TEST(ProgramParameterFile, LayoutsGiveTheSamePedigree)
+{
+    const struct { const char* name; std::string text; } layouts[] = {
+        {"counts over two lines, seed on the third", "3 2 3\n4 2 2 3\n12345\n"},
+        {"one item per line", "3\n2\n3\n4\n2\n2\n3\n12345\n"},
+        {"extra items after the seventh count", "3 2 3 4 2 2 3 99 -7 junk\n12345\n"},
+        {"blank lines before the seed", "3 2 3 4 2 2 3\n\n  \n\t\n12345\n"},
+        {"commas and tabs", "3,2,3,\t4\t2 , 2,3\n12345\n"},
+        {"CR-LF line ends", "3 2 3 4 2 2 3\r\n\r\n12345\r\n"},
+        {"a repeat count", "3 2 3 4 2*2 3\n12345\n"},
+        {"notes after the seed", "3 2 3 4 2 2 3\n12345 seed of the run\nnotes: 3.5, x / ,,\n"},
+        {"leading blank lines, signs, no final line feed", "\n\n  +3 2 3 4 2 2 +3\n+12345"},
+    };
+    const std::string reference = pedigree_of(kSeed12345);
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        EXPECT_EQ(pedigree_of(layout.text), reference);
+    }
+}
+
+TEST(ProgramParameterFile, UnreadableRecordsFailAndLeavePedigUnchanged)
+{
+    const struct { const char* name; std::string text, message; } cases[] = {
+        {"empty file", "", "parpop: end of file before item 1 (ngen)"},
+        {"end of file in the first record", "3 2 3 4 2\n", "parpop: end of file before item 6 (ndpsp)"},
+        {"no seed", "3 2 3 4 2 2 3\n\n", "parpop: end of file before item 8 (iseed)"},
+        {"all eight on one line", "3 2 3 4 2 2 3 12345\n", "parpop: end of file before item 8 (iseed)"},
+        {"not an integer", "3 2 3 4 2 2 3.5\n1\n", "parpop: item 7 (noffp) \"3.5\" is not an integer"},
+        {"a word as seed", "3 2 3 4 2 2 3\nseed\n", "parpop: item 8 (iseed) \"seed\" is not an integer"},
+        {"above 32 bits", "3 2 3 4 2 2 3\n2147483648\n",
+         "parpop: item 8 (iseed) \"2147483648\" is outside the 32-bit integer range"},
+        {"below 32 bits", "-2147483649 2 3 4 2 2 3\n1\n",
+         "parpop: item 1 (ngen) \"-2147483649\" is outside the 32-bit integer range"},
+        {"empty item between commas", "3,2,,3 4 2 2 3\n1\n",
+         "parpop: item 3 (ndps) is empty (two commas with nothing between)"},
+        {"a slash", "3 2 3 4 / 2 3\n1\n", "parpop: item 5 (nsirep): a slash ends the record early"},
+        {"a slash for the seed", "3 2 3 4 2 2 3\n/\n", "parpop: item 8 (iseed): a slash ends the record early"},
+        {"a repeat count of zero", "3 2 3 4 0*2 3\n1\n", "parpop: item 5 (nsirep) \"0*2\" has no valid repeat count"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expect_failure(c.text, kBadParameterFile, c.message);
+    }
+}
+
+TEST(ProgramParameterFile, MissingParpopIsCreatedEmptyAndTheRunFails)
+{
+    check_runs_keeping_pedig(std::nullopt, [](const Outcome& o) {
+        expect_failed(o.run, kBadParameterFile, "parpop: end of file before item 1 (ngen)");
+        EXPECT_EQ(o.parpop, "");
+    });
+}
+
+// The protocol's dams against half the offspring of one generation (24 here).
+TEST(ProgramProtocolCheck, ExactlyHalfTheOffspringPasses)
+{
+    EXPECT_EQ(pedigree_fault(pedigree_of("3 2 3 4 1 12 1\n7\n"), design_of("3 2 3 4 1 12 1")), "");
+}
+
+TEST(ProgramProtocolCheck, OneDamMoreWritesTheMessageAndLeavesPedigUnchanged)
+{
+    check_runs_keeping_pedig("3 2 3 4 1 13 1\n7\n", [](const Outcome& o) {
+        EXPECT_FALSE(o.run.timed_out);
+        EXPECT_EQ(o.run.status, 0);
+        EXPECT_EQ(o.run.out, kProtocolLine);
+        EXPECT_EQ(o.run.err, "");
+    });
+}
+
+// Limits of the pedigree: each rule has a set just inside, which runs, and
+// one just outside, which is refused. The one large run (20000 animals) sits
+// on three limits at once.
+TEST(ProgramLimits, JustInsideEachLimitRuns)
+{
+    const struct { const char* rule; std::string parpop; } cases[] = {
+        {"ngen >= 1, with ndps = 0 and no protocol", "1 1 0 2 0 0 0\n1\n"},
+        {"nsire >= 1", "1 1 1 2 0 0 0\n1\n"},
+        {"noff = 1 with ngen = 1", "1 2 3 1 1 1 1\n1\n"},
+        {"nsirep = 0", "3 2 3 4 0 2 3\n1\n"},
+        {"ndpsp = 0", "3 2 3 4 2 0 3\n1\n"},
+        {"noffp = 0", "3 2 3 4 2 2 0\n1\n"},
+        {"nsire*(ndps+1) = 10000, nsire*ndps*noff = 10000, N = (ngen+1)*10000", "1 5000 1 2 1 1 9998\n1\n"},
+        {"(ngen+2)*10000 + P = 1000000", "98 1 1 2 0 0 0\n1\n"},
+        {"protocol parents that can be chosen (2 sons of 2)", "1 1 1 2 2 0 0\n1\n"},
+        // Seed 5 succeeds at pass 54384, far sooner than on average: a short run.
+        {"about 5e5 repeats on average (19 sons of 19)", "1 1 1 19 19 0 0\n5\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EXPECT_EQ(pedigree_fault(pedigree_of(c.parpop), design_of(c.parpop)), "");
+    }
+}
+
+TEST(ProgramLimits, JustOutsideEachLimitIsRefusedAndLeavesPedigUnchanged)
+{
+    const struct { std::string parpop, message; } cases[] = {
+        {"0 2 3 4 2 2 3\n1\n", "parpop: ngen = 0 must be at least 1"},
+        {"1 0 3 4 0 0 0\n1\n", "parpop: nsire = 0 must be at least 1"},
+        {"3 -1 3 4 -1 6 0\n1\n", "parpop: nsire = -1 must be at least 1"},
+        {"3 2 -1 4 -1 5 0\n1\n", "parpop: ndps = -1 must be at least 0"},
+        {"3 2 3 0 0 0 0\n1\n", "parpop: noff = 0 must be at least 1"},
+        {"3 2 3 4 -1 2 3\n1\n", "parpop: nsirep = -1 must be at least 0"},
+        {"3 2 3 4 2 -1 3\n1\n", "parpop: ndpsp = -1 must be at least 0"},
+        {"3 2 3 4 2 2 -1\n1\n", "parpop: noffp = -1 must be at least 0"},
+        {"1 1 10000 1 0 0 0\n1\n", "parpop: nsire*(ndps+1) = 10001 founders exceed 10000"},
+        {"1 1 73 137 0 0 0\n1\n", "parpop: nsire*ndps*noff = 10001 offspring per generation exceed 10000"},
+        {"1 5000 1 2 1 1 9999\n1\n", "parpop: the pedigree's 20001 animals exceed (ngen+1)*10000 = 20000"},
+        {"98 1 1 2 1 1 1\n1\n", "parpop: (ngen+2)*10000 + nsirep*ndpsp*noffp = 1000001 exceeds 1000000"},
+        {"2 1 1 1 0 0 0\n1\n", "parpop: choosing 1 sires and 1 dams from the 1 offspring of a generation"},
+        {"2 1 0 2 0 0 0\n1\n", "parpop: choosing 1 sires and 0 dams from the 0 offspring of a generation"},
+        {"1 1 1 2 3 0 0\n1\n", "parpop: choosing 3 sires and 0 dams from the 2 offspring of a generation"},
+        {"1 1 1 20 20 0 0\n1\n", "from the 20 offspring of a generation (nsire*ndps*noff) would take about"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parpop);
+        expect_failure(c.parpop, kRefused, c.message);
+    }
+}
+
+TEST(ProgramLimits, HugeValuesAreRefusedWithoutWrapAround)
+{
+    const struct { std::string parpop; int status; std::string message; } cases[] = {
+        {"-2147483648 2 3 4 2 2 3\n1\n", kRefused, "parpop: ngen = -2147483648 must be at least 1"},
+        {"3 2 3 4 -2147483648 2 3\n1\n", kRefused, "parpop: nsirep = -2147483648 must be at least 0"},
+        {"1 1 1 2147483647 0 0 0\n1\n", kRefused, "nsire*ndps*noff = 2147483647 offspring"},
+        {"1 1 4 1073741825 0 0 0\n1\n", kRefused, "nsire*ndps*noff = 4294967300 offspring"},  // 4 in 32 bits
+        {"2147483647 2 3 4 2 2 3\n1\n", kOverflow, "Integer overflow"},
+        {"3 2 3 4 2 2 2147483647\n1\n", kOverflow, "Integer overflow"},
+        {"1 2147483647 1 1 0 0 0\n1\n", kOverflow, "Integer overflow"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parpop);
+        expect_failure(c.parpop, c.status, c.message);
+    }
+}
+
+// Element counts of the generation table ((ngen+1)*10000) and of the key
+// table (3N) beyond 2^31-1; one below each passes that check and is then
+// refused by a pedigree limit.
+TEST(ProgramLimits, TableSizesBeyond32BitsReportIntegerOverflow)
+{
+    const std::string overflow = "Integer overflow when calculating the amount of memory to allocate";
+    expect_failure("214747 2 3 4 2 2 3\n1\n", kRefused, "parpop: (ngen+2)*10000");
+    expect_failure("214748 2 3 4 2 2 3\n1\n", kOverflow, overflow);
+    expect_failure("1 1 715827881 1 0 0 0\n1\n", kRefused, "parpop: nsire*(ndps+1) = 715827882 founders");
+    expect_failure("1 1 715827882 1 0 0 0\n1\n", kOverflow, overflow);
+    expect_failure("1 2 3 4 1 1 1000000000\n1\n", kOverflow, overflow);
+}
+
+// Files that cannot be read or written. The tests run as root, so they use
+// directories and devices rather than permissions.
+TEST(ProgramFiles, ParpopThatIsADirectoryFails)
+{
+    Sandbox box;
+    fs::create_directory(box.path("parpop"));
+    box.write("pedig", kEarlierPedig);
+    expect_failed(box.run(), kFileError, "parpop: cannot");
+    EXPECT_EQ(box.read("pedig"), kEarlierPedig);
+}
+
+TEST(ProgramFiles, PedigThatIsADirectoryFails)
+{
+    Sandbox box;
+    box.write("parpop", kSeed12345);
+    fs::create_directory(box.path("pedig"));
+    expect_failed(box.run(), kFileError, "pedig: cannot");
+    EXPECT_TRUE(fs::is_directory(box.path("pedig")));
+}
+
+TEST(ProgramFiles, FailedWriteToPedigIsReported)
+{
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    Sandbox box;
+    box.write("parpop", kSeed12345);
+    fs::create_symlink("/dev/full", box.path("pedig"));
+    expect_failed(box.run(), kFileError, "pedig: cannot write");
+}
+
+TEST(ProgramFiles, LongerPedigIsTruncatedToTheNewLines)
+{
+    std::string longer;
+    for (int i = 0; i < 1000; ++i) longer += "an older and longer pedigree line\n";
+    const Outcome o = run_program(kSeed12345, longer);
+    expect_silent_success(o.run);
+    EXPECT_EQ(o.pedig, pedigree_of(kSeed12345));
+}
+
+// Properties that hold for every seed.
+TEST(ProgramProperties, ParentsStandOnEarlierLinesOfThePreviousGeneration)
+{
+    const char* designs[] = {"3 2 3 4 2 2 3", "3 2 2 2 1 2 2", "4 3 2 3 2 1 2", "1 2 3 4 2 2 3",
+                             "2 3 2 3 2 0 3", "5 4 3 2 3 2 2"};
+    const char* seeds[] = {"1", "2", "99", "12345", "2147483647", "0"};
+    for (const char* design : designs)
+        for (const char* seed : seeds) {
+            const std::string parpop = std::string(design) + "\n" + seed + "\n";
+            SCOPED_TRACE(parpop);
+            EXPECT_EQ(pedigree_fault(pedigree_of(parpop), design_of(design)), "");
+        }
+}
+
+}  // namespace
