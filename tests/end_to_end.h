@@ -79,9 +79,11 @@ public:
     std::optional<std::string> read(const std::string& name) const { return read_file(path(name)); }
 
     // Runs PEDSIM_BINARY in dir(), with `args` after its name and standard
-    // input empty; kills it when it runs longer than `limit`.
+    // input empty; kills it when it runs longer than `limit`. A `launcher`
+    // (a program and its arguments, e.g. prlimit) runs the program instead.
     Run run(const std::vector<std::string>& args = {},
-            std::chrono::milliseconds limit = std::chrono::seconds(60)) const
+            std::chrono::milliseconds limit = std::chrono::seconds(60),
+            const std::vector<std::string>& launcher = {}) const
     {
         const std::string work = dir().string(), out = (root_ / "stdout").string(),
                           err = (root_ / "stderr").string();
@@ -91,15 +93,16 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
-        std::vector<std::string> words{PEDSIM_BINARY};
+        std::vector<std::string> words = launcher;
+        words.push_back(PEDSIM_BINARY);
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
         pid_t pid = 0;
-        const int error = ::posix_spawn(&pid, PEDSIM_BINARY, &actions, nullptr, argv.data(), environ);
+        const int error = ::posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
-        if (error != 0) throw std::system_error(error, std::generic_category(), "posix_spawn " PEDSIM_BINARY);
+        if (error != 0) throw std::system_error(error, std::generic_category(), "posix_spawn " + words[0]);
 
         Run run;
         int wait_status = 0;

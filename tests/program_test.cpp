@@ -416,6 +416,25 @@ TEST(ProgramLimits, TableSizesBeyond32BitsReportIntegerOverflow)
     expect_failure("1 2 3 4 1 1 1000000000\n1\n", kOverflow, overflow);
 }
 
+// A pedigree whose tables do not fit the memory the process may use: the
+// run ends with the allocation message and leaves "pedig" as it was. The
+// sanitizers reserve far more address space than the limit, so they skip it.
+TEST(ProgramLimits, TablesBeyondTheMemoryLimitAreReported)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not work under AddressSanitizer";
+#else
+    if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit";
+    Sandbox box;
+    box.write("parpop", "97 3000 1 3 100 10 9\n12345\n");
+    box.write("pedig", kEarlierPedig);
+    // 24 MiB of address space: enough to start, not for the 36 MB of tables.
+    const end_to_end::Run run = box.run({}, std::chrono::seconds(60), {"/usr/bin/prlimit", "--as=25165824", "--"});
+    expect_failed(run, kOverflow, "Allocation would exceed memory limit");
+    EXPECT_EQ(box.read("pedig"), kEarlierPedig);
+#endif
+}
+
 // Files that cannot be read or written. The tests run as root, so they use
 // directories and devices rather than permissions.
 TEST(ProgramFiles, ParpopThatIsADirectoryFails)
