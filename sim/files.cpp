@@ -69,7 +69,7 @@ PedigreeOutput::PedigreeOutput(FileDescriptor file, std::string path)
 {
     // Only a regular file can be emptied; a device or a pipe just takes the lines.
     struct stat status {};
-    if (::fstat(file_.get(), &status) != 0) fail("inspect");
+    if (::fstat(file_.get(), &status) != 0) fail("examine");
     if (S_ISREG(status.st_mode) && ::ftruncate(file_.get(), 0) != 0) fail("empty");
 }
 
