@@ -2,7 +2,10 @@
 // its final size, and lives as long as the run.
 #pragma once
 
+#include <sys/mman.h>
+
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -22,6 +25,22 @@ public:
 
     // Contents undefined until written.
     static Buffer uninitialised(std::size_t count) { return Buffer(std::malloc((count ? count : 1) * sizeof(T)), count); }
+
+    // Asks the kernel to back the block with 2 MiB pages: the first touch of
+    // one costs a single page fault where 512 small pages cost 512. Only the
+    // 2 MiB-aligned stretches lying wholly inside the block are concerned, so
+    // nothing outside it becomes resident; but each such stretch becomes
+    // resident whole at its first touch, so this suits a block the run fills
+    // completely. Advice only: where huge pages are unavailable, nothing changes.
+    void prefer_huge_pages()
+    {
+        constexpr std::uintptr_t huge_page = std::uintptr_t{1} << 21;
+        const auto begin = reinterpret_cast<std::uintptr_t>(data_.get());
+        const std::uintptr_t end = begin + size_ * sizeof(T);
+        const std::uintptr_t first = (begin + huge_page - 1) & ~(huge_page - 1);
+        const std::uintptr_t last = end & ~(huge_page - 1);
+        if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
 
     T* data() { return data_.get(); }
     const T* data() const { return data_.get(); }

@@ -1,6 +1,7 @@
 #include "generation_loop.h"
 
-#include <span>
+#include <algorithm>
+#include <array>
 
 #include "ranper.h"
 
@@ -32,6 +33,41 @@ struct Litters {
     std::int32_t protocol = 0;
 };
 
+// The sex values of one pass, drawn from the run's generator a batch at a
+// time ahead of use: a call for many values gives the values of as many
+// calls for one. Never draws more than the pass's `total`, so the next
+// shuffle continues the stream exactly where the pass ends.
+class SexDraws {
+public:
+    SexDraws(UniformGenerator& generator, std::int32_t& iseed, std::int64_t total)
+        : generator_(generator), iseed_(iseed), undrawn_(total)
+    {
+    }
+
+    float next()
+    {
+        if (next_ == drawn_) draw_batch();
+        return values_[next_++];
+    }
+
+private:
+    void draw_batch()
+    {
+        drawn_ = static_cast<std::size_t>(std::min<std::int64_t>(undrawn_, batch));
+        uniran(generator_, static_cast<std::int32_t>(drawn_), iseed_, values_);
+        undrawn_ -= static_cast<std::int64_t>(drawn_);
+        next_ = 0;
+    }
+
+    static constexpr std::int64_t batch = 256;
+    UniformGenerator& generator_;
+    std::int32_t& iseed_;
+    std::int64_t undrawn_;
+    std::array<float, batch> values_;
+    std::size_t drawn_ = 0;
+    std::size_t next_ = 0;
+};
+
 // State shared by the steps of the loop.
 struct Run {
     std::int32_t& iseed;
@@ -50,7 +86,9 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t igen, bool protocol_
     const std::size_t first_dam = row(t.nanim - plan.dams);
     std::int32_t identifier = (igen + 1) * 10000;  // offspring of this pass count on from here
     Litters born;
-    float u = 0.0f;
+    const std::int64_t births =
+        std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;
+    SexDraws sexes(run.generator, run.iseed, protocol_pass ? 0 : births);
     for (std::int32_t s = 0; s < plan.sires; ++s) {
         const std::int32_t sire = t.ped.id(first_sire + row(s));
         for (std::int32_t d = 0; d < plan.dams_per_sire; ++d) {
@@ -62,8 +100,7 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t igen, bool protocol_
                     t.prog.set(row(born.protocol++), identifier, sire, dam);
                     continue;
                 }
-                uniran(run.generator, 1, run.iseed, std::span<float>(&u, 1));
-                if (u <= 0.5f)
+                if (sexes.next() <= 0.5f)
                     t.male.set(row(born.sons++), identifier, sire, dam);
                 else
                     t.female.set(row(born.daughters++), identifier, sire, dam);

@@ -4,14 +4,29 @@
 
 namespace pedsim {
 
+namespace {
+
+// The pedigree's tables (ped, ped_sorted, keys, iperm, prog) are filled
+// completely by every run, so large ones are given huge pages. The offspring
+// pools (at most 10,000 rows, 120 KB) are too small to hold one, so the
+// advice leaves them as they are.
+template <class T>
+Buffer<T> filled_completely(Buffer<T> buffer)
+{
+    buffer.prefer_huge_pages();
+    return buffer;
+}
+
+}  // namespace
+
 AnimalTable AnimalTable::zeroed(std::size_t rows)
 {
-    return AnimalTable(Buffer<std::int32_t>::zeroed(3 * rows), rows);
+    return AnimalTable(filled_completely(Buffer<std::int32_t>::zeroed(3 * rows)), rows);
 }
 
 AnimalTable AnimalTable::uninitialised(std::size_t rows)
 {
-    return AnimalTable(Buffer<std::int32_t>::uninitialised(3 * rows), rows);
+    return AnimalTable(filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows)), rows);
 }
 
 namespace {
@@ -29,8 +44,8 @@ Tables allocate_tables(const Parameters& p)
     Tables t;
     t.ped = AnimalTable::zeroed(rows(animals));
     t.ped_sorted = AnimalTable::uninitialised(rows(animals));
-    t.keys = Buffer<std::int32_t>::uninitialised(3 * rows(animals));
-    t.iperm = Buffer<std::int32_t>::uninitialised(3 * rows(animals));
+    t.keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(animals)));
+    t.iperm = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(animals)));
     t.male = AnimalTable::zeroed(rows(offspring));
     t.female = AnimalTable::zeroed(rows(offspring));
     t.prog = AnimalTable::uninitialised(rows(protocol_offspring));

@@ -16,11 +16,7 @@ using Values = std::vector<std::int32_t>;
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-struct Sorted {
-    Values keys;
-    Values perm;
-    std::int32_t ier;
-};
+struct Sorted { Values keys, perm; std::int32_t ier; };
 
 // Sorts a copy of the keys, with perm and ier primed to values the call must replace.
 Sorted run_ipsort(Values keys, std::int32_t kflag, std::int32_t n)
@@ -46,22 +42,49 @@ const Values kSix{5, -2, 9, 0, 5, 1};
 
 TEST(IpsortKnownResults, SingleKeyIsLeftAsItIs)
 {
-    // -2^31 cannot be negated: a descending call on one key must not try.
+    // A single key is never negated, so even -2^31 is fine in a descending call.
     for (std::int32_t kflag : {1, 2, -1, -2}) expect_result(run_ipsort({kMin}, kflag), {1}, {kMin});
 }
 
-TEST(IpsortKnownResults, ThreeKeys)
+TEST(IpsortKnownResults, SmallInputs)
 {
     expect_result(run_ipsort({3, 1, 2}, -1), {1, 3, 2}, {3, 1, 2});
     expect_result(run_ipsort({3, 1, 2}, 2), {2, 3, 1}, {1, 2, 3});
     expect_result(run_ipsort({3, 1, 2}, -2), {1, 3, 2}, {3, 2, 1});
-}
-
-TEST(IpsortKnownResults, EqualKeysEndWherePartitioningLeavesThem)
-{
+    // The sort is not stable: equal keys end where the partitioning leaves them.
     expect_result(run_ipsort(kSix, 1), {2, 4, 6, 5, 1, 3}, kSix);
     expect_result(run_ipsort(kSix, -1), {3, 5, 1, 6, 4, 2}, kSix);
     expect_result(run_ipsort({4, 4, 4, 4, 4}, 1), {1, 4, 3, 2, 5}, {4, 4, 4, 4, 4});
+}
+
+// Small cases traced by hand through the partition steps; each one fixes the
+// order among equal keys that a different step would change.
+TEST(IpsortKnownResults, EqualKeysShowEachPartitionStep)
+{
+    // Width 2: pivot offset trunc(0.83) = 0; the exchange with the last entry
+    // brings position 3 to the front.
+    expect_result(run_ipsort({1, 0, 0}, 1), {3, 2, 1}, {1, 0, 0});
+    // Width 5: pivot offset trunc(2.07) = 2, so position 3 (a 1) is the pivot.
+    expect_result(run_ipsort({0, 0, 1, 0, 0, 1}, 1), {1, 5, 2, 4, 3, 6}, {0, 0, 1, 0, 0, 1});
+    // Scans that stop on the same entry step past it before the split.
+    expect_result(run_ipsort({0, 0, 1, 1, 1}, 1), {1, 2, 3, 4, 5}, {0, 0, 1, 1, 1});
+}
+
+// Width 316,643 is the first where float(width) * 0.4140625 rounds to 131110
+// while the exact product is 131109.99. On sorted keys the first pivot is then
+// position 131111 and the next key, made equal to it, is exchanged with it;
+// every later segment is sorted with distinct keys and stays in place. An
+// offset computed exactly would leave the whole permutation in place.
+TEST(IpsortKnownResults, PivotOffsetIsRoundedInSinglePrecision)
+{
+    constexpr std::int32_t n = 316644;
+    constexpr std::size_t pivot = 131111;
+    Values keys(n), perm(n);
+    std::iota(keys.begin(), keys.end(), 1);
+    std::iota(perm.begin(), perm.end(), 1);
+    keys[pivot] = static_cast<std::int32_t>(pivot);
+    std::swap(perm[pivot - 1], perm[pivot]);
+    expect_result(run_ipsort(keys, 1), perm, keys);
 }
 
 TEST(IpsortFlags, SignChoosesOrderAndOnlyMagnitudeTwoReorders)
@@ -81,19 +104,16 @@ TEST(IpsortEdges, ComparisonsAreSignedOverTheFullRange)
     expect_result(run_ipsort({kMax, kMin + 1, 0, -1}, -1), {1, 3, 4, 2}, {kMax, kMin + 1, 0, -1});
 }
 
-void expect_permutation(Values perm)
-{
-    std::sort(perm.begin(), perm.end());
-    for (std::size_t k = 0; k < perm.size(); ++k) ASSERT_EQ(perm[k], static_cast<std::int32_t>(k + 1));
-}
-
 // Checks one call against std::sort: perm lists every position once, the keys
 // read through it are in order, and they come back reordered or untouched.
 void expect_sorted_through_perm(const Values& original, std::int32_t kflag)
 {
     const Sorted got = run_ipsort(original, kflag);
     ASSERT_EQ(got.ier, 0);
-    expect_permutation(got.perm);
+    Values positions = got.perm, all_positions(original.size());
+    std::sort(positions.begin(), positions.end());
+    std::iota(all_positions.begin(), all_positions.end(), 1);
+    ASSERT_EQ(positions, all_positions);
     Values through(original.size());
     for (std::size_t k = 0; k < original.size(); ++k) through[k] = original[static_cast<std::size_t>(got.perm[k] - 1)];
     Values expected = original;
@@ -126,10 +146,11 @@ TEST(IpsortProperties, AgreesWithStdSort)
 {
     std::mt19937 rng(20240611u);
     for (std::size_t n : {2u, 3u, 17u, 1000u, 100000u}) {
-        for (const Values& keys : shaped_inputs(n, rng)) {
+        const std::vector<Values> inputs = shaped_inputs(n, rng);
+        for (std::size_t shape = 0; shape < inputs.size(); ++shape) {
             for (std::int32_t kflag : {1, 2, -1, -2}) {
-                SCOPED_TRACE(testing::Message() << "n=" << n << " kflag=" << kflag << " first=" << keys[0]);
-                expect_sorted_through_perm(keys, kflag);
+                SCOPED_TRACE(testing::Message() << "n=" << n << " shape=" << shape << " kflag=" << kflag);
+                expect_sorted_through_perm(inputs[shape], kflag);
             }
         }
     }
