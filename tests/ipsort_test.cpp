@@ -157,3 +157,62 @@ TEST(IpsortProperties, AgreesWithStdSort)
 }
 
 }  // namespace
+
+namespace {
+
+// The sort's partitioning followed one key at a time, as plainly as it can be
+// written: median of three, scans that stop on keys equal to the pivot, the
+// larger part deferred. The sort must make exactly its exchanges, so the
+// order among equal keys must agree too (ascending, permutation only).
+Values plain_quicksort(const Values& keys)
+{
+    const auto n = static_cast<std::int32_t>(keys.size());
+    Values perm(keys.size());
+    std::iota(perm.begin(), perm.end(), 1);
+    const auto key = [&](std::int32_t entry) { return keys[static_cast<std::size_t>(perm[static_cast<std::size_t>(entry)] - 1)]; };
+    const auto swap = [&](std::int32_t a, std::int32_t b) { std::swap(perm[static_cast<std::size_t>(a)], perm[static_cast<std::size_t>(b)]); };
+    std::vector<std::pair<std::int32_t, std::int32_t>> pending;
+    std::int32_t i = 0, j = n - 1;
+    for (;;) {
+        while (j - i >= 1) {
+            const std::int32_t t = i + static_cast<std::int32_t>(static_cast<float>(j - i) * 0.4140625f);
+            if (key(i) > key(t)) swap(i, t);
+            if (key(j) < key(t)) {
+                swap(j, t);
+                if (key(i) > key(t)) swap(i, t);
+            }
+            const std::int32_t x = key(t);
+            std::int32_t k = i, l = j;
+            for (;;) {
+                do --l; while (key(l) > x);
+                do ++k; while (key(k) < x);
+                if (k > l) break;
+                swap(l, k);
+            }
+            if (l - i > j - k) {
+                pending.emplace_back(i, l);
+                i = k;
+            } else {
+                pending.emplace_back(k, j);
+                j = l;
+            }
+        }
+        if (pending.empty()) return perm;
+        std::tie(i, j) = pending.back();
+        pending.pop_back();
+    }
+}
+
+TEST(IpsortProperties, MakesTheSameExchangesAsThePlainPartitioning)
+{
+    std::mt19937 rng(20261208);
+    for (std::int32_t n : {2, 3, 5, 64, 129, 130, 257, 1000, 4099, 65536, 200003}) {
+        for (std::uint32_t distinct : {2u, 7u, 1000u, 4000000000u}) {
+            Values keys(static_cast<std::size_t>(n));
+            for (auto& k : keys) k = static_cast<std::int32_t>(rng() % distinct);
+            ASSERT_EQ(run_ipsort(keys, 1).perm, plain_quicksort(keys)) << "n " << n << " distinct " << distinct;
+        }
+    }
+}
+
+}  // namespace
