@@ -59,7 +59,8 @@ double expected_draws(const Parameters& p)
     const double pass = dams + offspring;
     const double historical_repeats =
         p.ngen >= 2 ? pedsim::expected_repeats(offspring, p.nsire, dams) : 0.0;
-    const double protocol_repeats = pedsim::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
+    const double protocol_repeats =
+        pedsim::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
     return (p.ngen - 1) * ((1 + historical_repeats) * pass + offspring) +
            (1 + protocol_repeats) * pass + offspring + p.nsirep * p.ndpsp;
 }
@@ -99,7 +100,8 @@ int field(std::string_view line, std::size_t k, std::size_t number)
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        fail("line " + std::to_string(number) + ": field " + std::to_string(k + 1) + " is not an integer");
+        fail("line " + std::to_string(number) + ": field " + std::to_string(k + 1) +
+             " is not an integer");
     return value;
 }
 
@@ -114,7 +116,8 @@ std::vector<Line> read_lines(const std::string& text)
         const std::string_view line = std::string_view(text).substr(start, length);
         const std::size_t number = lines.size() + 1;
         if (line[6] != ' ' || line[13] != ' ' || line[20] != ' ' || line[27] != '\n')
-            fail("line " + std::to_string(number) + " is not four 6-character fields and a line feed");
+            fail("line " + std::to_string(number) +
+                 " is not four 6-character fields and a line feed");
         lines.push_back({field(line, 0, number), field(line, 1, number), field(line, 2, number),
                          field(line, 3, number)});
     }
@@ -131,7 +134,8 @@ void check_lines(const std::vector<Line>& lines, const Parameters& p)
         const std::string at = "line " + std::to_string(r) + ": ";
         if (line.animal != static_cast<int>(r)) fail(at + "field 1 is not the line number");
         if (line.sire == 0 && line.dam == 0) {
-            if (line.generation != 1 - p.ngen) fail(at + "an animal without parents is not a founder");
+            if (line.generation != 1 - p.ngen)
+                fail(at + "an animal without parents is not a founder");
             continue;
         }
         if (line.sire < 1 || line.dam < 1 || line.sire >= line.animal || line.dam >= line.animal)
@@ -149,10 +153,12 @@ void simulate_and_check(const Parameters& p)
     pedsim::UniformGenerator generator;
     pedsim::LoopRecord record;
     const pedsim::Tables tables = pedsim::simulate(p, generator, &record);
-    if (generator.draws() != draws_for(p, record)) fail("the draws made do not match the passes recorded");
+    if (generator.draws() != draws_for(p, record))
+        fail("the draws made do not match the passes recorded");
 
     const std::vector<Line> lines = read_lines(pedsim::pedigree_text(tables, p.ngen));
-    if (static_cast<double>(lines.size()) != animals(p)) fail("the line count is not the number of animals");
+    if (static_cast<double>(lines.size()) != animals(p))
+        fail("the line count is not the number of animals");
     check_lines(lines, p);
 }
 

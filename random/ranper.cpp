@@ -12,12 +12,12 @@ constexpr std::int32_t draws_per_batch = 256;
 
 }  // namespace
 
-void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed,
-            std::span<float> perm)
+void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, std::span<float> perm)
 {
     if (n < 1) return;
     const float xn = static_cast<float>(n);
-    for (std::int32_t k = 1; k <= n; ++k) perm[static_cast<std::size_t>(k - 1)] = static_cast<float>(k);
+    for (std::int32_t k = 1; k <= n; ++k)
+        perm[static_cast<std::size_t>(k - 1)] = static_cast<float>(k);
 
     // The n values are drawn a batch at a time: a call for many values gives
     // the values of as many calls for one, without the cost of a call each.

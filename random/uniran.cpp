@@ -8,7 +8,7 @@ namespace pedsim {
 namespace {
 
 constexpr std::int32_t seeded_modulus = 2147483647;  // 2^31 - 1
-constexpr std::int32_t half_word = 65536;           // 2^16, splits products while seeding
+constexpr std::int32_t half_word = 65536;            // 2^16, splits products while seeding
 constexpr std::int32_t multiplier = 9069;
 
 // Steps a lag position down by one, wrapping from 1 to 17.
@@ -59,8 +59,7 @@ UniformGenerator& process_generator()
     return generator;
 }
 
-void uniran(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed,
-            std::span<float> x)
+void uniran(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, std::span<float> x)
 {
     if (iseed > 0) generator.seed(iseed);
     for (std::int32_t t = 0; t < n; ++t) x[static_cast<std::size_t>(t)] = generator.draw();

@@ -47,8 +47,7 @@ UniformGenerator& process_generator();
 // first reseeds it; on return iseed is always -1, so a caller that keeps one
 // iseed variable for the whole run seeds at its first call only.
 // Assumes x holds at least n values; n <= 0 draws nothing.
-void uniran(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed,
-            std::span<float> x);
+void uniran(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, std::span<float> x);
 
 // The same on the process-wide generator.
 void uniran(std::int32_t n, std::int32_t& iseed, std::span<float> x);

@@ -21,10 +21,16 @@ public:
 
     // Zero-filled. Large blocks come from calloc as fresh zero pages, so the
     // zeroing costs nothing until a page is first used.
-    static Buffer zeroed(std::size_t count) { return Buffer(std::calloc(count ? count : 1, sizeof(T)), count); }
+    static Buffer zeroed(std::size_t count)
+    {
+        return Buffer(std::calloc(count ? count : 1, sizeof(T)), count);
+    }
 
     // Contents undefined until written.
-    static Buffer uninitialised(std::size_t count) { return Buffer(std::malloc((count ? count : 1) * sizeof(T)), count); }
+    static Buffer uninitialised(std::size_t count)
+    {
+        return Buffer(std::malloc((count ? count : 1) * sizeof(T)), count);
+    }
 
     // Asks the kernel to back the block with 2 MiB pages: the first touch of
     // one costs a single page fault where 512 small pages cost 512. Only the

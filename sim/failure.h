@@ -20,7 +20,8 @@ enum class ExitStatus : int {
 class Failure : public std::runtime_error {
 public:
     Failure(ExitStatus status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
+        : std::runtime_error(message), status_(status)
+    {}
     ExitStatus status() const { return status_; }
 
 private:

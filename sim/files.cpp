@@ -17,7 +17,8 @@ constexpr std::size_t largest_parameter_file = 1 << 20;
 
 [[noreturn]] void fail(const std::string& path, const char* action, int error)
 {
-    throw Failure(ExitStatus::file_error, path + ": cannot " + action + ": " + std::strerror(error));
+    throw Failure(ExitStatus::file_error,
+                  path + ": cannot " + action + ": " + std::strerror(error));
 }
 
 FileDescriptor open_or_fail(const std::string& path, int flags)
@@ -59,8 +60,9 @@ std::string read_parameter_file(const FileDescriptor& file, const std::string& p
         if (got == 0) return text;
         text.append(block, static_cast<std::size_t>(got));
         if (text.size() > largest_parameter_file)
-            throw Failure(ExitStatus::file_error,
-                          path + ": larger than 1 MiB; a parameter file holds eight numbers and notes");
+            throw Failure(
+                ExitStatus::file_error,
+                path + ": larger than 1 MiB; a parameter file holds eight numbers and notes");
     }
 }
 

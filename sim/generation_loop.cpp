@@ -18,11 +18,20 @@ struct MatingPlan {
     std::int32_t offspring_per_dam;
 };
 
-MatingPlan historical_plan(const Parameters& p) { return {p.nsire, p.nsire * p.ndps, p.ndps, p.noff}; }
-MatingPlan protocol_plan(const Parameters& p) { return {p.nsirep, p.nsirep * p.ndpsp, p.ndpsp, p.noffp}; }
+MatingPlan historical_plan(const Parameters& p)
+{
+    return {p.nsire, p.nsire * p.ndps, p.ndps, p.noff};
+}
+MatingPlan protocol_plan(const Parameters& p)
+{
+    return {p.nsirep, p.nsirep * p.ndpsp, p.ndpsp, p.noffp};
+}
 
 // Whole-valued entry of a shuffle turned into a 0-based row index.
-std::size_t row_of(float permutation_entry) { return static_cast<std::size_t>(permutation_entry) - 1; }
+std::size_t row_of(float permutation_entry)
+{
+    return static_cast<std::size_t>(permutation_entry) - 1;
+}
 
 std::size_t row(std::int32_t count) { return static_cast<std::size_t>(count); }
 
@@ -41,8 +50,7 @@ class SexDraws {
 public:
     SexDraws(UniformGenerator& generator, std::int32_t& iseed, std::int64_t total)
         : generator_(generator), iseed_(iseed), undrawn_(total)
-    {
-    }
+    {}
 
     float next()
     {

@@ -21,11 +21,11 @@ constexpr Exact largest_identifier = 1000000;
 constexpr double most_repeats_allowed = 1e6;
 
 struct Counts {
-    Exact founders;             // nsire*(ndps+1)
-    Exact historical_offspring; // H = nsire*ndps*noff
-    Exact protocol_parents;     // nsirep*(ndpsp+1)
-    Exact protocol_offspring;   // P = nsirep*ndpsp*noffp
-    Exact animals;              // N, every animal of the pedigree
+    Exact founders;              // nsire*(ndps+1)
+    Exact historical_offspring;  // H = nsire*ndps*noff
+    Exact protocol_parents;      // nsirep*(ndpsp+1)
+    Exact protocol_offspring;    // P = nsirep*ndpsp*noffp
+    Exact animals;               // N, every animal of the pedigree
 };
 
 Counts exact_counts(const Parameters& p)
@@ -62,7 +62,9 @@ bool protocol_fits(const Parameters& p)
 {
     // The products wrap in 32 bits (computed through uint32_t, since signed
     // overflow is undefined in C++); the comparison is in single precision.
-    const auto wrap = [](std::uint64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); };
+    const auto wrap = [](std::uint64_t v) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    };
     const auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(v); };
     const std::int32_t protocol_dams = wrap(u(p.nsirep) * u(p.ndpsp));
     const std::int32_t offspring = wrap(u(p.nsire) * u(p.ndps) * u(p.noff));
@@ -96,14 +98,16 @@ void check_pedigree_limits(const Parameters& p)
         refuse("nsire*ndps*noff = " + text(c.historical_offspring) +
                " offspring per generation exceed 10000, the identifiers of one generation;"
                " reduce nsire, ndps or noff");
-    const Exact last_identifier = (Exact{p.ngen} + 2) * identifiers_per_generation + c.protocol_offspring;
+    const Exact last_identifier =
+        (Exact{p.ngen} + 2) * identifiers_per_generation + c.protocol_offspring;
     if (last_identifier > largest_identifier)
         refuse("(ngen+2)*10000 + nsirep*ndpsp*noffp = " + text(last_identifier) +
                " exceeds 1000000, the largest identifier; reduce ngen or the protocol's offspring");
     const Exact generation_rows = (Exact{p.ngen} + 1) * identifiers_per_generation;
     if (c.animals > generation_rows)
-        refuse("the pedigree's " + text(c.animals) + " animals exceed (ngen+1)*10000 = " +
-               text(generation_rows) + "; reduce the protocol (nsirep, ndpsp, noffp) or raise ngen");
+        refuse("the pedigree's " + text(c.animals) +
+               " animals exceed (ngen+1)*10000 = " + text(generation_rows) +
+               "; reduce the protocol (nsirep, ndpsp, noffp) or raise ngen");
 }
 
 double expected_repeats(int offspring, int sons, int daughters)
@@ -116,10 +120,12 @@ double expected_repeats(int offspring, int sons, int daughters)
     const double log_all = std::lgamma(offspring + 1.0);
     double largest = -std::numeric_limits<double>::infinity();
     for (int k = sons; k <= most_sons; ++k)
-        largest = std::max(largest, log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0));
+        largest =
+            std::max(largest, log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0));
     double sum = 0.0;
     for (int k = sons; k <= most_sons; ++k)
-        sum += std::exp(log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0) - largest);
+        sum +=
+            std::exp(log_all - std::lgamma(k + 1.0) - std::lgamma(offspring - k + 1.0) - largest);
     const double log_success = std::min(0.0, largest + std::log(sum) + log_half);
     return std::expm1(-log_success);  // (1 - p) / p = 1/p - 1
 }
@@ -152,7 +158,8 @@ void check_passes_can_succeed(const Parameters& p)
     // Every pass but the last historical one selects the historical numbers;
     // the last selects the protocol's parents from the same offspring.
     if (p.ngen >= 2)
-        require_feasible_selection(offspring, p.nsire, p.nsire * p.ndps, "raise noff (at least 2) or ndps");
+        require_feasible_selection(offspring, p.nsire, p.nsire * p.ndps,
+                                   "raise noff (at least 2) or ndps");
     require_feasible_selection(offspring, p.nsirep, p.nsirep * p.ndpsp,
                                "reduce nsirep or ndpsp, or raise noff");
 }

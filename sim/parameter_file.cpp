@@ -52,7 +52,11 @@ std::string quoted(std::string_view item)
     throw Failure(ExitStatus::bad_parameter_file, "parpop: " + what);
 }
 
-enum class DigitsResult { ok, not_a_number, too_large };
+enum class DigitsResult {
+    ok,
+    not_a_number,
+    too_large
+};
 
 // Reads an unsigned run of decimal digits; values above 2^31 are held there,
 // which is enough to tell that they do not fit.
@@ -167,7 +171,8 @@ Parameters parse_parameters(std::string_view text)
 {
     Scanner scanner(text);
     std::vector<std::int32_t> values;
-    while (values.size() < counts_in_first_record) scanner.read_item(values, counts_in_first_record);
+    while (values.size() < counts_in_first_record)
+        scanner.read_item(values, counts_in_first_record);
     scanner.skip_rest_of_line();
     scanner.read_item(values, item_names.size());
 

@@ -28,7 +28,7 @@ constexpr std::array<char, 200> digit_pairs = [] {
 
 constexpr std::uint64_t six_asterisks = 0x2a2a2a2a2a2a;
 constexpr std::uint64_t blanks = 0x2020202020202020;
-constexpr std::uint64_t zero_digits = 0x303030303030;  // "000000"
+constexpr std::uint64_t zero_digits = 0x303030303030;             // "000000"
 constexpr std::uint64_t last_digit_bit = std::uint64_t{1} << 40;  // lowest bit of the sixth byte
 
 // The two digits of 0 <= n <= 99 in the two low bytes.

@@ -15,9 +15,13 @@ namespace pedsim {
 
 // The line the program writes on standard output, and nothing else, when the
 // protocol needs more dams than half the offspring of one generation.
-inline constexpr const char* protocol_too_large_line = " effectif historique trop faible pour le protocole";
+inline constexpr const char* protocol_too_large_line =
+    " effectif historique trop faible pour le protocole";
 
-enum class Verdict { runs, protocol_too_large };
+enum class Verdict {
+    runs,
+    protocol_too_large
+};
 
 // Makes every check on the parameters, in this order: the protocol check
 // (returns protocol_too_large), the table sizes, the pedigree's limits, and

@@ -31,7 +31,10 @@ AnimalTable AnimalTable::uninitialised(std::size_t rows)
 
 namespace {
 
-std::size_t rows(std::int64_t count) { return static_cast<std::size_t>(std::max<std::int64_t>(count, 0)); }
+std::size_t rows(std::int64_t count)
+{
+    return static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
+}
 
 }  // namespace
 
@@ -39,8 +42,9 @@ Tables allocate_tables(const Parameters& p)
 {
     const std::int64_t offspring = std::int64_t{p.nsire} * p.ndps * p.noff;
     const std::int64_t protocol_offspring = std::int64_t{p.nsirep} * p.ndpsp * p.noffp;
-    const std::int64_t animals = std::int64_t{p.ngen} * p.nsire * (p.ndps + 1) +
-                                 std::int64_t{p.nsirep} * (std::int64_t{p.ndpsp} * (p.noffp + 1) + 1);
+    const std::int64_t animals =
+        std::int64_t{p.ngen} * p.nsire * (p.ndps + 1) +
+        std::int64_t{p.nsirep} * (std::int64_t{p.ndpsp} * (p.noffp + 1) + 1);
     Tables t;
     t.ped = AnimalTable::zeroed(rows(animals));
     t.ped_sorted = AnimalTable::uninitialised(rows(animals));

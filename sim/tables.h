@@ -37,7 +37,9 @@ public:
     }
 
 private:
-    AnimalTable(Buffer<std::int32_t> cells, std::size_t rows) : cells_(std::move(cells)), rows_(rows) {}
+    AnimalTable(Buffer<std::int32_t> cells, std::size_t rows)
+        : cells_(std::move(cells)), rows_(rows)
+    {}
 
     Buffer<std::int32_t> cells_;
     std::size_t rows_ = 0;
@@ -47,14 +49,14 @@ private:
 constexpr std::int32_t largest_identifier = 1000000;
 
 struct Tables {
-    AnimalTable ped;         // the pedigree, nanim rows filled
-    AnimalTable ped_sorted;  // the pedigree in ascending order of id
+    AnimalTable ped;             // the pedigree, nanim rows filled
+    AnimalTable ped_sorted;      // the pedigree in ascending order of id
     Buffer<std::int32_t> keys;   // sort keys, 3 per animal
     Buffer<std::int32_t> iperm;  // 1-based positions returned by the sorts
-    AnimalTable male;        // sons of the current pass
-    AnimalTable female;      // daughters of the current pass
-    AnimalTable prog;        // offspring of the protocol
-    Buffer<float> perm;      // permutation of the last shuffle, values 1.0 .. n.0
+    AnimalTable male;            // sons of the current pass
+    AnimalTable female;          // daughters of the current pass
+    AnimalTable prog;            // offspring of the protocol
+    Buffer<float> perm;          // permutation of the last shuffle, values 1.0 .. n.0
     Buffer<std::int32_t> gen;    // gen[r]: generation of row r of ped
     // corr[v]: new number of identifier v, indexed by the identifier itself;
     // slot 0 stands for an unknown parent and stays 0.

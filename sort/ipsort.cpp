@@ -70,7 +70,8 @@ private:
 
 void number_positions(std::int32_t* perm, std::int32_t n)
 {
-    for (std::int32_t position = 1; position <= n; ++position) at_position(perm, position) = position;
+    for (std::int32_t position = 1; position <= n; ++position)
+        at_position(perm, position) = position;
 }
 
 // A descending sort is an ascending sort of the negated keys. The negation
@@ -139,8 +140,8 @@ struct BlockStops {
 // would do. Returns where the scans then stand: just before their next stop.
 inline Scans exchange_in_blocks(Entries e, std::int32_t pivot_key, Scans scans)
 {
-    BlockStops up_stops;    // offsets from `low`
-    BlockStops down_stops;  // offsets below `high`
+    BlockStops up_stops;                // offsets from `low`
+    BlockStops down_stops;              // offsets below `high`
     std::ptrdiff_t low = scans.up + 1;  // first entry of the upward scan's block
     std::ptrdiff_t high = scans.down;   // one past the downward scan's block
     while (high - low > kMaxBetween) {

@@ -51,7 +51,10 @@ inline void write_file(const fs::path& path, const std::string& text)
     if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
-[[noreturn]] inline void fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] inline void fail(const char* what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
 
 // A fresh temporary directory, removed with all it holds when the object
 // goes. The program runs in its subdirectory "work", so that the captured
@@ -75,7 +78,10 @@ public:
 
     fs::path dir() const { return root_ / "work"; }
     fs::path path(const std::string& name) const { return dir() / name; }
-    void write(const std::string& name, const std::string& text) const { write_file(path(name), text); }
+    void write(const std::string& name, const std::string& text) const
+    {
+        write_file(path(name), text);
+    }
     std::optional<std::string> read(const std::string& name) const { return read_file(path(name)); }
 
     // Runs PEDSIM_BINARY in dir(), with `args` after its name and standard
@@ -90,8 +96,10 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
         std::vector<std::string> words = launcher;
         words.push_back(PEDSIM_BINARY);
@@ -100,9 +108,11 @@ public:
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
         pid_t pid = 0;
-        const int error = ::posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environ);
+        const int error =
+            ::posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
-        if (error != 0) throw std::system_error(error, std::generic_category(), "posix_spawn " + words[0]);
+        if (error != 0)
+            throw std::system_error(error, std::generic_category(), "posix_spawn " + words[0]);
 
         Run run;
         int wait_status = 0;

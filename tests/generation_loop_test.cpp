@@ -40,9 +40,11 @@ TEST(GenerationLoop, KnownRunWithSeed12345)
     const Tables& t = loop.tables;
     EXPECT_EQ(t.nanim, 42);
     EXPECT_EQ(loop.record.passes, (std::vector<std::int32_t>{1, 1, 1, 1}));
-    EXPECT_EQ(loop.draws, 166u);  // 3 * (6 dams + 24 births + 24 shuffled offspring) + 4 protocol dams
+    EXPECT_EQ(loop.draws,
+              166u);  // 3 * (6 dams + 24 births + 24 shuffled offspring) + 4 protocol dams
     // Generation 2: the two sons, then the six daughters, in the shuffles' order.
-    EXPECT_EQ(ids(t, 8, 8), (std::vector<std::int32_t>{20003, 20006, 20004, 20002, 20010, 20013, 20021, 20011}));
+    EXPECT_EQ(ids(t, 8, 8),
+              (std::vector<std::int32_t>{20003, 20006, 20004, 20002, 20010, 20013, 20021, 20011}));
     // The protocol's twelve offspring, in birth order, with generation 5.
     std::vector<std::int32_t> protocol_offspring;
     for (std::int32_t k = 1; k <= 12; ++k) protocol_offspring.push_back(50000 + k);
@@ -111,8 +113,10 @@ std::size_t row_of(const Tables& t, std::int32_t identifier)
 
 TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique)
 {
-    const Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345}, {5, 4, 5, 3, 3, 4, 2, 77},
-                                {2, 10, 2, 2, 5, 2, 3, 2024}, {4, 3, 1, 4, 2, 1, 1, 0}};
+    const Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
+                                {5, 4, 5, 3, 3, 4, 2, 77},
+                                {2, 10, 2, 2, 5, 2, 3, 2024},
+                                {4, 3, 1, 4, 2, 1, 1, 0}};
     for (const Parameters& p : cases) {
         const Tables t = simulate_loop(p).tables;
         SCOPED_TRACE(testing::Message() << "ngen " << p.ngen << " seed " << p.iseed);

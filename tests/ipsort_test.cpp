@@ -16,7 +16,10 @@ using Values = std::vector<std::int32_t>;
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-struct Sorted { Values keys, perm; std::int32_t ier; };
+struct Sorted {
+    Values keys, perm;
+    std::int32_t ier;
+};
 
 // Sorts a copy of the keys, with perm and ier primed to values the call must replace.
 Sorted run_ipsort(Values keys, std::int32_t kflag, std::int32_t n)
@@ -89,8 +92,10 @@ TEST(IpsortKnownResults, PivotOffsetIsRoundedInSinglePrecision)
 
 TEST(IpsortFlags, SignChoosesOrderAndOnlyMagnitudeTwoReorders)
 {
-    for (std::int32_t kflag : {0, 3, 7, kMax}) expect_result(run_ipsort(kSix, kflag), {2, 4, 6, 5, 1, 3}, kSix);
-    for (std::int32_t kflag : {-3, -5, kMin}) expect_result(run_ipsort(kSix, kflag), {3, 5, 1, 6, 4, 2}, kSix);
+    for (std::int32_t kflag : {0, 3, 7, kMax})
+        expect_result(run_ipsort(kSix, kflag), {2, 4, 6, 5, 1, 3}, kSix);
+    for (std::int32_t kflag : {-3, -5, kMin})
+        expect_result(run_ipsort(kSix, kflag), {3, 5, 1, 6, 4, 2}, kSix);
 }
 
 TEST(IpsortEdges, NoKeysLeavesPermUntouched)
@@ -115,10 +120,13 @@ void expect_sorted_through_perm(const Values& original, std::int32_t kflag)
     std::iota(all_positions.begin(), all_positions.end(), 1);
     ASSERT_EQ(positions, all_positions);
     Values through(original.size());
-    for (std::size_t k = 0; k < original.size(); ++k) through[k] = original[static_cast<std::size_t>(got.perm[k] - 1)];
+    for (std::size_t k = 0; k < original.size(); ++k)
+        through[k] = original[static_cast<std::size_t>(got.perm[k] - 1)];
     Values expected = original;
-    if (kflag < 0) std::sort(expected.begin(), expected.end(), std::greater<>());
-    else std::sort(expected.begin(), expected.end());
+    if (kflag < 0)
+        std::sort(expected.begin(), expected.end(), std::greater<>());
+    else
+        std::sort(expected.begin(), expected.end());
     EXPECT_EQ(through, expected);
     EXPECT_EQ(got.keys, kflag == 2 || kflag == -2 ? expected : original);
 }
@@ -149,7 +157,8 @@ TEST(IpsortProperties, AgreesWithStdSort)
         const std::vector<Values> inputs = shaped_inputs(n, rng);
         for (std::size_t shape = 0; shape < inputs.size(); ++shape) {
             for (std::int32_t kflag : {1, 2, -1, -2}) {
-                SCOPED_TRACE(testing::Message() << "n=" << n << " shape=" << shape << " kflag=" << kflag);
+                SCOPED_TRACE(testing::Message()
+                             << "n=" << n << " shape=" << shape << " kflag=" << kflag);
                 expect_sorted_through_perm(inputs[shape], kflag);
             }
         }
@@ -169,13 +178,18 @@ Values plain_quicksort(const Values& keys)
     const auto n = static_cast<std::int32_t>(keys.size());
     Values perm(keys.size());
     std::iota(perm.begin(), perm.end(), 1);
-    const auto key = [&](std::int32_t entry) { return keys[static_cast<std::size_t>(perm[static_cast<std::size_t>(entry)] - 1)]; };
-    const auto swap = [&](std::int32_t a, std::int32_t b) { std::swap(perm[static_cast<std::size_t>(a)], perm[static_cast<std::size_t>(b)]); };
+    const auto key = [&](std::int32_t entry) {
+        return keys[static_cast<std::size_t>(perm[static_cast<std::size_t>(entry)] - 1)];
+    };
+    const auto swap = [&](std::int32_t a, std::int32_t b) {
+        std::swap(perm[static_cast<std::size_t>(a)], perm[static_cast<std::size_t>(b)]);
+    };
     std::vector<std::pair<std::int32_t, std::int32_t>> pending;
     std::int32_t i = 0, j = n - 1;
     for (;;) {
         while (j - i >= 1) {
-            const std::int32_t t = i + static_cast<std::int32_t>(static_cast<float>(j - i) * 0.4140625f);
+            const std::int32_t t =
+                i + static_cast<std::int32_t>(static_cast<float>(j - i) * 0.4140625f);
             if (key(i) > key(t)) swap(i, t);
             if (key(j) < key(t)) {
                 swap(j, t);
@@ -184,8 +198,10 @@ Values plain_quicksort(const Values& keys)
             const std::int32_t x = key(t);
             std::int32_t k = i, l = j;
             for (;;) {
-                do --l; while (key(l) > x);
-                do ++k; while (key(k) < x);
+                do --l;
+                while (key(l) > x);
+                do ++k;
+                while (key(k) < x);
                 if (k > l) break;
                 swap(l, k);
             }
@@ -210,7 +226,8 @@ TEST(IpsortProperties, MakesTheSameExchangesAsThePlainPartitioning)
         for (std::uint32_t distinct : {2u, 7u, 1000u, 4000000000u}) {
             Values keys(static_cast<std::size_t>(n));
             for (auto& k : keys) k = static_cast<std::int32_t>(rng() % distinct);
-            ASSERT_EQ(run_ipsort(keys, 1).perm, plain_quicksort(keys)) << "n " << n << " distinct " << distinct;
+            ASSERT_EQ(run_ipsort(keys, 1).perm, plain_quicksort(keys))
+                << "n " << n << " distinct " << distinct;
         }
     }
 }

@@ -50,9 +50,11 @@ TEST(ProtocolCheck, ComesFirstAndWrapsIn32Bits)
 
 TEST(TableSizes, ElementCountsAbove32BitsAreOverflows)
 {
-    const std::string overflow = "Integer overflow when calculating the amount of memory to allocate";
+    const std::string overflow =
+        "Integer overflow when calculating the amount of memory to allocate";
     // 3 * (100000 * 10000 * 2 + 3) keys, and (214748 + 1) * 10000 generation entries.
-    for (const Parameters& p : {Parameters{100000, 10000, 1, 1, 1, 1, 1, 1}, Parameters{214748, 1, 1, 2, 0, 0, 0, 1}}) {
+    for (const Parameters& p :
+         {Parameters{100000, 10000, 1, 1, 1, 1, 1, 1}, Parameters{214748, 1, 1, 2, 0, 0, 0, 1}}) {
         const Refusal r = refusal(p);
         EXPECT_EQ(r.status, ExitStatus::out_of_memory);
         EXPECT_EQ(r.message, overflow);
@@ -68,22 +70,41 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
         std::string message;
     };
     const Case cases[] = {
-        {{1, 2, 3, 4, 2, 2, 3, 1}, {0, 2, 3, 4, 2, 2, 3, 1}, "ngen = 0 must be at least 1 (generations of random mating)"},
-        {{3, 1, 3, 4, 0, 0, 0, 1}, {3, 0, 3, 4, 0, 0, 0, 1}, "nsire = 0 must be at least 1 (sires of each generation)"},
-        {{3, 2, 3, 2, 0, 0, 0, 1}, {3, 2, 3, 0, 0, 0, 0, 1}, "noff = 0 must be at least 1 (offspring per dam)"},
-        {{3, 2, 3, 4, 0, 1, 3, 1}, {3, 2, 3, 4, -1, 1, 3, 1}, "nsirep = -1 must be at least 0 (sires of the protocol)"},
-        {{3, 2, 3, 4, 2, 0, 3, 1}, {3, 2, 3, 4, 2, -1, 3, 1}, "ndpsp = -1 must be at least 0 (dams per protocol sire)"},
-        {{3, 2, 3, 4, 2, 2, 0, 1}, {3, 2, 3, 4, 2, 2, -1, 1}, "noffp = -1 must be at least 0 (offspring per protocol dam)"},
-        {{2, 5000, 1, 2, 1, 1, 1, 1}, {2, 5001, 1, 2, 1, 1, 1, 1},
-         "nsire*(ndps+1) = 10002 founders exceed 10000, the identifiers of one generation; reduce nsire or ndps"},
-        {{2, 100, 10, 10, 1, 1, 1, 1}, {2, 100, 10, 11, 1, 1, 1, 1},
-         "nsire*ndps*noff = 11000 offspring per generation exceed 10000, the identifiers of one generation; "
+        {{1, 2, 3, 4, 2, 2, 3, 1},
+         {0, 2, 3, 4, 2, 2, 3, 1},
+         "ngen = 0 must be at least 1 (generations of random mating)"},
+        {{3, 1, 3, 4, 0, 0, 0, 1},
+         {3, 0, 3, 4, 0, 0, 0, 1},
+         "nsire = 0 must be at least 1 (sires of each generation)"},
+        {{3, 2, 3, 2, 0, 0, 0, 1},
+         {3, 2, 3, 0, 0, 0, 0, 1},
+         "noff = 0 must be at least 1 (offspring per dam)"},
+        {{3, 2, 3, 4, 0, 1, 3, 1},
+         {3, 2, 3, 4, -1, 1, 3, 1},
+         "nsirep = -1 must be at least 0 (sires of the protocol)"},
+        {{3, 2, 3, 4, 2, 0, 3, 1},
+         {3, 2, 3, 4, 2, -1, 3, 1},
+         "ndpsp = -1 must be at least 0 (dams per protocol sire)"},
+        {{3, 2, 3, 4, 2, 2, 0, 1},
+         {3, 2, 3, 4, 2, 2, -1, 1},
+         "noffp = -1 must be at least 0 (offspring per protocol dam)"},
+        {{2, 5000, 1, 2, 1, 1, 1, 1},
+         {2, 5001, 1, 2, 1, 1, 1, 1},
+         "nsire*(ndps+1) = 10002 founders exceed 10000, the identifiers of one generation; reduce "
+         "nsire or ndps"},
+        {{2, 100, 10, 10, 1, 1, 1, 1},
+         {2, 100, 10, 11, 1, 1, 1, 1},
+         "nsire*ndps*noff = 11000 offspring per generation exceed 10000, the identifiers of one "
+         "generation; "
          "reduce nsire, ndps or noff"},
-        {{97, 3000, 1, 3, 100, 10, 10, 1}, {97, 3000, 1, 3, 100, 10, 11, 1},
+        {{97, 3000, 1, 3, 100, 10, 10, 1},
+         {97, 3000, 1, 3, 100, 10, 11, 1},
          "(ngen+2)*10000 + nsirep*ndpsp*noffp = 1001000 exceeds 1000000, the largest identifier; "
          "reduce ngen or the protocol's offspring"},
-        {{1, 10, 10, 10, 10, 10, 197, 1}, {1, 10, 10, 10, 10, 10, 198, 1},
-         "the pedigree's 20020 animals exceed (ngen+1)*10000 = 20000; reduce the protocol (nsirep, ndpsp, "
+        {{1, 10, 10, 10, 10, 10, 197, 1},
+         {1, 10, 10, 10, 10, 10, 198, 1},
+         "the pedigree's 20020 animals exceed (ngen+1)*10000 = 20000; reduce the protocol (nsirep, "
+         "ndpsp, "
          "noffp) or raise ngen"},
     };
     for (const Case& c : cases) {
@@ -112,8 +133,8 @@ TEST(PedigreeLimits, HugeValuesAreRefusedWithoutWrapAround)
 
 TEST(ExpectedRepeats, SmallCasesByHand)
 {
-    EXPECT_DOUBLE_EQ(expected_repeats(2, 1, 1), 1.0);            // 2 of 4 outcomes succeed
-    EXPECT_DOUBLE_EQ(expected_repeats(4, 2, 2), 10.0 / 6.0);     // 6 of 16
+    EXPECT_DOUBLE_EQ(expected_repeats(2, 1, 1), 1.0);         // 2 of 4 outcomes succeed
+    EXPECT_DOUBLE_EQ(expected_repeats(4, 2, 2), 10.0 / 6.0);  // 6 of 16
     EXPECT_DOUBLE_EQ(expected_repeats(10, 0, 0), 0.0);
     EXPECT_TRUE(std::isinf(expected_repeats(3, 2, 2)));
     // Fewer than 2 sons (25 outcomes) or more than 18 (55455 outcomes) of 2^24.
@@ -128,12 +149,18 @@ TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
         Parameters p;
         std::string message;
     } cases[] = {
-        {{2, 2, 3, 1, 0, 0, 0, 1}, "choosing 2 sires and 6 dams from the 6 offspring of a generation "
-                                   "(nsire*ndps*noff) is impossible" + historical},
-        {{2, 2, 0, 4, 0, 0, 0, 1}, "choosing 2 sires and 0 dams from the 0 offspring of a generation "
-                                   "(nsire*ndps*noff) is impossible" + historical},
-        {{3, 2, 3, 4, 25, 0, 0, 1}, "choosing 25 sires and 0 dams from the 24 offspring of a generation "
-                                    "(nsire*ndps*noff) is impossible" + protocol},
+        {{2, 2, 3, 1, 0, 0, 0, 1},
+         "choosing 2 sires and 6 dams from the 6 offspring of a generation "
+         "(nsire*ndps*noff) is impossible" +
+             historical},
+        {{2, 2, 0, 4, 0, 0, 0, 1},
+         "choosing 2 sires and 0 dams from the 0 offspring of a generation "
+         "(nsire*ndps*noff) is impossible" +
+             historical},
+        {{3, 2, 3, 4, 25, 0, 0, 1},
+         "choosing 25 sires and 0 dams from the 24 offspring of a generation "
+         "(nsire*ndps*noff) is impossible" +
+             protocol},
     };
     for (const auto& c : cases) {
         const Refusal r = refusal(c.p);
@@ -152,10 +179,16 @@ TEST(PassFeasibility, SelectionsThatWouldRepeatTooOftenAreRefused)
     EXPECT_EQ(check_parameters({2, 5000, 1, 2, 5200, 0, 0, 1}), Verdict::runs);
     const Refusal r = refusal({2, 5000, 1, 2, 5250, 0, 0, 1});
     EXPECT_EQ(r.status, ExitStatus::refused_parameters);
-    EXPECT_EQ(r.message.rfind("parpop: choosing 5250 sires and 0 dams from the 10000 offspring of a "
-                              "generation (nsire*ndps*noff) would take about 3.", 0), 0u) << r.message;
-    EXPECT_NE(r.message.find("e+06 repeated passes on average; reduce nsirep or ndpsp, or raise noff"),
-              std::string::npos) << r.message;
+    EXPECT_EQ(
+        r.message.rfind("parpop: choosing 5250 sires and 0 dams from the 10000 offspring of a "
+                        "generation (nsire*ndps*noff) would take about 3.",
+                        0),
+        0u)
+        << r.message;
+    EXPECT_NE(
+        r.message.find("e+06 repeated passes on average; reduce nsirep or ndpsp, or raise noff"),
+        std::string::npos)
+        << r.message;
     EXPECT_GT(expected_repeats(10000, 5200, 0), 1e4);
     EXPECT_LT(expected_repeats(10000, 5200, 0), 1e5);
 }

@@ -26,8 +26,7 @@ TEST(PedigreeLine, FieldsAreRightAlignedInSixCharacters)
 
 TEST(PedigreeLine, ValuesThatDoNotFitAreAsterisks)
 {
-    EXPECT_EQ(line(1000000, -100000, 2147483647, -2147483647 - 1),
-              "****** ****** ****** ******\n");
+    EXPECT_EQ(line(1000000, -100000, 2147483647, -2147483647 - 1), "****** ****** ****** ******\n");
 }
 
 TEST(PedigreeText, SmallRunIsNumberedByLine)
@@ -39,7 +38,8 @@ TEST(PedigreeText, SmallRunIsNumberedByLine)
     ASSERT_EQ(text.size(), 42 * pedigree_line_length);
     EXPECT_EQ(text.substr(0, pedigree_line_length), "     1      0      0     -2\n");
     // Line 9: the first animal of generation 2, sire 1 and dam 3.
-    EXPECT_EQ(text.substr(8 * pedigree_line_length, pedigree_line_length), "     9      1      3     -1\n");
+    EXPECT_EQ(text.substr(8 * pedigree_line_length, pedigree_line_length),
+              "     9      1      3     -1\n");
     EXPECT_EQ(text.substr(41 * pedigree_line_length), "    42     30     27      2\n");
 }
 

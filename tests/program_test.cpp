@@ -34,7 +34,8 @@ struct Outcome {
 };
 
 // Runs the program with the given files; a file given as none is missing.
-Outcome run_program(const std::optional<std::string>& parpop, const std::optional<std::string>& earlier_pedig,
+Outcome run_program(const std::optional<std::string>& parpop,
+                    const std::optional<std::string>& earlier_pedig,
                     const std::vector<std::string>& args = {})
 {
     Sandbox box;
@@ -81,7 +82,8 @@ void check_runs_keeping_pedig(const std::optional<std::string>& parpop,
 {
     for (const bool had_pedig : {true, false}) {
         SCOPED_TRACE(had_pedig ? "over an earlier pedig" : "without pedig");
-        const Outcome o = run_program(parpop, had_pedig ? std::optional(kEarlierPedig) : std::nullopt);
+        const Outcome o =
+            run_program(parpop, had_pedig ? std::optional(kEarlierPedig) : std::nullopt);
         EXPECT_EQ(o.pedig, had_pedig ? kEarlierPedig : "");
         check(o);
     }
@@ -89,7 +91,8 @@ void check_runs_keeping_pedig(const std::optional<std::string>& parpop,
 
 void expect_failure(const std::string& parpop, int status, const std::string& message)
 {
-    check_runs_keeping_pedig(parpop, [&](const Outcome& o) { expect_failed(o.run, status, message); });
+    check_runs_keeping_pedig(parpop,
+                             [&](const Outcome& o) { expect_failed(o.run, status, message); });
 }
 
 struct Line {
@@ -113,9 +116,11 @@ std::vector<Line> parse_pedigree(const std::string& text)
         Line l{};
         char canonical[64] = "";
         if (std::sscanf(s.c_str(), "%d %d %d %d", &l.animal, &l.sire, &l.dam, &l.generation) == 4)
-            std::snprintf(canonical, sizeof canonical, "%6d %6d %6d %6d", l.animal, l.sire, l.dam, l.generation);
+            std::snprintf(canonical, sizeof canonical, "%6d %6d %6d %6d", l.animal, l.sire, l.dam,
+                          l.generation);
         if (end == std::string::npos || s != canonical) {
-            ADD_FAILURE() << "line " << lines.size() + 1 << " is not in the fixed layout: \"" << s << '"';
+            ADD_FAILURE() << "line " << lines.size() + 1 << " is not in the fixed layout: \"" << s
+                          << '"';
             return lines;
         }
         lines.push_back(l);
@@ -131,7 +136,8 @@ struct Design {
 Design design_of(const std::string& parpop)
 {
     Design d{};
-    std::istringstream(parpop) >> d.ngen >> d.nsire >> d.ndps >> d.noff >> d.nsirep >> d.ndpsp >> d.noffp;
+    std::istringstream(parpop) >> d.ngen >> d.nsire >> d.ndps >> d.noff >> d.nsirep >> d.ndpsp >>
+        d.noffp;
     return d;
 }
 
@@ -176,9 +182,12 @@ std::string pedigree_fault(const std::string& text, const Design& d)
         if (l.generation == 2) ++protocol_litters[l.dam];
     }
     for (const int sire : sires)
-        if (dams.contains(sire)) return "animal " + std::to_string(sire) + " is both a sire and a dam";
+        if (dams.contains(sire))
+            return "animal " + std::to_string(sire) + " is both a sire and a dam";
     for (const auto& [dam, litter] : protocol_litters)
-        if (litter != d.noffp) return "protocol dam " + std::to_string(dam) + " has " + std::to_string(litter) + " offspring";
+        if (litter != d.noffp)
+            return "protocol dam " + std::to_string(dam) + " has " + std::to_string(litter) +
+                   " offspring";
     return "";
 }
 
@@ -190,7 +199,9 @@ TEST(ProgramPublishedValues, LayoutAndGenerationsOfTheFirstExample)
     ASSERT_EQ(pedig.substr(0, 28), "     1      0      0     -2\n");
     const std::vector<Line> lines = parse_pedigree(pedig);
     ASSERT_EQ(lines.size(), 42u);
-    const struct { int first, last, generation; } blocks[] = {{1, 8, -2}, {9, 16, -1}, {17, 24, 0}, {25, 30, 1}, {31, 42, 2}};
+    const struct {
+        int first, last, generation;
+    } blocks[] = {{1, 8, -2}, {9, 16, -1}, {17, 24, 0}, {25, 30, 1}, {31, 42, 2}};
     for (const auto& b : blocks)
         for (int n = b.first; n <= b.last; ++n) {
             const Line& l = lines[static_cast<std::size_t>(n) - 1];
@@ -207,8 +218,9 @@ TEST(ProgramPublishedValues, Seed12345GivesThePublishedLines9To16AndSires)
 {
     const std::vector<Line> lines = parse_pedigree(pedigree_of(kSeed12345));
     ASSERT_EQ(lines.size(), 42u);
-    const std::vector<Line> published = {{9, 1, 3, -1},  {10, 1, 3, -1}, {11, 1, 3, -1}, {12, 1, 5, -1},
-                                         {13, 1, 8, -1}, {14, 1, 8, -1}, {15, 2, 6, -1}, {16, 2, 4, -1}};
+    const std::vector<Line> published = {{9, 1, 3, -1},  {10, 1, 3, -1}, {11, 1, 3, -1},
+                                         {12, 1, 5, -1}, {13, 1, 8, -1}, {14, 1, 8, -1},
+                                         {15, 2, 6, -1}, {16, 2, 4, -1}};
     EXPECT_EQ(std::vector<Line>(lines.begin() + 8, lines.begin() + 16), published);
     std::set<int> sires;
     for (int n = 17; n <= 24; ++n) sires.insert(lines[static_cast<std::size_t>(n) - 1].sire);
@@ -219,7 +231,8 @@ TEST(ProgramPublishedValues, Seed0GivesThePublishedParentsOfLines9To16)
 {
     const std::vector<Line> lines = parse_pedigree(pedigree_of("3 2 3 4 2 2 3\n0\n"));
     ASSERT_EQ(lines.size(), 42u);
-    const std::pair<int, int> published[] = {{1, 4}, {1, 4}, {1, 7}, {2, 5}, {2, 5}, {2, 5}, {2, 8}, {2, 8}};
+    const std::pair<int, int> published[] = {{1, 4}, {1, 4}, {1, 7}, {2, 5},
+                                             {2, 5}, {2, 5}, {2, 8}, {2, 8}};
     for (int n = 9; n <= 16; ++n) {
         const Line& l = lines[static_cast<std::size_t>(n) - 1];
         EXPECT_EQ(std::pair(l.sire, l.dam), published[n - 9]) << "line " << n;
@@ -235,7 +248,8 @@ TEST(ProgramPublishedValues, RepeatedPassesWithSeed99Give25Animals)
 
 TEST(ProgramNormalRun, IgnoresCommandLineArguments)
 {
-    EXPECT_EQ(pedigree_of(kSeed12345, {"--help", "-v", "parpop", "pedig", ""}), pedigree_of(kSeed12345));
+    EXPECT_EQ(pedigree_of(kSeed12345, {"--help", "-v", "parpop", "pedig", ""}),
+              pedigree_of(kSeed12345));
 }
 
 TEST(ProgramNormalRun, SameSeedGivesTheSameFileAndSeedsShareStreamsAsPublished)
@@ -244,7 +258,8 @@ TEST(ProgramNormalRun, SameSeedGivesTheSameFileAndSeedsShareStreamsAsPublished)
     EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n-1\n"), seed0);  // 0 or less: the built-in state
     EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n-2147483648\n"), seed0);
     EXPECT_EQ(pedigree_of("3 2 3 4 2 2 3\n12346\n"), pedigree_of(kSeed12345));  // 2q and 2q-1 alike
-    EXPECT_EQ(pedigree_fault(pedigree_of("3 2 3 4 2 2 3\n2147483647\n"), design_of(kSeed12345)), "");
+    EXPECT_EQ(pedigree_fault(pedigree_of("3 2 3 4 2 2 3\n2147483647\n"), design_of(kSeed12345)),
+              "");
     EXPECT_NE(seed0, pedigree_of(kSeed12345));
 }
 
@@ -259,17 +274,22 @@ TEST(ProgramGoldenFiles, EveryCaseGivesItsPedigreeByteForByte)
     for (const fs::path& parpop : cases) {
         SCOPED_TRACE(parpop.stem().string());
         const std::string parameters = end_to_end::read_file(parpop).value_or("");
-        const std::optional<std::string> expected = end_to_end::read_file(fs::path(parpop).replace_extension(".pedig"));
+        const std::optional<std::string> expected =
+            end_to_end::read_file(fs::path(parpop).replace_extension(".pedig"));
         ASSERT_TRUE(expected.has_value());
         EXPECT_EQ(pedigree_fault(*expected, design_of(parameters)), "");
-        EXPECT_TRUE(pedigree_of(parameters) == *expected) << "the pedigree differs from the golden file";
+        EXPECT_TRUE(pedigree_of(parameters) == *expected)
+            << "the pedigree differs from the golden file";
     }
 }
 
 // Layouts of "parpop" that all read as 3 2 3 4 2 2 3 with seed 12345.
 TEST(ProgramParameterFile, LayoutsGiveTheSamePedigree)
 {
-    const struct { const char* name; std::string text; } layouts[] = {
+    const struct {
+        const char* name;
+        std::string text;
+    } layouts[] = {
         {"counts over two lines, seed on the third", "3 2 3\n4 2 2 3\n12345\n"},
         {"one item per line", "3\n2\n3\n4\n2\n2\n3\n12345\n"},
         {"extra items after the seventh count", "3 2 3 4 2 2 3 99 -7 junk\n12345\n"},
@@ -289,13 +309,20 @@ TEST(ProgramParameterFile, LayoutsGiveTheSamePedigree)
 
 TEST(ProgramParameterFile, UnreadableRecordsFailAndLeavePedigUnchanged)
 {
-    const struct { const char* name; std::string text, message; } cases[] = {
+    const struct {
+        const char* name;
+        std::string text, message;
+    } cases[] = {
         {"empty file", "", "parpop: end of file before item 1 (ngen)"},
-        {"end of file in the first record", "3 2 3 4 2\n", "parpop: end of file before item 6 (ndpsp)"},
+        {"end of file in the first record", "3 2 3 4 2\n",
+         "parpop: end of file before item 6 (ndpsp)"},
         {"no seed", "3 2 3 4 2 2 3\n\n", "parpop: end of file before item 8 (iseed)"},
-        {"all eight on one line", "3 2 3 4 2 2 3 12345\n", "parpop: end of file before item 8 (iseed)"},
-        {"not an integer", "3 2 3 4 2 2 3.5\n1\n", "parpop: item 7 (noffp) \"3.5\" is not an integer"},
-        {"a word as seed", "3 2 3 4 2 2 3\nseed\n", "parpop: item 8 (iseed) \"seed\" is not an integer"},
+        {"all eight on one line", "3 2 3 4 2 2 3 12345\n",
+         "parpop: end of file before item 8 (iseed)"},
+        {"not an integer", "3 2 3 4 2 2 3.5\n1\n",
+         "parpop: item 7 (noffp) \"3.5\" is not an integer"},
+        {"a word as seed", "3 2 3 4 2 2 3\nseed\n",
+         "parpop: item 8 (iseed) \"seed\" is not an integer"},
         {"above 32 bits", "3 2 3 4 2 2 3\n2147483648\n",
          "parpop: item 8 (iseed) \"2147483648\" is outside the 32-bit integer range"},
         {"below 32 bits", "-2147483649 2 3 4 2 2 3\n1\n",
@@ -303,8 +330,10 @@ TEST(ProgramParameterFile, UnreadableRecordsFailAndLeavePedigUnchanged)
         {"empty item between commas", "3,2,,3 4 2 2 3\n1\n",
          "parpop: item 3 (ndps) is empty (two commas with nothing between)"},
         {"a slash", "3 2 3 4 / 2 3\n1\n", "parpop: item 5 (nsirep): a slash ends the record early"},
-        {"a slash for the seed", "3 2 3 4 2 2 3\n/\n", "parpop: item 8 (iseed): a slash ends the record early"},
-        {"a repeat count of zero", "3 2 3 4 0*2 3\n1\n", "parpop: item 5 (nsirep) \"0*2\" has no valid repeat count"},
+        {"a slash for the seed", "3 2 3 4 2 2 3\n/\n",
+         "parpop: item 8 (iseed): a slash ends the record early"},
+        {"a repeat count of zero", "3 2 3 4 0*2 3\n1\n",
+         "parpop: item 5 (nsirep) \"0*2\" has no valid repeat count"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -341,14 +370,18 @@ TEST(ProgramProtocolCheck, OneDamMoreWritesTheMessageAndLeavesPedigUnchanged)
 // on three limits at once.
 TEST(ProgramLimits, JustInsideEachLimitRuns)
 {
-    const struct { const char* rule; std::string parpop; } cases[] = {
+    const struct {
+        const char* rule;
+        std::string parpop;
+    } cases[] = {
         {"ngen >= 1, with ndps = 0 and no protocol", "1 1 0 2 0 0 0\n1\n"},
         {"nsire >= 1", "1 1 1 2 0 0 0\n1\n"},
         {"noff = 1 with ngen = 1", "1 2 3 1 1 1 1\n1\n"},
         {"nsirep = 0", "3 2 3 4 0 2 3\n1\n"},
         {"ndpsp = 0", "3 2 3 4 2 0 3\n1\n"},
         {"noffp = 0", "3 2 3 4 2 2 0\n1\n"},
-        {"nsire*(ndps+1) = 10000, nsire*ndps*noff = 10000, N = (ngen+1)*10000", "1 5000 1 2 1 1 9998\n1\n"},
+        {"nsire*(ndps+1) = 10000, nsire*ndps*noff = 10000, N = (ngen+1)*10000",
+         "1 5000 1 2 1 1 9998\n1\n"},
         {"(ngen+2)*10000 + P = 1000000", "98 1 1 2 0 0 0\n1\n"},
         {"protocol parents that can be chosen (2 sons of 2)", "1 1 1 2 2 0 0\n1\n"},
         // Seed 5 succeeds at pass 54384, far sooner than on average: a short run.
@@ -362,7 +395,9 @@ TEST(ProgramLimits, JustInsideEachLimitRuns)
 
 TEST(ProgramLimits, JustOutsideEachLimitIsRefusedAndLeavesPedigUnchanged)
 {
-    const struct { std::string parpop, message; } cases[] = {
+    const struct {
+        std::string parpop, message;
+    } cases[] = {
         {"0 2 3 4 2 2 3\n1\n", "parpop: ngen = 0 must be at least 1"},
         {"1 0 3 4 0 0 0\n1\n", "parpop: nsire = 0 must be at least 1"},
         {"3 -1 3 4 -1 6 0\n1\n", "parpop: nsire = -1 must be at least 1"},
@@ -372,13 +407,20 @@ TEST(ProgramLimits, JustOutsideEachLimitIsRefusedAndLeavesPedigUnchanged)
         {"3 2 3 4 2 -1 3\n1\n", "parpop: ndpsp = -1 must be at least 0"},
         {"3 2 3 4 2 2 -1\n1\n", "parpop: noffp = -1 must be at least 0"},
         {"1 1 10000 1 0 0 0\n1\n", "parpop: nsire*(ndps+1) = 10001 founders exceed 10000"},
-        {"1 1 73 137 0 0 0\n1\n", "parpop: nsire*ndps*noff = 10001 offspring per generation exceed 10000"},
-        {"1 5000 1 2 1 1 9999\n1\n", "parpop: the pedigree's 20001 animals exceed (ngen+1)*10000 = 20000"},
-        {"98 1 1 2 1 1 1\n1\n", "parpop: (ngen+2)*10000 + nsirep*ndpsp*noffp = 1000001 exceeds 1000000"},
-        {"2 1 1 1 0 0 0\n1\n", "parpop: choosing 1 sires and 1 dams from the 1 offspring of a generation"},
-        {"2 1 0 2 0 0 0\n1\n", "parpop: choosing 1 sires and 0 dams from the 0 offspring of a generation"},
-        {"1 1 1 2 3 0 0\n1\n", "parpop: choosing 3 sires and 0 dams from the 2 offspring of a generation"},
-        {"1 1 1 20 20 0 0\n1\n", "from the 20 offspring of a generation (nsire*ndps*noff) would take about"},
+        {"1 1 73 137 0 0 0\n1\n",
+         "parpop: nsire*ndps*noff = 10001 offspring per generation exceed 10000"},
+        {"1 5000 1 2 1 1 9999\n1\n",
+         "parpop: the pedigree's 20001 animals exceed (ngen+1)*10000 = 20000"},
+        {"98 1 1 2 1 1 1\n1\n",
+         "parpop: (ngen+2)*10000 + nsirep*ndpsp*noffp = 1000001 exceeds 1000000"},
+        {"2 1 1 1 0 0 0\n1\n",
+         "parpop: choosing 1 sires and 1 dams from the 1 offspring of a generation"},
+        {"2 1 0 2 0 0 0\n1\n",
+         "parpop: choosing 1 sires and 0 dams from the 0 offspring of a generation"},
+        {"1 1 1 2 3 0 0\n1\n",
+         "parpop: choosing 3 sires and 0 dams from the 2 offspring of a generation"},
+        {"1 1 1 20 20 0 0\n1\n",
+         "from the 20 offspring of a generation (nsire*ndps*noff) would take about"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.parpop);
@@ -388,11 +430,17 @@ TEST(ProgramLimits, JustOutsideEachLimitIsRefusedAndLeavesPedigUnchanged)
 
 TEST(ProgramLimits, HugeValuesAreRefusedWithoutWrapAround)
 {
-    const struct { std::string parpop; int status; std::string message; } cases[] = {
+    const struct {
+        std::string parpop;
+        int status;
+        std::string message;
+    } cases[] = {
         {"-2147483648 2 3 4 2 2 3\n1\n", kRefused, "parpop: ngen = -2147483648 must be at least 1"},
-        {"3 2 3 4 -2147483648 2 3\n1\n", kRefused, "parpop: nsirep = -2147483648 must be at least 0"},
+        {"3 2 3 4 -2147483648 2 3\n1\n", kRefused,
+         "parpop: nsirep = -2147483648 must be at least 0"},
         {"1 1 1 2147483647 0 0 0\n1\n", kRefused, "nsire*ndps*noff = 2147483647 offspring"},
-        {"1 1 4 1073741825 0 0 0\n1\n", kRefused, "nsire*ndps*noff = 4294967300 offspring"},  // 4 in 32 bits
+        {"1 1 4 1073741825 0 0 0\n1\n", kRefused,
+         "nsire*ndps*noff = 4294967300 offspring"},  // 4 in 32 bits
         {"2147483647 2 3 4 2 2 3\n1\n", kOverflow, "Integer overflow"},
         {"3 2 3 4 2 2 2147483647\n1\n", kOverflow, "Integer overflow"},
         {"1 2147483647 1 1 0 0 0\n1\n", kOverflow, "Integer overflow"},
@@ -408,10 +456,12 @@ TEST(ProgramLimits, HugeValuesAreRefusedWithoutWrapAround)
 // refused by a pedigree limit.
 TEST(ProgramLimits, TableSizesBeyond32BitsReportIntegerOverflow)
 {
-    const std::string overflow = "Integer overflow when calculating the amount of memory to allocate";
+    const std::string overflow =
+        "Integer overflow when calculating the amount of memory to allocate";
     expect_failure("214747 2 3 4 2 2 3\n1\n", kRefused, "parpop: (ngen+2)*10000");
     expect_failure("214748 2 3 4 2 2 3\n1\n", kOverflow, overflow);
-    expect_failure("1 1 715827881 1 0 0 0\n1\n", kRefused, "parpop: nsire*(ndps+1) = 715827882 founders");
+    expect_failure("1 1 715827881 1 0 0 0\n1\n", kRefused,
+                   "parpop: nsire*(ndps+1) = 715827882 founders");
     expect_failure("1 1 715827882 1 0 0 0\n1\n", kOverflow, overflow);
     expect_failure("1 2 3 4 1 1 1000000000\n1\n", kOverflow, overflow);
 }
@@ -429,7 +479,8 @@ TEST(ProgramLimits, TablesBeyondTheMemoryLimitAreReported)
     box.write("parpop", "97 3000 1 3 100 10 9\n12345\n");
     box.write("pedig", kEarlierPedig);
     // 24 MiB of address space: enough to start, not for the 36 MB of tables.
-    const end_to_end::Run run = box.run({}, std::chrono::seconds(60), {"/usr/bin/prlimit", "--as=25165824", "--"});
+    const end_to_end::Run run =
+        box.run({}, std::chrono::seconds(60), {"/usr/bin/prlimit", "--as=25165824", "--"});
     expect_failed(run, kOverflow, "Allocation would exceed memory limit");
     EXPECT_EQ(box.read("pedig"), kEarlierPedig);
 #endif
@@ -476,8 +527,8 @@ TEST(ProgramFiles, LongerPedigIsTruncatedToTheNewLines)
 // Properties that hold for every seed.
 TEST(ProgramProperties, ParentsStandOnEarlierLinesOfThePreviousGeneration)
 {
-    const char* designs[] = {"3 2 3 4 2 2 3", "3 2 2 2 1 2 2", "4 3 2 3 2 1 2", "1 2 3 4 2 2 3",
-                             "2 3 2 3 2 0 3", "5 4 3 2 3 2 2"};
+    const char* designs[] = {"3 2 3 4 2 2 3", "3 2 2 2 1 2 2", "4 3 2 3 2 1 2",
+                             "1 2 3 4 2 2 3", "2 3 2 3 2 0 3", "5 4 3 2 3 2 2"};
     const char* seeds[] = {"1", "2", "99", "12345", "2147483647", "0"};
     for (const char* design : designs)
         for (const char* seed : seeds) {

@@ -77,7 +77,8 @@ TEST(Ranper, EveryResultIsAPermutation)
         std::vector<float> sorted = perm;
         std::sort(sorted.begin(), sorted.end());
         for (std::int32_t k = 0; k < n; ++k)
-            ASSERT_EQ(sorted[static_cast<std::size_t>(k)], static_cast<float>(k + 1)) << "n = " << n;
+            ASSERT_EQ(sorted[static_cast<std::size_t>(k)], static_cast<float>(k + 1))
+                << "n = " << n;
     }
 }
 
