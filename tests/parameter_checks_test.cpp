@@ -95,8 +95,7 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
         {{2, 100, 10, 10, 1, 1, 1, 1},
          {2, 100, 10, 11, 1, 1, 1, 1},
          "nsire*ndps*noff = 11000 offspring per generation exceed 10000, the identifiers of one "
-         "generation; "
-         "reduce nsire, ndps or noff"},
+         "generation; reduce nsire, ndps or noff"},
         {{97, 3000, 1, 3, 100, 10, 10, 1},
          {97, 3000, 1, 3, 100, 10, 11, 1},
          "(ngen+2)*10000 + nsirep*ndpsp*noffp = 1001000 exceeds 1000000, the largest identifier; "
@@ -104,8 +103,7 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
         {{1, 10, 10, 10, 10, 10, 197, 1},
          {1, 10, 10, 10, 10, 10, 198, 1},
          "the pedigree's 20020 animals exceed (ngen+1)*10000 = 20000; reduce the protocol (nsirep, "
-         "ndpsp, "
-         "noffp) or raise ngen"},
+         "ndpsp, noffp) or raise ngen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
