@@ -19,6 +19,7 @@
 #include "failure.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
+#include "pedigree_counts.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 
@@ -28,23 +29,13 @@ using pedsim::Parameters;
 
 // Runs larger than this are only parsed and checked: under the sanitizers a
 // single input must finish in well under a second.
-constexpr double most_animals = 20000;
+constexpr pedsim::ExactCount most_animals = 20000;
 constexpr double most_draws = 300000;
 
 [[noreturn]] void fail(const std::string& what)
 {
     std::fprintf(stderr, "parameter_file_fuzz: %s\n", what.c_str());
     std::abort();
-}
-
-// Animals of the pedigree, N, in double so that no product of parsed values
-// can overflow.
-double animals(const Parameters& p)
-{
-    const double founders = static_cast<double>(p.nsire) * (static_cast<double>(p.ndps) + 1);
-    const double protocol = static_cast<double>(p.nsirep) *
-                            (static_cast<double>(p.ndpsp) * (static_cast<double>(p.noffp) + 1) + 1);
-    return p.ngen * founders + protocol;
 }
 
 // Draws a run is expected to make: every historical pass shuffles the dams
@@ -67,7 +58,7 @@ double expected_draws(const Parameters& p)
 
 bool small_enough(const Parameters& p)
 {
-    return animals(p) <= most_animals && expected_draws(p) <= most_draws;
+    return pedsim::pedigree_counts(p).animals <= most_animals && expected_draws(p) <= most_draws;
 }
 
 // Draws the loop must have made given the passes it records: each historical
@@ -157,7 +148,7 @@ void simulate_and_check(const Parameters& p)
         fail("the draws made do not match the passes recorded");
 
     const std::vector<Line> lines = read_lines(pedsim::pedigree_text(tables, p.ngen));
-    if (static_cast<double>(lines.size()) != animals(p))
+    if (static_cast<pedsim::ExactCount>(lines.size()) != pedsim::pedigree_counts(p).animals)
         fail("the line count is not the number of animals");
     check_lines(lines, p);
 }

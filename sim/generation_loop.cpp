@@ -92,7 +92,8 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t igen, bool protocol_
     Tables& t = run.t;
     const std::size_t first_sire = row(t.nanim - plan.dams - plan.sires);
     const std::size_t first_dam = row(t.nanim - plan.dams);
-    std::int32_t identifier = (igen + 1) * 10000;  // offspring of this pass count on from here
+    std::int32_t identifier =
+        (igen + 1) * identifiers_per_generation;  // offspring of this pass count on from here
     Litters born;
     const std::int64_t births =
         std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;

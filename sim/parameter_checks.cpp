@@ -7,37 +7,15 @@
 #include <string>
 
 #include "failure.h"
+#include "pedigree_counts.h"
 
 namespace pedsim {
 
 namespace {
 
-// Exact arithmetic on counts: products of three 32-bit parameters need up to
-// 93 bits, and a refusal must never be fooled by a product that wraps.
-__extension__ using Exact = __int128;
+using Exact = ExactCount;
 
-constexpr Exact identifiers_per_generation = 10000;
-constexpr Exact largest_identifier = 1000000;
 constexpr double most_repeats_allowed = 1e6;
-
-struct Counts {
-    Exact founders;              // nsire*(ndps+1)
-    Exact historical_offspring;  // H = nsire*ndps*noff
-    Exact protocol_parents;      // nsirep*(ndpsp+1)
-    Exact protocol_offspring;    // P = nsirep*ndpsp*noffp
-    Exact animals;               // N, every animal of the pedigree
-};
-
-Counts exact_counts(const Parameters& p)
-{
-    Counts c{};
-    c.founders = Exact{p.nsire} * (Exact{p.ndps} + 1);
-    c.historical_offspring = Exact{p.nsire} * p.ndps * p.noff;
-    c.protocol_parents = Exact{p.nsirep} * (Exact{p.ndpsp} + 1);
-    c.protocol_offspring = Exact{p.nsirep} * p.ndpsp * p.noffp;
-    c.animals = Exact{p.ngen} * c.founders + c.protocol_parents + c.protocol_offspring;
-    return c;
-}
 
 std::string text(Exact value)
 {
@@ -74,7 +52,7 @@ bool protocol_fits(const Parameters& p)
 void check_table_sizes(const Parameters& p)
 {
     const Exact int32_max = std::numeric_limits<std::int32_t>::max();
-    const Counts c = exact_counts(p);
+    const PedigreeCounts c = pedigree_counts(p);
     if (3 * c.animals > int32_max || (Exact{p.ngen} + 1) * identifiers_per_generation > int32_max)
         throw Failure(ExitStatus::out_of_memory,
                       "Integer overflow when calculating the amount of memory to allocate");
@@ -90,7 +68,7 @@ void check_pedigree_limits(const Parameters& p)
     require_at_least("ndpsp", p.ndpsp, 0, "dams per protocol sire");
     require_at_least("noffp", p.noffp, 0, "offspring per protocol dam");
 
-    const Counts c = exact_counts(p);
+    const PedigreeCounts c = pedigree_counts(p);
     if (c.founders > identifiers_per_generation)
         refuse("nsire*(ndps+1) = " + text(c.founders) +
                " founders exceed 10000, the identifiers of one generation; reduce nsire or ndps");

@@ -31,30 +31,26 @@ AnimalTable AnimalTable::uninitialised(std::size_t rows)
 
 namespace {
 
-std::size_t rows(std::int64_t count)
-{
-    return static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
-}
+// A count as a table size; a negative count sizes an empty table.
+std::size_t rows(ExactCount count) { return static_cast<std::size_t>(count < 0 ? 0 : count); }
 
 }  // namespace
 
 Tables allocate_tables(const Parameters& p)
 {
-    const std::int64_t offspring = std::int64_t{p.nsire} * p.ndps * p.noff;
-    const std::int64_t protocol_offspring = std::int64_t{p.nsirep} * p.ndpsp * p.noffp;
-    const std::int64_t animals =
-        std::int64_t{p.ngen} * p.nsire * (p.ndps + 1) +
-        std::int64_t{p.nsirep} * (std::int64_t{p.ndpsp} * (p.noffp + 1) + 1);
+    const PedigreeCounts c = pedigree_counts(p);
     Tables t;
-    t.ped = AnimalTable::zeroed(rows(animals));
-    t.ped_sorted = AnimalTable::uninitialised(rows(animals));
-    t.keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(animals)));
-    t.iperm = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(animals)));
-    t.male = AnimalTable::zeroed(rows(offspring));
-    t.female = AnimalTable::zeroed(rows(offspring));
-    t.prog = AnimalTable::uninitialised(rows(protocol_offspring));
-    t.perm = Buffer<float>::uninitialised(rows(std::max(offspring, protocol_offspring)));
-    t.gen = Buffer<std::int32_t>::uninitialised(rows((std::int64_t{p.ngen} + 1) * 10000));
+    t.ped = AnimalTable::zeroed(rows(c.animals));
+    t.ped_sorted = AnimalTable::uninitialised(rows(c.animals));
+    t.keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
+    t.iperm = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
+    t.male = AnimalTable::zeroed(rows(c.historical_offspring));
+    t.female = AnimalTable::zeroed(rows(c.historical_offspring));
+    t.prog = AnimalTable::uninitialised(rows(c.protocol_offspring));
+    t.perm =
+        Buffer<float>::uninitialised(rows(std::max(c.historical_offspring, c.protocol_offspring)));
+    t.gen = Buffer<std::int32_t>::uninitialised(
+        rows((ExactCount{p.ngen} + 1) * identifiers_per_generation));
     t.corr = Buffer<std::int32_t>::zeroed(rows(largest_identifier) + 1);
     return t;
 }
@@ -63,7 +59,7 @@ void enter_founders(const Parameters& p, Tables& tables)
 {
     const std::int32_t founders = p.nsire * (p.ndps + 1);
     for (std::int32_t r = 0; r < founders; ++r) {
-        tables.ped.set(static_cast<std::size_t>(r), 10001 + r, 0, 0);
+        tables.ped.set(static_cast<std::size_t>(r), identifiers_per_generation + 1 + r, 0, 0);
         tables.gen[static_cast<std::size_t>(r)] = 1;
     }
     tables.nanim = founders;

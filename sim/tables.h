@@ -7,6 +7,7 @@
 
 #include "buffer.h"
 #include "parameters.h"
+#include "pedigree_counts.h"
 
 namespace pedsim {
 
@@ -44,9 +45,6 @@ private:
     Buffer<std::int32_t> cells_;
     std::size_t rows_ = 0;
 };
-
-// Identifiers up to this value can be renumbered.
-constexpr std::int32_t largest_identifier = 1000000;
 
 struct Tables {
     AnimalTable ped;             // the pedigree, nanim rows filled
