@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "parameter_checks.h"
 #include "parameters.h"
+#include "pedigree_writer.h"
 #include "simulation.h"
 
 namespace {

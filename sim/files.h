@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "pedigree_writer.h"
+#include "block_sink.h"
 
 namespace pedsim {
 

@@ -142,4 +142,13 @@ void check_passes_can_succeed(const Parameters& p)
                                "reduce nsirep or ndpsp, or raise noff");
 }
 
+Verdict check_parameters(const Parameters& p)
+{
+    if (!protocol_fits(p)) return Verdict::protocol_too_large;
+    check_table_sizes(p);
+    check_pedigree_limits(p);
+    check_passes_can_succeed(p);
+    return Verdict::runs;
+}
+
 }  // namespace pedsim

@@ -6,6 +6,16 @@
 
 namespace pedsim {
 
+enum class Verdict {
+    runs,
+    protocol_too_large
+};
+
+// Makes every check on the parameters, in this order: the protocol check
+// (returns protocol_too_large), the table sizes, the pedigree's limits, and
+// whether every pass can succeed (each throws a Failure).
+Verdict check_parameters(const Parameters& p);
+
 // True when the protocol's dams, nsirep*ndpsp, are no more than half the
 // offspring of one historical mating, nsire*ndps*noff. Both products wrap in
 // 32 bits and the comparison is made in single precision, as the program

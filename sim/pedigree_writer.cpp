@@ -107,4 +107,14 @@ void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out)
     }
 }
 
+std::string pedigree_text(const Tables& t, std::int32_t ngen)
+{
+    struct StringSink final : BlockSink {
+        std::string text;
+        void write(const char* data, std::size_t size) override { text.append(data, size); }
+    } sink;
+    write_pedigree(t, ngen, sink);
+    return sink.text;
+}
+
 }  // namespace pedsim

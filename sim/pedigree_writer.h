@@ -4,19 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "block_sink.h"
 #include "tables.h"
 
 namespace pedsim {
-
-// Where the pedigree's text goes, a block at a time.
-class BlockSink {
-public:
-    virtual void write(const char* data, std::size_t size) = 0;
-
-protected:
-    ~BlockSink() = default;
-};
 
 constexpr std::size_t pedigree_line_length = 28;  // 27 characters and the line feed
 
@@ -29,5 +22,8 @@ char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, st
 // of the animal, its sire and its dam, and the generation of the animal's
 // line relative to ngen. Lines go out in blocks of a few hundred KiB.
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out);
+
+// The whole text of the pedigree file, in memory.
+std::string pedigree_text(const Tables& t, std::int32_t ngen);
 
 }  // namespace pedsim

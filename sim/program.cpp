@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "files.h"
+#include "parameter_checks.h"
 #include "parameter_file.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
@@ -8,6 +9,11 @@
 namespace pedsim {
 
 namespace {
+
+// The line written on standard output, and nothing else, when the protocol
+// needs more dams than half the offspring of one generation.
+constexpr const char* protocol_too_large_line =
+    " effectif historique trop faible pour le protocole";
 
 ExitStatus report_protocol_too_large(std::ostream& out)
 {

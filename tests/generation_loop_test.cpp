@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "parameter_checks.h"
 #include "simulation.h"
 
 namespace pedsim {

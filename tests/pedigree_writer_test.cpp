@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "parameter_checks.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 
