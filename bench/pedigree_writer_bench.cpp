@@ -42,13 +42,13 @@ void BM_WritePedigree(benchmark::State& state)
     pedsim::UniformGenerator generator;
     const pedsim::Tables tables = pedsim::simulate(p, generator);
     MemorySink sink;
-    sink.text.reserve(static_cast<std::size_t>(tables.nanim) * pedsim::pedigree_line_length);
+    sink.text.reserve(static_cast<std::size_t>(tables.animal_count) * pedsim::pedigree_line_length);
     for (auto _ : state) {
         sink.text.clear();
         pedsim::write_pedigree(tables, p.ngen, sink);
         benchmark::DoNotOptimize(sink.text.data());
     }
-    state.SetItemsProcessed(state.iterations() * tables.nanim);
+    state.SetItemsProcessed(state.iterations() * tables.animal_count);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sink.text.size()));
 }
 BENCHMARK(BM_WritePedigree)->Unit(benchmark::kMillisecond);

@@ -24,7 +24,7 @@ void whole_job(benchmark::State& state, const pedsim::Parameters& p)
         const pedsim::Tables tables = pedsim::simulate(p, generator);
         const std::string text = pedsim::pedigree_text(tables, p.ngen);
         benchmark::DoNotOptimize(text.data());
-        animals = tables.nanim;
+        animals = tables.animal_count;
     }
     state.SetItemsProcessed(state.iterations() * animals);
     state.counters["animals"] = static_cast<double>(animals);

@@ -6,12 +6,6 @@
 
 namespace pedsim {
 
-namespace {
-
-constexpr std::int32_t draws_per_batch = 256;
-
-}  // namespace
-
 void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, std::span<float> perm)
 {
     if (n < 1) return;

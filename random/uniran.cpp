@@ -12,7 +12,10 @@ constexpr std::int32_t half_word = 65536;            // 2^16, splits products wh
 constexpr std::int32_t multiplier = 9069;
 
 // Steps a lag position down by one, wrapping from 1 to 17.
-std::int32_t previous_lag(std::int32_t position) { return position == 1 ? 17 : position - 1; }
+std::int32_t previous_lag(std::int32_t position)
+{
+    return position == 1 ? table_size : position - 1;
+}
 
 }  // namespace
 
@@ -35,8 +38,8 @@ void UniformGenerator::seed(std::int32_t seed)
         j0 = p % half_word;
         entry = j0 + half_word * j1;
     }
-    i_ = 5;
-    j_ = 17;
+    i_ = short_lag;
+    j_ = table_size;
 }
 
 float UniformGenerator::draw()

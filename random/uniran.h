@@ -12,6 +12,17 @@
 
 namespace pedsim {
 
+// The lags of the subtraction: the value drawn t-th is x(t - short_lag) -
+// x(t - table_size) (plus the modulus when negative), so the table holds the
+// last table_size values and the two lag positions start at short_lag and at
+// table_size.
+inline constexpr std::int32_t table_size = 17;
+inline constexpr std::int32_t short_lag = 5;
+
+// Values worth drawing in one call when many are needed: enough that the cost
+// of a call vanishes, few enough for an array on the stack.
+inline constexpr std::int32_t draws_per_batch = 256;
+
 // Generator state. A default-constructed generator is in the built-in
 // starting state (unseeded); tests and in-process runs make their own, the
 // program uses the one process-wide instance behind uniran().
@@ -30,13 +41,13 @@ public:
     std::uint64_t draws() const { return draws_; }
 
 private:
-    std::int32_t m1_ = 32767;  // modulus of the subtraction, divisor of the value
-    std::int32_t i_ = 5;       // first lag position, 1-based (1..17)
-    std::int32_t j_ = 17;      // second lag position, 1-based (1..17)
+    std::int32_t m1_ = 32767;      // modulus of the subtraction, divisor of the value
+    std::int32_t i_ = short_lag;   // first lag position, 1-based (1..17)
+    std::int32_t j_ = table_size;  // second lag position, 1-based (1..17)
     // Lag table; entry p - 1 holds the table's position p.
-    std::array<std::int32_t, 17> m_ = {30788, 23052, 2053,  19346, 10646, 19427,
-                                       23975, 19049, 10949, 19693, 29746, 26748,
-                                       2796,  23890, 29168, 31924, 16499};
+    std::array<std::int32_t, table_size> m_ = {30788, 23052, 2053,  19346, 10646, 19427,
+                                               23975, 19049, 10949, 19693, 29746, 26748,
+                                               2796,  23890, 29168, 31924, 16499};
     std::uint64_t draws_ = 0;
 };
 

@@ -42,15 +42,21 @@ struct Litters {
     std::int32_t protocol = 0;
 };
 
-// The sex values of one pass, drawn from the run's generator a batch at a
-// time ahead of use: a call for many values gives the values of as many
-// calls for one. Never draws more than the pass's `total`, so the next
-// shuffle continues the stream exactly where the pass ends.
+// The run's random stream: the generator and the seed it takes at its first
+// draw. Every shuffle and sex draw goes through the one seed variable, which
+// the first draw sets to -1, so the generator is seeded exactly once.
+struct RandomStream {
+    UniformGenerator& generator;
+    std::int32_t pending_seed;
+};
+
+// The sex values of one pass, drawn from the run's stream a batch at a time
+// ahead of use: a call for many values gives the values of as many calls for
+// one. Never draws more than the pass's `total`, so the next shuffle
+// continues the stream exactly where the pass ends.
 class SexDraws {
 public:
-    SexDraws(UniformGenerator& generator, std::int32_t& iseed, std::int64_t total)
-        : generator_(generator), iseed_(iseed), undrawn_(total)
-    {}
+    SexDraws(RandomStream& stream, std::int64_t total) : stream_(stream), undrawn_(total) {}
 
     float next()
     {
@@ -61,121 +67,124 @@ public:
 private:
     void draw_batch()
     {
-        drawn_ = static_cast<std::size_t>(std::min<std::int64_t>(undrawn_, batch));
-        uniran(generator_, static_cast<std::int32_t>(drawn_), iseed_, values_);
+        drawn_ = static_cast<std::size_t>(std::min<std::int64_t>(undrawn_, draws_per_batch));
+        uniran(stream_.generator, static_cast<std::int32_t>(drawn_), stream_.pending_seed, values_);
         undrawn_ -= static_cast<std::int64_t>(drawn_);
         next_ = 0;
     }
 
-    static constexpr std::int64_t batch = 256;
-    UniformGenerator& generator_;
-    std::int32_t& iseed_;
+    RandomStream& stream_;
     std::int64_t undrawn_;
-    std::array<float, batch> values_;
+    std::array<float, std::size_t{draws_per_batch}> values_;
     std::size_t drawn_ = 0;
     std::size_t next_ = 0;
 };
 
 // State shared by the steps of the loop.
 struct Run {
-    std::int32_t& iseed;
-    UniformGenerator& generator;
+    RandomStream stream;
     Tables& t;
 };
 
-// Mates the current parents (the last plan.sires + plan.dams rows of ped,
-// sires first) in the order of the dam shuffle in t.perm. In the protocol
-// pass every offspring joins prog; otherwise one draw per offspring makes it
-// a son (u <= 0.5) or a daughter.
-Litters mate(Run& run, const MatingPlan& plan, std::int32_t igen, bool protocol_pass)
+// Mates the current parents (the last plan.sires + plan.dams rows of the
+// pedigree, sires first) in the order of the dam shuffle in t.shuffle. In the
+// protocol pass every offspring joins t.protocol_offspring; otherwise one draw
+// per offspring makes it a son (u <= 0.5) or a daughter.
+Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, bool protocol_pass)
 {
     Tables& t = run.t;
-    const std::size_t first_sire = row(t.nanim - plan.dams - plan.sires);
-    const std::size_t first_dam = row(t.nanim - plan.dams);
-    std::int32_t identifier =
-        (igen + 1) * identifiers_per_generation;  // offspring of this pass count on from here
+    const std::size_t first_sire = row(t.animal_count - plan.dams - plan.sires);
+    const std::size_t first_dam = row(t.animal_count - plan.dams);
+    // Offspring of this pass are numbered on from here.
+    std::int32_t identifier = (parent_generation + 1) * identifiers_per_generation;
     Litters born;
     const std::int64_t births =
         std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;
-    SexDraws sexes(run.generator, run.iseed, protocol_pass ? 0 : births);
+    SexDraws sexes(run.stream, protocol_pass ? 0 : births);
     for (std::int32_t s = 0; s < plan.sires; ++s) {
-        const std::int32_t sire = t.ped.id(first_sire + row(s));
+        const std::int32_t sire = t.pedigree.id(first_sire + row(s));
         for (std::int32_t d = 0; d < plan.dams_per_sire; ++d) {
-            const std::size_t dam_position = row_of(t.perm[row(s * plan.dams_per_sire + d)]);
-            const std::int32_t dam = t.ped.id(first_dam + dam_position);
+            const std::size_t dam_position = row_of(t.shuffle[row(s * plan.dams_per_sire + d)]);
+            const std::int32_t dam = t.pedigree.id(first_dam + dam_position);
             for (std::int32_t k = 0; k < plan.offspring_per_dam; ++k) {
                 ++identifier;
                 if (protocol_pass) {
-                    t.prog.set(row(born.protocol++), identifier, sire, dam);
+                    t.protocol_offspring.set(row(born.protocol++), identifier, sire, dam);
                     continue;
                 }
                 if (sexes.next() <= 0.5f)
-                    t.male.set(row(born.sons++), identifier, sire, dam);
+                    t.sons.set(row(born.sons++), identifier, sire, dam);
                 else
-                    t.female.set(row(born.daughters++), identifier, sire, dam);
+                    t.daughters.set(row(born.daughters++), identifier, sire, dam);
             }
         }
     }
     return born;
 }
 
-// Appends `chosen` rows of `pool` to ped in the order of a complete shuffle
-// of its `available` rows, all with generation `generation`.
+// Shuffles the `count` entries of t.shuffle, one draw per entry.
+void shuffle(Run& run, std::int32_t count)
+{
+    ranper(run.stream.generator, count, run.stream.pending_seed, run.t.shuffle.span());
+}
+
+// Appends `chosen` rows of `pool` to the pedigree in the order of a complete
+// shuffle of its `available` rows, all with generation `generation`.
 void append_chosen(Run& run, const AnimalTable& pool, std::int32_t available, std::int32_t chosen,
                    std::int32_t generation)
 {
     Tables& t = run.t;
-    ranper(run.generator, available, run.iseed, t.perm.span());
+    shuffle(run, available);
     for (std::int32_t i = 0; i < chosen; ++i) {
-        const std::size_t to = row(t.nanim + i);
-        t.ped.copy_row(to, pool, row_of(t.perm[row(i)]));
-        t.gen[to] = generation;
+        const std::size_t to = row(t.animal_count + i);
+        t.pedigree.copy_row(to, pool, row_of(t.shuffle[row(i)]));
+        t.generation_of_row[to] = generation;
     }
-    t.nanim += chosen;
+    t.animal_count += chosen;
 }
 
-// Appends the protocol's offspring to ped in birth order.
+// Appends the protocol's offspring to the pedigree in birth order.
 void append_protocol_offspring(Run& run, std::int32_t count, std::int32_t generation)
 {
     Tables& t = run.t;
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::size_t to = row(t.nanim + i);
-        t.ped.copy_row(to, t.prog, row(i));
-        t.gen[to] = generation;
+        const std::size_t to = row(t.animal_count + i);
+        t.pedigree.copy_row(to, t.protocol_offspring, row(i));
+        t.generation_of_row[to] = generation;
     }
-    t.nanim += count;
+    t.animal_count += count;
 }
 
 }  // namespace
 
-LoopRecord run_generations(const Parameters& p, std::int32_t& iseed, UniformGenerator& generator,
+LoopRecord run_generations(const Parameters& p, std::int32_t iseed, UniformGenerator& generator,
                            Tables& tables)
 {
-    Run run{iseed, generator, tables};
+    Run run{{generator, iseed}, tables};
     LoopRecord record;
     record.passes.assign(row(p.ngen + 1), 0);
     MatingPlan plan = historical_plan(p);
-    std::int32_t igen = 1;
-    while (igen <= p.ngen + 1) {
-        const bool protocol_pass = igen == p.ngen + 1;
-        ++record.passes[row(igen - 1)];
-        ranper(generator, plan.dams, iseed, tables.perm.span());
-        const Litters born = mate(run, plan, igen, protocol_pass);
+    std::int32_t parent_generation = 1;  // the founders mate first
+    while (parent_generation <= p.ngen + 1) {
+        const bool protocol_pass = parent_generation == p.ngen + 1;
+        ++record.passes[row(parent_generation - 1)];
+        shuffle(run, plan.dams);
+        const Litters born = mate(run, plan, parent_generation, protocol_pass);
         if (protocol_pass) {
             append_protocol_offspring(run, born.protocol, p.ngen + 2);
             break;
         }
         // The parents chosen from the last historical mating are the protocol's.
-        if (igen == p.ngen) plan = protocol_plan(p);
+        if (parent_generation == p.ngen) plan = protocol_plan(p);
         if (born.sons < plan.sires || born.daughters < plan.dams) {
             // Too few of one sex: mate the same parents again, with the
             // following random values and the same identifiers.
             plan = historical_plan(p);
             continue;
         }
-        append_chosen(run, tables.male, born.sons, plan.sires, igen + 1);
-        append_chosen(run, tables.female, born.daughters, plan.dams, igen + 1);
-        ++igen;
+        append_chosen(run, tables.sons, born.sons, plan.sires, parent_generation + 1);
+        append_chosen(run, tables.daughters, born.daughters, plan.dams, parent_generation + 1);
+        ++parent_generation;
     }
     return record;
 }

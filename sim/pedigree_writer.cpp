@@ -90,18 +90,19 @@ char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, st
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out)
 {
     static std::array<char, lines_per_block * pedigree_line_length> block;
-    const auto animals = static_cast<std::size_t>(t.nanim);
-    const std::int32_t* corr = t.corr.data();
+    const auto animals = static_cast<std::size_t>(t.animal_count);
+    const std::int32_t* new_number = t.new_number.data();
     for (std::size_t first = 0; first < animals; first += lines_per_block) {
         const std::size_t last = std::min(animals, first + lines_per_block);
         char* end = block.data();
         for (std::size_t r = first; r < last; ++r) {
-            const std::int32_t number = corr[t.ped_sorted.id(r)];
-            // The animal numbered n stands in ped's row n - 1, within its own
+            const std::int32_t number = new_number[t.sorted_pedigree.id(r)];
+            // The animal numbered n stands in the pedigree's row n - 1, within its own
             // generation's block, so this is the animal's own generation.
-            const std::int32_t generation = t.gen[static_cast<std::size_t>(number) - 1];
-            end = format_pedigree_line(end, number, corr[t.ped_sorted.sire(r)],
-                                       corr[t.ped_sorted.dam(r)], generation - ngen);
+            const std::int32_t generation =
+                t.generation_of_row[static_cast<std::size_t>(number) - 1];
+            end = format_pedigree_line(end, number, new_number[t.sorted_pedigree.sire(r)],
+                                       new_number[t.sorted_pedigree.dam(r)], generation - ngen);
         }
         out.write(block.data(), static_cast<std::size_t>(end - block.data()));
     }

@@ -18,7 +18,7 @@ constexpr std::size_t pedigree_line_length = 28;  // 27 characters and the line 
 char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, std::int32_t dam,
                            std::int32_t generation);
 
-// Writes one line per row of t.ped_sorted: the new numbers (through t.corr)
+// Writes one line per row of t.sorted_pedigree: the new numbers (t.new_number)
 // of the animal, its sire and its dam, and the generation of the animal's
 // line relative to ngen. Lines go out in blocks of a few hundred KiB.
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out);

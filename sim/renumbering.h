@@ -6,10 +6,11 @@
 
 namespace pedsim {
 
-// Numbers every non-zero identifier found in rows 0..nanim-1 of ped (as an
-// animal or as a parent) 1, 2, ... in ascending order into t.corr, and fills
-// t.ped_sorted with the rows of ped in ascending order of id. Uses t.keys and
-// t.iperm as work space. Assumes nanim >= 1 and identifiers <= 1,000,000.
+// Numbers every non-zero identifier found in rows 0..animal_count-1 of the
+// pedigree (as an animal or as a parent) 1, 2, ... in ascending order into
+// t.new_number, and fills t.sorted_pedigree with the pedigree's rows in
+// ascending order of identifier. Uses t.sort_keys and t.sorted_positions as
+// work space. Assumes animal_count >= 1 and identifiers <= 1,000,000.
 void renumber(Tables& t);
 
 }  // namespace pedsim

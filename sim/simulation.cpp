@@ -8,8 +8,7 @@ Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* re
 {
     Tables tables = allocate_tables(p);
     enter_founders(p, tables);
-    std::int32_t iseed = p.iseed;  // the one seed variable of the run; the first draw sets it to -1
-    LoopRecord loop = run_generations(p, iseed, generator, tables);
+    LoopRecord loop = run_generations(p, p.iseed, generator, tables);
     if (record != nullptr) *record = std::move(loop);
     renumber(tables);
     return tables;

@@ -6,7 +6,7 @@ namespace pedsim {
 
 namespace {
 
-// The pedigree's tables (ped, ped_sorted, keys, iperm, prog) are filled
+// The pedigree, its sorted copy, the sort vectors and the protocol offspring are filled
 // completely by every run, so large ones are given huge pages. The offspring
 // pools (at most 10,000 rows, 120 KB) are too small to hold one, so the
 // advice leaves them as they are.
@@ -40,18 +40,19 @@ Tables allocate_tables(const Parameters& p)
 {
     const PedigreeCounts c = pedigree_counts(p);
     Tables t;
-    t.ped = AnimalTable::zeroed(rows(c.animals));
-    t.ped_sorted = AnimalTable::uninitialised(rows(c.animals));
-    t.keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
-    t.iperm = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
-    t.male = AnimalTable::zeroed(rows(c.historical_offspring));
-    t.female = AnimalTable::zeroed(rows(c.historical_offspring));
-    t.prog = AnimalTable::uninitialised(rows(c.protocol_offspring));
-    t.perm =
+    t.pedigree = AnimalTable::zeroed(rows(c.animals));
+    t.sorted_pedigree = AnimalTable::uninitialised(rows(c.animals));
+    t.sort_keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
+    t.sorted_positions =
+        filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
+    t.sons = AnimalTable::zeroed(rows(c.historical_offspring));
+    t.daughters = AnimalTable::zeroed(rows(c.historical_offspring));
+    t.protocol_offspring = AnimalTable::uninitialised(rows(c.protocol_offspring));
+    t.shuffle =
         Buffer<float>::uninitialised(rows(std::max(c.historical_offspring, c.protocol_offspring)));
-    t.gen = Buffer<std::int32_t>::uninitialised(
+    t.generation_of_row = Buffer<std::int32_t>::uninitialised(
         rows((ExactCount{p.ngen} + 1) * identifiers_per_generation));
-    t.corr = Buffer<std::int32_t>::zeroed(rows(largest_identifier) + 1);
+    t.new_number = Buffer<std::int32_t>::zeroed(rows(largest_identifier) + 1);
     return t;
 }
 
@@ -59,10 +60,10 @@ void enter_founders(const Parameters& p, Tables& tables)
 {
     const std::int32_t founders = p.nsire * (p.ndps + 1);
     for (std::int32_t r = 0; r < founders; ++r) {
-        tables.ped.set(static_cast<std::size_t>(r), identifiers_per_generation + 1 + r, 0, 0);
-        tables.gen[static_cast<std::size_t>(r)] = 1;
+        tables.pedigree.set(static_cast<std::size_t>(r), identifiers_per_generation + 1 + r, 0, 0);
+        tables.generation_of_row[static_cast<std::size_t>(r)] = 1;
     }
-    tables.nanim = founders;
+    tables.animal_count = founders;
 }
 
 }  // namespace pedsim

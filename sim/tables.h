@@ -12,7 +12,8 @@
 namespace pedsim {
 
 // Rows of (id, sire, dam), stored column after column. Rows are indexed
-// from 0 here; the program's own counts (nanim, pool sizes) are row counts.
+// from 0; a count of filled rows (animal_count, the pools' sizes) is
+// therefore also the index of the next free row.
 class AnimalTable {
 public:
     AnimalTable() = default;
@@ -47,27 +48,28 @@ private:
 };
 
 struct Tables {
-    AnimalTable ped;             // the pedigree, nanim rows filled
-    AnimalTable ped_sorted;      // the pedigree in ascending order of id
-    Buffer<std::int32_t> keys;   // sort keys, 3 per animal
-    Buffer<std::int32_t> iperm;  // 1-based positions returned by the sorts
-    AnimalTable male;            // sons of the current pass
-    AnimalTable female;          // daughters of the current pass
-    AnimalTable prog;            // offspring of the protocol
-    Buffer<float> perm;          // permutation of the last shuffle, values 1.0 .. n.0
-    Buffer<std::int32_t> gen;    // gen[r]: generation of row r of ped
-    // corr[v]: new number of identifier v, indexed by the identifier itself;
-    // slot 0 stands for an unknown parent and stays 0.
-    Buffer<std::int32_t> corr;
-    std::int32_t nanim = 0;  // rows of ped filled so far
+    AnimalTable pedigree;                   // every animal entered so far, animal_count rows filled
+    AnimalTable sorted_pedigree;            // the pedigree's rows in ascending order of identifier
+    Buffer<std::int32_t> sort_keys;         // keys of the renumbering sorts, 3 per animal
+    Buffer<std::int32_t> sorted_positions;  // 1-based positions of the keys in sorted order
+    AnimalTable sons;                       // sons born in the current pass
+    AnimalTable daughters;                  // daughters born in the current pass
+    AnimalTable protocol_offspring;         // offspring of the protocol's mating
+    Buffer<float> shuffle;                  // permutation of the last shuffle, values 1.0 .. n.0
+    Buffer<std::int32_t> generation_of_row;  // generation of each row of the pedigree
+    // new_number[v]: the number identifier v gets in the pedigree file,
+    // indexed by the identifier itself; slot 0 stands for an unknown parent
+    // and stays 0.
+    Buffer<std::int32_t> new_number;
+    std::int32_t animal_count = 0;  // rows of the pedigree filled so far
 };
 
 // Allocates every table at its final size for parameters that passed the
-// checks; ped, male, female and corr start zeroed. Throws a Failure
+// checks; the pedigree, the sons, the daughters and new_number start zeroed. Throws a Failure
 // (out_of_memory) when a table cannot be allocated.
 Tables allocate_tables(const Parameters& p);
 
-// Enters the founders as rows 0 .. nsire*(ndps+1)-1 of ped with identifiers
+// Enters the founders as rows 0 .. nsire*(ndps+1)-1 of the pedigree with identifiers
 // 10001, 10002, ..., sires before dams, unknown parents and generation 1.
 void enter_founders(const Parameters& p, Tables& tables);
 

@@ -31,7 +31,7 @@ Loop simulate_loop(const Parameters& p)
 std::vector<std::int32_t> ids(const Tables& t, std::size_t first, std::size_t count)
 {
     std::vector<std::int32_t> out;
-    for (std::size_t r = first; r < first + count; ++r) out.push_back(t.ped.id(r));
+    for (std::size_t r = first; r < first + count; ++r) out.push_back(t.pedigree.id(r));
     return out;
 }
 
@@ -39,7 +39,7 @@ TEST(GenerationLoop, KnownRunWithSeed12345)
 {
     const Loop loop = simulate_loop({3, 2, 3, 4, 2, 2, 3, 12345});
     const Tables& t = loop.tables;
-    EXPECT_EQ(t.nanim, 42);
+    EXPECT_EQ(t.animal_count, 42);
     EXPECT_EQ(loop.record.passes, (std::vector<std::int32_t>{1, 1, 1, 1}));
     EXPECT_EQ(loop.draws,
               166u);  // 3 * (6 dams + 24 births + 24 shuffled offspring) + 4 protocol dams
@@ -56,17 +56,17 @@ TEST(GenerationLoop, GenerationBlocksAndIdentifiers)
 {
     const Loop loop = simulate_loop({3, 2, 3, 4, 2, 2, 3, 0});
     const Tables& t = loop.tables;
-    ASSERT_EQ(t.nanim, 42);
+    ASSERT_EQ(t.animal_count, 42);
     const struct {
         std::size_t first, count;
         std::int32_t generation;
     } blocks[] = {{0, 8, 1}, {8, 8, 2}, {16, 8, 3}, {24, 6, 4}, {30, 12, 5}};
     for (const auto& b : blocks) {
         for (std::size_t r = b.first; r < b.first + b.count; ++r) {
-            EXPECT_EQ(t.gen[r], b.generation) << "row " << r;
+            EXPECT_EQ(t.generation_of_row[r], b.generation) << "row " << r;
             // Offspring of the parents of generation g are numbered g*10000 + 10000 + k.
-            EXPECT_GT(t.ped.id(r), b.generation * 10000) << "row " << r;
-            EXPECT_LE(t.ped.id(r), b.generation * 10000 + 24) << "row " << r;
+            EXPECT_GT(t.pedigree.id(r), b.generation * 10000) << "row " << r;
+            EXPECT_LE(t.pedigree.id(r), b.generation * 10000 + 24) << "row " << r;
         }
     }
     EXPECT_EQ(ids(t, 0, 3), (std::vector<std::int32_t>{10001, 10002, 10003}));
@@ -79,10 +79,10 @@ TEST(GenerationLoop, FailedPassesAreRepeatedWithTheSameParentsAndIdentifiers)
     const Loop loop = simulate_loop({3, 2, 2, 2, 1, 2, 2, 99});
     const Tables& t = loop.tables;
     EXPECT_EQ(loop.record.passes, (std::vector<std::int32_t>{6, 2, 1, 1}));
-    EXPECT_EQ(t.nanim, 25);
+    EXPECT_EQ(t.animal_count, 25);
     for (std::size_t r = 6; r < 12; ++r) {  // generation 2, chosen at the sixth pass
-        EXPECT_GE(t.ped.id(r), 20001);
-        EXPECT_LE(t.ped.id(r), 20008);
+        EXPECT_GE(t.pedigree.id(r), 20001);
+        EXPECT_LE(t.pedigree.id(r), 20008);
     }
 }
 
@@ -90,24 +90,24 @@ TEST(GenerationLoop, OneGenerationMakesTheFoundersOffspringTheProtocolParents)
 {
     const Loop loop = simulate_loop({1, 2, 3, 4, 2, 2, 3, 5});
     const Tables& t = loop.tables;
-    ASSERT_EQ(t.nanim, 8 + 6 + 12);
-    for (std::size_t r = 8; r < 14; ++r) EXPECT_EQ(t.gen[r], 2);
-    for (std::size_t r = 14; r < 26; ++r) EXPECT_EQ(t.gen[r], 3);
+    ASSERT_EQ(t.animal_count, 8 + 6 + 12);
+    for (std::size_t r = 8; r < 14; ++r) EXPECT_EQ(t.generation_of_row[r], 2);
+    for (std::size_t r = 14; r < 26; ++r) EXPECT_EQ(t.generation_of_row[r], 3);
     EXPECT_EQ(loop.record.passes.size(), 2u);
 }
 
 TEST(GenerationLoop, ProtocolWithoutOffspringOrDamsAddsOnlyItsParents)
 {
-    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 2, 2, 0, 8}).tables.nanim, 24 + 6);
-    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 2, 0, 5, 8}).tables.nanim, 24 + 2);
-    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 0, 0, 0, 8}).tables.nanim, 24);
+    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 2, 2, 0, 8}).tables.animal_count, 24 + 6);
+    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 2, 0, 5, 8}).tables.animal_count, 24 + 2);
+    EXPECT_EQ(simulate_loop({3, 2, 3, 4, 0, 0, 0, 8}).tables.animal_count, 24);
 }
 
-// Finds the row of ped that holds `identifier`.
+// Finds the row of the pedigree that holds `identifier`.
 std::size_t row_of(const Tables& t, std::int32_t identifier)
 {
-    for (std::size_t r = 0; r < static_cast<std::size_t>(t.nanim); ++r)
-        if (t.ped.id(r) == identifier) return r;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(t.animal_count); ++r)
+        if (t.pedigree.id(r) == identifier) return r;
     ADD_FAILURE() << "no row holds " << identifier;
     return 0;
 }
@@ -121,17 +121,20 @@ TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique
     for (const Parameters& p : cases) {
         const Tables t = simulate_loop(p).tables;
         SCOPED_TRACE(testing::Message() << "ngen " << p.ngen << " seed " << p.iseed);
-        std::vector<std::int32_t> all = ids(t, 0, static_cast<std::size_t>(t.nanim));
+        std::vector<std::int32_t> all = ids(t, 0, static_cast<std::size_t>(t.animal_count));
         std::sort(all.begin(), all.end());
         EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
-        for (std::size_t r = 0; r < static_cast<std::size_t>(t.nanim); ++r) {
-            if (t.gen[r] == 1) {
-                EXPECT_EQ(t.ped.sire(r), 0);
-                EXPECT_EQ(t.ped.dam(r), 0);
+        for (std::size_t r = 0; r < static_cast<std::size_t>(t.animal_count); ++r) {
+            if (t.generation_of_row[r] == 1) {
+                EXPECT_EQ(t.pedigree.sire(r), 0);
+                EXPECT_EQ(t.pedigree.dam(r), 0);
                 continue;
             }
-            EXPECT_EQ(t.gen[row_of(t, t.ped.sire(r))], t.gen[r] - 1) << "row " << r;
-            EXPECT_EQ(t.gen[row_of(t, t.ped.dam(r))], t.gen[r] - 1) << "row " << r;
+            EXPECT_EQ(t.generation_of_row[row_of(t, t.pedigree.sire(r))],
+                      t.generation_of_row[r] - 1)
+                << "row " << r;
+            EXPECT_EQ(t.generation_of_row[row_of(t, t.pedigree.dam(r))], t.generation_of_row[r] - 1)
+                << "row " << r;
         }
     }
 }

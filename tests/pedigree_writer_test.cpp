@@ -52,8 +52,8 @@ TEST(PedigreeText, BlocksOfManyLinesAreWrittenWhole)
     UniformGenerator generator;
     const Tables t = simulate(p, generator);
     const std::string text = pedigree_text(t, p.ngen);
-    ASSERT_EQ(text.size(), static_cast<std::size_t>(t.nanim) * pedigree_line_length);
-    for (std::size_t r = 0; r < static_cast<std::size_t>(t.nanim); ++r) {
+    ASSERT_EQ(text.size(), static_cast<std::size_t>(t.animal_count) * pedigree_line_length);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(t.animal_count); ++r) {
         const std::string expected_number = std::to_string(r + 1);
         const std::string field = text.substr(r * pedigree_line_length, 6);
         ASSERT_EQ(field, std::string(6 - expected_number.size(), ' ') + expected_number);
