@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace pedsim {
 
@@ -27,5 +28,19 @@ public:
 private:
     ExitStatus status_;
 };
+
+// Runs `step` and returns what it returns. A Failure of `status` that it
+// throws comes out with "<file_name>: " before its message, so that the code
+// that reads or checks a file's contents need not know the file's name.
+template <class Step>
+decltype(auto) naming_file(std::string_view file_name, ExitStatus status, Step&& step)
+{
+    try {
+        return step();
+    } catch (const Failure& failure) {
+        if (failure.status() != status) throw;
+        throw Failure(status, std::string(file_name) + ": " + failure.what());
+    }
+}
 
 }  // namespace pedsim

@@ -24,7 +24,7 @@ std::string text(Exact value)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::refused_parameters, "parpop: " + what);
+    throw Failure(ExitStatus::refused_parameters, what);
 }
 
 void require_at_least(const char* name, std::int32_t value, std::int32_t least, const char* meaning)
@@ -58,24 +58,62 @@ void check_table_sizes(const Parameters& p)
                       "Integer overflow when calculating the amount of memory to allocate");
 }
 
+namespace {
+
+// The least value of each count, with what it counts.
+void require_least_counts(const Parameters& p, bool negative_only)
+{
+    const struct {
+        const char* name;
+        std::int32_t value;
+        std::int32_t least;
+        const char* meaning;
+    } counts[] = {
+        {"ngen", p.ngen, 1, "generations of random mating"},
+        {"nsire", p.nsire, 1, "sires of each generation"},
+        {"ndps", p.ndps, 0, "dams per sire"},
+        {"noff", p.noff, 1, "offspring per dam"},
+        {"nsirep", p.nsirep, 0, "sires of the protocol"},
+        {"ndpsp", p.ndpsp, 0, "dams per protocol sire"},
+        {"noffp", p.noffp, 0, "offspring per protocol dam"},
+    };
+    for (const auto& c : counts)
+        if (!negative_only || c.value < 0) require_at_least(c.name, c.value, c.least, c.meaning);
+}
+
+void require_offspring_per_generation_fit(const PedigreeCounts& c)
+{
+    if (c.historical_offspring > identifiers_per_generation)
+        refuse("nsire*ndps*noff = " + text(c.historical_offspring) +
+               " offspring per generation exceed 10000, the identifiers of one generation;"
+               " reduce nsire, ndps or noff");
+}
+
+}  // namespace
+
+void check_counts_are_sound(const Parameters& p)
+{
+    require_least_counts(p, true);
+    const PedigreeCounts c = pedigree_counts(p);
+    // The protocol check compares 32-bit products: an offspring count that
+    // does not fit would wrap and make the comparison meaningless.
+    if (c.historical_offspring > std::numeric_limits<std::int32_t>::max())
+        require_offspring_per_generation_fit(c);
+    const Exact protocol_dams = Exact{p.nsirep} * p.ndpsp;
+    if (protocol_dams > std::numeric_limits<std::int32_t>::max())
+        refuse("nsirep*ndpsp = " + text(protocol_dams) +
+               " protocol dams do not fit in 32 bits; reduce nsirep or ndpsp");
+}
+
 void check_pedigree_limits(const Parameters& p)
 {
-    require_at_least("ngen", p.ngen, 1, "generations of random mating");
-    require_at_least("nsire", p.nsire, 1, "sires of each generation");
-    require_at_least("ndps", p.ndps, 0, "dams per sire");
-    require_at_least("noff", p.noff, 1, "offspring per dam");
-    require_at_least("nsirep", p.nsirep, 0, "sires of the protocol");
-    require_at_least("ndpsp", p.ndpsp, 0, "dams per protocol sire");
-    require_at_least("noffp", p.noffp, 0, "offspring per protocol dam");
+    require_least_counts(p, false);
 
     const PedigreeCounts c = pedigree_counts(p);
     if (c.founders > identifiers_per_generation)
         refuse("nsire*(ndps+1) = " + text(c.founders) +
                " founders exceed 10000, the identifiers of one generation; reduce nsire or ndps");
-    if (c.historical_offspring > identifiers_per_generation)
-        refuse("nsire*ndps*noff = " + text(c.historical_offspring) +
-               " offspring per generation exceed 10000, the identifiers of one generation;"
-               " reduce nsire, ndps or noff");
+    require_offspring_per_generation_fit(c);
     const Exact last_identifier =
         (Exact{p.ngen} + 2) * identifiers_per_generation + c.protocol_offspring;
     if (last_identifier > largest_identifier)
@@ -142,13 +180,16 @@ void check_passes_can_succeed(const Parameters& p)
                                "reduce nsirep or ndpsp, or raise noff");
 }
 
-Verdict check_parameters(const Parameters& p)
+Verdict check_parameters(const Parameters& p, std::string_view file_name)
 {
-    if (!protocol_fits(p)) return Verdict::protocol_too_large;
-    check_table_sizes(p);
-    check_pedigree_limits(p);
-    check_passes_can_succeed(p);
-    return Verdict::runs;
+    return naming_file(file_name, ExitStatus::refused_parameters, [&] {
+        check_counts_are_sound(p);
+        if (!protocol_fits(p)) return Verdict::protocol_too_large;
+        check_table_sizes(p);
+        check_pedigree_limits(p);
+        check_passes_can_succeed(p);
+        return Verdict::runs;
+    });
 }
 
 }  // namespace pedsim

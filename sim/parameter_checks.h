@@ -1,6 +1,8 @@
 // Checks made on the parameter record before any table is allocated, in the
-// order the program makes them.
+// order check_parameters makes them.
 #pragma once
+
+#include <string_view>
 
 #include "parameters.h"
 
@@ -11,15 +13,27 @@ enum class Verdict {
     protocol_too_large
 };
 
-// Makes every check on the parameters, in this order: the protocol check
-// (returns protocol_too_large), the table sizes, the pedigree's limits, and
-// whether every pass can succeed (each throws a Failure).
-Verdict check_parameters(const Parameters& p);
+// Makes every check on the parameters, in this order: sound counts, the
+// protocol check (returns protocol_too_large), the table sizes, the
+// pedigree's limits, and whether every pass can succeed (each other check
+// throws a Failure). A refusal's message starts with `file_name`, the file
+// the parameters were read from.
+Verdict check_parameters(const Parameters& p, std::string_view file_name = "parpop");
+
+// The checks below are the steps of check_parameters. Their refusals give
+// the rule and its values, without naming the file.
+
+// Throws a Failure (refused_parameters) when a count is negative or when the
+// products that the protocol check compares, nsire*ndps*noff and
+// nsirep*ndpsp, do not fit in 32 bits: such counts would make that check's
+// verdict meaningless.
+void check_counts_are_sound(const Parameters& p);
 
 // True when the protocol's dams, nsirep*ndpsp, are no more than half the
-// offspring of one historical mating, nsire*ndps*noff. Both products wrap in
-// 32 bits and the comparison is made in single precision, as the program
-// always has; equality passes.
+// offspring of one historical mating, nsire*ndps*noff. Both products are
+// taken in 32 bits, wrapping around, and compared in single precision, so
+// that the verdict for any design, at the edge included, is the one the
+// pedigree files made so far were given; equality passes.
 bool protocol_fits(const Parameters& p);
 
 // Throws a Failure (out_of_memory, "Integer overflow when calculating the

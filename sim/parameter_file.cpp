@@ -49,7 +49,7 @@ std::string quoted(std::string_view item)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::bad_parameter_file, "parpop: " + what);
+    throw Failure(ExitStatus::bad_parameter_file, what);
 }
 
 enum class DigitsResult {
@@ -116,19 +116,24 @@ private:
 };
 
 // Moves to the start of the next item: past blanks and line ends, and past
-// the one comma that may end the previous item. A second comma means an
-// empty item, which is refused rather than read as "leave unchanged".
+// the one comma that may end the previous item. Any other comma stands for
+// an empty item, which is refused: a count or a seed must be written out.
 void Scanner::skip_separators(std::size_t index)
 {
+    bool after_comma = false;
     while (position_ < text_.size()) {
         const char c = text_[position_];
         if (is_blank(c) || c == '\n') {
             ++position_;
         } else if (c == ',' && after_item_) {
             after_item_ = false;
+            after_comma = true;
             ++position_;
         } else if (c == ',') {
-            refuse(item_label(index) + " is empty (two commas with nothing between)");
+            refuse(item_label(index) + " is empty (" +
+                   (after_comma ? "two commas with nothing between"
+                                : "a comma with no value before it") +
+                   ")");
         } else if (c == '/') {
             refuse(item_label(index) + ": a slash ends the record early; write all eight values");
         } else {
@@ -165,9 +170,7 @@ void Scanner::read_item(std::vector<std::int32_t>& values, std::size_t wanted)
     for (std::int64_t r = 0; r < repeats && values.size() < wanted; ++r) values.push_back(value);
 }
 
-}  // namespace
-
-Parameters parse_parameters(std::string_view text)
+Parameters parse(std::string_view text)
 {
     Scanner scanner(text);
     std::vector<std::int32_t> values;
@@ -178,6 +181,13 @@ Parameters parse_parameters(std::string_view text)
 
     return Parameters{values[0], values[1], values[2], values[3],
                       values[4], values[5], values[6], values[7]};
+}
+
+}  // namespace
+
+Parameters parse_parameters(std::string_view text, std::string_view file_name)
+{
+    return naming_file(file_name, ExitStatus::bad_parameter_file, [&] { return parse(text); });
 }
 
 }  // namespace pedsim

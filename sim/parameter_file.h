@@ -15,10 +15,10 @@
 
 namespace pedsim {
 
-// Parses the text of "parpop". Throws a Failure (bad_parameter_file) naming
-// the item and what was expected when the text ends before an item, an item
-// is not an integer or does not fit in 32 bits, an item between two commas
-// is empty, or a slash ends a record early.
-Parameters parse_parameters(std::string_view text);
+// Parses the text of a parameter file. Throws a Failure (bad_parameter_file)
+// naming the file, the item and what was expected when the text ends before
+// an item, an item is not an integer or does not fit in 32 bits, an item
+// between two commas is empty, or a slash ends a record early.
+Parameters parse_parameters(std::string_view text, std::string_view file_name = "parpop");
 
 }  // namespace pedsim

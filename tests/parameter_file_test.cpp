@@ -90,9 +90,9 @@ TEST(ParameterFile, EmptyItemsAndSlashes)
     EXPECT_EQ(refusal("3 2,,3 4 2 2 3\n1\n"),
               "parpop: item 3 (ndps) is empty (two commas with nothing between)");
     EXPECT_EQ(refusal(",3 2 3 4 2 2 3\n1\n"),
-              "parpop: item 1 (ngen) is empty (two commas with nothing between)");
+              "parpop: item 1 (ngen) is empty (a comma with no value before it)");
     EXPECT_EQ(refusal("3 2 3 4 2 2 3\n,1\n"),
-              "parpop: item 8 (iseed) is empty (two commas with nothing between)");
+              "parpop: item 8 (iseed) is empty (a comma with no value before it)");
     EXPECT_EQ(refusal("3 2 3 /\n"),
               "parpop: item 4 (noff): a slash ends the record early; write all eight values");
     EXPECT_EQ(refusal("3 2 3 4 2 2 3\n/\n"),
