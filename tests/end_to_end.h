@@ -84,12 +84,14 @@ public:
     }
     std::optional<std::string> read(const std::string& name) const { return read_file(path(name)); }
 
-    // Runs PEDSIM_BINARY in dir(), with `args` after its name and standard
-    // input empty; kills it when it runs longer than `limit`. A `launcher`
-    // (a program and its arguments, e.g. prlimit) runs the program instead.
+    // Runs `program` (by default pedsim) in dir(), with `args` after its name
+    // and standard input empty; kills it when it runs longer than `limit`. A
+    // `launcher` (a program and its arguments, e.g. prlimit) runs the program
+    // instead.
     Run run(const std::vector<std::string>& args = {},
             std::chrono::milliseconds limit = std::chrono::seconds(60),
-            const std::vector<std::string>& launcher = {}) const
+            const std::vector<std::string>& launcher = {},
+            const std::string& program = PEDSIM_BINARY) const
     {
         const std::string work = dir().string(), out = (root_ / "stdout").string(),
                           err = (root_ / "stderr").string();
@@ -102,7 +104,7 @@ public:
                                          0644);
         posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
         std::vector<std::string> words = launcher;
-        words.push_back(PEDSIM_BINARY);
+        words.push_back(program);
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());

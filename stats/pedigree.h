@@ -1,0 +1,30 @@
+// A pedigree as the statistics read it: animals in an order where every
+// parent stands before its offspring, with their parents and generations.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pedsim::stats {
+
+// Index of an animal in a Pedigree, counted from 0; `unknown` for a parent
+// that is not known.
+using AnimalIndex = std::int32_t;
+inline constexpr AnimalIndex unknown = -1;
+
+struct Pedigree {
+    // One entry per animal, parents before offspring: sire[i] and dam[i] are
+    // below i or unknown.
+    std::vector<std::string> names;         // identifiers as they stand in the input
+    std::vector<AnimalIndex> sire;          // the sire's index, or unknown
+    std::vector<AnimalIndex> dam;           // the dam's index, or unknown
+    std::vector<std::int64_t> generation;   // the group of the animal's row in the table
+    bool generation_given = false;          // read from a fourth column, not derived
+    std::size_t founders_added = 0;         // parents without a row of their own, added
+
+    std::size_t size() const { return names.size(); }
+};
+
+}  // namespace pedsim::stats
