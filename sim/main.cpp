@@ -1,12 +1,19 @@
 // pedsim: simulates an animal pedigree from the parameter file "parpop" and
-// writes it to "pedig", both in the working directory. Arguments are ignored.
+// writes it to "pedig", both in the working directory.
 #include <iostream>
 #include <new>
+#include <span>
 
+#include "command_line.h"
+#include "process_setup.h"
 #include "program.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    pedsim::prepare_process();
+    const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
+    if (pedsim::read_command_line(arguments, std::cout, std::cerr) == pedsim::Request::answered)
+        return std::cout.flush() ? 0 : static_cast<int>(pedsim::ExitStatus::file_error);
     try {
         return static_cast<int>(pedsim::run_program(std::cout));
     } catch (const pedsim::Failure& failure) {

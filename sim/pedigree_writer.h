@@ -23,6 +23,12 @@ char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, st
 // line relative to ngen. Lines go out in blocks of a few hundred KiB.
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out);
 
+// The size of the pedigree file's text, in bytes.
+inline std::size_t pedigree_text_size(const Tables& t)
+{
+    return static_cast<std::size_t>(t.animal_count) * pedigree_line_length;
+}
+
 // The whole text of the pedigree file, in memory.
 std::string pedigree_text(const Tables& t, std::int32_t ngen);
 

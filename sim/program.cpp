@@ -3,6 +3,7 @@
 #include "files.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
+#include "pedigree_output.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 
@@ -28,13 +29,14 @@ ExitStatus run_program(std::ostream& out)
 {
     const std::string parameter_path = "parpop";
     const std::string pedigree_path = "pedig";
-    FileDescriptor parameter_file = open_parameter_file(parameter_path);
+    const ParameterFile parameter_file = open_parameter_file(parameter_path);
     FileDescriptor pedigree_file = open_pedigree_file(pedigree_path);
     const Parameters p = parse_parameters(read_parameter_file(parameter_file, parameter_path));
     if (check_parameters(p) == Verdict::protocol_too_large) return report_protocol_too_large(out);
 
     const Tables tables = simulate(p, process_generator());
     PedigreeOutput output(std::move(pedigree_file), pedigree_path);
+    output.reserve(pedigree_text_size(tables));
     write_pedigree(tables, p.ngen, output);
     output.finish();
     return ExitStatus::success;

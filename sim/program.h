@@ -9,11 +9,11 @@
 namespace pedsim {
 
 // Opens "parpop" then "pedig" (creating a missing one, changing neither),
-// reads and checks the parameters, simulates, and writes "pedig" from its
-// start. When the protocol is too large, writes the protocol line to `out`
+// reads and checks the parameters, simulates, and replaces "pedig" with the
+// pedigree. When the protocol is too large, writes the protocol line to `out`
 // and leaves "pedig" as it was. Returns the exit status; every other failure
-// throws a Failure, and any failure before the writing leaves "pedig" as it
-// was.
+// throws a Failure and leaves "pedig" as it was, unless "pedig" is written in
+// place (see PedigreeOutput).
 ExitStatus run_program(std::ostream& out);
 
 }  // namespace pedsim

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 
 struct Run {
     int status = -1;         // exit status; -1 when the program did not exit by itself
+    int signal = 0;          // the signal that ended it, if one did
     bool timed_out = false;  // killed at the time limit
     std::string out;         // standard output
     std::string err;         // standard error
@@ -93,8 +94,15 @@ public:
             const std::vector<std::string>& launcher = {},
             const std::string& program = PEDSIM_BINARY) const
     {
-        const std::string work = dir().string(), out = (root_ / "stdout").string(),
-                          err = (root_ / "stderr").string();
+        return wait(start(args, launcher, program), limit);
+    }
+
+    // Starts the program as run() does and returns at once with its process id.
+    pid_t start(const std::vector<std::string>& args = {},
+                const std::vector<std::string>& launcher = {},
+                const std::string& program = PEDSIM_BINARY) const
+    {
+        const std::string work = dir().string(), out = output_path(), err = error_path();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -115,7 +123,13 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0)
             throw std::system_error(error, std::generic_category(), "posix_spawn " + words[0]);
+        return pid;
+    }
 
+    // Waits for a program start() began, killing it after `limit`, and
+    // collects its outcome.
+    Run wait(pid_t pid, std::chrono::milliseconds limit = std::chrono::seconds(60)) const
+    {
         Run run;
         int wait_status = 0;
         const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -132,12 +146,16 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (WIFEXITED(wait_status)) run.status = WEXITSTATUS(wait_status);
-        run.out = read_file(out).value_or("");
-        run.err = read_file(err).value_or("");
+        if (WIFSIGNALED(wait_status)) run.signal = WTERMSIG(wait_status);
+        run.out = read_file(output_path()).value_or("");
+        run.err = read_file(error_path()).value_or("");
         return run;
     }
 
 private:
+    std::string output_path() const { return (root_ / "stdout").string(); }
+    std::string error_path() const { return (root_ / "stderr").string(); }
+
     fs::path root_;
 };
 

@@ -1,6 +1,9 @@
 // End-to-end tests: the built program run as a user runs it, each run in a
 // fresh directory with "parpop" written first and "pedig" read back.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -246,10 +249,38 @@ TEST(ProgramPublishedValues, RepeatedPassesWithSeed99Give25Animals)
     EXPECT_EQ(pedigree_fault(pedig, design_of("3 2 2 2 1 2 2")), "");
 }
 
-TEST(ProgramNormalRun, IgnoresCommandLineArguments)
+TEST(ProgramCommandLine, OtherArgumentsAreNamedAsIgnoredAndTheRunGoesAhead)
 {
-    EXPECT_EQ(pedigree_of(kSeed12345, {"--help", "-v", "parpop", "pedig", ""}),
-              pedigree_of(kSeed12345));
+    const Outcome o = run_program(kSeed12345, kEarlierPedig, {"-v", "myparams"});
+    EXPECT_EQ(o.run.status, 0);
+    EXPECT_EQ(o.run.out, "");
+    EXPECT_EQ(o.run.err,
+              "pedsim: argument \"-v\" ignored: the parameters are always read from ./parpop\n"
+              "pedsim: argument \"myparams\" ignored: the parameters are always read from "
+              "./parpop\n");
+    EXPECT_EQ(o.pedig, pedigree_of(kSeed12345));
+}
+
+TEST(ProgramCommandLine, HelpAndVersionAnswerAndTouchNoFile)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string answer;
+    } cases[] = {{{"--help"}, "Usage: pedsim"},
+                 {{"-h"}, "Usage: pedsim"},
+                 {{"myparams", "--help"}, "Usage: pedsim"},
+                 {{"--version"}, "pedsim 1."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const Outcome o = run_program(kSeed12345, kEarlierPedig, c.args);
+        EXPECT_EQ(o.run.status, 0);
+        EXPECT_EQ(o.run.out.rfind(c.answer, 0), 0u) << o.run.out;
+        EXPECT_EQ(o.run.err, "");
+        EXPECT_EQ(o.parpop, kSeed12345);
+        EXPECT_EQ(o.pedig, kEarlierPedig);
+        const Outcome nothing = run_program(std::nullopt, std::nullopt, c.args);
+        EXPECT_FALSE(nothing.parpop || nothing.pedig) << "a file was created";
+    }
 }
 
 TEST(ProgramNormalRun, SameSeedGivesTheSameFileAndSeedsShareStreamsAsPublished)
@@ -344,7 +375,9 @@ TEST(ProgramParameterFile, UnreadableRecordsFailAndLeavePedigUnchanged)
 TEST(ProgramParameterFile, MissingParpopIsCreatedEmptyAndTheRunFails)
 {
     check_runs_keeping_pedig(std::nullopt, [](const Outcome& o) {
-        expect_failed(o.run, kBadParameterFile, "parpop: end of file before item 1 (ngen)");
+        expect_failed(o.run, kBadParameterFile,
+                      "parpop: not found; created an empty one: write the seven counts and the "
+                      "seed in it");
         EXPECT_EQ(o.parpop, "");
     });
 }
@@ -536,6 +569,139 @@ TEST(ProgramProperties, ParentsStandOnEarlierLinesOfThePreviousGeneration)
             SCOPED_TRACE(parpop);
             EXPECT_EQ(pedigree_fault(pedigree_of(parpop), design_of(design)), "");
         }
+}
+
+// Counts that would make the protocol check meaningless are refused before
+// it, rather than reported as a protocol too large with status 0.
+TEST(ProgramLimits, NegativeCountsAndWrappingProductsAreRefusedBeforeTheProtocolCheck)
+{
+    const struct {
+        std::string parpop, message;
+    } cases[] = {
+        {"3 -2 3 4 2 2 3\n1\n", "parpop: nsire = -2 must be at least 1"},
+        {"3 2 -3 4 2 2 3\n1\n", "parpop: ndps = -3 must be at least 0"},
+        {"3 2 3 -4 2 2 3\n1\n", "parpop: noff = -4 must be at least 1"},
+        {"1 65536 32768 1 1 1 1\n1\n",
+         "parpop: nsire*ndps*noff = 2147483648 offspring per generation exceed 10000"},
+        {"3 2 3 4 65536 32768 1\n1\n",
+         "parpop: nsirep*ndpsp = 2147483648 protocol dams do not fit in 32 bits"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parpop);
+        expect_failure(c.parpop, kRefused, c.message);
+    }
+}
+
+// Started with standard input, output and error closed, the program must not
+// hand those numbers to "parpop" and "pedig".
+TEST(ProgramFiles, ClosedStandardStreamsNeverBecomeTheFiles)
+{
+    const std::vector<std::string> closed = {"/bin/sh", "-c", "exec \"$0\" <&- >&- 2>&-"};
+    const std::string expected = pedigree_of(kSeed12345);
+    for (const std::string& parpop : {std::string("3 2 3 4 1 13 1\n7\n"), kSeed12345}) {
+        Sandbox box;
+        box.write("parpop", parpop);
+        box.write("pedig", kEarlierPedig);
+        const end_to_end::Run run = box.run({}, std::chrono::seconds(60), closed);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(box.read("parpop"), parpop);
+        EXPECT_EQ(box.read("pedig"), parpop == kSeed12345 ? expected : kEarlierPedig);
+    }
+}
+
+// The files in the run's directory, by name.
+std::set<std::string> entries(const Sandbox& box)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(box.dir()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+const std::set<std::string> kOnlyTheRunsFiles = {"parpop", "pedig"};
+
+// The new pedigree replaces "pedig" whole, or not at all.
+TEST(ProgramAtomicPedigree, AFileSizeLimitFailsTheWriteAndKeepsPedig)
+{
+    if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit";
+    Sandbox box;
+    box.write("parpop",
+              end_to_end::read_file(fs::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop")
+                  .value());
+    box.write("pedig", kEarlierPedig);
+    // 100 kB of the flock's 395 kB of lines.
+    const end_to_end::Run run =
+        box.run({}, std::chrono::seconds(60), {"/usr/bin/prlimit", "--fsize=100000", "--"});
+    expect_failed(run, kFileError, "pedig: cannot write: File too large");
+    EXPECT_EQ(box.read("pedig"), kEarlierPedig);
+    EXPECT_EQ(entries(box), kOnlyTheRunsFiles);
+}
+
+// SIGTERM while the largest example's lines are being written: the moment
+// the temporary file appears is caught with inotify, and the signal sent.
+TEST(ProgramAtomicPedigree, ATerminatedRunKeepsPedigAndLeavesNoTemporaryFile)
+{
+    Sandbox box;
+    box.write("parpop", end_to_end::read_file(fs::path(PEDSIM_TEST_DATA) / ".." / "examples" /
+                                              "largest.parpop")
+                            .value());
+    box.write("pedig", kEarlierPedig);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, box.dir().c_str(), IN_CREATE), 0);
+    const pid_t pid = box.start();
+    bool signalled = false;
+    pollfd ready{watch, POLLIN, 0};
+    while (!signalled && ::poll(&ready, 1, 60000) == 1) {
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if (event->len > 0 && std::string(event->name).starts_with(".pedig.")) {
+                ::kill(pid, SIGTERM);
+                signalled = true;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watch);
+    const end_to_end::Run run = box.wait(pid);
+    ASSERT_TRUE(signalled) << "no temporary file appeared; stderr: " << run.err;
+    EXPECT_EQ(run.signal, SIGTERM);
+    EXPECT_EQ(box.read("pedig"), kEarlierPedig);
+    EXPECT_EQ(entries(box), kOnlyTheRunsFiles);
+}
+
+TEST(ProgramAtomicPedigree, ReplacesTheTargetOfALinkKeepingItsPermissions)
+{
+    Sandbox box;
+    box.write("parpop", kSeed12345);
+    fs::create_directory(box.path("kept"));
+    box.write("kept/real.pedig", kEarlierPedig);
+    fs::permissions(box.path("kept/real.pedig"), fs::perms(0640));
+    fs::create_symlink("kept/real.pedig", box.path("pedig"));
+    expect_silent_success(box.run());
+    EXPECT_TRUE(fs::is_symlink(box.path("pedig")));
+    EXPECT_EQ(box.read("kept/real.pedig"), pedigree_of(kSeed12345));
+    EXPECT_EQ(fs::status(box.path("kept/real.pedig")).permissions(), fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(box.path("kept")), {}), 1);
+}
+
+TEST(ProgramAtomicPedigree, TwoRunsAtOnceEachLeaveACompletePedigree)
+{
+    const std::string first = "12 25 40 3 20 30 2\n1\n", second = "12 25 40 3 20 30 2\n3\n";
+    const std::set<std::string> complete = {pedigree_of(first), pedigree_of(second)};
+    Sandbox box;
+    fs::create_directory(box.path("second"));
+    box.write("parpop", first);
+    box.write("second/parpop", second);
+    // The second run works in a directory of its own whose "pedig" is the first's.
+    fs::create_symlink("../pedig", box.path("second/pedig"));
+    const pid_t one = box.start();
+    const pid_t two = box.start({}, {"/bin/sh", "-c", "cd second && exec \"$0\""});
+    expect_silent_success(box.wait(one));
+    expect_silent_success(box.wait(two));
+    EXPECT_TRUE(complete.contains(box.read("pedig").value_or(""))) << "a mixed pedigree";
 }
 
 }  // namespace
