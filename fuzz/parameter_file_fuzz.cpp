@@ -7,7 +7,6 @@
 // every pedigree file has. A broken property aborts with a message.
 
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "failure.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
+#include "pedigree_check.h"
 #include "pedigree_counts.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
@@ -75,70 +75,6 @@ std::uint64_t draws_for(const Parameters& p, const pedsim::LoopRecord& record)
     return draws;
 }
 
-// One line of the pedigree file, read back.
-struct Line {
-    int animal;
-    int sire;
-    int dam;
-    int generation;
-};
-
-// Reads the six-character right-aligned field `k` (0-based) of `line`.
-int field(std::string_view line, std::size_t k, std::size_t number)
-{
-    std::string_view text = line.substr(7 * k, 6);
-    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        fail("line " + std::to_string(number) + ": field " + std::to_string(k + 1) +
-             " is not an integer");
-    return value;
-}
-
-// Splits the text into lines of 27 characters and a line feed, with single
-// blanks between the four fields.
-std::vector<Line> read_lines(const std::string& text)
-{
-    constexpr std::size_t length = pedsim::pedigree_line_length;
-    if (text.size() % length != 0) fail("text length is not a whole number of 28-byte lines");
-    std::vector<Line> lines;
-    for (std::size_t start = 0; start < text.size(); start += length) {
-        const std::string_view line = std::string_view(text).substr(start, length);
-        const std::size_t number = lines.size() + 1;
-        if (line[6] != ' ' || line[13] != ' ' || line[20] != ' ' || line[27] != '\n')
-            fail("line " + std::to_string(number) +
-                 " is not four 6-character fields and a line feed");
-        lines.push_back({field(line, 0, number), field(line, 1, number), field(line, 2, number),
-                         field(line, 3, number)});
-    }
-    return lines;
-}
-
-// Every animal carries its line number; founders have no parents and the
-// first generation; any other animal has both parents on earlier lines, one
-// generation before its own.
-void check_lines(const std::vector<Line>& lines, const Parameters& p)
-{
-    for (std::size_t r = 1; r <= lines.size(); ++r) {
-        const Line& line = lines[r - 1];
-        const std::string at = "line " + std::to_string(r) + ": ";
-        if (line.animal != static_cast<int>(r)) fail(at + "field 1 is not the line number");
-        if (line.sire == 0 && line.dam == 0) {
-            if (line.generation != 1 - p.ngen)
-                fail(at + "an animal without parents is not a founder");
-            continue;
-        }
-        if (line.sire < 1 || line.dam < 1 || line.sire >= line.animal || line.dam >= line.animal)
-            fail(at + "a parent does not stand on an earlier line");
-        if (line.sire == line.dam) fail(at + "sire and dam are the same animal");
-        const int parents = line.generation - 1;
-        if (lines[static_cast<std::size_t>(line.sire) - 1].generation != parents ||
-            lines[static_cast<std::size_t>(line.dam) - 1].generation != parents)
-            fail(at + "a parent is not of the generation before");
-    }
-}
-
 void simulate_and_check(const Parameters& p)
 {
     pedsim::UniformGenerator generator;
@@ -147,10 +83,10 @@ void simulate_and_check(const Parameters& p)
     if (generator.draws() != draws_for(p, record))
         fail("the draws made do not match the passes recorded");
 
-    const std::vector<Line> lines = read_lines(pedsim::pedigree_text(tables, p.ngen));
-    if (static_cast<pedsim::ExactCount>(lines.size()) != pedsim::pedigree_counts(p).animals)
-        fail("the line count is not the number of animals");
-    check_lines(lines, p);
+    const std::string fault = pedigree_check::pedigree_fault(
+        pedsim::pedigree_text(tables, p.ngen),
+        {p.ngen, p.nsire, p.ndps, p.noff, p.nsirep, p.ndpsp, p.noffp});
+    if (!fault.empty()) fail(fault);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "parameter_checks.h"
+#include "pedigree_check.h"
+#include "pedigree_writer.h"
 #include "simulation.h"
 
 namespace pedsim {
@@ -103,15 +105,6 @@ TEST(GenerationLoop, ProtocolWithoutOffspringOrDamsAddsOnlyItsParents)
     EXPECT_EQ(simulate_loop({3, 2, 3, 4, 0, 0, 0, 8}).tables.animal_count, 24);
 }
 
-// Finds the row of the pedigree that holds `identifier`.
-std::size_t row_of(const Tables& t, std::int32_t identifier)
-{
-    for (std::size_t r = 0; r < static_cast<std::size_t>(t.animal_count); ++r)
-        if (t.pedigree.id(r) == identifier) return r;
-    ADD_FAILURE() << "no row holds " << identifier;
-    return 0;
-}
-
 TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique)
 {
     const Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
@@ -124,18 +117,10 @@ TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique
         std::vector<std::int32_t> all = ids(t, 0, static_cast<std::size_t>(t.animal_count));
         std::sort(all.begin(), all.end());
         EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
-        for (std::size_t r = 0; r < static_cast<std::size_t>(t.animal_count); ++r) {
-            if (t.generation_of_row[r] == 1) {
-                EXPECT_EQ(t.pedigree.sire(r), 0);
-                EXPECT_EQ(t.pedigree.dam(r), 0);
-                continue;
-            }
-            EXPECT_EQ(t.generation_of_row[row_of(t, t.pedigree.sire(r))],
-                      t.generation_of_row[r] - 1)
-                << "row " << r;
-            EXPECT_EQ(t.generation_of_row[row_of(t, t.pedigree.dam(r))], t.generation_of_row[r] - 1)
-                << "row " << r;
-        }
+        EXPECT_EQ(pedigree_check::pedigree_fault(
+                      pedigree_text(t, p.ngen),
+                      {p.ngen, p.nsire, p.ndps, p.noff, p.nsirep, p.ndpsp, p.noffp}),
+                  "");
     }
 }
 
