@@ -1,7 +1,7 @@
 #include "parameter_file.h"
 
-#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -58,18 +58,18 @@ enum class DigitsResult {
     too_large
 };
 
-// Reads an unsigned run of decimal digits; values above 2^31 are held there,
-// which is enough to tell that they do not fit.
+// Reads an unsigned run of decimal digits; a value above 2^31 (the
+// magnitude of the most negative 32-bit integer) is too large.
 DigitsResult read_digits(std::string_view digits, std::int64_t& value)
 {
-    if (digits.empty()) return DigitsResult::not_a_number;
-    constexpr std::int64_t held = std::int64_t{1} << 31;
-    value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return DigitsResult::not_a_number;
-        value = std::min(held + 1, value * 10 + (c - '0'));
-    }
-    return value > held ? DigitsResult::too_large : DigitsResult::ok;
+    // from_chars would take a minus sign; the caller has removed any sign.
+    if (digits.empty() || digits.front() == '-') return DigitsResult::not_a_number;
+    const char* last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(digits.data(), last, value);
+    if (end != last) return DigitsResult::not_a_number;
+    if (error == std::errc::result_out_of_range || value > (std::int64_t{1} << 31))
+        return DigitsResult::too_large;
+    return DigitsResult::ok;
 }
 
 // Converts an optionally signed decimal integer that must fit in 32 bits.

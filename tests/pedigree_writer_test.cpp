@@ -1,7 +1,9 @@
 // The pedigree file's line layout and the renumbered text of a small run.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "parameter_checks.h"
 #include "pedigree_writer.h"
@@ -23,6 +25,22 @@ TEST(PedigreeLine, FieldsAreRightAlignedInSixCharacters)
     EXPECT_EQ(line(1, 0, 0, -2), "     1      0      0     -2\n");
     EXPECT_EQ(line(999999, 123456, 7, 0), "999999 123456      7      0\n");
     EXPECT_EQ(line(-99999, -1, 10, 2), "-99999     -1     10      2\n");
+}
+
+TEST(PedigreeLine, EveryValueThatFitsIsWrittenAsPrintfWouldWriteIt)
+{
+    char line[pedigree_line_length];
+    char expected[16];
+    for (std::int32_t v = -99999; v <= 999999; ++v) {
+        format_pedigree_line(line, v, v, v, v);
+        std::snprintf(expected, sizeof expected, "%6d", v);
+        for (std::size_t column : {0, 7, 14, 21})
+            if (std::string_view(line + column, 6) != expected) {
+                ADD_FAILURE() << v << " is written \"" << std::string_view(line + column, 6)
+                              << "\" at column " << column;
+                return;
+            }
+    }
 }
 
 TEST(PedigreeLine, ValuesThatDoNotFitAreAsterisks)
