@@ -1,1 +1,28 @@
-int main() { return 1; }
+// pedsim-stats: the inbreeding, coancestry and effective size of a pedigree,
+// per generation. Reads the options, runs, and turns a failure into one line
+// on standard error and its exit status.
+#include <csignal>
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "failure.h"
+#include "options.h"
+#include "stats_program.h"
+
+int main(int argc, char** argv)
+{
+    // A closed pipe on standard output is a write error to report, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+        const std::vector<const char*> arguments(argv + 1, argv + argc);
+        pedsim::stats::run_stats(pedsim::stats::read_options(arguments));
+        return 0;
+    } catch (const pedsim::Failure& failure) {
+        std::cerr << "pedsim-stats: " << failure.what() << '\n';
+        return static_cast<int>(failure.status());
+    } catch (const std::bad_alloc&) {
+        std::cerr << "pedsim-stats: out of memory\n";
+        return static_cast<int>(pedsim::ExitStatus::out_of_memory);
+    }
+}

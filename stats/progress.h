@@ -1,0 +1,43 @@
+// The progress line of a long run: shown on standard error only when it is a
+// terminal and the run has lasted more than about a second, rewritten in
+// place ("\r"), and erased when the run ends.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "analysis.h"
+
+namespace pedsim::stats {
+
+class TerminalProgress {
+public:
+    // Starts the clock; looks once whether standard error is a terminal.
+    TerminalProgress();
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+    // Erases the line if one is shown.
+    ~TerminalProgress();
+
+    // Shows "pedsim-stats: STAGE NN%" when the stage or the whole percent
+    // changed. Safe to call from several threads.
+    void report(std::string_view stage, double done);
+
+    // A ProgressReport that calls report() on this object.
+    ProgressReport callback();
+
+    // Erases the line if one is shown.
+    void erase();
+
+private:
+    const bool terminal_;
+    const std::chrono::steady_clock::time_point start_;
+    std::mutex mutex_;
+    std::string stage_;            // the stage shown
+    int percent_ = 0;              // the percent shown
+    std::size_t shown_width_ = 0;  // characters of the line shown; 0 when none
+};
+
+}  // namespace pedsim::stats

@@ -1,0 +1,25 @@
+// The tables pedsim-stats writes: tab-separated text, one header line, every
+// number in the shortest form that reads back to the same double, and an
+// empty cell for an undefined value (NaN).
+#pragma once
+
+#include <string>
+
+#include "analysis.h"
+#include "pedigree.h"
+
+namespace pedsim::stats {
+
+// The per-generation table: summary lines starting with "# " (animals,
+// founders and those added, generations, method, effective number of
+// founders, and the design when given), the header line, then one row per
+// entry of analysis.generations. Assumes `analysis` is analyse(pedigree, ...).
+std::string generation_table(const Pedigree& pedigree, const Analysis& analysis);
+
+// The per-animal table: header `animal sire dam generation F ECG
+// dF_individual`, then one row per animal in the pedigree's order, parents
+// named as in the input and "0" when unknown. Assumes `analysis` is
+// analyse(pedigree, ...).
+std::string animal_table(const Pedigree& pedigree, const Analysis& analysis);
+
+}  // namespace pedsim::stats

@@ -1,0 +1,14 @@
+// pedsim-stats as a user runs it, its options already read.
+#pragma once
+
+#include "options.h"
+
+namespace pedsim::stats {
+
+// Writes the usage or the version when asked; otherwise reads the design
+// (when given) and the pedigree, analyses it with a progress line on a
+// terminal, and writes the table and, when asked, the animals, all or none.
+// Throws a Failure for every failure, leaving the outputs as they were.
+void run_stats(const Options& options);
+
+}  // namespace pedsim::stats

@@ -1,0 +1,202 @@
+// The pedigree reader of pedsim-stats: its refusals, the layouts that must
+// read as the same pedigree, the order it puts animals in and the
+// generations it derives.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "failure.h"
+#include "parameter_file.h"
+#include "pedigree_reader.h"
+#include "pedigree_writer.h"
+#include "simulation.h"
+
+namespace {
+
+using pedsim::stats::Pedigree;
+using pedsim::stats::read_pedigree;
+using pedsim::stats::unknown;
+
+std::string name_of(const Pedigree& p, pedsim::stats::AnimalIndex parent)
+{
+    return parent == unknown ? "?" : p.names[static_cast<std::size_t>(parent)];
+}
+
+// Parents stand before their offspring and the vectors agree in size.
+void expect_parents_first(const Pedigree& p)
+{
+    ASSERT_EQ(p.sire.size(), p.size());
+    ASSERT_EQ(p.dam.size(), p.size());
+    ASSERT_EQ(p.generation.size(), p.size());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        EXPECT_LT(p.sire[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
+        EXPECT_LT(p.dam[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
+    }
+}
+
+// Each animal's sire, dam and generation, by name.
+std::map<std::string, std::tuple<std::string, std::string, std::int64_t>> by_name(const Pedigree& p)
+{
+    std::map<std::string, std::tuple<std::string, std::string, std::int64_t>> animals;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        animals[p.names[i]] = {name_of(p, p.sire[i]), name_of(p, p.dam[i]), p.generation[i]};
+    return animals;
+}
+
+TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
+{
+    std::string loop_of_ten;  // a0's sire is a1, ..., a9's sire is a0
+    for (int k = 0; k < 10; ++k)
+        loop_of_ten += "a" + std::to_string(k) + " a" + std::to_string((k + 1) % 10) + " 0\n";
+    const struct {
+        std::string text, message;
+    } cases[] = {
+        {"A 0\n", "line 1: 2 fields; a row gives an animal, its sire and its dam"},
+        {"A 0 0 1 x\n", "line 1: 5 fields; a row gives at most an animal, its sire, its dam "
+                        "and a generation or birth year"},
+        {"# note\nA 0 0\nB 0 0 1\n", "line 3: 4 fields where line 2 has 3"},
+        {"id sire dam gen\nA 0 0\n", "line 2: 3 fields where line 1 has 4"},
+        {"A 0 0 x\n", "line 1: generation \"x\" is not an integer"},
+        {"A 0 0 2.5\n", "line 1: generation \"2.5\" is not an integer"},
+        {"A 0 0 3000000000\n",
+         "line 1: generation \"3000000000\" is outside the 32-bit integer range"},
+        {"NA 0 0\n", "line 1: the animal's identifier \"NA\" is a mark of an unknown parent"},
+        {",1,2\n", "line 1: the animal's identifier \"\" is a mark of an unknown parent"},
+        {"7 0 0\n\n7.0 0 0\n", "line 3: animal \"7\" is listed twice (lines 1 and 3)"},
+        {"1 0 0\n2 0 0\n1 0 0\n", "line 3: animal \"1\" is listed twice (lines 1 and 3)"},
+        {"2 0 0\n2 0 0\n", "line 2: animal \"2\" is listed twice (lines 1 and 2)"},
+        {"A A 0\n", "line 1: animal \"A\" is its own sire"},
+        {"A 0 A\n", "line 1: animal \"A\" is its own dam"},
+        {"A B x\nB C y\nC A z\n",
+         "line 1: animal \"A\" is its own ancestor: \"A\" -> \"B\" -> \"C\" -> \"A\""},
+        {loop_of_ten, "line 1: animal \"a0\" is its own ancestor: \"a0\" -> \"a1\" -> \"a2\" -> "
+                      "\"a3\" -> ... (2 more) -> \"a6\" -> \"a7\" -> \"a8\" -> \"a9\" -> \"a0\""},
+        {"C A B\nD B E\n", "line 2: \"B\" is used as a sire here and as a dam on line 1"},
+        {"C A B\nD E A\n", "line 2: \"A\" is used as a dam here and as a sire on line 1"},
+        {"C A A\n", "line 1: \"A\" is used as a dam here and as a sire on line 1"},
+        {"\"A 0 0\n", "line 1: a double quote is not closed"},
+        {"\"A\"x 0 0\n", "line 1: text follows a closing double quote without a blank"},
+        {"\"A\" x,0,0\n", "line 1: text follows a closing double quote before the next comma"},
+        {"animal sire dam\n\n# nothing else\n", "no animal: the file holds no row"},
+        {"", "no animal: the file holds no row"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            read_pedigree(c.text, "ped.txt");
+            ADD_FAILURE() << "read without a refusal";
+        } catch (const pedsim::Failure& failure) {
+            EXPECT_EQ(failure.status(), pedsim::ExitStatus::bad_parameter_file);
+            const std::string message = failure.what();
+            EXPECT_TRUE(message.starts_with("ped.txt: " + c.message)) << message;
+        }
+    }
+}
+
+TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
+{
+    const std::string plain = "1 0 0\n2 0 0\n12 1 2\n4 12 2\n";
+    const Pedigree reference = read_pedigree(plain, "plain");
+    const struct {
+        const char* layout;
+        std::string text;
+        std::size_t founders_added;
+    } cases[] = {
+        {"tabs, runs of blanks, notes", "# a note\n\n1\t0 \t 0\n  2   0 0  \n12 1 2\n4 12 2", 0},
+        {"commas, empty unknowns", "1,,\n2 , , \n12,1,2\n4,12,2\n", 0},
+        {"R's quotes and header",
+         "\"id\" \"sire\" \"dam\"\n\"1\" NA NA\n\"2\" NA NA\n"
+         "\"12\" \"1\" \"2\"\n\"4\" \"12\" \"2\"\n",
+         0},
+        {"pandas floats and header",
+         "animal,Father,MOTHER\n1.0,,\n2.0,,\n12.0,1.0,2.0\n"
+         "4,12.00,2\n",
+         0},
+        {"CR-LF and . - unknowns", "1 . -\r\n2 - .\r\n12 1 2\r\n4 12 2\r\n", 0},
+        {"shuffled", "4 12 2\n12 1 2\n2 0 0\n1 0 0\n", 0},
+        {"parents without a row", "12 1 2\n4 12 2\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layout);
+        const Pedigree p = read_pedigree(c.text, "ped.txt");
+        expect_parents_first(p);
+        EXPECT_EQ(by_name(p), by_name(reference));
+        EXPECT_EQ(p.founders_added, c.founders_added);
+        EXPECT_FALSE(p.generation_given);
+    }
+}
+
+TEST(StatsReader, KeepsTheInputOrderWhereParentsAllowIt)
+{
+    const struct {
+        std::string text;
+        std::vector<std::string> order;
+    } cases[] = {
+        // A parent listed after its offspring moves up to just before it.
+        {"x 0 0\nC A B\nD 0 0\nA 0 0\nB 0 0\n", {"x", "A", "B", "C", "D"}},
+        // A parent without a row stands just before its first offspring.
+        {"D 0 0\nC A B\nE A D\n", {"D", "A", "B", "C", "E"}},
+        {"G C D\nC A B\n", {"A", "B", "C", "D", "G"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(read_pedigree(c.text, "ped.txt").names, c.order);
+    }
+}
+
+TEST(StatsReader, DerivesOrReadsGenerations)
+{
+    const struct {
+        std::string text;
+        std::map<std::string, std::int64_t> generation;
+        bool given;
+    } cases[] = {
+        // 1 + the latest parent's; an unknown parent does not count.
+        {"A 0 0\nB 0 0\nC A B\nD C 0\nE D B\n",
+         {{"A", 0}, {"B", 0}, {"C", 1}, {"D", 2}, {"E", 3}},
+         false},
+        // An added parent is a founder of generation 0.
+        {"C A B\nE C D\n", {{"A", 0}, {"B", 0}, {"C", 1}, {"D", 0}, {"E", 2}}, false},
+        // Read as given, birth years too; an added parent comes one before
+        // its earliest offspring.
+        {"A 0 0 1990\nC A B 1995\nD A B 1992\n",
+         {{"A", 1990}, {"B", 1991}, {"C", 1995}, {"D", 1992}},
+         true},
+        {"id,sire,dam,gen\nC,A,B,-3.0\n", {{"A", -4}, {"B", -4}, {"C", -3}}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Pedigree p = read_pedigree(c.text, "ped.txt");
+        std::map<std::string, std::int64_t> generation;
+        for (std::size_t i = 0; i < p.size(); ++i) generation[p.names[i]] = p.generation[i];
+        EXPECT_EQ(generation, c.generation);
+        EXPECT_EQ(p.generation_given, c.given);
+    }
+}
+
+TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
+{
+    const pedsim::Parameters p = pedsim::parse_parameters("3 2 3 4 2 2 3\n12345\n");
+    pedsim::UniformGenerator generator;
+    const std::string text = pedsim::pedigree_text(pedsim::simulate(p, generator), p.ngen);
+    const Pedigree pedigree = read_pedigree(text, "pedig");
+    ASSERT_EQ(pedigree.size(), 42u);
+    EXPECT_TRUE(pedigree.generation_given);
+    EXPECT_EQ(pedigree.founders_added, 0u);
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        int animal = 0, sire = 0, dam = 0, generation = 0;
+        ASSERT_EQ(
+            std::sscanf(text.c_str() + 28 * i, "%d %d %d %d", &animal, &sire, &dam, &generation),
+            4);
+        EXPECT_EQ(pedigree.names[i], std::to_string(animal));
+        EXPECT_EQ(pedigree.sire[i], sire - 1);  // 0, unknown, becomes -1 too
+        EXPECT_EQ(pedigree.dam[i], dam - 1);
+        EXPECT_EQ(pedigree.generation[i], generation);
+    }
+}
+
+}  // namespace
