@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: fuzz/run_fuzz.sh [SECONDS]   (default 60)
 # Builds the parameter-file fuzzer with clang in build-fuzz and runs it for
-# SECONDS on a scratch copy of tests/fuzz_corpus, so the committed corpus is
+# SECONDS on a scratch copy of fuzz/corpus/parameter_file, so the committed corpus is
 # left as it is. A crash, sanitizer report, leak, memory blow-up or an input
 # taking over 10 s fails the run; the input is kept in build-fuzz/artifacts.
 set -euo pipefail
@@ -18,7 +18,7 @@ cmake --build "$build" --target parameter_file_fuzz -j2
 
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT
-cp "$repo"/tests/fuzz_corpus/* "$corpus"/
+cp "$repo"/fuzz/corpus/parameter_file/* "$corpus"/
 mkdir -p "$build/artifacts"
 
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
