@@ -1,4 +1,8 @@
-# Installs the manual page and the replicate runner; the program itself is
-# installed to bin by sim/CMakeLists.txt.
-install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim.1 DESTINATION share/man/man1)
+# Installs the manual pages, the example parameter files and the scripts; the
+# programs themselves are installed to bin by sim/ and stats/.
+install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim.1 ${PROJECT_SOURCE_DIR}/man/pedsim-replicates.1
+        DESTINATION share/man/man1)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/pedsim-replicates DESTINATION bin)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/small.parpop ${PROJECT_SOURCE_DIR}/examples/flock.parpop
+              ${PROJECT_SOURCE_DIR}/examples/largest.parpop ${PROJECT_SOURCE_DIR}/examples/README.md
+        DESTINATION share/pedsim/examples)

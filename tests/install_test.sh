@@ -1,8 +1,9 @@
 # Installs the build into a temporary prefix and checks what a user gets:
-# the installed program runs every example to a complete pedigree, the notes
-# in the examples do not change the result, the installed replicate runner
-# finds the program beside it, and the manual page renders without warnings
-# and documents every exit status.
+# the installed program runs every installed example to a complete pedigree,
+# the notes in the examples do not change the result, the installed replicate
+# runner finds the program beside it, every installed executable has a manual
+# page that renders without warnings, and pedsim's documents every exit
+# status.
 set -euo pipefail
 
 : "${PEDSIM_BUILD_DIR:?set PEDSIM_BUILD_DIR to the build tree}"
@@ -35,9 +36,10 @@ run_pedsim() {
   [ ! -s "$1/stderr" ] || fail "$1: unexpected message: $(cat "$1/stderr")"
 }
 
-examples=("$PEDSIM_SOURCE_DIR"/examples/*.parpop)
+examples=("$prefix"/share/pedsim/examples/*.parpop)
 for name in small flock largest; do
-  [ -f "$PEDSIM_SOURCE_DIR/examples/$name.parpop" ] || fail "examples/$name.parpop is missing"
+  [ -f "$prefix/share/pedsim/examples/$name.parpop" ] ||
+    fail "share/pedsim/examples/$name.parpop is not installed"
 done
 
 for example in "${examples[@]}"; do
@@ -95,20 +97,32 @@ else
   done
 fi
 
-# The manual page renders without a warning and lists every exit status.
+# Renders manual page $1 into $2; any warning fails.
+render() {
+  if command -v man >/dev/null; then
+    MANWIDTH=80 man --warnings -l "$1" >"$2" 2>"$tmp/man.err" || fail "man failed on $1"
+  elif command -v groff >/dev/null; then
+    groff -ww -man -Tutf8 "$1" 2>"$tmp/man.err" | col -b >"$2"
+  else
+    fail "neither man nor groff is available to render the manual pages"
+  fi
+  [ ! -s "$tmp/man.err" ] || fail "$1 renders with warnings: $(cat "$tmp/man.err")"
+  if command -v groff >/dev/null; then
+    groff -ww -man -Tutf8 "$1" >/dev/null 2>"$tmp/groff.err"
+    [ ! -s "$tmp/groff.err" ] || fail "groff warns about $1: $(cat "$tmp/groff.err")"
+  fi
+}
+
+# Every installed executable has a manual page that renders cleanly.
+for program in "$prefix"/bin/*; do
+  page=$prefix/share/man/man1/$(basename "$program").1
+  [ -f "$page" ] || fail "no manual page share/man/man1/$(basename "$page") for bin/$(basename "$program")"
+  render "$page" "$tmp/page.txt"
+done
+
+# pedsim's manual page lists every exit status.
 rendered=$tmp/pedsim.txt
-if command -v man >/dev/null; then
-  MANWIDTH=80 man --warnings -l "$man_page" >"$rendered" 2>"$tmp/man.err" || fail "man failed"
-elif command -v groff >/dev/null; then
-  groff -ww -man -Tutf8 "$man_page" 2>"$tmp/man.err" | col -b >"$rendered"
-else
-  fail "neither man nor groff is available to render the manual page"
-fi
-[ ! -s "$tmp/man.err" ] || fail "the manual page renders with warnings: $(cat "$tmp/man.err")"
-if command -v groff >/dev/null; then
-  groff -ww -man -Tutf8 "$man_page" >/dev/null 2>"$tmp/groff.err"
-  [ ! -s "$tmp/groff.err" ] || fail "groff warns about the manual page: $(cat "$tmp/groff.err")"
-fi
+render "$man_page" "$rendered"
 for section in NAME SYNOPSIS DESCRIPTION FILES "PARAMETER FILE" "OUTPUT FORMAT" "EXIT STATUS" \
   DIAGNOSTICS LIMITS EXAMPLES; do
   grep -qx "$section" "$rendered" || fail "the manual page has no $section section"
