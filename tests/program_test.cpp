@@ -451,7 +451,22 @@ TEST(ProgramFiles, ParpopThatIsADirectoryFails)
     Sandbox box;
     fs::create_directory(box.path("parpop"));
     box.write("pedig", kEarlierPedig);
-    expect_failed(box.run(), kFileError, "parpop: cannot");
+    expect_failed(box.run(), kFileError, "parpop: cannot read: Is a directory");
+    EXPECT_EQ(box.read("pedig"), kEarlierPedig);
+}
+
+TEST(ProgramFiles, OversizedParpopAndAnUnwritableStandardOutputAreReported)
+{
+    check_runs_keeping_pedig(kSeed12345 + std::string(1 << 20, '\n'), [](const Outcome& o) {
+        expect_failed(o.run, kFileError, "parpop: larger than 1 MiB");
+    });
+    Sandbox box;
+    box.write("parpop", "3 2 3 4 1 13 1\n7\n");  // the protocol message
+    box.write("pedig", kEarlierPedig);
+    const end_to_end::Run run =
+        box.run({}, std::chrono::seconds(60), {"/bin/sh", "-c", "exec \"$0\" >/dev/full"});
+    EXPECT_EQ(run.status, kFileError);
+    EXPECT_EQ(run.err, "standard output: cannot write\n");
     EXPECT_EQ(box.read("pedig"), kEarlierPedig);
 }
 
