@@ -1,10 +1,69 @@
 #include "analysis.h"
 
+#include <cmath>
+#include <limits>
+
+#include "ancestry.h"
+#include "discrete_generations.h"
+#include "expected_inbreeding.h"
+#include "generation_groups.h"
+#include "generation_table.h"
+#include "inbreeding_by_paths.h"
+#include "mean_coancestry.h"
+
 namespace pedsim::stats {
 
-Analysis analyse(const Pedigree&, const std::optional<Parameters>&, const ProgressReport&)
+namespace {
+
+constexpr const char* discrete_method = "discrete generations: coancestry matrix carried forward";
+constexpr const char* general_method =
+    "Meuwissen and Luo (1992) inbreeding, Colleau (2002) mean coancestry";
+
+// F and mean coancestries by the fastest method the pedigree allows.
+Relatedness relatedness(const Pedigree& pedigree, const GenerationGroups& groups, bool discrete,
+                        const ProgressReport& progress)
 {
-    return {};
+    if (discrete) return coancestry_carried_forward(pedigree, groups, progress);
+    Relatedness found;
+    found.inbreeding = inbreeding_by_paths(pedigree, progress);
+    found.mean_coancestry =
+        mean_coancestry_by_products(pedigree, found.inbreeding, groups, progress);
+    return found;
+}
+
+AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
+{
+    AnimalValues values{std::move(inbreeding), equivalent_generations(pedigree), {}};
+    values.individual_increase.resize(pedigree.size());
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        values.individual_increase[i] =
+            individual_increase(values.inbreeding[i], values.equivalent_generations[i]);
+    return values;
+}
+
+}  // namespace
+
+Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
+                 const ProgressReport& progress)
+{
+    const GenerationGroups groups = group_by_generation(pedigree);
+    const bool discrete = has_discrete_generations(pedigree, groups);
+    Relatedness found = relatedness(pedigree, groups, discrete, progress);
+
+    Analysis analysis;
+    analysis.method = discrete ? discrete_method : general_method;
+    analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
+    const std::vector<double> expected =
+        design ? expected_inbreeding(*design, groups.size())
+               : std::vector<double>(groups.size(), std::numeric_limits<double>::quiet_NaN());
+    analysis.generations =
+        generation_table(pedigree, groups, analysis.animals, found.mean_coancestry, expected);
+    analysis.founders = count_founders(pedigree);
+    if (groups.size() > 0)
+        analysis.effective_founders =
+            effective_founders(pedigree, groups.members(groups.size() - 1));
+    if (design) analysis.design = design_summary(*design);
+    return analysis;
 }
 
 }  // namespace pedsim::stats

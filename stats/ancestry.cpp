@@ -1,0 +1,55 @@
+#include "ancestry.h"
+
+#include <cmath>
+#include <limits>
+
+#include "indexing.h"
+
+namespace pedsim::stats {
+
+std::vector<double> equivalent_generations(const Pedigree& pedigree)
+{
+    std::vector<double> ecg(pedigree.size(), 0.0);
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (is_known(parent)) ecg[i] += (1 + ecg[position(parent)]) / 2;
+    return ecg;
+}
+
+double individual_increase(double inbreeding, double equivalent_generations)
+{
+    if (!(equivalent_generations > 1)) return std::numeric_limits<double>::quiet_NaN();
+    return 1 - std::pow(1 - inbreeding, 1 / (equivalent_generations - 1));
+}
+
+std::size_t count_founders(const Pedigree& pedigree)
+{
+    std::size_t founders = 0;
+    for (std::size_t i = 0; i < pedigree.size(); ++i) founders += is_founder(pedigree, i) ? 1 : 0;
+    return founders;
+}
+
+double effective_founders(const Pedigree& pedigree, std::span<const AnimalIndex> group)
+{
+    std::vector<double> weight(pedigree.size(), 0.0);
+    for (const AnimalIndex animal : group)
+        weight[position(animal)] = 1 / static_cast<double>(group.size());
+    double squares = 0;
+    for (std::size_t i = pedigree.size(); i-- > 0;) {
+        if (weight[i] == 0) continue;
+        if (is_founder(pedigree, i)) {
+            squares += weight[i] * weight[i];
+            continue;
+        }
+        const double half = weight[i] / 2;
+        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
+            if (is_known(parent))
+                weight[position(parent)] += half;
+            else
+                squares += half * half;
+        }
+    }
+    return 1 / squares;
+}
+
+}  // namespace pedsim::stats

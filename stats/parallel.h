@@ -1,0 +1,23 @@
+// Work shared among the machine's cores with std::thread. Each item's result
+// must not depend on which thread computes it, so that every run gives the
+// same numbers whatever the scheduling.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace pedsim::stats {
+
+// Threads that for_each_chunk runs at most, the caller's included: the
+// hardware's count, at least 1.
+std::size_t worker_count();
+
+// Calls body(begin, end, worker) on consecutive chunks [begin, end) of
+// [0, count), each of at most `chunk` items (chunk >= 1), until all are done.
+// Chunks go to up to worker_count() threads as they become free; `worker`
+// (below worker_count()) names the thread, so that each may keep its own
+// scratch space. With a single chunk everything runs on the caller's thread.
+void for_each_chunk(std::size_t count, std::size_t chunk,
+                    const std::function<void(std::size_t, std::size_t, std::size_t)>& body);
+
+}  // namespace pedsim::stats
