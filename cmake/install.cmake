@@ -6,3 +6,7 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/pedsim-replicates DESTINATION bin
 install(FILES ${PROJECT_SOURCE_DIR}/examples/small.parpop ${PROJECT_SOURCE_DIR}/examples/flock.parpop
               ${PROJECT_SOURCE_DIR}/examples/largest.parpop ${PROJECT_SOURCE_DIR}/examples/README.md
         DESTINATION share/pedsim/examples)
+# The statistics program's manual page, and its plotting script with its own.
+install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim-stats.1 ${PROJECT_SOURCE_DIR}/man/pedsim-plot.1
+        DESTINATION share/man/man1)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/pedsim-plot DESTINATION bin)

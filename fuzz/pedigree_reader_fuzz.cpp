@@ -56,7 +56,7 @@ void check_parents(const Pedigree& p)
 {
     std::vector<char> role(p.size(), 0);
     for (std::size_t i = 0; i < p.size(); ++i) {
-        for (const auto [parent, as] : {std::pair{p.sire[i], 's'}, std::pair{p.dam[i], 'd'}}) {
+        for (const auto& [parent, as] : {std::pair{p.sire[i], 's'}, std::pair{p.dam[i], 'd'}}) {
             if (parent == unknown) continue;
             if (parent < 0 || parent >= static_cast<AnimalIndex>(i))
                 fail("a parent does not stand before its offspring");

@@ -69,7 +69,7 @@ bool contains_word(std::string_view field, std::string_view word)
     const auto same = [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
     };
-    return !std::ranges::search(field, word, same).empty();
+    return std::search(field.begin(), field.end(), word.begin(), word.end(), same) != field.end();
 }
 
 }  // namespace

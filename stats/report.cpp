@@ -88,7 +88,8 @@ std::string summary(const Pedigree& pedigree, const Analysis& analysis)
 
 std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
 {
-    return parent == unknown ? "0" : pedigree.names[static_cast<std::size_t>(parent)];
+    if (parent == unknown) return "0";
+    return pedigree.names[static_cast<std::size_t>(parent)];
 }
 
 }  // namespace
