@@ -216,17 +216,28 @@ void BM_PlainPathsRealShapedPrefix(benchmark::State& state)
 BENCHMARK(BM_AnalyseFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainPathsFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalyseLargest)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_PathsLargestPrefix)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_PlainPathsLargestPrefix)
+BENCHMARK(BM_PathsLargestPrefix)
     ->Arg(10)
+    ->Arg(13)
     ->Arg(20)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+BENCHMARK(BM_PlainPathsLargestPrefix)
+    ->Arg(10)
+    ->Arg(13)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_AnalyseRealShaped)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_PathsRealShapedPrefix)->Arg(5)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PathsRealShapedPrefix)
+    ->Arg(5)
+    ->Arg(10)
+    ->Arg(25)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_PlainPathsRealShapedPrefix)
     ->Arg(5)
     ->Arg(10)
+    ->Arg(25)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "buckets.h"
 #include "pedigree.h"
 
 namespace pedsim::stats {
@@ -14,14 +15,10 @@ namespace pedsim::stats {
 struct GenerationGroups {
     std::vector<std::int64_t> generation;  // the generation field of each group, ascending
     std::vector<std::size_t> group_of;     // the group of each animal
-    std::vector<AnimalIndex> animals;      // every animal, group after group, ascending within
-    std::vector<std::size_t> first;        // group g holds animals[first[g] .. first[g + 1])
+    Buckets groups;                        // the animals of each group, ascending
 
     std::size_t size() const { return generation.size(); }
-    std::span<const AnimalIndex> members(std::size_t group) const
-    {
-        return std::span(animals).subspan(first[group], first[group + 1] - first[group]);
-    }
+    std::span<const AnimalIndex> members(std::size_t group) const { return groups.bucket(group); }
 };
 
 // Groups the animals of `pedigree` by pedigree.generation.

@@ -1,11 +1,13 @@
 #include "inbreeding_by_paths.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <tuple>
 
+#include "buckets.h"
 #include "indexing.h"
 #include "parallel.h"
 #include "stage_progress.h"
@@ -30,59 +32,85 @@ namespace {
 // hand-over cheap against tracing a few ancestors each.
 constexpr std::size_t animals_per_chunk = 64;
 
-// One thread's room for tracing the ancestors of a pair of parents: the
-// sire's and the dam's coefficient T_sj, T_dj of every animal j (zero outside
-// the current trace), the mark of the animals found, and their list.
-struct AncestorTrace {
-    explicit AncestorTrace(std::size_t animals)
-        : from_sire(animals, 0.0), from_dam(animals, 0.0), seen(animals, 0)
-    {}
-    std::vector<double> from_sire, from_dam;
-    std::vector<std::uint8_t> seen;
-    std::vector<AnimalIndex> ancestors;
+// The pedigree as the tracing reads it: the parents of each animal side by
+// side, and its depth, 0 without known parents, else 1 + the larger depth of
+// its known parents, so that every animal is deeper than its ancestors.
+struct Lineage {
+    std::vector<std::array<AnimalIndex, 2>> parents;
+    std::vector<std::size_t> depth;
 };
 
-// Lists the sire, the dam and all their ancestors, youngest (highest index)
-// first, so that every animal comes after all its descendants in the list.
-void gather_ancestors(const Pedigree& pedigree, AnimalIndex sire, AnimalIndex dam,
+Lineage lineage_of(const Pedigree& pedigree)
+{
+    Lineage lineage{std::vector<std::array<AnimalIndex, 2>>(pedigree.size()),
+                    std::vector<std::size_t>(pedigree.size(), 0)};
+    for (std::size_t animal = 0; animal < pedigree.size(); ++animal) {
+        lineage.parents[animal] = {pedigree.sire[animal], pedigree.dam[animal]};
+        for (const AnimalIndex parent : lineage.parents[animal])
+            if (is_known(parent))
+                lineage.depth[animal] =
+                    std::max(lineage.depth[animal], lineage.depth[position(parent)] + 1);
+    }
+    return lineage;
+}
+
+// One thread's room for tracing the ancestors of a pair of parents: the
+// sire's and the dam's coefficients T_sj, T_dj of every animal j (zero
+// outside the current trace), the mark of the animals found, and their lists.
+struct AncestorTrace {
+    explicit AncestorTrace(std::size_t animals) : shares(animals), seen(animals, 0) {}
+    std::vector<std::array<double, 2>> shares;
+    std::vector<std::uint8_t> seen;
+    std::vector<AnimalIndex> found, ordered;
+    std::vector<std::size_t> place;
+};
+
+// Lists the sire, the dam and all their ancestors in trace.ordered, deepest
+// first (a counting sort on depth), so that every animal comes after all its
+// descendants.
+void gather_ancestors(const Lineage& lineage, AnimalIndex sire, AnimalIndex dam,
                       AncestorTrace& trace)
 {
-    std::vector<AnimalIndex>& list = trace.ancestors;
-    list.clear();
+    std::vector<AnimalIndex>& found = trace.found;
+    found.clear();
     const auto visit = [&](AnimalIndex animal) {
         if (!is_known(animal) || trace.seen[position(animal)]) return;
         trace.seen[position(animal)] = 1;
-        list.push_back(animal);
+        found.push_back(animal);
     };
     visit(sire);
     visit(dam);
-    for (std::size_t k = 0; k < list.size(); ++k) {
-        visit(pedigree.sire[position(list[k])]);
-        visit(pedigree.dam[position(list[k])]);
-    }
-    std::ranges::sort(list, std::greater<>());
+    for (std::size_t k = 0; k < found.size(); ++k)
+        for (const AnimalIndex parent : lineage.parents[position(found[k])]) visit(parent);
+
+    const std::size_t top = std::max(lineage.depth[position(sire)], lineage.depth[position(dam)]);
+    trace.place.assign(top + 2, 0);
+    for (const AnimalIndex a : found) ++trace.place[top - lineage.depth[position(a)] + 1];
+    for (std::size_t d = 1; d < trace.place.size(); ++d) trace.place[d] += trace.place[d - 1];
+    trace.ordered.resize(found.size());
+    for (const AnimalIndex a : found)
+        trace.ordered[trace.place[top - lineage.depth[position(a)]]++] = a;
 }
 
 // Coancestry of `sire` and `dam`: half of sum_j T_sj T_dj d_j over their
 // ancestors j. Leaves the trace zeroed for the next pair.
-double coancestry_by_paths(const Pedigree& pedigree, const std::vector<double>& variance,
+double coancestry_by_paths(const Lineage& lineage, const std::vector<double>& variance,
                            AnimalIndex sire, AnimalIndex dam, AncestorTrace& trace)
 {
-    gather_ancestors(pedigree, sire, dam, trace);
-    trace.from_sire[position(sire)] = 1;
-    trace.from_dam[position(dam)] += 1;
+    gather_ancestors(lineage, sire, dam, trace);
+    trace.shares[position(sire)][0] = 1;
+    trace.shares[position(dam)][1] += 1;
     double relationship = 0;
-    for (const AnimalIndex ancestor : trace.ancestors) {
+    for (const AnimalIndex ancestor : trace.ordered) {
         const std::size_t j = position(ancestor);
-        const double from_sire = trace.from_sire[j];
-        const double from_dam = trace.from_dam[j];
+        const auto [from_sire, from_dam] = trace.shares[j];
         relationship += from_sire * from_dam * variance[j];
-        for (const AnimalIndex parent : {pedigree.sire[j], pedigree.dam[j]}) {
+        for (const AnimalIndex parent : lineage.parents[j]) {
             if (!is_known(parent)) continue;
-            trace.from_sire[position(parent)] += from_sire / 2;
-            trace.from_dam[position(parent)] += from_dam / 2;
+            trace.shares[position(parent)][0] += from_sire / 2;
+            trace.shares[position(parent)][1] += from_dam / 2;
         }
-        trace.from_sire[j] = trace.from_dam[j] = 0;
+        trace.shares[j] = {0, 0};
         trace.seen[j] = 0;
     }
     return relationship / 2;
@@ -114,38 +142,9 @@ std::vector<AnimalIndex> first_with_same_parents(const Pedigree& pedigree)
     return first;
 }
 
-// The animals in layers of equal depth, the depth being 0 for an animal
-// without known parents and 1 + the larger depth of its known parents.
-// Layer k holds animals[first[k] .. first[k + 1]).
-struct DepthLayers {
-    std::vector<AnimalIndex> animals;
-    std::vector<std::size_t> first;
-};
-
-DepthLayers layers_by_depth(const Pedigree& pedigree)
-{
-    std::vector<std::size_t> depth(pedigree.size(), 0);
-    std::size_t deepest = 0;
-    for (std::size_t animal = 0; animal < pedigree.size(); ++animal) {
-        for (const AnimalIndex parent : {pedigree.sire[animal], pedigree.dam[animal]})
-            if (is_known(parent))
-                depth[animal] = std::max(depth[animal], depth[position(parent)] + 1);
-        deepest = std::max(deepest, depth[animal]);
-    }
-    DepthLayers layers;
-    layers.first.assign(pedigree.size() == 0 ? 1 : deepest + 2, 0);
-    for (const std::size_t d : depth) ++layers.first[d + 1];
-    for (std::size_t d = 1; d < layers.first.size(); ++d) layers.first[d] += layers.first[d - 1];
-    std::vector<std::size_t> next(layers.first.begin(), layers.first.end() - 1);
-    layers.animals.resize(pedigree.size());
-    for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
-        layers.animals[next[depth[animal]]++] = animal_at(animal);
-    return layers;
-}
-
 // Computes F for the animals of one layer: the first of each pair of parents
 // by tracing, on all threads; the others copy it or, lacking a parent, are 0.
-void inbreeding_of_layer(const Pedigree& pedigree, std::span<const AnimalIndex> layer,
+void inbreeding_of_layer(const Lineage& lineage, std::span<const AnimalIndex> layer,
                          const std::vector<AnimalIndex>& first_of_pair,
                          const std::vector<double>& variance, std::vector<AncestorTrace>& traces,
                          std::vector<double>& inbreeding)
@@ -155,8 +154,9 @@ void inbreeding_of_layer(const Pedigree& pedigree, std::span<const AnimalIndex> 
                        for (const AnimalIndex animal : layer.subspan(begin, end - begin)) {
                            const std::size_t i = position(animal);
                            if (first_of_pair[i] != animal) continue;
-                           inbreeding[i] = coancestry_by_paths(pedigree, variance, pedigree.sire[i],
-                                                               pedigree.dam[i], traces[worker]);
+                           inbreeding[i] =
+                               coancestry_by_paths(lineage, variance, lineage.parents[i][0],
+                                                   lineage.parents[i][1], traces[worker]);
                        }
                    });
     for (const AnimalIndex animal : layer) {
@@ -172,20 +172,21 @@ std::vector<double> inbreeding_by_paths(const Pedigree& pedigree, const Progress
 {
     StageProgress stage(progress, "inbreeding by ancestor paths");
     const std::vector<AnimalIndex> first_of_pair = first_with_same_parents(pedigree);
-    const DepthLayers layers = layers_by_depth(pedigree);
+    const Lineage lineage = lineage_of(pedigree);
+    const std::size_t depths = pedigree.size() == 0 ? 0 : std::ranges::max(lineage.depth) + 1;
+    const Buckets layers = bucket_by(lineage.depth, depths);
     std::vector<AncestorTrace> traces;
     for (std::size_t worker = 0; worker < worker_count(); ++worker)
         traces.emplace_back(pedigree.size());
 
     std::vector<double> inbreeding(pedigree.size(), 0.0);
     std::vector<double> variance(pedigree.size(), 1.0);
-    for (std::size_t d = 0; d + 1 < layers.first.size(); ++d) {
-        const auto layer = std::span(layers.animals)
-                               .subspan(layers.first[d], layers.first[d + 1] - layers.first[d]);
+    for (std::size_t d = 0; d < layers.size(); ++d) {
+        const std::span<const AnimalIndex> layer = layers.bucket(d);
         // The parents of this layer are in earlier ones, whose F is final.
         for (const AnimalIndex animal : layer)
             variance[position(animal)] = mendelian_variance(pedigree, inbreeding, position(animal));
-        inbreeding_of_layer(pedigree, layer, first_of_pair, variance, traces, inbreeding);
+        inbreeding_of_layer(lineage, layer, first_of_pair, variance, traces, inbreeding);
         stage.update(layers.first[d + 1], pedigree.size());
     }
     return inbreeding;
