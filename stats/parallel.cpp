@@ -7,7 +7,11 @@
 
 namespace pedsim::stats {
 
-std::size_t worker_count() { return std::max<std::size_t>(1, std::thread::hardware_concurrency()); }
+std::size_t worker_count()
+{
+    constexpr std::size_t most_workers = 8;
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, most_workers);
+}
 
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body)

@@ -9,7 +9,8 @@
 namespace pedsim::stats {
 
 // Threads that for_each_chunk runs at most, the caller's included: the
-// hardware's count, at least 1.
+// hardware's count, at least 1 and at most 8, since each thread may keep
+// scratch space as large as the pedigree.
 std::size_t worker_count();
 
 // Calls body(begin, end, worker) on consecutive chunks [begin, end) of
