@@ -145,6 +145,7 @@ private:
     std::size_t numbered_row(std::string_view name) const;
     AnimalIndex find(std::string_view name) const;
     AnimalIndex add(std::string_view name, LineNumber line);
+    void remember(std::string_view name, AnimalIndex animal);
     void enter_row(std::size_t r);
     AnimalIndex parent(std::string_view name, LineNumber line);
     void link_parents(std::size_t animal);
@@ -192,6 +193,13 @@ AnimalIndex AnimalTable::add(std::string_view name, LineNumber line)
     return animal;
 }
 
+// Enters `name` in the hash map, sized for every row at the first entry.
+void AnimalTable::remember(std::string_view name, AnimalIndex animal)
+{
+    if (index_.empty()) index_.reserve(rows_.size());
+    index_.emplace(name, animal);
+}
+
 void AnimalTable::enter_row(std::size_t r)
 {
     const Row& row = rows_[r];
@@ -206,7 +214,7 @@ void AnimalTable::enter_row(std::size_t r)
         refuse_(last, "animal " + quoted(row.animal) + " is listed twice (lines " +
                           std::to_string(first) + " and " + std::to_string(last) + ")");
     }
-    index_.emplace(row.animal, add(row.animal, row.line));
+    remember(row.animal, add(row.animal, row.line));
 }
 
 AnimalIndex AnimalTable::parent(std::string_view name, LineNumber line)
@@ -215,7 +223,7 @@ AnimalIndex AnimalTable::parent(std::string_view name, LineNumber line)
     const AnimalIndex found = find(name);
     if (found != unknown) return found;
     const AnimalIndex added = add(name, line);
-    index_.emplace(name, added);
+    remember(name, added);
     return added;
 }
 
@@ -333,6 +341,8 @@ Pedigree in_order(const AnimalTable& animals, const std::vector<AnimalIndex>& or
 Pedigree read_pedigree(std::string_view text, std::string_view file_name)
 {
     const Refusal refuse(file_name);
+    // The byte order mark that spreadsheets put before a UTF-8 text is no identifier.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::size_t columns = 0;
     const std::vector<Row> rows = read_rows(text, refuse, columns);
     if (rows.empty()) refuse.whole_file("no animal: the file holds no row");

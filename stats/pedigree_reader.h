@@ -4,7 +4,8 @@
 // A row is `animal sire dam [generation]`. Fields are separated by blanks
 // and tabs, or by commas on a line holding a comma (then an empty field is an
 // unknown parent); a field in double quotes loses them. Line ends LF or
-// CR LF; blank lines and lines whose first non-blank is '#' are skipped.
+// CR LF, a leading UTF-8 byte order mark ignored; blank lines and lines whose
+// first non-blank is '#' are skipped.
 // The first other line is a header, and skipped, when its second field
 // contains "sire" or "father" and its third "dam" or "mother" (any case).
 // "", "0", "NA", "." and "-" mark an unknown parent; "12.0" is "12". Every

@@ -107,7 +107,10 @@ TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
         std::size_t founders_added;
     } cases[] = {
         {"tabs, runs of blanks, notes", "# a note\n\n1\t0 \t 0\n  2   0 0  \n12 1 2\n4 12 2", 0},
-        {"commas, empty unknowns", "1,,\n2 , , \n12,1,2\n4,12,2\n", 0},
+        {"byte order mark, commas, empty unknowns",
+         "\xEF\xBB\xBF"
+         "1,,\n2 , , \n12,1,2\n4,12,2\n",
+         0},
         {"R's quotes and header",
          "\"id\" \"sire\" \"dam\"\n\"1\" NA NA\n\"2\" NA NA\n"
          "\"12\" \"1\" \"2\"\n\"4\" \"12\" \"2\"\n",

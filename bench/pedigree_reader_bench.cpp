@@ -1,0 +1,62 @@
+// The pedigree reader of pedsim-stats on the largest pedsim pedigree (592,100
+// animals): as pedsim writes it, and as a real pedigree might come, the same
+// animals with names, commas, "NA" for unknown parents, a header and the rows
+// in reverse order, so that every parent stands after its offspring.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "parameters.h"
+#include "pedigree_reader.h"
+#include "pedigree_writer.h"
+#include "simulation.h"
+
+namespace {
+
+const std::string& largest_pedsim_file()
+{
+    static const std::string text = [] {
+        const pedsim::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
+        pedsim::UniformGenerator generator;
+        return pedsim::pedigree_text(pedsim::simulate(largest, generator), largest.ngen);
+    }();
+    return text;
+}
+
+std::string as_named_reversed_csv(const std::string& pedsim_file)
+{
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < pedsim_file.size(); at += pedsim::pedigree_line_length) {
+        int animal = 0, sire = 0, dam = 0;
+        std::sscanf(pedsim_file.c_str() + at, "%d %d %d", &animal, &sire, &dam);
+        const auto name = [](int id) {
+            return id == 0 ? std::string("NA") : "ewe" + std::to_string(id);
+        };
+        rows.push_back(name(animal) + ',' + name(sire) + ',' + name(dam) + '\n');
+    }
+    std::string text = "animal,sire,dam\n";
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) text += *row;
+    return text;
+}
+
+void read_text(benchmark::State& state, const std::string& text)
+{
+    for (auto _ : state) benchmark::DoNotOptimize(pedsim::stats::read_pedigree(text, "bench"));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_ReadLargestPedsimFile(benchmark::State& state) { read_text(state, largest_pedsim_file()); }
+
+void BM_ReadLargestNamedReversed(benchmark::State& state)
+{
+    static const std::string text = as_named_reversed_csv(largest_pedsim_file());
+    read_text(state, text);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadLargestPedsimFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadLargestNamedReversed)->Unit(benchmark::kMillisecond);
