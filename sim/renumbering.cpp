@@ -1,5 +1,7 @@
 #include "renumbering.h"
 
+#include <span>
+
 #include "ipsort.h"
 
 namespace pedsim {
@@ -35,13 +37,16 @@ void renumber(Tables& t)
         keys[3 * r + 1] = t.pedigree.sire(r);
         keys[3 * r + 2] = t.pedigree.dam(r);
     }
+    // The sorted pedigree is filled only after both sorts: until then its
+    // 3 * animals cells are the sorts' work space.
+    const std::span<std::int32_t> work = t.sorted_pedigree.cells();
     std::int32_t ier = 0;
     const auto all_keys = static_cast<std::int32_t>(3 * animals);
-    ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, ier);
+    ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, ier, work);
     number_identifiers(keys, t.sorted_positions.data(), 3 * animals, t.new_number.data());
 
     for (std::size_t r = 0; r < animals; ++r) keys[r] = t.pedigree.id(r);
-    ipsort(t.sort_keys.span(), t.animal_count, t.sorted_positions.span(), ascending, ier);
+    ipsort(t.sort_keys.span(), t.animal_count, t.sorted_positions.span(), ascending, ier, work);
     for (std::size_t r = 0; r < animals; ++r)
         t.sorted_pedigree.copy_row(r, t.pedigree, index_of(t.sorted_positions[r]));
 }

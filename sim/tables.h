@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "buffer.h"
 #include "parameters.h"
@@ -37,6 +38,10 @@ public:
     {
         set(row, from.id(from_row), from.sire(from_row), from.dam(from_row));
     }
+
+    // All 3 * rows cells, column after column: memory to lend as work space
+    // while the table holds nothing yet.
+    std::span<std::int32_t> cells() { return cells_.span(); }
 
 private:
     AnimalTable(Buffer<std::int32_t> cells, std::size_t rows)

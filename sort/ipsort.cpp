@@ -2,22 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <bit>
 #include <cassert>
 #include <cstddef>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pedsim {
 
 namespace {
-
-// The permutation stores 1-based key positions as data; this is the one place
-// where such a position is turned into a C++ index.
-template <typename Value>
-inline Value& at_position(Value* base, std::int32_t position)
-{
-    return base[position - 1];
-}
 
 // Fraction of a segment's width at which its pivot is taken. Sorting starts
 // from 0.375 and steps it once (+0.0390625) before the first partition; the
@@ -36,15 +36,29 @@ constexpr std::ptrdiff_t kBlock = 64;
 constexpr std::ptrdiff_t kMaxBetween = 2 * kBlock;
 static_assert(kMaxBetween + 1 <= std::numeric_limits<std::uint8_t>::max());
 
-// The permutation being sorted, entry by entry (0-based), with the keys its
-// entries point at.
+// The permutation being sorted, entry by entry (0-based), and beside it the
+// key each entry points at: keys[e] is always the key at position perm[e], so
+// the scans read keys one after the other instead of one position each.
 struct Entries {
-    const std::int32_t* keys;
+    std::int32_t* keys;
     std::int32_t* perm;
+    std::ptrdiff_t size;
 
-    std::int32_t key(std::ptrdiff_t entry) const { return at_position(keys, perm[entry]); }
-    void exchange(std::ptrdiff_t a, std::ptrdiff_t b) const { std::swap(perm[a], perm[b]); }
+    void exchange(std::ptrdiff_t a, std::ptrdiff_t b) const
+    {
+        std::swap(perm[a], perm[b]);
+        std::swap(keys[a], keys[b]);
+    }
+    // The entries from `first` on, counted from there.
+    Entries from(std::ptrdiff_t first) const { return {keys + first, perm + first, size - first}; }
 };
+
+// Exchanges entry a of `x` with entry b of `y`.
+inline void exchange(Entries x, std::ptrdiff_t a, Entries y, std::ptrdiff_t b)
+{
+    std::swap(x.perm[a], y.perm[b]);
+    std::swap(x.keys[a], y.keys[b]);
+}
 
 // An inclusive range first..last of entries.
 struct Segment {
@@ -70,20 +84,127 @@ private:
 
 void number_positions(std::int32_t* perm, std::int32_t n)
 {
-    for (std::int32_t position = 1; position <= n; ++position)
-        at_position(perm, position) = position;
+    std::int32_t position = 1;
+#if defined(__SSE2__)
+    __m128i four = _mm_setr_epi32(1, 2, 3, 4);
+    for (; position + 3 <= n; position += 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(perm + position - 1), four);
+        four = _mm_add_epi32(four, _mm_set1_epi32(4));
+    }
+#endif
+    for (; position <= n; ++position) perm[position - 1] = position;
 }
 
-// A descending sort is an ascending sort of the negated keys. The negation
+// The key a descending sort orders ascending: the negated key. The negation
 // goes through unsigned arithmetic so that a stray -2^31 cannot trigger
 // undefined behaviour (it maps to itself and would sort out of place).
-void negate_keys(std::int32_t* keys, std::int32_t n)
+inline std::int32_t negated(std::int32_t key)
 {
-    for (std::int32_t position = 1; position <= n; ++position) {
-        std::int32_t& key = at_position(keys, position);
-        assert(key != std::numeric_limits<std::int32_t>::min());
-        key = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(key));
+    assert(key != std::numeric_limits<std::int32_t>::min());
+    return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(key));
+}
+
+// The smallest and largest of the keys carried.
+struct KeyRange {
+    std::int32_t least;
+    std::int32_t most;
+};
+
+// Fills keys[0..n-1] with the keys of ix in their order, negated for a
+// descending sort, and returns their range.
+template <bool descending>
+KeyRange carry_keys(const std::int32_t* ix, std::int32_t n, std::int32_t* keys)
+{
+    std::int32_t least = std::numeric_limits<std::int32_t>::max();
+    std::int32_t most = std::numeric_limits<std::int32_t>::min();
+    std::int32_t e = 0;
+#if defined(__SSE2__)
+    // Four keys at a time; SSE2 has no 32-bit minimum or maximum, so they
+    // are chosen through compare masks.
+    __m128i low = _mm_set1_epi32(least);
+    __m128i high = _mm_set1_epi32(most);
+    const auto choose = [](__m128i mask, __m128i a, __m128i b) {
+        return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+    };
+    for (; e + 4 <= n; e += 4) {
+        __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ix + e));
+        if (descending) {
+            assert(_mm_movemask_epi8(_mm_cmpeq_epi32(
+                       key, _mm_set1_epi32(std::numeric_limits<std::int32_t>::min()))) == 0);
+            key = _mm_sub_epi32(_mm_setzero_si128(), key);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(keys + e), key);
+        low = choose(_mm_cmplt_epi32(key, low), key, low);
+        high = choose(_mm_cmpgt_epi32(key, high), key, high);
     }
+    std::array<std::int32_t, 4> lows;
+    std::array<std::int32_t, 4> highs;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lows.data()), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(highs.data()), high);
+    least = *std::min_element(lows.begin(), lows.end());
+    most = *std::max_element(highs.begin(), highs.end());
+#endif
+    for (; e < n; ++e) {
+        const std::int32_t key = descending ? negated(ix[e]) : ix[e];
+        keys[e] = key;
+        least = std::min(least, key);
+        most = std::max(most, key);
+    }
+    return {least, most};
+}
+
+// The number of bits set in x.
+inline std::int32_t bit_count(std::uint32_t x)
+{
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<std::int32_t>((x * 0x01010101u) >> 24);
+}
+
+// When no two keys are equal, the ascending order of the keys is the only
+// one there is, so every correct sort returns the same permutation as the
+// partitioning. For distinct keys of a range no wider than 16 per key this
+// ranks them directly, in linear time, and fills perm; it returns false,
+// leaving keys as they were but perm overwritten, on the first pair of equal
+// keys or when the range is too wide.
+//
+// Work space: a bitmap over the range, one bit per possible key, and the
+// count of keys below each of its 32-bit words, both in perm (2 words per 32
+// keys of range, so at most n words); then the rank of every key replaces
+// its carried key, and each position is stored at its rank.
+bool rank_distinct_keys(std::int32_t* keys, std::int32_t n, KeyRange range, std::int32_t* perm)
+{
+    const std::uint64_t width =
+        static_cast<std::uint64_t>(std::int64_t{range.most} - range.least) + 1;
+    const std::uint64_t words = (width + 31) / 32;
+    if (2 * words > static_cast<std::uint64_t>(n)) return false;
+    const auto offset = [&](std::int32_t key) {
+        return static_cast<std::uint32_t>(key) - static_cast<std::uint32_t>(range.least);
+    };
+
+    // perm as 32-bit words: the bitmap, then the counts below each word.
+    auto* const bitmap = reinterpret_cast<std::uint32_t*>(perm);
+    std::uint32_t* const below = bitmap + words;
+    std::fill(bitmap, bitmap + words, 0u);
+    for (std::int32_t e = 0; e < n; ++e) {
+        const std::uint32_t v = offset(keys[e]);
+        const std::uint32_t bit = 1u << (v % 32);
+        if ((bitmap[v / 32] & bit) != 0) return false;
+        bitmap[v / 32] |= bit;
+    }
+    std::uint32_t count = 0;
+    for (std::uint64_t w = 0; w < words; ++w) {
+        below[w] = count;
+        count += static_cast<std::uint32_t>(bit_count(bitmap[w]));
+    }
+    for (std::int32_t e = 0; e < n; ++e) {
+        const std::uint32_t v = offset(keys[e]);
+        const std::uint32_t lower_bits = bitmap[v / 32] & ((1u << (v % 32)) - 1u);
+        keys[e] = static_cast<std::int32_t>(below[v / 32]) + bit_count(lower_bits);
+    }
+    for (std::int32_t e = 0; e < n; ++e) perm[keys[e]] = e + 1;
+    return true;
 }
 
 // Entry of the segment holding its pivot. The product is rounded to single
@@ -97,17 +218,52 @@ inline std::ptrdiff_t pivot_entry(Segment segment)
     return segment.first + static_cast<std::ptrdiff_t>(offset);
 }
 
+// An entry taken out of the permutation, with its key.
+struct Held {
+    std::int32_t position;
+    std::int32_t key;
+};
+
+inline Held hold(Entries e, std::ptrdiff_t entry) { return {e.perm[entry], e.keys[entry]}; }
+inline void put(Entries e, std::ptrdiff_t entry, Held held)
+{
+    e.perm[entry] = held.position;
+    e.keys[entry] = held.key;
+}
+
+// Exchanges a and b when a's key is greater than b's. The exchange goes
+// through a mask (all ones or all zeros) so that the compiler cannot make a
+// branch of it: on a few keys it could not be predicted.
+inline void order_pair(Held& a, Held& b)
+{
+    const std::int32_t mask = -static_cast<std::int32_t>(a.key > b.key);
+    const std::int32_t position_change = (a.position ^ b.position) & mask;
+    const std::int32_t key_change = (a.key ^ b.key) & mask;
+    a.position ^= position_change;
+    b.position ^= position_change;
+    a.key ^= key_change;
+    b.key ^= key_change;
+}
+
 // Orders the first, pivot and last entries so that their keys ascend and
 // returns the pivot key. This also puts a key <= pivot at the front and one
 // >= pivot at the back, which stops both partition scans inside the segment.
+// The steps are: first and pivot exchanged when out of order; then, when the
+// last key is below the pivot, last and pivot exchanged and first and pivot
+// ordered again. That second ordering is done unconditionally here: had last
+// and pivot stayed, first and pivot would already be in order.
 inline std::int32_t order_median_of_three(Entries e, Segment segment, std::ptrdiff_t pivot)
 {
-    if (e.key(segment.first) > e.key(pivot)) e.exchange(segment.first, pivot);
-    if (e.key(segment.last) < e.key(pivot)) {
-        e.exchange(segment.last, pivot);
-        if (e.key(segment.first) > e.key(pivot)) e.exchange(segment.first, pivot);
-    }
-    return e.key(pivot);
+    Held first = hold(e, segment.first);
+    Held middle = hold(e, pivot);
+    Held last = hold(e, segment.last);
+    order_pair(first, middle);
+    order_pair(middle, last);
+    order_pair(first, middle);
+    put(e, segment.first, first);
+    put(e, pivot, middle);
+    put(e, segment.last, last);
+    return middle.key;
 }
 
 // The partition scans the segment from both ends: the upward scan stops on a
@@ -119,6 +275,115 @@ inline std::int32_t order_median_of_three(Entries e, Segment segment, std::ptrdi
 // the k-th stop of the upward scan is always exchanged with the k-th stop of
 // the downward scan.
 
+// Stops are found as bit masks over consecutive keys (bit i for the key at
+// i), compared four at a time where the processor allows it, and the masks
+// turned into lists of indices a byte of mask at a time through the tables
+// below: for each byte value, the indices of its set bits packed one per
+// byte, in ascending or in descending order, and how many there are.
+struct BitLists {
+    std::array<std::uint64_t, 256> ascending;
+    std::array<std::uint64_t, 256> descending;
+    std::array<std::uint8_t, 256> count;
+};
+
+constexpr BitLists make_bit_lists()
+{
+    BitLists lists{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned up = 0;
+        unsigned down = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if ((byte >> bit & 1u) != 0) lists.ascending[byte] |= std::uint64_t{bit} << (8 * up++);
+            if ((byte >> (7 - bit) & 1u) != 0)
+                lists.descending[byte] |= std::uint64_t{7 - bit} << (8 * down++);
+        }
+        lists.count[byte] = static_cast<std::uint8_t>(up);
+    }
+    return lists;
+}
+
+constexpr BitLists kBitLists = make_bit_lists();
+
+// The indices of the set bits of byte `byte` of a mask plus `base`, in the
+// order of `lists`, packed one per byte from the lowest (the bytes past them
+// hold `base` and are spare).
+inline std::uint64_t listed(const std::array<std::uint64_t, 256>& lists, unsigned byte,
+                            unsigned base)
+{
+    return lists[byte] + 0x0101010101010101u * base;
+}
+
+// Stores the 8 bytes of a list at out, the lowest first.
+inline void store_list(std::uint64_t list, std::uint8_t* out)
+{
+    if constexpr (std::endian::native == std::endian::big) list = __builtin_bswap64(list);
+    std::memcpy(out, &list, sizeof list);
+}
+
+// Writes 8 bytes at out: the indices of the set bits of byte `byte` of a mask
+// plus `base`, in the order of `lists`, then spare bytes; returns how many
+// indices there are.
+inline std::size_t list_bits(const std::array<std::uint64_t, 256>& lists, unsigned byte,
+                             unsigned base, std::uint8_t* out)
+{
+    store_list(listed(lists, byte, base), out);
+    return kBitLists.count[byte];
+}
+
+// Up to 16 indices, one per byte from the lowest of `low` on.
+struct ListOf16 {
+    std::uint64_t low;
+    std::uint64_t high;
+    std::size_t count;
+};
+
+// The list of byte `first` of a mask followed by that of byte `second`.
+inline ListOf16 join_lists(const std::array<std::uint64_t, 256>& lists, unsigned first,
+                           unsigned first_base, unsigned second, unsigned second_base)
+{
+    const std::uint64_t head = listed(lists, first, first_base);
+    const std::uint64_t tail = listed(lists, second, second_base);
+    // Half of the shift, twice, so that no shift reaches 64 bits.
+    const unsigned half = 4 * kBitLists.count[first];
+    const std::uint64_t kept = ~((~std::uint64_t{0} << half) << half);
+    return {(head & kept) | ((tail << half) << half), (tail >> (32 - half)) >> (32 - half),
+            std::size_t{kBitLists.count[first]} + kBitLists.count[second]};
+}
+
+inline unsigned byte_of(std::uint64_t mask, unsigned q) { return (mask >> (8 * q)) & 0xFFu; }
+
+// Which of the kBlock keys at `keys` stop a scan: bit i is set when keys[i]
+// >= pivot (at_least, the upward scan) or keys[i] <= pivot (the downward
+// scan).
+template <bool at_least>
+inline std::uint64_t block_stops(const std::int32_t* keys, std::int32_t pivot)
+{
+#if defined(__SSE2__)
+    // Compares give all-ones lanes for the keys that do not stop; two
+    // saturating packs keep that per key in one byte, 16 keys to a movemask.
+    const __m128i p = _mm_set1_epi32(pivot);
+    const auto passes = [&](std::ptrdiff_t i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + i));
+        return at_least ? _mm_cmplt_epi32(v, p) : _mm_cmpgt_epi32(v, p);
+    };
+    std::uint64_t passing = 0;
+    for (std::ptrdiff_t i = 0; i < kBlock; i += 16) {
+        const __m128i low = _mm_packs_epi32(passes(i), passes(i + 4));
+        const __m128i high = _mm_packs_epi32(passes(i + 8), passes(i + 12));
+        const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+        passing |= std::uint64_t{bits} << i;
+    }
+    return ~passing;
+#else
+    std::uint64_t stops = 0;
+    for (std::ptrdiff_t i = 0; i < kBlock; ++i) {
+        const bool stop = at_least ? keys[i] >= pivot : keys[i] <= pivot;
+        stops |= std::uint64_t{stop} << i;
+    }
+    return stops;
+#endif
+}
+
 // Where the two scans stand. Entries first..up hold keys <= pivot and entries
 // down..last keys >= pivot; the entries between have not been moved, and the
 // scans go on from up + 1 and from down - 1.
@@ -127,11 +392,31 @@ struct Scans {
     std::ptrdiff_t down;
 };
 
-// Offsets of the stops within one block of kBlock entries, in scan order.
+// The stops within one block of kBlock entries, as indices from the block's
+// first entry, in scan order.
 struct BlockStops {
-    std::array<std::uint8_t, kBlock> offsets;
+    std::array<std::uint8_t, kBlock> index;
     std::size_t count = 0;  // stops not yet exchanged
     std::size_t next = 0;   // the first of them
+
+    // The count is kept in a local: stores through the byte lists could
+    // otherwise change it, as far as the compiler knows.
+    void list_ascending(std::uint64_t stops)
+    {
+        std::size_t listed = 0;
+        for (unsigned q = 0; q < 8; ++q)
+            listed += list_bits(kBitLists.ascending, byte_of(stops, q), 8 * q, &index[listed]);
+        count = listed;
+        next = 0;
+    }
+    void list_descending(std::uint64_t stops)
+    {
+        std::size_t listed = 0;
+        for (unsigned q = 8; q-- > 0;)
+            listed += list_bits(kBitLists.descending, byte_of(stops, q), 8 * q, &index[listed]);
+        count = listed;
+        next = 0;
+    }
 };
 
 // Makes the exchanges of the scans a block of keys at a time for as long as
@@ -140,30 +425,21 @@ struct BlockStops {
 // would do. Returns where the scans then stand: just before their next stop.
 inline Scans exchange_in_blocks(Entries e, std::int32_t pivot_key, Scans scans)
 {
-    BlockStops up_stops;                // offsets from `low`
-    BlockStops down_stops;              // offsets below `high`
+    BlockStops up_stops;                // from `low` upwards
+    BlockStops down_stops;              // from `high - 1` downwards
     std::ptrdiff_t low = scans.up + 1;  // first entry of the upward scan's block
     std::ptrdiff_t high = scans.down;   // one past the downward scan's block
     while (high - low > kMaxBetween) {
-        if (up_stops.count == 0) {
-            up_stops.next = 0;
-            for (std::ptrdiff_t i = 0; i < kBlock; ++i) {
-                up_stops.offsets[up_stops.count] = static_cast<std::uint8_t>(i);
-                up_stops.count += e.key(low + i) >= pivot_key;
-            }
-        }
-        if (down_stops.count == 0) {
-            down_stops.next = 0;
-            for (std::ptrdiff_t i = 0; i < kBlock; ++i) {
-                down_stops.offsets[down_stops.count] = static_cast<std::uint8_t>(i);
-                down_stops.count += e.key(high - 1 - i) <= pivot_key;
-            }
-        }
+        if (up_stops.count == 0)
+            up_stops.list_ascending(block_stops<true>(e.keys + low, pivot_key));
+        if (down_stops.count == 0)
+            down_stops.list_descending(block_stops<false>(e.keys + high - kBlock, pivot_key));
         const std::size_t pairs = std::min(up_stops.count, down_stops.count);
-        for (std::size_t k = 0; k < pairs; ++k) {
-            e.exchange(high - 1 - down_stops.offsets[down_stops.next + k],
-                       low + up_stops.offsets[up_stops.next + k]);
-        }
+        const std::uint8_t* up = &up_stops.index[up_stops.next];
+        const std::uint8_t* down = &down_stops.index[down_stops.next];
+        const Entries up_block = e.from(low);
+        const Entries down_block = e.from(high - kBlock);
+        for (std::size_t k = 0; k < pairs; ++k) exchange(down_block, down[k], up_block, up[k]);
         up_stops.count -= pairs;
         up_stops.next += pairs;
         down_stops.count -= pairs;
@@ -173,9 +449,65 @@ inline Scans exchange_in_blocks(Entries e, std::int32_t pivot_key, Scans scans)
     }
     // The keys a scan has read since its last exchange are not stops, so it
     // may as well stand just before its next stop, or on its block's end.
-    scans.up = low - 1 + (up_stops.count > 0 ? up_stops.offsets[up_stops.next] : 0);
-    scans.down = high - (down_stops.count > 0 ? down_stops.offsets[down_stops.next] : 0);
+    scans.up = low - 1 + (up_stops.count > 0 ? up_stops.index[up_stops.next] : 0);
+    scans.down =
+        down_stops.count > 0 ? high - kBlock + down_stops.index[down_stops.next] + 1 : high;
     return scans;
+}
+
+// Stops of the two scans among at most kWindow consecutive keys, bit i for
+// the key at i.
+constexpr std::ptrdiff_t kWindow = 16;
+struct WindowStops {
+    std::uint32_t at_least;  // keys >= pivot, where the upward scan stops
+    std::uint32_t at_most;   // keys <= pivot, where the downward scan stops
+};
+
+// The stops among the `count` (at most kWindow) entries from `start` on. The
+// kWindow keys read are moved back to end at the last entry when they would
+// run past it; fewer than kWindow entries in all are read one at a time.
+[[gnu::always_inline]] inline WindowStops window_stops(Entries e, std::ptrdiff_t start,
+                                                       std::ptrdiff_t count, std::int32_t pivot)
+{
+    assert(count <= kWindow && start + count <= e.size);
+    if (e.size < kWindow) {
+        WindowStops stops{0, 0};
+        for (std::ptrdiff_t i = 0; i < count; ++i) {
+            stops.at_least |= std::uint32_t{e.keys[start + i] >= pivot} << i;
+            stops.at_most |= std::uint32_t{e.keys[start + i] <= pivot} << i;
+        }
+        return stops;
+    }
+    const std::ptrdiff_t read = std::min(start, e.size - kWindow);
+    const auto skipped = static_cast<unsigned>(start - read);
+    const std::uint32_t wanted = ((std::uint32_t{1} << count) - 1) << skipped;
+    const std::int32_t* keys = e.keys + read;
+    std::uint32_t below = 0;  // keys < pivot
+    std::uint32_t above = 0;  // keys > pivot
+#if defined(__SSE2__)
+    const __m128i p = _mm_set1_epi32(pivot);
+    const auto load = [&](std::ptrdiff_t i) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + i));
+    };
+    const __m128i k0 = load(0);
+    const __m128i k1 = load(4);
+    const __m128i k2 = load(8);
+    const __m128i k3 = load(12);
+    const auto bits = [](__m128i c0, __m128i c1, __m128i c2, __m128i c3) {
+        const __m128i packed = _mm_packs_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(packed));
+    };
+    below = bits(_mm_cmplt_epi32(k0, p), _mm_cmplt_epi32(k1, p), _mm_cmplt_epi32(k2, p),
+                 _mm_cmplt_epi32(k3, p));
+    above = bits(_mm_cmpgt_epi32(k0, p), _mm_cmpgt_epi32(k1, p), _mm_cmpgt_epi32(k2, p),
+                 _mm_cmpgt_epi32(k3, p));
+#else
+    for (std::ptrdiff_t i = 0; i < kWindow; ++i) {
+        below |= std::uint32_t{keys[i] < pivot} << i;
+        above |= std::uint32_t{keys[i] > pivot} << i;
+    }
+#endif
+    return {(~below & wanted) >> skipped, (~above & wanted) >> skipped};
 }
 
 struct Split {
@@ -193,80 +525,126 @@ struct Split {
 // entry U_m it has just filled, and the upward scan at U_(m+1) or on D_m. When
 // U_m = D_m (a key equal to the pivot, exchanged with itself) the scans step
 // past that entry and the exchange before bounds them instead.
-inline Split finish_partition(Entries e, std::int32_t pivot_key, Segment segment, Scans scans)
+[[gnu::always_inline]] inline Split finish_partition(Entries e, std::int32_t pivot_key,
+                                                     Segment segment, Scans scans)
 {
     const std::ptrdiff_t between = scans.down - scans.up - 1;
     assert(between <= kMaxBetween);
-    std::array<std::uint8_t, kMaxBetween + 1> up_stops;    // U_1, U_2, ...
-    std::array<std::uint8_t, kMaxBetween + 1> down_stops;  // D_1, D_2, ...
-    std::size_t ups = 0;
-    std::size_t downs = 0;
-    for (std::ptrdiff_t i = 1; i <= between; ++i) {
-        up_stops[ups] = static_cast<std::uint8_t>(i);
-        ups += e.key(scans.up + i) >= pivot_key;
-        down_stops[downs] = static_cast<std::uint8_t>(between + 1 - i);
-        downs += e.key(scans.down - i) <= pivot_key;
-    }
-    up_stops[ups] = static_cast<std::uint8_t>(between + 1);
-    down_stops[downs] = 0;
-
+    // U_0, U_1, ... and D_0, D_1, ..., with room for the 8 bytes of the last
+    // list written.
+    std::array<std::uint8_t, kMaxBetween + 16> up_stops;
+    std::array<std::uint8_t, kMaxBetween + 16> down_stops;
+    std::size_t ups = 0;    // U_1 .. U_ups listed
+    std::size_t downs = 0;  // D_1 .. D_downs listed
     std::size_t exchanges = 0;
-    const std::size_t most = std::min(ups, downs);
-    while (exchanges < most && up_stops[exchanges] <= down_stops[exchanges]) ++exchanges;
-    for (std::size_t k = 0; k < exchanges; ++k) {
-        e.exchange(scans.up + down_stops[k], scans.up + up_stops[k]);
+    const Entries stretch = e.from(scans.up);  // offsets from scans.up
+    if (between <= kWindow) {
+        // One window, with no branch on the keys: by far the most common
+        // case, as most partitions are of small segments.
+        const WindowStops stops = window_stops(e, scans.up + 1, between, pivot_key);
+        const ListOf16 up =
+            join_lists(kBitLists.ascending, stops.at_least & 0xFFu, 1, stops.at_least >> 8, 9);
+        const ListOf16 down =
+            join_lists(kBitLists.descending, stops.at_most >> 8, 9, stops.at_most & 0xFFu, 1);
+        ups = up.count;
+        downs = down.count;
+        // U_k <= D_k holds for k = 1 .. m and then never again (U ascends, D
+        // descends), so m is the count of trailing ones of that comparison.
+        std::uint32_t in_order = 0;
+#if defined(__SSE2__)
+        const __m128i u =
+            _mm_set_epi64x(static_cast<long long>(up.high), static_cast<long long>(up.low));
+        const __m128i d =
+            _mm_set_epi64x(static_cast<long long>(down.high), static_cast<long long>(down.low));
+        in_order =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(u, d), d)));
+#else
+        for (unsigned k = 0; k < 16; ++k) {
+            const std::uint64_t u = (k < 8 ? up.low : up.high) >> (8 * (k % 8)) & 0xFFu;
+            const std::uint64_t d = (k < 8 ? down.low : down.high) >> (8 * (k % 8)) & 0xFFu;
+            in_order |= std::uint32_t{u <= d} << k;
+        }
+#endif
+        const std::uint32_t candidates = (std::uint32_t{1} << std::min(ups, downs)) - 1;
+        exchanges = static_cast<std::size_t>(std::countr_one(in_order & candidates));
+        store_list(up.low, &up_stops[1]);
+        store_list(up.high, &up_stops[9]);
+        store_list(down.low, &down_stops[1]);
+        store_list(down.high, &down_stops[9]);
+        for (std::size_t k = 1; k <= exchanges; ++k) stretch.exchange(down_stops[k], up_stops[k]);
+    } else {
+        // Bit i of the masks for offset i + 1, from whole windows and then
+        // the rest of the stretch.
+        std::array<std::uint64_t, 2> at_least{};
+        std::array<std::uint64_t, 2> at_most{};
+        std::ptrdiff_t from = 0;
+        const auto add_window = [&](std::ptrdiff_t count) {
+            const WindowStops stops = window_stops(e, scans.up + 1 + from, count, pivot_key);
+            at_least[static_cast<std::size_t>(from / 64)] |= std::uint64_t{stops.at_least}
+                                                             << (from % 64);
+            at_most[static_cast<std::size_t>(from / 64)] |= std::uint64_t{stops.at_most}
+                                                            << (from % 64);
+        };
+        for (; from + kWindow <= between; from += kWindow) add_window(kWindow);
+        if (from < between) add_window(between - from);
+        const auto bytes = static_cast<unsigned>((between + 7) / 8);
+        for (unsigned q = 0; q < bytes; ++q) {
+            ups += list_bits(kBitLists.ascending, byte_of(at_least[q / 8], q % 8), 8 * q + 1,
+                             &up_stops[1 + ups]);
+        }
+        for (unsigned q = bytes; q-- > 0;) {
+            downs += list_bits(kBitLists.descending, byte_of(at_most[q / 8], q % 8), 8 * q + 1,
+                               &down_stops[1 + downs]);
+        }
+        // The exchanges are made as they are counted: one loop, one end to
+        // mispredict.
+        const std::size_t most = std::min(ups, downs);
+        while (exchanges < most && up_stops[1 + exchanges] <= down_stops[1 + exchanges]) {
+            ++exchanges;
+            stretch.exchange(down_stops[exchanges], up_stops[exchanges]);
+        }
     }
+    up_stops[0] = 0;
+    down_stops[0] = static_cast<std::uint8_t>(between + 1);
+    up_stops[1 + ups] = static_cast<std::uint8_t>(between + 1);
+    down_stops[1 + downs] = 0;
 
-    const bool met = exchanges > 0 && up_stops[exchanges - 1] == down_stops[exchanges - 1];
-    const std::size_t bounding = met ? exchanges - 1 : exchanges;
-    const std::ptrdiff_t filled_up = bounding > 0 ? up_stops[bounding - 1] : 0;
-    const std::ptrdiff_t filled_down = bounding > 0 ? down_stops[bounding - 1] : between + 1;
-    const std::ptrdiff_t down_halt = std::max<std::ptrdiff_t>(down_stops[exchanges], filled_up);
-    const std::ptrdiff_t up_halt = std::min<std::ptrdiff_t>(up_stops[exchanges], filled_down);
+    const std::size_t m = exchanges;
+    const std::size_t bounding = m - std::size_t{up_stops[m] == down_stops[m]};
+    const std::ptrdiff_t down_halt = std::max(down_stops[m + 1], up_stops[bounding]);
+    const std::ptrdiff_t up_halt = std::min(up_stops[m + 1], down_stops[bounding]);
     return {{segment.first, scans.up + down_halt}, {scans.up + up_halt, segment.last}};
 }
 
 // Splits a segment of at least four entries around its median-of-three pivot.
 // Both scans stop on keys equal to the pivot, which keeps runs of equal keys
-// balanced.
-inline Split partition(Entries e, Segment segment)
+// balanced. The block scans only run on segments wide enough for them (on
+// narrower ones they would stop at once). Inlined into the sort's main loop,
+// where the time goes.
+[[gnu::always_inline]] inline Split partition(Entries e, Segment segment)
 {
     const std::int32_t pivot_key = order_median_of_three(e, segment, pivot_entry(segment));
-    const Scans scans = exchange_in_blocks(e, pivot_key, {segment.first, segment.last});
+    Scans scans{segment.first, segment.last};
+    if (segment.width() > kMaxBetween + 1) scans = exchange_in_blocks(e, pivot_key, scans);
     return finish_partition(e, pivot_key, segment, scans);
+}
+
+// The same, called where speed matters little.
+[[gnu::noinline]] Split partition_outlined(Entries e, Segment segment)
+{
+    return partition(e, segment);
 }
 
 // Defers the larger part (the high part on a tie) and returns the other one.
 inline Segment defer_larger(Split split, PendingSegments& pending)
 {
-    if (split.low.width() > split.high.width()) {
-        pending.push(split.low);
-        return split.high;
-    }
-    pending.push(split.high);
-    return split.low;
-}
-
-// An entry taken out of the permutation, with its key.
-struct Held {
-    std::int32_t position;
-    std::int32_t key;
-};
-
-Held hold(Entries e, std::ptrdiff_t entry) { return {e.perm[entry], e.key(entry)}; }
-
-// Exchanges a and b when a's key is greater than b's. The exchange goes
-// through a mask (all ones or all zeros) so that the compiler cannot make a
-// branch of it: on the few keys of a small segment it could not be predicted.
-inline void order_pair(Held& a, Held& b)
-{
-    const std::int32_t mask = -static_cast<std::int32_t>(a.key > b.key);
-    const std::int32_t position_change = (a.position ^ b.position) & mask;
-    const std::int32_t key_change = (a.key ^ b.key) & mask;
-    a.position ^= position_change;
-    b.position ^= position_change;
-    a.key ^= key_change;
-    b.key ^= key_change;
+    // Chosen through a mask, not a branch: which part is larger is not
+    // predictable.
+    const std::ptrdiff_t low_is_larger = -std::ptrdiff_t{split.low.width() > split.high.width()};
+    const std::ptrdiff_t first_change = (split.low.first ^ split.high.first) & low_is_larger;
+    const std::ptrdiff_t last_change = (split.low.last ^ split.high.last) & low_is_larger;
+    pending.push({split.high.first ^ first_change, split.high.last ^ last_change});
+    return {split.low.first ^ first_change, split.low.last ^ last_change};
 }
 
 // Sorts a segment of one, two or three entries exactly as partitioning it
@@ -274,81 +652,256 @@ inline void order_pair(Held& a, Held& b)
 // when the last key is smaller. Three entries: the pivot is again the first;
 // after its exchange with the last, a middle key below the pivot goes in
 // front, and otherwise the last two are ordered as two entries (which leaves
-// them as they are when the front changed).
+// them as they are when the front changed). Fewer than three entries take the
+// same steps with the last entry as the middle one, where they change nothing,
+// so that no branch depends on the segment's width.
 inline void sort_few(Entries e, Segment segment)
 {
-    if (segment.width() == 0) return;
+    const bool three = segment.width() == 2;
+    const Held read = hold(e, segment.first + (segment.width() > 0 ? 1 : 0));
     Held first = hold(e, segment.first);
     Held last = hold(e, segment.last);
     order_pair(first, last);
-    if (segment.width() == 2) {
-        Held middle = hold(e, segment.first + 1);
-        order_pair(first, middle);
-        order_pair(middle, last);
-        e.perm[segment.first + 1] = middle.position;
-    }
-    e.perm[segment.first] = first.position;
-    e.perm[segment.last] = last.position;
+    const std::int32_t from_read = -std::int32_t{three};
+    Held middle{last.position ^ ((read.position ^ last.position) & from_read),
+                last.key ^ ((read.key ^ last.key) & from_read)};
+    order_pair(first, middle);
+    order_pair(middle, last);
+    put(e, segment.first + (segment.width() > 0 ? 1 : 0), middle);
+    put(e, segment.first, first);
+    put(e, segment.last, last);
 }
 
-// Quicksorts perm[0..n-1] (n >= 2) by the keys its entries point at.
-void sort_positions(const std::int32_t* keys, std::int32_t* perm, std::int32_t n)
+// Sorts the segment by partitioning, down to the segments of one to three
+// entries.
+void sort_by_partitioning(Entries e, Segment segment)
 {
-    const Entries e{keys, perm};
     PendingSegments pending;
-    Segment segment{0, n - 1};
     for (;;) {
-        while (segment.width() >= 3) segment = defer_larger(partition(e, segment), pending);
+        while (segment.width() >= 3)
+            segment = defer_larger(partition_outlined(e, segment), pending);
         sort_few(e, segment);
         if (pending.empty()) return;
         segment = pending.pop();
     }
 }
 
-// Rewrites the keys in the order of perm, in place, one cycle of the
-// permutation at a time. A negated entry marks a position already filled;
-// the marks are cleared at the end.
-void reorder_keys(std::int32_t* keys, std::int32_t* perm, std::int32_t n)
+// How partitioning sorts a segment depends only on the order pattern of its
+// keys (which of them are less than, or equal to, which): segments with the
+// same pattern are rearranged alike. Small segments, which are most of the
+// segments and cost the most per entry, are therefore sorted by looking up
+// the rearrangement for their pattern; partitioning finds it the first time
+// a pattern is met.
+constexpr std::ptrdiff_t kPatternWindow = 8;  // keys read to find the pattern
+constexpr std::ptrdiff_t kPatternFewest = 4;  // fewer entries are sorted by sort_few
+constexpr std::ptrdiff_t kPatternMost = 7;    // more entries are partitioned
+
+// Each entry of a small segment takes 3 bits in a pattern or rearrangement.
+constexpr unsigned kEntryBits = 3;
+constexpr std::uint32_t kEntryMask = (1u << kEntryBits) - 1;
+static_assert(kPatternWindow <= (1 << kEntryBits));
+static_assert(kPatternWindow * kEntryBits <= 24);
+
+inline std::uint32_t entry_bits(std::ptrdiff_t entries)
 {
-    for (std::int32_t start = 1; start <= n; ++start) {
-        if (at_position(perm, start) < 0) continue;
-        const std::int32_t first_key = at_position(keys, start);
-        std::int32_t position = start;
-        std::int32_t last_filled = start;
-        while (at_position(perm, position) > 0) {
-            std::int32_t& source = at_position(perm, position);
-            at_position(keys, position) = at_position(keys, source);
-            last_filled = position;
-            source = -source;
-            position = -source;
-        }
-        at_position(keys, last_filled) = first_key;
+    return (1u << (kEntryBits * static_cast<unsigned>(entries))) - 1;
+}
+
+// A window of kPatternWindow entries holding a small segment: moved back to
+// end at the last entry when it would run past it.
+struct PatternWindow {
+    std::ptrdiff_t first;  // the window's first entry
+    unsigned skipped;      // entries of the window before the segment
+    unsigned count;        // entries of the segment
+};
+
+inline PatternWindow pattern_window(Entries e, Segment segment)
+{
+    const std::ptrdiff_t first = std::min(segment.first, e.size - kPatternWindow);
+    return {first, static_cast<unsigned>(segment.first - first),
+            static_cast<unsigned>(segment.width() + 1)};
+}
+
+// The segment's order pattern: for each entry, kEntryBits holding the count
+// of the segment's keys below its key, and the segment's size above them.
+inline std::uint32_t order_pattern(Entries e, PatternWindow w)
+{
+    const std::uint32_t wanted = ((1u << w.count) - 1) << w.skipped;
+    const std::int32_t* keys = e.keys + w.first;
+    std::uint32_t ranks = 0;
+#if defined(__SSE2__)
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + 4));
+    // The count of wanted lanes holding a key below every lane of `key`.
+    const auto count_below = [&](__m128i key) {
+        const __m128i below =
+            _mm_packs_epi32(_mm_cmpgt_epi32(key, low), _mm_cmpgt_epi32(key, high));
+        const auto lanes = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(below, below)));
+        return std::uint32_t{kBitLists.count[lanes & wanted]};
+    };
+    ranks |= count_below(_mm_shuffle_epi32(low, 0x00)) << 0;
+    ranks |= count_below(_mm_shuffle_epi32(low, 0x55)) << 3;
+    ranks |= count_below(_mm_shuffle_epi32(low, 0xAA)) << 6;
+    ranks |= count_below(_mm_shuffle_epi32(low, 0xFF)) << 9;
+    ranks |= count_below(_mm_shuffle_epi32(high, 0x00)) << 12;
+    ranks |= count_below(_mm_shuffle_epi32(high, 0x55)) << 15;
+    ranks |= count_below(_mm_shuffle_epi32(high, 0xAA)) << 18;
+    ranks |= count_below(_mm_shuffle_epi32(high, 0xFF)) << 21;
+#else
+    for (unsigned lane = 0; lane < kPatternWindow; ++lane) {
+        std::uint32_t below = 0;
+        for (unsigned other = 0; other < kPatternWindow; ++other)
+            below |= std::uint32_t{keys[other] < keys[lane]} << other;
+        ranks |= std::uint32_t{kBitLists.count[below & wanted]} << (kEntryBits * lane);
     }
-    for (std::int32_t position = 1; position <= n; ++position) {
-        at_position(perm, position) = -at_position(perm, position);
+#endif
+    return ((ranks >> (kEntryBits * w.skipped)) & entry_bits(w.count)) | (w.count << 24);
+}
+
+// Rearrangements found so far, by pattern: each slot holds a pattern in its
+// high half and, in its low half, for each entry of the sorted segment the
+// entry it comes from (kEntryBits each); 0 when empty. A pattern goes to one
+// of two neighbouring slots. The slots are atomic so that sorts running at
+// the same time on several threads may share them; whole slots are read and
+// written, so a slot never mixes two patterns.
+class Rearrangements {
+public:
+    static constexpr std::uint32_t unknown = ~std::uint32_t{0};
+
+    std::uint32_t find(std::uint32_t pattern) const
+    {
+        const std::size_t slot = slot_of(pattern);
+        for (const std::size_t s : {slot, slot ^ 1}) {
+            const std::uint64_t held = slots_[s].load(std::memory_order_relaxed);
+            if (held >> 32 == pattern) return static_cast<std::uint32_t>(held);
+        }
+        return unknown;
+    }
+
+    void remember(std::uint32_t pattern, std::uint32_t rearrangement)
+    {
+        const std::size_t slot = slot_of(pattern);
+        const bool first_taken = slots_[slot].load(std::memory_order_relaxed) != 0;
+        slots_[first_taken ? slot ^ 1 : slot].store(std::uint64_t{pattern} << 32 | rearrangement,
+                                                    std::memory_order_relaxed);
+    }
+
+private:
+    static constexpr unsigned kSlotBits = 14;
+    static std::size_t slot_of(std::uint32_t pattern)
+    {
+        return (pattern * 0x9E3779B1u) >> (32 - kSlotBits);
+    }
+
+    std::array<std::atomic<std::uint64_t>, std::size_t{1} << kSlotBits> slots_{};
+};
+
+constinit Rearrangements rearrangements;
+
+// Moves the window's entries by `from`, which names for each entry of the
+// segment the entry it takes; the entries around the segment stay.
+inline void rearrange(Entries e, PatternWindow w, std::uint32_t from)
+{
+    std::array<std::int32_t, kPatternWindow> positions;
+    std::array<std::int32_t, kPatternWindow> keys;
+    std::memcpy(positions.data(), e.perm + w.first, sizeof positions);
+    std::memcpy(keys.data(), e.keys + w.first, sizeof keys);
+    constexpr std::uint32_t in_place = 076543210;  // each lane from itself
+    constexpr std::uint32_t ones = 011111111;      // 1 in every lane
+    const std::uint32_t lanes = entry_bits(w.count);
+    const unsigned shift = kEntryBits * w.skipped;
+    const std::uint32_t moved = (from + w.skipped * (ones & lanes)) << shift;
+    const std::uint32_t source = (in_place & ~(lanes << shift)) | moved;
+    for (unsigned lane = 0; lane < kPatternWindow; ++lane) {
+        const std::uint32_t s = source >> (kEntryBits * lane) & kEntryMask;
+        e.perm[w.first + lane] = positions[s];
+        e.keys[w.first + lane] = keys[s];
+    }
+}
+
+// Sorts a segment of kPatternFewest to kPatternMost entries (the whole sort
+// holding at least kPatternWindow) exactly as partitioning does.
+void sort_by_pattern(Entries e, Segment segment)
+{
+    const PatternWindow w = pattern_window(e, segment);
+    const std::uint32_t pattern = order_pattern(e, w);
+    const std::uint32_t known = rearrangements.find(pattern);
+    if (known != Rearrangements::unknown) {
+        rearrange(e, w, known);
+        return;
+    }
+    // First meeting of the pattern: partitioning sorts the segment, and each
+    // entry's position (no two are equal) tells where it came from.
+    std::array<std::int32_t, kPatternMost> before;
+    std::copy(e.perm + segment.first, e.perm + segment.last + 1, before.begin());
+    sort_by_partitioning(e, segment);
+    std::uint32_t from = 0;
+    for (unsigned entry = 0; entry < w.count; ++entry) {
+        const std::int32_t position = e.perm[segment.first + entry];
+        const auto source = static_cast<std::uint32_t>(
+            std::find(before.begin(), before.begin() + w.count, position) - before.begin());
+        from |= source << (kEntryBits * entry);
+    }
+    rearrangements.remember(pattern, from);
+}
+
+// Quicksorts perm[0..n-1] (n >= 2) by the keys carried beside it.
+void sort_positions(std::int32_t* keys, std::int32_t* perm, std::int32_t n)
+{
+    const Entries e{keys, perm, n};
+    if (n < kPatternWindow) {
+        sort_by_partitioning(e, {0, n - 1});
+        return;
+    }
+    PendingSegments pending;
+    Segment segment{0, n - 1};
+    for (;;) {
+        while (segment.width() >= kPatternMost)
+            segment = defer_larger(partition(e, segment), pending);
+        if (segment.width() >= kPatternFewest - 1)
+            sort_by_pattern(e, segment);
+        else
+            sort_few(e, segment);
+        if (pending.empty()) return;
+        segment = pending.pop();
     }
 }
 
 }  // namespace
 
 void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
-            std::int32_t kflag, std::int32_t& ier)
+            std::int32_t kflag, std::int32_t& ier, std::span<std::int32_t> work)
 {
     ier = 0;
     if (n < 1) return;
-    assert(ix.size() >= static_cast<std::size_t>(n) && iperm.size() >= static_cast<std::size_t>(n));
-    std::int32_t* const keys = ix.data();
+    const auto count = static_cast<std::size_t>(n);
+    assert(ix.size() >= count && iperm.size() >= count && work.size() >= count);
     std::int32_t* const perm = iperm.data();
+    if (n == 1) {
+        perm[0] = 1;
+        return;
+    }
 
-    number_positions(perm, n);
-    if (n == 1) return;
+    std::int32_t* const keys = work.data();
+    const KeyRange range =
+        kflag < 0 ? carry_keys<true>(ix.data(), n, keys) : carry_keys<false>(ix.data(), n, keys);
+    if (!rank_distinct_keys(keys, n, range, perm)) {
+        number_positions(perm, n);
+        sort_positions(keys, perm, n);
+    }
 
-    const bool descending = kflag < 0;
-    if (descending) negate_keys(keys, n);
-    sort_positions(keys, perm, n);
-    if (descending) negate_keys(keys, n);
+    if (kflag == 2 || kflag == -2) {
+        for (std::size_t e = 0; e < count; ++e) keys[e] = ix[static_cast<std::size_t>(perm[e] - 1)];
+        std::copy(keys, keys + n, ix.begin());
+    }
+}
 
-    if (kflag == 2 || kflag == -2) reorder_keys(keys, perm, n);
+void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
+            std::int32_t kflag, std::int32_t& ier)
+{
+    const auto count = static_cast<std::size_t>(std::max(n, 1));
+    const std::unique_ptr<std::int32_t[]> work(new std::int32_t[count]);
+    ipsort(ix, n, iperm, kflag, ier, {work.get(), count});
 }
 
 }  // namespace pedsim
