@@ -179,10 +179,11 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
     for (std::size_t f = row; f < columns; ++f)
         out[f] = sums[links.sire_family[f]] + sums[links.dam_family[f]];
     for (const AnimalIndex parent : {next.sire[row], next.dam[row]}) {
-        const auto sharing = std::ranges::equal_range(links.memberships, parent, std::less<>(),
-                                                      [](const auto& m) { return m.first; });
-        for (const auto& [animal, family] : sharing)
-            if (family >= row) out[family] += excess_[position(animal)];
+        // The families that have `parent` as a parent: memberships are sorted by animal.
+        auto member = std::lower_bound(links.memberships.begin(), links.memberships.end(),
+                                       std::pair(parent, std::uint32_t{0}));
+        for (; member != links.memberships.end() && member->first == parent; ++member)
+            if (member->second >= row) out[member->second] += excess_[position(member->first)];
     }
     for (std::size_t f = row; f < columns; ++f) out[f] /= 4;
     out[columns] = 0;  // the founders' family
