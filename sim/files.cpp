@@ -60,6 +60,19 @@ int FileDescriptor::close()
     return status;
 }
 
+bool write_fully(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written == 0) errno = EIO;  // no progress and no reason given
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 ParameterFile open_parameter_file(const std::string& path)
 {
     const int fd = open_retrying(path, O_RDONLY);

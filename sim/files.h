@@ -1,6 +1,7 @@
 // The two files of a run, "parpop" and "pedig", in the working directory.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace pedsim {
@@ -21,6 +22,11 @@ public:
 private:
     int fd_;
 };
+
+// Writes all `size` bytes at `data` to `fd`, going on after a signal
+// interrupts the write. Returns false, errno saying why, when a write fails
+// or makes no progress.
+bool write_fully(int fd, const char* data, std::size_t size);
 
 // The parameter file, opened for reading.
 struct ParameterFile {

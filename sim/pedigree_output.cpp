@@ -115,14 +115,7 @@ void PedigreeOutput::reserve(std::size_t size)
 void PedigreeOutput::write(const char* data, std::size_t size)
 {
     const int fd = temporary_.get() >= 0 ? temporary_.get() : pedigree_.get();
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written == 0) errno = EIO;  // no progress and no reason given
-        if (written <= 0) fail("write");
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
+    if (!write_fully(fd, data, size)) fail("write");
 }
 
 void PedigreeOutput::finish()

@@ -25,16 +25,7 @@ namespace {
 
 void write_all(int fd, const std::string& text, const std::string& name)
 {
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR) continue;
-        if (written == 0) errno = EIO;  // no progress and no reason given
-        if (written <= 0) fail(name, "write");
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
+    if (!write_fully(fd, text.data(), text.size())) fail(name, "write");
 }
 
 // The mode a new file gets from open(), 0666 less the umask; an existing
