@@ -1,89 +1,47 @@
+// The text of the pedigree file: each animal's line formatted with
+// std::to_chars into a block of lines, and the blocks handed to a sink.
 #include "pedigree_writer.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
+#include <charconv>
 #include <cstring>
 
 namespace pedsim {
 
 namespace {
 
-// A line is assembled from 64-bit words, the first character of a field in
-// the word's lowest byte.
-static_assert(std::endian::native == std::endian::little,
-              "fields are assembled as little-endian words");
-
 constexpr std::size_t lines_per_block = 8192;  // about 224 KiB: large writes, few pages
+constexpr std::size_t field_width = 6;
 
-// "00", "01", ..., "99": two digits per table lookup.
-constexpr std::array<char, 200> digit_pairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t n = 0; n < 100; ++n) {
-        pairs[2 * n] = static_cast<char>('0' + n / 10);
-        pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+// Writes `value` right-aligned in the six characters at `out`, which hold
+// blanks; a value that needs more than six characters becomes six asterisks.
+inline void put_field(char* out, std::int32_t value)
+{
+    if (value > 999999 || value < -99999) {
+        std::memset(out, '*', field_width);
+        return;
     }
-    return pairs;
-}();
-
-constexpr std::uint64_t six_asterisks = 0x2a2a2a2a2a2a;
-constexpr std::uint64_t blanks = 0x2020202020202020;
-constexpr std::uint64_t zero_digits = 0x303030303030;             // "000000"
-constexpr std::uint64_t last_digit_bit = std::uint64_t{1} << 40;  // lowest bit of the sixth byte
-
-// The two digits of 0 <= n <= 99 in the two low bytes.
-std::uint64_t pair_word(std::uint32_t n)
-{
-    std::uint16_t pair = 0;
-    std::memcpy(&pair, &digit_pairs[2 * n], sizeof pair);
-    return pair;
-}
-
-// The six characters of `value` right-aligned, in the six low bytes of the
-// result (the two high bytes are zero). The magnitude is written as six
-// digits, two at a time; its leading zeros, the zero bytes at the low end of
-// the word once '0' is taken from every digit (all but the last digit of
-// zero), then become blanks, the last of them the sign of a negative value.
-// A value that does not fit, above 999999 or below -99999, is six asterisks.
-inline std::uint64_t field_word(std::int32_t value)
-{
-    if (value > 999999 || value < -99999) return six_asterisks;
-    const bool negative = value < 0;
-    // Kept unsigned so that no value overflows.
+    // The width of the value as text, so that to_chars writes it in place.
     const std::uint32_t magnitude =
-        negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    const std::uint32_t below_10000 = magnitude % 10000;
-    const std::uint64_t digits = pair_word(magnitude / 10000) | pair_word(below_10000 / 100) << 16 |
-                                 pair_word(below_10000 % 100) << 32;
-    const std::uint64_t digit_values = digits - zero_digits;
-    const int leading = std::countr_zero(digit_values | last_digit_bit) / 8;  // 0 .. 5
-    const std::uint64_t leading_mask = (std::uint64_t{1} << (8 * leading)) - 1;
-    std::uint64_t word = (digits & ~leading_mask) | (blanks & leading_mask);
-    if (negative) {
-        // A negative magnitude has at most five digits, so a blank is there to take the sign.
-        const int sign_shift = 8 * (leading - 1);
-        word = (word & ~(std::uint64_t{0xff} << sign_shift)) | (std::uint64_t{'-'} << sign_shift);
-    }
-    return word;
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    std::size_t width = value < 0 ? 2 : 1;
+    for (std::uint32_t bound = 10; bound <= magnitude; bound *= 10) ++width;
+    std::to_chars(out + field_width - width, out + field_width, value);
 }
-
-void store_word(char* out, std::uint64_t word) { std::memcpy(out, &word, sizeof word); }
 
 }  // namespace
 
 char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, std::int32_t dam,
                            std::int32_t generation)
 {
-    // Fields at columns 0, 7, 14 and 21, each written with the blank that
-    // follows it; each eight-byte store runs over bytes the next one
-    // rewrites, and the last one, which starts at the blank before the
-    // generation, ends with the line feed at column 27.
-    constexpr std::uint64_t blank_after = std::uint64_t{' '} << 48;
-    store_word(out, field_word(animal) | blank_after);
-    store_word(out + 7, field_word(sire) | blank_after);
-    store_word(out + 14, field_word(dam) | blank_after);
-    store_word(out + 20,
-               std::uint64_t{' '} | field_word(generation) << 8 | std::uint64_t{'\n'} << 56);
+    // Fields at columns 0, 7, 14 and 21, blanks between, the line feed at 27.
+    static constexpr char blank_line[pedigree_line_length + 1] = "                           \n";
+    std::memcpy(out, blank_line, pedigree_line_length);
+    put_field(out, animal);
+    put_field(out + 7, sire);
+    put_field(out + 14, dam);
+    put_field(out + 21, generation);
     return out + pedigree_line_length;
 }
 
