@@ -13,15 +13,17 @@ constexpr std::int32_t ascending = 1;
 std::size_t index_of(std::int32_t position) { return static_cast<std::size_t>(position) - 1; }
 
 // Gives the distinct non-zero keys, in ascending order, the numbers 1, 2, ...
-// `sorted_positions` lists the 1-based positions of `keys` in ascending order.
-void number_identifiers(const std::int32_t* keys, const std::int32_t* sorted_positions,
-                        std::size_t count, std::int32_t* new_number)
+// `sorted_keys` holds the keys in ascending order.
+void number_identifiers(std::span<const std::int32_t> sorted_keys, std::int32_t* new_number)
 {
-    std::int32_t next = 1;
-    std::int32_t previous = 0;  // 0, an unknown parent, never gets a number
-    for (std::size_t p = 0; p < count; ++p) {
-        const std::int32_t v = keys[index_of(sorted_positions[p])];
-        if (v != 0 && v != previous) new_number[v] = next++;
+    // Every key is stored with the count of distinct keys so far, without a
+    // branch on whether it is new. The zeros of unknown parents come first
+    // and keep the number 0.
+    std::int32_t count = 0;
+    std::int32_t previous = 0;
+    for (const std::int32_t v : sorted_keys) {
+        count += v != previous;
+        new_number[v] = count;
         previous = v;
     }
 }
@@ -43,7 +45,7 @@ void renumber(Tables& t)
     std::int32_t ier = 0;
     const auto all_keys = static_cast<std::int32_t>(3 * animals);
     ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, ier, work);
-    number_identifiers(keys, t.sorted_positions.data(), 3 * animals, t.new_number.data());
+    number_identifiers(work.first(3 * animals), t.new_number.data());
 
     for (std::size_t r = 0; r < animals; ++r) keys[r] = t.pedigree.id(r);
     ipsort(t.sort_keys.span(), t.animal_count, t.sorted_positions.span(), ascending, ier, work);

@@ -879,21 +879,23 @@ void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> 
     std::int32_t* const perm = iperm.data();
     if (n == 1) {
         perm[0] = 1;
+        work[0] = ix[0];
         return;
     }
 
     std::int32_t* const keys = work.data();
     const KeyRange range =
         kflag < 0 ? carry_keys<true>(ix.data(), n, keys) : carry_keys<false>(ix.data(), n, keys);
-    if (!rank_distinct_keys(keys, n, range, perm)) {
+    if (rank_distinct_keys(keys, n, range, perm)) {
+        // The ranking left ranks where the keys were: put the keys back, in order.
+        for (std::size_t e = 0; e < count; ++e) keys[e] = ix[static_cast<std::size_t>(perm[e] - 1)];
+    } else {
         number_positions(perm, n);
         sort_positions(keys, perm, n);
+        if (kflag < 0) std::transform(keys, keys + n, keys, negated);
     }
 
-    if (kflag == 2 || kflag == -2) {
-        for (std::size_t e = 0; e < count; ++e) keys[e] = ix[static_cast<std::size_t>(perm[e] - 1)];
-        std::copy(keys, keys + n, ix.begin());
-    }
+    if (kflag == 2 || kflag == -2) std::copy(keys, keys + n, ix.begin());
 }
 
 void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,

@@ -22,15 +22,18 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 struct Sorted {
     Values keys, perm;
     std::int32_t ier;
+    Values work;  // the lent work space after the call
 };
 
-// Sorts a copy of the keys, with perm and ier primed to values the call must replace.
+// Sorts a copy of the keys, with perm, ier and the work space primed to values
+// the call must replace.
 Sorted run_ipsort(Values keys, std::int32_t kflag, std::int32_t n)
 {
     Values perm(keys.size(), -7);
+    Values work(keys.size(), -5);
     std::int32_t ier = 99;
-    pedsim::ipsort(keys, n, perm, kflag, ier);
-    return {keys, perm, ier};
+    pedsim::ipsort(keys, n, perm, kflag, ier, work);
+    return {keys, perm, ier, work};
 }
 Sorted run_ipsort(const Values& keys, std::int32_t kflag)
 {
@@ -131,6 +134,7 @@ void expect_sorted_through_perm(const Values& original, std::int32_t kflag)
     else
         std::sort(expected.begin(), expected.end());
     EXPECT_EQ(through, expected);
+    EXPECT_EQ(got.work, expected) << "the work space does not hold the keys in sorted order";
     EXPECT_EQ(got.keys, kflag == 2 || kflag == -2 ? expected : original);
 }
 
