@@ -101,6 +101,10 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, b
     const std::int64_t births =
         std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;
     SexDraws sexes(run.stream, protocol_pass ? 0 : births);
+    // Each sex is a coin toss that no branch predictor can guess, so the pool
+    // an offspring joins is chosen by indexing rather than by a branch.
+    AnimalTable* const pools[2] = {&t.daughters, &t.sons};
+    std::int32_t filed[2] = {0, 0};  // daughters, sons
     for (std::int32_t s = 0; s < plan.sires; ++s) {
         const std::int32_t sire = t.pedigree.id(first_sire + row(s));
         for (std::int32_t d = 0; d < plan.dams_per_sire; ++d) {
@@ -112,13 +116,13 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, b
                     t.protocol_offspring.set(row(born.protocol++), identifier, sire, dam);
                     continue;
                 }
-                if (sexes.next() <= 0.5f)
-                    t.sons.set(row(born.sons++), identifier, sire, dam);
-                else
-                    t.daughters.set(row(born.daughters++), identifier, sire, dam);
+                const bool son = sexes.next() <= 0.5f;
+                pools[son]->set(row(filed[son]++), identifier, sire, dam);
             }
         }
     }
+    born.daughters = filed[0];
+    born.sons = filed[1];
     return born;
 }
 
