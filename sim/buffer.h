@@ -2,15 +2,12 @@
 // its final size, and lives as long as the run.
 #pragma once
 
-#include <sys/mman.h>
-
 #include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <span>
 
 #include "failure.h"
+#include "memory_blocks.h"
 
 namespace pedsim {
 
@@ -19,34 +16,12 @@ class Buffer {
 public:
     Buffer() = default;
 
-    // Zero-filled. Large blocks come from calloc as fresh zero pages, so the
-    // zeroing costs nothing until a page is first used.
-    static Buffer zeroed(std::size_t count)
-    {
-        return Buffer(std::calloc(count ? count : 1, sizeof(T)), count);
-    }
+    // Zero-filled: fresh pages from the system, which cost nothing until
+    // first used.
+    static Buffer zeroed(std::size_t count) { return Buffer(count); }
 
-    // Contents undefined until written.
-    static Buffer uninitialised(std::size_t count)
-    {
-        return Buffer(std::malloc((count ? count : 1) * sizeof(T)), count);
-    }
-
-    // Asks the kernel to back the block with 2 MiB pages: the first touch of
-    // one costs a single page fault where 512 small pages cost 512. Only the
-    // 2 MiB-aligned stretches lying wholly inside the block are concerned, so
-    // nothing outside it becomes resident; but each such stretch becomes
-    // resident whole at its first touch, so this suits a block the run fills
-    // completely. Advice only: where huge pages are unavailable, nothing changes.
-    void prefer_huge_pages()
-    {
-        constexpr std::uintptr_t huge_page = std::uintptr_t{1} << 21;
-        const auto begin = reinterpret_cast<std::uintptr_t>(data_.get());
-        const std::uintptr_t end = begin + size_ * sizeof(T);
-        const std::uintptr_t first = (begin + huge_page - 1) & ~(huge_page - 1);
-        const std::uintptr_t last = end & ~(huge_page - 1);
-        if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
+    // For a buffer the run fills completely: see prepare_to_fill.
+    void prepare_to_fill() { pedsim::prepare_to_fill(data_.get(), bytes(size_)); }
 
     T* data() { return data_.get(); }
     const T* data() const { return data_.get(); }
@@ -57,17 +32,21 @@ public:
     const T& operator[](std::size_t index) const { return data_[index]; }
 
 private:
-    struct Free {
-        void operator()(T* p) const { std::free(p); }
+    static std::size_t bytes(std::size_t count) { return count * sizeof(T); }
+
+    struct Release {
+        std::size_t bytes = 0;
+        void operator()(T* block) const { release_block(block, bytes); }
     };
 
-    Buffer(void* memory, std::size_t count) : data_(static_cast<T*>(memory)), size_(count)
+    explicit Buffer(std::size_t count)
+        : data_(static_cast<T*>(obtain_block(bytes(count))), Release{bytes(count)}), size_(count)
     {
-        if (memory == nullptr)
+        if (data_ == nullptr)
             throw Failure(ExitStatus::out_of_memory, "Allocation would exceed memory limit");
     }
 
-    std::unique_ptr<T[], Free> data_;
+    std::unique_ptr<T[], Release> data_;
     std::size_t size_ = 0;
 };
 

@@ -6,14 +6,14 @@ namespace pedsim {
 
 namespace {
 
-// The pedigree, its sorted copy, the sort vectors and the protocol offspring are filled
-// completely by every run, so large ones are given huge pages. The offspring
-// pools (at most 10,000 rows, 120 KB) are too small to hold one, so the
-// advice leaves them as they are.
+// The pedigree, its sorted copy, the sort vectors and the protocol's
+// offspring are filled completely by every run, so they are made resident at
+// once, on huge pages where the system has them; the offspring pools, at most
+// 120 KB, are too small for that to matter.
 template <class T>
 Buffer<T> filled_completely(Buffer<T> buffer)
 {
-    buffer.prefer_huge_pages();
+    buffer.prepare_to_fill();
     return buffer;
 }
 
@@ -21,12 +21,12 @@ Buffer<T> filled_completely(Buffer<T> buffer)
 
 AnimalTable AnimalTable::zeroed(std::size_t rows)
 {
-    return AnimalTable(filled_completely(Buffer<std::int32_t>::zeroed(3 * rows)), rows);
+    return AnimalTable(Buffer<std::int32_t>::zeroed(3 * rows), rows);
 }
 
-AnimalTable AnimalTable::uninitialised(std::size_t rows)
+AnimalTable AnimalTable::filled_completely(std::size_t rows)
 {
-    return AnimalTable(filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows)), rows);
+    return AnimalTable(pedsim::filled_completely(Buffer<std::int32_t>::zeroed(3 * rows)), rows);
 }
 
 namespace {
@@ -40,18 +40,16 @@ Tables allocate_tables(const Parameters& p)
 {
     const PedigreeCounts c = pedigree_counts(p);
     Tables t;
-    t.pedigree = AnimalTable::zeroed(rows(c.animals));
-    t.sorted_pedigree = AnimalTable::uninitialised(rows(c.animals));
-    t.sort_keys = filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
-    t.sorted_positions =
-        filled_completely(Buffer<std::int32_t>::uninitialised(3 * rows(c.animals)));
+    t.pedigree = AnimalTable::filled_completely(rows(c.animals));
+    t.sorted_pedigree = AnimalTable::filled_completely(rows(c.animals));
+    t.sort_keys = filled_completely(Buffer<std::int32_t>::zeroed(3 * rows(c.animals)));
+    t.sorted_positions = filled_completely(Buffer<std::int32_t>::zeroed(3 * rows(c.animals)));
     t.sons = AnimalTable::zeroed(rows(c.historical_offspring));
     t.daughters = AnimalTable::zeroed(rows(c.historical_offspring));
-    t.protocol_offspring = AnimalTable::uninitialised(rows(c.protocol_offspring));
-    t.shuffle =
-        Buffer<float>::uninitialised(rows(std::max(c.historical_offspring, c.protocol_offspring)));
-    t.generation_of_row = Buffer<std::int32_t>::uninitialised(
-        rows((ExactCount{p.ngen} + 1) * identifiers_per_generation));
+    t.protocol_offspring = AnimalTable::filled_completely(rows(c.protocol_offspring));
+    t.shuffle = Buffer<float>::zeroed(rows(std::max(c.historical_offspring, c.protocol_offspring)));
+    t.generation_of_row =
+        Buffer<std::int32_t>::zeroed(rows((ExactCount{p.ngen} + 1) * identifiers_per_generation));
     t.new_number = Buffer<std::int32_t>::zeroed(rows(largest_identifier) + 1);
     return t;
 }

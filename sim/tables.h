@@ -18,8 +18,10 @@ namespace pedsim {
 class AnimalTable {
 public:
     AnimalTable() = default;
+    // A table of `rows` zero rows; filled_completely makes it resident at
+    // once, for a table the run fills to the last row.
     static AnimalTable zeroed(std::size_t rows);
-    static AnimalTable uninitialised(std::size_t rows);
+    static AnimalTable filled_completely(std::size_t rows);
 
     std::int32_t& id(std::size_t row) { return cells_[row]; }
     std::int32_t& sire(std::size_t row) { return cells_[rows_ + row]; }
@@ -69,9 +71,9 @@ struct Tables {
     std::int32_t animal_count = 0;  // rows of the pedigree filled so far
 };
 
-// Allocates every table at its final size for parameters that passed the
-// checks; the pedigree, the sons, the daughters and new_number start zeroed. Throws a Failure
-// (out_of_memory) when a table cannot be allocated.
+// Allocates every table, zero-filled, at its final size for parameters that
+// passed the checks. Throws a Failure (out_of_memory) when a table cannot be
+// allocated.
 Tables allocate_tables(const Parameters& p);
 
 // Enters the founders as rows 0 .. nsire*(ndps+1)-1 of the pedigree with identifiers
