@@ -19,9 +19,9 @@ namespace pedsim {
 
 namespace {
 
-// Fraction of a segment's width at which its pivot is taken. Sorting starts
-// from 0.375 and steps it once (+0.0390625) before the first partition; the
-// value then stays fixed for the whole call.
+// Fraction of a segment's width at which its pivot is taken, the same for
+// every partition: 53/128, exact in single precision, which is what fixes the
+// order the partitioning leaves among equal keys.
 constexpr float kPivotFraction = 0.4140625f;
 
 // The larger of two segments is always the one deferred, so a segment split
