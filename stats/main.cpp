@@ -1,19 +1,20 @@
 // pedsim-stats: the inbreeding, coancestry and effective size of a pedigree,
 // per generation. Reads the options, runs, and turns a failure into one line
 // on standard error and its exit status.
-#include <csignal>
 #include <iostream>
 #include <new>
 #include <vector>
 
 #include "failure.h"
 #include "options.h"
+#include "process_setup.h"
 #include "stats_program.h"
 
 int main(int argc, char** argv)
 {
-    // A closed pipe on standard output is a write error to report, not a signal.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A closed standard descriptor must not become an output file, and a
+    // closed pipe or a file size limit is a write error to report.
+    pedsim::prepare_process();
     try {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
         pedsim::stats::run_stats(pedsim::stats::read_options(arguments));
