@@ -18,9 +18,9 @@ namespace pedsim::stats {
 // A value that is undefined (a ratio over zero, a first generation's change)
 // is a quiet NaN, written as an empty cell.
 struct AnimalValues {
-    std::vector<double> inbreeding;                // F of each animal
-    std::vector<double> equivalent_generations;    // ECG of each animal
-    std::vector<double> individual_increase;       // dF_i of each animal; NaN when ECG <= 1
+    std::vector<double> inbreeding;              // F of each animal
+    std::vector<double> equivalent_generations;  // ECG of each animal
+    std::vector<double> individual_increase;     // dF_i of each animal; NaN when ECG <= 1
 };
 
 // One row of the per-generation table; the generations ascend.
@@ -48,9 +48,9 @@ struct DesignSummary {
 struct Analysis {
     AnimalValues animals;
     std::vector<GenerationRow> generations;
-    std::string method;                // how F and the coancestries were computed, in words
-    std::size_t founders = 0;          // animals with both parents unknown
-    double effective_founders = 0;     // fe of the last generation
+    std::string method;             // how F and the coancestries were computed, in words
+    std::size_t founders = 0;       // animals with both parents unknown
+    double effective_founders = 0;  // fe of the last generation
     std::optional<DesignSummary> design;
 };
 

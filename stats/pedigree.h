@@ -17,12 +17,12 @@ inline constexpr AnimalIndex unknown = -1;
 struct Pedigree {
     // One entry per animal, parents before offspring: sire[i] and dam[i] are
     // below i or unknown.
-    std::vector<std::string> names;         // identifiers as they stand in the input
-    std::vector<AnimalIndex> sire;          // the sire's index, or unknown
-    std::vector<AnimalIndex> dam;           // the dam's index, or unknown
-    std::vector<std::int64_t> generation;   // the group of the animal's row in the table
-    bool generation_given = false;          // read from a fourth column, not derived
-    std::size_t founders_added = 0;         // parents without a row of their own, added
+    std::vector<std::string> names;        // identifiers as they stand in the input
+    std::vector<AnimalIndex> sire;         // the sire's index, or unknown
+    std::vector<AnimalIndex> dam;          // the dam's index, or unknown
+    std::vector<std::int64_t> generation;  // the group of the animal's row in the table
+    bool generation_given = false;         // read from a fourth column, not derived
+    std::size_t founders_added = 0;        // parents without a row of their own, added
 
     std::size_t size() const { return names.size(); }
 };
