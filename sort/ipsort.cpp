@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -896,14 +895,6 @@ void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> 
     }
 
     if (kflag == 2 || kflag == -2) std::copy(keys, keys + n, ix.begin());
-}
-
-void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
-            std::int32_t kflag, std::int32_t& ier)
-{
-    const auto count = static_cast<std::size_t>(std::max(n, 1));
-    const std::unique_ptr<std::int32_t[]> work(new std::int32_t[count]);
-    ipsort(ix, n, iperm, kflag, ier, {work.get(), count});
 }
 
 }  // namespace pedsim

@@ -20,9 +20,4 @@ namespace pedsim {
 void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
             std::int32_t kflag, std::int32_t& ier, std::span<std::int32_t> work);
 
-// The same sort with work space of its own: allocates n values for the call
-// (throws std::bad_alloc when it cannot).
-void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
-            std::int32_t kflag, std::int32_t& ier);
-
 }  // namespace pedsim
