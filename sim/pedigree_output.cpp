@@ -92,11 +92,12 @@ PedigreeOutput::PedigreeOutput(FileDescriptor file, std::string path)
     if (fd >= 0) {
         temporary_path_ = name;
         temporary_ = FileDescriptor(fd);
-        if (::fchmod(fd, status.st_mode & 07777) != 0) fail("set the permissions of");
+        if (::fchmod(fd, status.st_mode & 07777) != 0)
+            fail("set the permissions of its replacement");
         return;
     }
     // No temporary file where the rename could use it: write in place.
-    if (errno != EACCES && errno != EPERM) fail("create a temporary file beside");
+    if (errno != EACCES && errno != EPERM) fail("create a temporary file beside it");
     if (::ftruncate(pedigree_.get(), 0) != 0) fail("empty");
 }
 
