@@ -23,6 +23,19 @@ private:
     int fd_;
 };
 
+// Throws a Failure (file_error) "NAME: cannot ACTION: REASON", the reason
+// being the system's text for `error`.
+[[noreturn]] void fail_on_file(const std::string& name, const char* action, int error);
+
+// Reads `file` to its end. Throws a Failure (file_error) naming `name` when
+// it cannot be read.
+std::string read_to_end(const FileDescriptor& file, const std::string& name);
+
+// The same for a parameter file, which is a few lines: more than 1 MiB is
+// refused as a Failure (file_error), so that a device or an endless file
+// cannot hang the run.
+std::string read_parameter_text(const FileDescriptor& file, const std::string& name);
+
 // Writes all `size` bytes at `data` to `fd`, going on after a signal
 // interrupts the write. Returns false, errno saying why, when a write fails
 // or makes no progress.
@@ -39,10 +52,8 @@ struct ParameterFile {
 // when it cannot be opened.
 ParameterFile open_parameter_file(const std::string& path);
 
-// Reads the whole parameter file. Throws a Failure (file_error) when it
-// cannot be read, or when it is larger than 1 MiB (a parameter file is a few
-// lines; this keeps a device or an endless file from hanging the run), and
-// a Failure (bad_parameter_file) saying so when the open had to create it.
+// Reads the whole parameter file as read_parameter_text does, and throws a
+// Failure (bad_parameter_file) saying so when the open had to create it.
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path);
 
 // The pedigree file, opened for writing without touching its contents; a

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "block_sink.h"
 #include "files.h"
+#include "replacement_file.h"
 
 namespace pedsim {
 
@@ -28,9 +30,6 @@ namespace pedsim {
 class PedigreeOutput final : public BlockSink {
 public:
     PedigreeOutput(FileDescriptor file, std::string path);
-    ~PedigreeOutput();
-    PedigreeOutput(const PedigreeOutput&) = delete;
-    PedigreeOutput& operator=(const PedigreeOutput&) = delete;
 
     // Sets aside room for `size` bytes in the temporary file, where the file
     // system can: a disk too full fails here, before any line is written, and
@@ -42,14 +41,12 @@ public:
     void finish();
 
 private:
-    [[noreturn]] void fail(const char* action);
-    void discard_temporary();
+    [[noreturn]] void fail(const char* action) const;
+    int fd() const;
 
-    FileDescriptor pedigree_;   // "pedig" as opened at the start of the run
-    FileDescriptor temporary_;  // the new contents; not open when writing in place
-    std::string path_;          // "pedig", as messages name it
-    std::string target_;        // the file the rename replaces
-    std::string temporary_path_;
+    FileDescriptor pedigree_;                       // "pedig" as opened at the start of the run
+    std::string path_;                              // "pedig", as messages name it
+    std::unique_ptr<ReplacementFile> replacement_;  // none when writing in place
 };
 
 }  // namespace pedsim
