@@ -47,8 +47,9 @@ void renumber(Tables& t)
     ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, ier, work);
     number_identifiers(work.first(3 * animals), t.new_number.data());
 
-    for (std::size_t r = 0; r < animals; ++r) keys[r] = t.pedigree.id(r);
-    ipsort(t.sort_keys.span(), t.animal_count, t.sorted_positions.span(), ascending, ier, work);
+    // The identifiers, row by row, are the pedigree's first column: sorted
+    // where they stand (an ascending sort leaves its keys as they are).
+    ipsort(t.pedigree.ids(), t.animal_count, t.sorted_positions.span(), ascending, ier, work);
     for (std::size_t r = 0; r < animals; ++r)
         t.sorted_pedigree.copy_row(r, t.pedigree, index_of(t.sorted_positions[r]));
 }

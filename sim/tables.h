@@ -44,6 +44,8 @@ public:
     // All 3 * rows cells, column after column: memory to lend as work space
     // while the table holds nothing yet.
     std::span<std::int32_t> cells() { return cells_.span(); }
+    // The identifier column, row by row.
+    std::span<std::int32_t> ids() { return cells_.span().first(rows_); }
 
 private:
     AnimalTable(Buffer<std::int32_t> cells, std::size_t rows)
@@ -55,14 +57,14 @@ private:
 };
 
 struct Tables {
-    AnimalTable pedigree;                   // every animal entered so far, animal_count rows filled
-    AnimalTable sorted_pedigree;            // the pedigree's rows in ascending order of identifier
-    Buffer<std::int32_t> sort_keys;         // keys of the renumbering sorts, 3 per animal
-    Buffer<std::int32_t> sorted_positions;  // 1-based positions of the keys in sorted order
-    AnimalTable sons;                       // sons born in the current pass
-    AnimalTable daughters;                  // daughters born in the current pass
-    AnimalTable protocol_offspring;         // offspring of the protocol's mating
-    Buffer<float> shuffle;                  // permutation of the last shuffle, values 1.0 .. n.0
+    AnimalTable pedigree;            // every animal entered so far, animal_count rows filled
+    AnimalTable sorted_pedigree;     // the pedigree's rows in ascending order of identifier
+    Buffer<std::int32_t> sort_keys;  // keys of the numbering sort: id, sire, dam of each animal
+    Buffer<std::int32_t> sorted_positions;   // 1-based positions of the keys in sorted order
+    AnimalTable sons;                        // sons born in the current pass
+    AnimalTable daughters;                   // daughters born in the current pass
+    AnimalTable protocol_offspring;          // offspring of the protocol's mating
+    Buffer<float> shuffle;                   // permutation of the last shuffle, values 1.0 .. n.0
     Buffer<std::int32_t> generation_of_row;  // generation of each row of the pedigree
     // new_number[v]: the number identifier v gets in the pedigree file,
     // indexed by the identifier itself; slot 0 stands for an unknown parent
