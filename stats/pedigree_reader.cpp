@@ -124,9 +124,9 @@ std::vector<Row> read_rows(std::string_view text, const Refusal& refuse, std::si
 // name but those of rows numbered by their own position, "1" on the first
 // row, "2" on the second and so on, as in pedsim's files, which are found by
 // that number instead: a pedsim file needs no map at all.
-class AnimalTable {
+class NamedAnimals {
 public:
-    AnimalTable(const std::vector<Row>& rows, const Refusal& refuse) : rows_(rows), refuse_(refuse)
+    NamedAnimals(const std::vector<Row>& rows, const Refusal& refuse) : rows_(rows), refuse_(refuse)
     {
         if (rows.size() > most_animals) refuse_.whole_file("more animals than 2147483647");
         names_.reserve(rows.size());
@@ -161,7 +161,7 @@ private:
 
 // The row, counted from 0, whose animal is `name` when name is that row's
 // number counted from 1; npos otherwise.
-std::size_t AnimalTable::numbered_row(std::string_view name) const
+std::size_t NamedAnimals::numbered_row(std::string_view name) const
 {
     std::size_t number = 0;
     const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
@@ -172,7 +172,7 @@ std::size_t AnimalTable::numbered_row(std::string_view name) const
 }
 
 // The animal named `name` among those entered so far and the numbered rows.
-AnimalIndex AnimalTable::find(std::string_view name) const
+AnimalIndex NamedAnimals::find(std::string_view name) const
 {
     const std::size_t row = numbered_row(name);
     if (row != std::string_view::npos) return static_cast<AnimalIndex>(row);
@@ -180,7 +180,7 @@ AnimalIndex AnimalTable::find(std::string_view name) const
     return found != index_.end() ? found->second : unknown;
 }
 
-AnimalIndex AnimalTable::add(std::string_view name, LineNumber line)
+AnimalIndex NamedAnimals::add(std::string_view name, LineNumber line)
 {
     if (names_.size() == most_animals) refuse_(line, "more animals than 2147483647");
     const auto animal = static_cast<AnimalIndex>(names_.size());
@@ -194,13 +194,13 @@ AnimalIndex AnimalTable::add(std::string_view name, LineNumber line)
 }
 
 // Enters `name` in the hash map, sized for every row at the first entry.
-void AnimalTable::remember(std::string_view name, AnimalIndex animal)
+void NamedAnimals::remember(std::string_view name, AnimalIndex animal)
 {
     if (index_.empty()) index_.reserve(rows_.size());
     index_.emplace(name, animal);
 }
 
-void AnimalTable::enter_row(std::size_t r)
+void NamedAnimals::enter_row(std::size_t r)
 {
     const Row& row = rows_[r];
     if (numbered_row(row.animal) == r) {  // no other numbered row has its name
@@ -217,7 +217,7 @@ void AnimalTable::enter_row(std::size_t r)
     remember(row.animal, add(row.animal, row.line));
 }
 
-AnimalIndex AnimalTable::parent(std::string_view name, LineNumber line)
+AnimalIndex NamedAnimals::parent(std::string_view name, LineNumber line)
 {
     if (is_unknown(name)) return unknown;
     const AnimalIndex found = find(name);
@@ -228,7 +228,7 @@ AnimalIndex AnimalTable::parent(std::string_view name, LineNumber line)
 }
 
 // Links row number `animal` (its index, the rows coming first) to its parents.
-void AnimalTable::link_parents(std::size_t animal)
+void NamedAnimals::link_parents(std::size_t animal)
 {
     const Row& row = rows_[animal];
     const AnimalIndex sire = parent(row.sire, row.line), dam = parent(row.dam, row.line);
@@ -253,7 +253,7 @@ void AnimalTable::link_parents(std::size_t animal)
 }
 
 // "A -> B -> A": each animal followed by a parent, back to the first.
-std::string loop_text(const AnimalTable& animals, const std::vector<AnimalIndex>& loop)
+std::string loop_text(const NamedAnimals& animals, const std::vector<AnimalIndex>& loop)
 {
     std::string text;
     for (std::size_t k = 0; k < loop.size(); ++k) {
@@ -266,7 +266,7 @@ std::string loop_text(const AnimalTable& animals, const std::vector<AnimalIndex>
     return text + quoted(animals.name(static_cast<std::size_t>(loop.front())));
 }
 
-std::vector<AnimalIndex> parents_first_order(const AnimalTable& animals, const Refusal& refuse)
+std::vector<AnimalIndex> parents_first_order(const NamedAnimals& animals, const Refusal& refuse)
 {
     ParentsFirst found = parents_first(animals.sire(), animals.dam());
     if (!found.loop.empty()) {
@@ -280,7 +280,7 @@ std::vector<AnimalIndex> parents_first_order(const AnimalTable& animals, const R
 // Generations read from the fourth column; an added parent's is one less than
 // the earliest of its offspring's.
 std::vector<std::int64_t> given_generations(const std::vector<Row>& rows,
-                                            const AnimalTable& animals)
+                                            const NamedAnimals& animals)
 {
     std::vector<std::int64_t> generation(animals.size(), std::numeric_limits<std::int64_t>::max());
     for (std::size_t r = 0; r < rows.size(); ++r) generation[r] = rows[r].generation;
@@ -296,7 +296,7 @@ std::vector<std::int64_t> given_generations(const std::vector<Row>& rows,
 
 // Generations derived in parents-first order: 0 for a founder, else 1 + the
 // latest of its known parents'.
-std::vector<std::int64_t> derived_generations(const AnimalTable& animals,
+std::vector<std::int64_t> derived_generations(const NamedAnimals& animals,
                                               const std::vector<AnimalIndex>& order)
 {
     std::vector<std::int64_t> generation(animals.size(), 0);
@@ -311,7 +311,7 @@ std::vector<std::int64_t> derived_generations(const AnimalTable& animals,
     return generation;
 }
 
-Pedigree in_order(const AnimalTable& animals, const std::vector<AnimalIndex>& order,
+Pedigree in_order(const NamedAnimals& animals, const std::vector<AnimalIndex>& order,
                   const std::vector<std::int64_t>& generation)
 {
     std::vector<AnimalIndex> position(animals.size());
@@ -346,7 +346,7 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name)
     std::size_t columns = 0;
     const std::vector<Row> rows = read_rows(text, refuse, columns);
     if (rows.empty()) refuse.whole_file("no animal: the file holds no row");
-    const AnimalTable animals(rows, refuse);
+    const NamedAnimals animals(rows, refuse);
     const std::vector<AnimalIndex> order = parents_first_order(animals, refuse);
     const bool generation_given = columns == 4;
     Pedigree pedigree = in_order(animals, order,
