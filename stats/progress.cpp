@@ -5,21 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/files.h"
+
 namespace pedsim::stats {
 
 namespace {
 
 constexpr auto quiet_time = std::chrono::seconds(1);
-
-// Writes to standard error; a failure there has nowhere to be reported.
-void write_to_terminal(const std::string& text)
-{
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t written = ::write(STDERR_FILENO, text.data() + at, text.size() - at);
-        if (written <= 0) return;
-        at += static_cast<std::size_t>(written);
-    }
-}
 
 }  // namespace
 
