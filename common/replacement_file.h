@@ -15,6 +15,8 @@ namespace pedsim {
 // its permission bits. Until replace() the file at `path` stays as it was;
 // the object's end without replace() removes the temporary file, and so do
 // SIGTERM, SIGINT and SIGHUP, which then end the process as they would have.
+// The handler's list of temporary files belongs to the process: replacement
+// files are made and replaced by one thread at a time.
 class ReplacementFile {
 public:
     // When no temporary file can be made there, fd() is negative and errno

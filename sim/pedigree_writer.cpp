@@ -47,8 +47,8 @@ char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, st
 
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out)
 {
-    // The call's own block, not a static one: any function may run on
-    // several threads at once (see the README's layout section).
+    // The call's own block, not a static one: no function hides state
+    // between calls (the rule for threads in the README's layout section).
     std::vector<char> block(lines_per_block * pedigree_line_length);
     const auto animals = static_cast<std::size_t>(t.animal_count);
     const std::int32_t* new_number = t.new_number.data();
