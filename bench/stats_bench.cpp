@@ -193,7 +193,7 @@ void inbreeding(benchmark::State& state, const Pedigree& pedigree, Inbreeding co
 }
 
 const auto library_paths = [](const Pedigree& p) {
-    return pedsim::stats::inbreeding_by_paths(p, {});
+    return pedsim::stats::inbreeding_by_paths(p, {}).inbreeding;
 };
 
 void BM_AnalyseFlock(benchmark::State& state) { analyse(state, flock()); }

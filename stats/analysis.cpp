@@ -31,11 +31,9 @@ std::pair<Relatedness, const char*> relatedness(const Pedigree& pedigree,
             coancestry_carried_forward(pedigree, groups, most_families(pedigree.size()), progress);
         if (carried) return {std::move(*carried), discrete_method};
     }
-    Relatedness found;
-    found.inbreeding = inbreeding_by_paths(pedigree, progress);
-    found.mean_coancestry =
-        mean_coancestry_by_products(pedigree, found.inbreeding, groups, progress);
-    return {std::move(found), general_method};
+    InbreedingByPaths by_paths = inbreeding_by_paths(pedigree, progress);
+    std::vector<double> mean = mean_coancestry_by_products(pedigree, by_paths, groups, progress);
+    return {Relatedness{std::move(by_paths.inbreeding), std::move(mean)}, general_method};
 }
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "analysis.h"
 #include "generation_groups.h"
 #include "pedigree.h"
+#include "results.h"
 
 namespace pedsim::stats {
 
@@ -25,11 +25,6 @@ std::size_t most_families(std::size_t animals);
 // group, as the founders of the group just before are). Founders may stand
 // in any group; an unknown parent counts as a founder of its own.
 bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups);
-
-struct Relatedness {
-    std::vector<double> inbreeding;       // F of each animal
-    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
-};
 
 // F of every animal and the mean coancestry of every group of a pedigree for
 // which has_discrete_generations holds, or nothing when the parents of some

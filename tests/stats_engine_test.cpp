@@ -71,9 +71,10 @@ TEST(StatsEngine, CarriedMatrixAgreesWithPathsWhereParentsAreMissing)
         const auto carried = pedsim::stats::coancestry_carried_forward(
             pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
         ASSERT_TRUE(carried.has_value());
-        const std::vector<double> f = pedsim::stats::inbreeding_by_paths(pedigree, {});
+        const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+        const std::vector<double>& f = by_paths.inbreeding;
         const std::vector<double> mean =
-            pedsim::stats::mean_coancestry_by_products(pedigree, f, groups, {});
+            pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
         for (std::size_t i = 0; i < pedigree.size(); ++i)
             ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
         for (std::size_t g = 0; g < groups.size(); ++g)
@@ -132,12 +133,13 @@ TEST(StatsEngine, FamiliesBeyondTheMemoryLimitFallBack)
     const auto carried =
         pedsim::stats::coancestry_carried_forward(pedigree, groups, families + 1, {});
     ASSERT_TRUE(carried.has_value());
-    const std::vector<double> f = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const std::vector<double>& f = by_paths.inbreeding;
     EXPECT_GT(f.back(), 0.1);
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
     const std::vector<double> mean =
-        pedsim::stats::mean_coancestry_by_products(pedigree, f, groups, {});
+        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
     for (std::size_t g = 0; g < groups.size(); ++g)
         ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
 }

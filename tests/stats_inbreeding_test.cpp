@@ -33,9 +33,10 @@ BothMethods both_methods(const Pedigree& pedigree)
 {
     const auto groups = pedsim::stats::group_by_generation(pedigree);
     BothMethods found;
-    found.by_paths.inbreeding = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    found.by_paths.inbreeding = by_paths.inbreeding;
     found.by_paths.mean_coancestry =
-        pedsim::stats::mean_coancestry_by_products(pedigree, found.by_paths.inbreeding, groups, {});
+        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
     if (pedsim::stats::has_discrete_generations(pedigree, groups))
         found.carried = pedsim::stats::coancestry_carried_forward(
             pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
