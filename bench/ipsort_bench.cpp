@@ -57,9 +57,8 @@ void sort_keys(benchmark::State& state, Keys keys)
     const auto n = static_cast<std::int32_t>(keys.size());
     std::vector<std::int32_t> iperm(keys.size());
     std::vector<std::int32_t> work(keys.size());
-    std::int32_t ier = 0;
     for (auto _ : state) {
-        pedsim::ipsort(keys, n, iperm, ascending, ier, work);
+        pedsim::ipsort(keys, n, iperm, ascending, work);
         benchmark::DoNotOptimize(iperm.data());
         benchmark::ClobberMemory();
     }

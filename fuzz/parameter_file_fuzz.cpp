@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
 #include "pedigree_check.h"

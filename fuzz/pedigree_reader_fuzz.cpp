@@ -17,7 +17,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "pedigree_fields.h"
 #include "pedigree_reader.h"
 

@@ -37,9 +37,4 @@ void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, st
     }
 }
 
-void ranper(std::int32_t n, std::int32_t& iseed, std::span<float> perm)
-{
-    ranper(process_generator(), n, iseed, perm);
-}
-
 }  // namespace pedsim

@@ -16,7 +16,4 @@ namespace pedsim {
 void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed,
             std::span<float> perm);
 
-// The same on the process-wide generator.
-void ranper(std::int32_t n, std::int32_t& iseed, std::span<float> perm);
-
 }  // namespace pedsim

@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "memory_blocks.h"
 
 namespace pedsim {

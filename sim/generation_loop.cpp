@@ -161,10 +161,9 @@ void append_protocol_offspring(Run& run, std::int32_t count, std::int32_t genera
 
 }  // namespace
 
-LoopRecord run_generations(const Parameters& p, std::int32_t iseed, UniformGenerator& generator,
-                           Tables& tables)
+LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables)
 {
-    Run run{{generator, iseed}, tables};
+    Run run{{generator, p.iseed}, tables};
     LoopRecord record;
     record.passes.assign(row(p.ngen + 1), 0);
     MatingPlan plan = historical_plan(p);

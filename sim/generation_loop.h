@@ -23,9 +23,8 @@ struct LoopRecord {
 // enter_founders) and appends each generation's parents, then the protocol's
 // offspring, to the pedigree and generation_of_row; animal_count ends at the
 // number of animals. Draws every random value from `generator`, seeding it
-// with `iseed` at the first draw. Assumes parameters that passed every check,
+// with p.iseed at the first draw. Assumes parameters that passed every check,
 // so that every pass can succeed.
-LoopRecord run_generations(const Parameters& p, std::int32_t iseed, UniformGenerator& generator,
-                           Tables& tables);
+LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables);
 
 }  // namespace pedsim

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "command_line.h"
-#include "process_setup.h"
+#include "common/process_setup.h"
 #include "program.h"
 
 int main(int argc, char** argv)

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "pedigree_counts.h"
 
 namespace pedsim {

@@ -3,16 +3,18 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "common/failure.h"
+#include "common/files.h"
 
 namespace pedsim {
 
 namespace {
+
+constexpr std::size_t largest_parameter_file = 1 << 20;
 
 constexpr std::array<const char*, 8> item_names = {"ngen",   "nsire", "ndps",  "noff",
                                                    "nsirep", "ndpsp", "noffp", "iseed"};
@@ -25,26 +27,6 @@ bool ends_item(char c) { return is_blank(c) || c == '\n' || c == ',' || c == '/'
 std::string item_label(std::size_t index)
 {
     return "item " + std::to_string(index + 1) + " (" + item_names[index] + ")";
-}
-
-// The item's text as it may stand in a one-line message: control and
-// non-ASCII bytes escaped, very long items shortened.
-std::string quoted(std::string_view item)
-{
-    constexpr std::size_t shown = 40;
-    std::string out = "\"";
-    for (char c : item.substr(0, shown)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f) {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        }
-    }
-    if (item.size() > shown) out += "...";
-    return out + "\"";
 }
 
 [[noreturn]] void refuse(const std::string& what)
@@ -184,6 +166,15 @@ Parameters parse(std::string_view text)
 }
 
 }  // namespace
+
+std::string read_parameter_text(const FileDescriptor& file, const std::string& name)
+{
+    std::string text;
+    if (!read_up_to(file, name, largest_parameter_file, text))
+        throw Failure(ExitStatus::file_error, Place{name},
+                      "larger than 1 MiB; a parameter file holds eight numbers and notes");
+    return text;
+}
 
 Parameters parse_parameters(std::string_view text, std::string_view file_name)
 {

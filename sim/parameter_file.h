@@ -9,11 +9,18 @@
 // of value. CR-LF line ends are accepted.
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "common/files.h"
 #include "parameters.h"
 
 namespace pedsim {
+
+// Reads the whole of `file`, a parameter file: a few lines, so that more
+// than 1 MiB is refused as a Failure (file_error) naming `name`, and a device
+// or an endless file cannot hang the run.
+std::string read_parameter_text(const FileDescriptor& file, const std::string& name);
 
 // Parses the text of a parameter file. Throws a Failure (bad_parameter_file)
 // naming the file, the item and what was expected when the text ends before

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "block_sink.h"
-#include "files.h"
-#include "replacement_file.h"
+#include "common/files.h"
+#include "common/replacement_file.h"
 
 namespace pedsim {
 

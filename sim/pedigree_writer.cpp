@@ -3,9 +3,9 @@
 #include "pedigree_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 namespace pedsim {
 
@@ -47,7 +47,9 @@ char* format_pedigree_line(char* out, std::int32_t animal, std::int32_t sire, st
 
 void write_pedigree(const Tables& t, std::int32_t ngen, BlockSink& out)
 {
-    static std::array<char, lines_per_block * pedigree_line_length> block;
+    // The call's own block, not a static one: any function may run on
+    // several threads at once (see the README's layout section).
+    std::vector<char> block(lines_per_block * pedigree_line_length);
     const auto animals = static_cast<std::size_t>(t.animal_count);
     const std::int32_t* new_number = t.new_number.data();
     for (std::size_t first = 0; first < animals; first += lines_per_block) {

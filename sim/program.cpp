@@ -1,10 +1,10 @@
 #include "program.h"
 
-#include "files.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
 #include "pedigree_output.h"
 #include "pedigree_writer.h"
+#include "run_files.h"
 #include "simulation.h"
 
 namespace pedsim {

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "failure.h"
+#include "common/failure.h"
 
 namespace pedsim {
 

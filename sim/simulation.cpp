@@ -8,7 +8,7 @@ Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* re
 {
     Tables tables = allocate_tables(p);
     enter_founders(p, tables);
-    LoopRecord loop = run_generations(p, p.iseed, generator, tables);
+    LoopRecord loop = run_generations(p, generator, tables);
     if (record != nullptr) *record = std::move(loop);
     renumber(tables);
     return tables;

@@ -869,9 +869,8 @@ void sort_positions(std::int32_t* keys, std::int32_t* perm, std::int32_t n)
 }  // namespace
 
 void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
-            std::int32_t kflag, std::int32_t& ier, std::span<std::int32_t> work)
+            std::int32_t kflag, std::span<std::int32_t> work)
 {
-    ier = 0;
     if (n < 1) return;
     const auto count = static_cast<std::size_t>(n);
     assert(ix.size() >= count && iperm.size() >= count && work.size() >= count);

@@ -1,16 +1,14 @@
-// The exit statuses of pedsim-stats, in pedsim's numbering: 0 success, 3 out
-// of memory and 4 a file that cannot be opened, read or written mean what
-// they mean there; 1 and 2 take the meanings below.
+// pedsim-stats' names for its rows of the project's table of exit statuses
+// (common/exit_status.h): 1 the pedigree or the design file refused, 2 the
+// command line refused; 0, 3 and 4 as in every program.
 #pragma once
 
-#include "failure.h"
+#include "common/exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::stats {
 
-// 1: the pedigree or the design file is read but refused, whatever the reason.
-inline constexpr ExitStatus input_refused = ExitStatus::bad_parameter_file;
-
-// 2: the command line is refused: an unknown option, a missing or extra operand.
-inline constexpr ExitStatus usage_refused = ExitStatus::refused_parameters;
+using ExitStatus::input_refused;
+using ExitStatus::usage_refused;
 
 }  // namespace pedsim::stats

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
+#include "common/files.h"
 #include "exit_status.h"
-#include "files.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
 

@@ -5,9 +5,9 @@
 #include <new>
 #include <vector>
 
-#include "failure.h"
+#include "common/failure.h"
+#include "common/process_setup.h"
 #include "options.h"
-#include "process_setup.h"
 #include "stats_program.h"
 
 int main(int argc, char** argv)

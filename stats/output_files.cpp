@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "files.h"
-#include "replacement_file.h"
+#include "common/files.h"
+#include "common/replacement_file.h"
 
 namespace pedsim::stats {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "indexing.h"
+
 namespace pedsim::stats {
 
 namespace {
@@ -40,20 +42,20 @@ ParentsFirst parents_first(std::span<const AnimalIndex> sire, std::span<const An
     std::vector<Step> path;
     for (std::size_t root = 0; root < n; ++root) {
         if (mark[root] == Mark::placed) continue;
-        path.push_back({static_cast<AnimalIndex>(root), 0});
+        path.push_back({animal_at(root), 0});
         mark[root] = Mark::on_path;
         while (!path.empty()) {
             Step& step = path.back();
             if (step.next_parent == 2) {
-                mark[static_cast<std::size_t>(step.animal)] = Mark::placed;
+                mark[position(step.animal)] = Mark::placed;
                 result.order.push_back(step.animal);
                 path.pop_back();
                 continue;
             }
-            const auto child = static_cast<std::size_t>(step.animal);
+            const std::size_t child = position(step.animal);
             const AnimalIndex parent = step.next_parent++ == 0 ? sire[child] : dam[child];
             if (parent == unknown) continue;
-            const auto p = static_cast<std::size_t>(parent);
+            const std::size_t p = position(parent);
             if (mark[p] == Mark::placed) continue;
             if (mark[p] == Mark::on_path) return {{}, loop_from(path, parent)};
             mark[p] = Mark::on_path;

@@ -5,21 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/files.h"
+
 namespace pedsim::stats {
 
 namespace {
 
 constexpr auto quiet_time = std::chrono::seconds(1);
-
-// Writes to standard error; a failure there has nowhere to be reported.
-void write_to_terminal(const std::string& text)
-{
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t written = ::write(STDERR_FILENO, text.data() + at, text.size() - at);
-        if (written <= 0) return;
-        at += static_cast<std::size_t>(written);
-    }
-}
 
 }  // namespace
 
@@ -33,7 +25,6 @@ void TerminalProgress::report(std::string_view stage, double done)
 {
     if (!terminal_ || std::chrono::steady_clock::now() - start_ < quiet_time) return;
     const int percent = static_cast<int>(std::floor(std::clamp(done, 0.0, 1.0) * 100));
-    const std::lock_guard lock(mutex_);
     if (shown_width_ > 0 && percent == percent_ && stage == stage_) return;
     stage_ = stage;
     percent_ = percent;
@@ -51,7 +42,6 @@ ProgressReport TerminalProgress::callback()
 
 void TerminalProgress::erase()
 {
-    const std::lock_guard lock(mutex_);
     if (shown_width_ == 0) return;
     write_to_terminal('\r' + std::string(shown_width_, ' ') + '\r');
     shown_width_ = 0;

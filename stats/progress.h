@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -22,7 +21,8 @@ public:
     ~TerminalProgress();
 
     // Shows "pedsim-stats: STAGE NN%" when the stage or the whole percent
-    // changed. Safe to call from several threads.
+    // changed. Like every object here, used by one thread: the analysis
+    // reports its stages from the thread that called it, never from a worker.
     void report(std::string_view stage, double done);
 
     // A ProgressReport that calls report() on this object.
@@ -34,7 +34,6 @@ public:
 private:
     const bool terminal_;
     const std::chrono::steady_clock::time_point start_;
-    std::mutex mutex_;
     std::string stage_;            // the stage shown
     int percent_ = 0;              // the percent shown
     std::size_t shown_width_ = 0;  // characters of the line shown; 0 when none

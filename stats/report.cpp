@@ -4,14 +4,11 @@
 #include <cmath>
 #include <concepts>
 
+#include "indexing.h"
+
 namespace pedsim::stats {
 
 namespace {
-
-constexpr const char* generation_header =
-    "generation\tanimals\tsires\tdams\tmean_F\tsd_F\tmax_F\tinbred_share\tdelta_F\tNe_delta_F\t"
-    "mean_coancestry\tdelta_C\tNe_delta_C\tmean_ECG\tmean_dF_individual\tNe_individual\t"
-    "Ne_individual_se\texpected_F\n";
 
 constexpr const char* animal_header = "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual\n";
 
@@ -33,12 +30,60 @@ void append_cells(std::string& out, Numbers... values)
     ((out += '\t', append(out, values)), ...);
 }
 
-void append_row(std::string& out, const GenerationRow& r)
+// A column of the per-generation table: its name in the header, and how a
+// row's cell is written.
+struct Column {
+    const char* name;
+    void (*append_cell)(std::string& out, const GenerationRow& row);
+};
+
+template <auto member>
+void append_member(std::string& out, const GenerationRow& row)
 {
-    append(out, r.generation);
-    append_cells(out, r.animals, r.sires, r.dams, r.mean_f, r.sd_f, r.max_f, r.inbred_share,
-                 r.delta_f, r.ne_delta_f, r.mean_coancestry, r.delta_c, r.ne_delta_c, r.mean_ecg,
-                 r.mean_individual_increase, r.ne_individual, r.ne_individual_se, r.expected_f);
+    append(out, row.*member);
+}
+
+// The columns in their order: the header and every row are written from
+// this one list.
+constexpr Column generation_columns[] = {
+    {"generation", append_member<&GenerationRow::generation>},
+    {"animals", append_member<&GenerationRow::animals>},
+    {"sires", append_member<&GenerationRow::sires>},
+    {"dams", append_member<&GenerationRow::dams>},
+    {"mean_F", append_member<&GenerationRow::mean_f>},
+    {"sd_F", append_member<&GenerationRow::sd_f>},
+    {"max_F", append_member<&GenerationRow::max_f>},
+    {"inbred_share", append_member<&GenerationRow::inbred_share>},
+    {"delta_F", append_member<&GenerationRow::delta_f>},
+    {"Ne_delta_F", append_member<&GenerationRow::ne_delta_f>},
+    {"mean_coancestry", append_member<&GenerationRow::mean_coancestry>},
+    {"delta_C", append_member<&GenerationRow::delta_c>},
+    {"Ne_delta_C", append_member<&GenerationRow::ne_delta_c>},
+    {"mean_ECG", append_member<&GenerationRow::mean_ecg>},
+    {"mean_dF_individual", append_member<&GenerationRow::mean_individual_increase>},
+    {"Ne_individual", append_member<&GenerationRow::ne_individual>},
+    {"Ne_individual_se", append_member<&GenerationRow::ne_individual_se>},
+    {"expected_F", append_member<&GenerationRow::expected_f>},
+};
+
+std::string generation_header()
+{
+    std::string out;
+    for (const Column& column : generation_columns) {
+        if (!out.empty()) out += '\t';
+        out += column.name;
+    }
+    return out + '\n';
+}
+
+void append_row(std::string& out, const GenerationRow& row)
+{
+    bool first = true;
+    for (const Column& column : generation_columns) {
+        if (!first) out += '\t';
+        first = false;
+        column.append_cell(out, row);
+    }
     out += '\n';
 }
 
@@ -89,14 +134,14 @@ std::string summary(const Pedigree& pedigree, const Analysis& analysis)
 std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
 {
     if (parent == unknown) return "0";
-    return pedigree.names[static_cast<std::size_t>(parent)];
+    return pedigree.names[position(parent)];
 }
 
 }  // namespace
 
-std::string generation_table(const Pedigree& pedigree, const Analysis& analysis)
+std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis)
 {
-    std::string out = summary(pedigree, analysis) + generation_header;
+    std::string out = summary(pedigree, analysis) + generation_header();
     for (const GenerationRow& row : analysis.generations) append_row(out, row);
     return out;
 }

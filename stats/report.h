@@ -14,7 +14,7 @@ namespace pedsim::stats {
 // founders and those added, generations, method, effective number of
 // founders, and the design when given), the header line, then one row per
 // entry of analysis.generations. Assumes `analysis` is analyse(pedigree, ...).
-std::string generation_table(const Pedigree& pedigree, const Analysis& analysis);
+std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis);
 
 // The per-animal table: header `animal sire dam generation F ECG
 // dF_individual`, then one row per animal in the pedigree's order, parents

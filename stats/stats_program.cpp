@@ -26,7 +26,7 @@ void run_stats(const Options& options)
         read_pedigree(read_input(options.pedigree), input_name(options.pedigree));
     const Analysis analysis = analyse(pedigree, design, progress.callback());
     std::vector<Output> outputs{
-        {options.output.value_or(""), generation_table(pedigree, analysis)}};
+        {options.output.value_or(""), generation_table_text(pedigree, analysis)}};
     if (options.animals) outputs.push_back({*options.animals, animal_table(pedigree, analysis)});
     progress.erase();
     write_outputs(outputs);

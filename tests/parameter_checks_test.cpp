@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "parameter_checks.h"
 #include "simulation.h"
 

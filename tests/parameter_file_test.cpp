@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "parameter_file.h"
 
 namespace pedsim {

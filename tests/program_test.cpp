@@ -36,7 +36,7 @@ const std::string kEarlierPedig = "an earlier pedigree, to be kept\n     1      
 const std::string kProtocolLine = " effectif historique trop faible pour le protocole\n";
 const std::string kSeed12345 = "3 2 3 4 2 2 3\n12345\n";
 
-// Exit statuses of the program's failures (sim/failure.h).
+// Exit statuses of the program's failures (common/exit_status.h).
 constexpr int kBadParameterFile = 1, kRefused = 2, kOverflow = 3, kFileError = 4;
 
 struct Outcome {

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "failure.h"
+#include "common/failure.h"
 #include "parameter_file.h"
 #include "pedigree_reader.h"
 #include "pedigree_writer.h"

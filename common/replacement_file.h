@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "files.h"
+#include "common/files.h"
 
 namespace pedsim {
 

@@ -1,4 +1,4 @@
-#include "replacement_file.h"
+#include "common/replacement_file.h"
 
 #include <fcntl.h>
 #include <limits.h>

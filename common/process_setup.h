@@ -1,0 +1,15 @@
+// The state of the process that every program relies on before it opens any
+// file.
+#pragma once
+
+namespace pedsim {
+
+// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that
+// no file the program opens takes one of those numbers (a message meant for
+// standard output or standard error would then land in that file). Ignores
+// SIGPIPE and SIGXFSZ, so that a write to a closed pipe or beyond the file
+// size limit fails with an error the program reports instead of ending it
+// silently.
+void prepare_process();
+
+}  // namespace pedsim
