@@ -50,6 +50,7 @@ awk -F'\t' 'BEGIN { OFS = "\t" } /^#|^generation/ { print; next }
   "$tmp/stats.tsv" >"$tmp/wild.tsv"
 /usr/bin/python3 - "$plot" "$tmp" <<'PYTHON' || fail "the figures do not show what they should"
 import importlib.machinery, importlib.util, sys
+sys.dont_write_bytecode = True  # no __pycache__ beside the script in the source tree
 plot_path, tmp = sys.argv[1], sys.argv[2]
 loader = importlib.machinery.SourceFileLoader("pedsim_plot", plot_path)
 plot = importlib.util.module_from_spec(importlib.util.spec_from_loader("pedsim_plot", loader))
