@@ -1,5 +1,5 @@
 // The statistics in process: analyse() on pedsim's flock and largest
-// pedigrees (discrete generations) and on a real-shaped pedigree of a million
+// pedigrees (discrete generations; the largest also with one dam unknown) and on a real-shaped pedigree of a million
 // animals (overlapping generations, the general method), beside a plain
 // textbook ancestor-path computation of F. Only the analysis is timed; the
 // pedigrees are made once, read from text as the program reads its input.
@@ -82,6 +82,18 @@ const Pedigree& flock()
 const Pedigree& largest()
 {
     static const Pedigree pedigree = simulated({97, 3000, 1, 3, 100, 10, 9, 12345});
+    return pedigree;
+}
+
+// The largest pedigree with the dam of one animal, half-way through, unknown:
+// the row that once sent the whole file to the general method.
+const Pedigree& largest_one_dam_unknown()
+{
+    static const Pedigree pedigree = [] {
+        Pedigree blanked = largest();
+        blanked.dam[blanked.size() / 2] = pedsim::stats::unknown;
+        return blanked;
+    }();
     return pedigree;
 }
 
@@ -181,11 +193,15 @@ void inbreeding(benchmark::State& state, const Pedigree& pedigree, Inbreeding co
 }
 
 const auto library_paths = [](const Pedigree& p) {
-    return pedsim::stats::inbreeding_by_paths(p, {});
+    return pedsim::stats::inbreeding_by_paths(p, {}).inbreeding;
 };
 
 void BM_AnalyseFlock(benchmark::State& state) { analyse(state, flock()); }
 void BM_AnalyseLargest(benchmark::State& state) { analyse(state, largest()); }
+void BM_AnalyseLargestOneDamUnknown(benchmark::State& state)
+{
+    analyse(state, largest_one_dam_unknown());
+}
 void BM_AnalyseRealShaped(benchmark::State& state) { analyse(state, real_shaped()); }
 void BM_PlainPathsFlock(benchmark::State& state)
 {
@@ -216,6 +232,7 @@ void BM_PlainPathsRealShapedPrefix(benchmark::State& state)
 BENCHMARK(BM_AnalyseFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainPathsFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalyseLargest)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AnalyseLargestOneDamUnknown)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PathsLargestPrefix)
     ->Arg(10)
     ->Arg(13)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "ancestry.h"
 #include "discrete_generations.h"
@@ -19,16 +20,20 @@ constexpr const char* discrete_method = "discrete generations: coancestry matrix
 constexpr const char* general_method =
     "Meuwissen and Luo (1992) inbreeding, Colleau (2002) mean coancestry";
 
-// F and mean coancestries by the fastest method the pedigree allows.
-Relatedness relatedness(const Pedigree& pedigree, const GenerationGroups& groups, bool discrete,
-                        const ProgressReport& progress)
+// F and mean coancestries by the fastest method the pedigree and the memory
+// allow, and the method's description.
+std::pair<Relatedness, const char*> relatedness(const Pedigree& pedigree,
+                                                const GenerationGroups& groups,
+                                                const ProgressReport& progress)
 {
-    if (discrete) return coancestry_carried_forward(pedigree, groups, progress);
-    Relatedness found;
-    found.inbreeding = inbreeding_by_paths(pedigree, progress);
-    found.mean_coancestry =
-        mean_coancestry_by_products(pedigree, found.inbreeding, groups, progress);
-    return found;
+    if (has_discrete_generations(pedigree, groups)) {
+        std::optional<Relatedness> carried =
+            coancestry_carried_forward(pedigree, groups, most_families(pedigree.size()), progress);
+        if (carried) return {std::move(*carried), discrete_method};
+    }
+    InbreedingByPaths by_paths = inbreeding_by_paths(pedigree, progress);
+    std::vector<double> mean = mean_coancestry_by_products(pedigree, by_paths, groups, progress);
+    return {Relatedness{std::move(by_paths.inbreeding), std::move(mean)}, general_method};
 }
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
@@ -47,11 +52,10 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
                  const ProgressReport& progress)
 {
     const GenerationGroups groups = group_by_generation(pedigree);
-    const bool discrete = has_discrete_generations(pedigree, groups);
-    Relatedness found = relatedness(pedigree, groups, discrete, progress);
+    auto [found, method] = relatedness(pedigree, groups, progress);
 
     Analysis analysis;
-    analysis.method = discrete ? discrete_method : general_method;
+    analysis.method = method;
     analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
     const std::vector<double> expected =
         design ? expected_inbreeding(*design, groups.size())

@@ -1,6 +1,7 @@
 #include "discrete_generations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <numeric>
@@ -16,6 +17,9 @@ namespace pedsim::stats {
 
 namespace {
 
+// e of an unknown parent, which stands for a founder of its own: (1 + 0)/2.
+constexpr double phantom_excess = 0.5;
+
 // Offspring of each animal; an animal that is both parents of one offspring
 // counts it twice, as it stands twice among that offspring's parents.
 std::vector<double> offspring_counts(const Pedigree& pedigree)
@@ -29,12 +33,13 @@ std::vector<double> offspring_counts(const Pedigree& pedigree)
 
 // The animals of one group that have offspring, and their families: the
 // distinct sire-dam pairs of the non-founders are families 0 .. size - 1,
-// and the founders share family `size`, the last.
+// each animal with one unknown parent a family of its own (its unknown parent
+// being a founder of its own), and the founders share family `size`, the last.
 struct ParentFamilies {
     std::vector<AnimalIndex> parents;  // ascending
     std::vector<std::size_t> family;   // family of each of `parents`
     std::vector<AnimalIndex> sire;     // sire of each family of non-founders
-    std::vector<AnimalIndex> dam;      // dam of each family of non-founders
+    std::vector<AnimalIndex> dam;      // dam of each family of non-founders, or unknown
 
     std::size_t count() const { return sire.size() + 1; }
 };
@@ -57,8 +62,10 @@ ParentFamilies parent_families(const Pedigree& pedigree, std::span<const AnimalI
     families.family.assign(families.parents.size(), founders);
     for (const std::size_t k : by_parents) {
         const auto [sire, dam] = parents_of(k);
-        if (!is_known(sire)) continue;  // a founder: in discrete generations both are unknown
-        if (families.sire.empty() || families.sire.back() != sire || families.dam.back() != dam) {
+        if (!is_known(sire) && !is_known(dam)) continue;  // a founder
+        const bool full_sib = !families.sire.empty() && is_known(sire) && is_known(dam) &&
+                              families.sire.back() == sire && families.dam.back() == dam;
+        if (!full_sib) {
             families.sire.push_back(sire);
             families.dam.push_back(dam);
         }
@@ -90,15 +97,28 @@ public:
     }
 
     void enter_inbreeding(std::span<const AnimalIndex> members);
-    double mean_coancestry(std::span<const AnimalIndex> members) const;
-    void carry_forward(std::span<const AnimalIndex> members);
+    double mean_coancestry(std::span<const AnimalIndex> members);
+    bool carry_forward(std::span<const AnimalIndex> members, std::size_t families_allowed);
 
 private:
+    // The founders' family is the last of the current matrix, whichever
+    // group a founder stands in.
+    std::size_t family_of(AnimalIndex a) const
+    {
+        return is_founder(pedigree_, position(a)) ? matrix_.size() - 1 : family_[position(a)];
+    }
+    // f_ab of two known parents of the next group.
     double coancestry(AnimalIndex a, AnimalIndex b) const
     {
-        const double shared = matrix_.row(family_[position(a)])[family_[position(b)]];
+        const double shared = matrix_.row(family_of(a))[family_of(b)];
         return a == b ? shared + excess_[position(a)] : shared;
     }
+    // f_aa of a parent; an unknown one, a founder of its own, has 1/2.
+    double self_coancestry(AnimalIndex a) const
+    {
+        return is_known(a) ? coancestry(a, a) : phantom_excess;
+    }
+    double same_parent_sum(std::span<const AnimalIndex> members);
     FamilyLinks links_of(const ParentFamilies& next) const;
     void fill_row(const ParentFamilies& next, const FamilyLinks& links, std::size_t row,
                   std::vector<double>& sums, double* out) const;
@@ -108,7 +128,7 @@ private:
     std::vector<double> offspring_;
     std::vector<std::uint32_t> family_;  // family of each parent of the current matrix
     std::vector<double> excess_;         // e_a of each parent of the current matrix
-    std::vector<AnimalIndex> parents_;   // the parents of the current matrix
+    std::vector<AnimalIndex> parents_;   // scratch: the known parents of a group's animals
     FamilyMatrix matrix_, next_matrix_;
     std::vector<std::vector<double>> row_sums_;  // one scratch row per thread
 };
@@ -117,16 +137,45 @@ void CoancestryCarrier::enter_inbreeding(std::span<const AnimalIndex> members)
 {
     for (const AnimalIndex animal : members) {
         const std::size_t i = position(animal);
-        if (!is_founder(pedigree_, i))
+        if (is_known(pedigree_.sire[i]) && is_known(pedigree_.dam[i]))
             inbreeding_[i] = coancestry(pedigree_.sire[i], pedigree_.dam[i]);
     }
+}
+
+// sum_a z_a^2 e_a over the parents a of the group's animals, z_a the
+// offspring of a in the group, in ascending order of a; each unknown parent,
+// a founder of its own, adds its e once.
+double CoancestryCarrier::same_parent_sum(std::span<const AnimalIndex> members)
+{
+    parents_.clear();
+    std::size_t unknown_parents = 0;
+    for (const AnimalIndex animal : members) {
+        const std::size_t i = position(animal);
+        if (is_founder(pedigree_, i)) continue;
+        for (const AnimalIndex parent : {pedigree_.sire[i], pedigree_.dam[i]}) {
+            if (is_known(parent))
+                parents_.push_back(parent);
+            else
+                ++unknown_parents;
+        }
+    }
+    std::ranges::sort(parents_);
+    double sum = 0;
+    for (auto run = parents_.begin(); run != parents_.end();) {
+        const auto next =
+            std::ranges::find_if(run, parents_.end(), [&](AnimalIndex a) { return a != *run; });
+        const auto offspring = static_cast<double>(next - run);
+        sum += offspring * offspring * excess_[position(*run)];
+        run = next;
+    }
+    return unknown_parents == 0 ? sum : sum + phantom_excess * static_cast<double>(unknown_parents);
 }
 
 // Sum over all ordered pairs of the group: for two non-founders the mean of
 // their parents' four coancestries, i.e. (y'Cy + sum_a z_a^2 e_a) / 4 with z_a
 // the offspring of each parent and y_f their sums per family, less that value
 // for each animal with itself, replaced by (1 + F_i)/2; a founder adds 1/2.
-double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members) const
+double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members)
 {
     std::vector<double> y(matrix_.size(), 0.0);
     double own = 0;
@@ -138,15 +187,12 @@ double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members) 
         }
         const AnimalIndex sire = pedigree_.sire[i], dam = pedigree_.dam[i];
         const double full_sibs =
-            (coancestry(sire, sire) + coancestry(dam, dam) + 2 * inbreeding_[i]) / 4;
+            (self_coancestry(sire) + self_coancestry(dam) + 2 * inbreeding_[i]) / 4;
         own += (1 + inbreeding_[i]) / 2 - full_sibs;
-        ++y[family_[position(sire)]];
-        ++y[family_[position(dam)]];
+        for (const AnimalIndex parent : {sire, dam})
+            if (is_known(parent)) ++y[family_of(parent)];
     }
-    double same_parent = 0;
-    for (const AnimalIndex parent : parents_)
-        same_parent +=
-            offspring_[position(parent)] * offspring_[position(parent)] * excess_[position(parent)];
+    const double same_parent = same_parent_sum(members);
     const double n = static_cast<double>(members.size());
     return ((matrix_.quadratic_form(y) + same_parent) / 4 + own) / (n * n);
 }
@@ -154,11 +200,15 @@ double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members) 
 FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
 {
     FamilyLinks links;
+    const auto family_or_founders = [&](AnimalIndex parent) {
+        return static_cast<std::uint32_t>(is_known(parent) ? family_of(parent)
+                                                           : matrix_.size() - 1);
+    };
     for (std::uint32_t f = 0; f < next.sire.size(); ++f) {
-        links.sire_family.push_back(family_[position(next.sire[f])]);
-        links.dam_family.push_back(family_[position(next.dam[f])]);
-        links.memberships.emplace_back(next.sire[f], f);
-        links.memberships.emplace_back(next.dam[f], f);
+        links.sire_family.push_back(family_or_founders(next.sire[f]));
+        links.dam_family.push_back(family_or_founders(next.dam[f]));
+        for (const AnimalIndex parent : {next.sire[f], next.dam[f]})
+            if (is_known(parent)) links.memberships.emplace_back(parent, f);
     }
     std::ranges::sort(links.memberships);
     return links;
@@ -167,7 +217,8 @@ FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
 // The upper part (columns from `row` on) of a row of the next C:
 // C'[f][g] = (sum over the parents a of f and b of g of f_ab) / 4, from the
 // sum of the current rows of f's sire and dam, plus e_a for each parent a
-// that f and g share.
+// that f and g share. An unknown parent is shared by no family: its own is
+// of one animal, whose diagonal entry is only read beside that animal's e.
 void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& links,
                                  std::size_t row, std::vector<double>& sums, double* out) const
 {
@@ -179,6 +230,7 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
     for (std::size_t f = row; f < columns; ++f)
         out[f] = sums[links.sire_family[f]] + sums[links.dam_family[f]];
     for (const AnimalIndex parent : {next.sire[row], next.dam[row]}) {
+        if (!is_known(parent)) continue;
         // The families that have `parent` as a parent: memberships are sorted by animal.
         auto member = std::lower_bound(links.memberships.begin(), links.memberships.end(),
                                        std::pair(parent, std::uint32_t{0}));
@@ -189,10 +241,14 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
     out[columns] = 0;  // the founders' family
 }
 
-// Replaces C by the coancestries among the parents in `members`.
-void CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members)
+// Replaces C by the coancestries among the parents in `members`; false,
+// leaving C as it was, when they come from more than `families_allowed`
+// families.
+bool CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members,
+                                      std::size_t families_allowed)
 {
     const ParentFamilies next = parent_families(pedigree_, members, offspring_);
+    if (next.count() > families_allowed) return false;
     const FamilyLinks links = links_of(next);
     const std::size_t count = next.count();
     next_matrix_.resize(count);
@@ -205,37 +261,51 @@ void CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members)
     next_matrix_.mirror_upper();
     std::swap(matrix_, next_matrix_);
 
-    parents_ = next.parents;
-    for (std::size_t k = 0; k < parents_.size(); ++k) {
-        const std::size_t animal = position(parents_[k]);
+    for (std::size_t k = 0; k < next.parents.size(); ++k) {
+        const std::size_t animal = position(next.parents[k]);
         family_[animal] = static_cast<std::uint32_t>(next.family[k]);
         excess_[animal] =
             (1 + inbreeding_[animal]) / 2 - matrix_.row(family_[animal])[family_[animal]];
     }
+    return true;
 }
 
 }  // namespace
 
+std::size_t most_families(std::size_t animals)
+{
+    constexpr double gibibyte = 1024.0 * 1024 * 1024;
+    const double n = static_cast<double>(animals);
+    const double for_matrices = std::max(gibibyte, 300 * n) - 200 * n;
+    return static_cast<std::size_t>(std::sqrt(for_matrices / (2 * sizeof(double))));
+}
+
 bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups)
 {
+    // The one group of each founder's offspring, once it has some.
+    constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> offspring_group(pedigree.size(), none);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        if (is_founder(pedigree, i)) continue;
-        const AnimalIndex sire = pedigree.sire[i], dam = pedigree.dam[i];
-        if (!is_known(sire) || !is_known(dam)) return false;
         const std::size_t group = groups.group_of[i];
-        if (group == 0 || groups.group_of[position(sire)] != group - 1 ||
-            groups.group_of[position(dam)] != group - 1)
-            return false;
+        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
+            if (!is_known(parent)) continue;
+            const std::size_t p = position(parent);
+            if (!is_founder(pedigree, p)) {
+                if (groups.group_of[p] + 1 != group) return false;
+                continue;
+            }
+            if (groups.group_of[p] >= group) return false;
+            if (offspring_group[p] != none && offspring_group[p] != group) return false;
+            offspring_group[p] = group;
+        }
     }
-    const std::vector<double> offspring = offspring_counts(pedigree);
-    for (std::size_t g = 0; g < groups.size(); ++g)
-        if (parent_families(pedigree, groups.members(g), offspring).count() > max_parent_families)
-            return false;
     return true;
 }
 
-Relatedness coancestry_carried_forward(const Pedigree& pedigree, const GenerationGroups& groups,
-                                       const ProgressReport& progress)
+std::optional<Relatedness> coancestry_carried_forward(const Pedigree& pedigree,
+                                                      const GenerationGroups& groups,
+                                                      std::size_t families_allowed,
+                                                      const ProgressReport& progress)
 {
     StageProgress stage(progress, "coancestry carried forward by generation");
     Relatedness found{std::vector<double>(pedigree.size(), 0.0),
@@ -244,7 +314,7 @@ Relatedness coancestry_carried_forward(const Pedigree& pedigree, const Generatio
     for (std::size_t g = 0; g < groups.size(); ++g) {
         carrier.enter_inbreeding(groups.members(g));
         found.mean_coancestry[g] = carrier.mean_coancestry(groups.members(g));
-        carrier.carry_forward(groups.members(g));
+        if (!carrier.carry_forward(groups.members(g), families_allowed)) return std::nullopt;
         stage.update(g + 1, groups.size());
     }
     return found;

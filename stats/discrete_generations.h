@@ -4,39 +4,43 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
-#include "analysis.h"
 #include "generation_groups.h"
 #include "pedigree.h"
+#include "results.h"
 
 namespace pedsim::stats {
 
-// Families (distinct sire-dam pairs) among one group's parents beyond which
-// the matrix, two of which are held at once, would outgrow memory (2 x 512 MB).
-inline constexpr std::size_t max_parent_families = 8192;
+// The most families among one group's parents for which the two matrices
+// held at once (8 K^2 bytes each) fit in the memory a pedigree of `animals`
+// may take, max(1 GiB, 300 bytes per animal), less 200 bytes per animal for
+// the rest of the analysis.
+std::size_t most_families(std::size_t animals);
 
-// True when every animal with a known parent has both parents known and in
-// the group just before its own (founders may stand in any group), and the
-// parents of every group come from at most max_parent_families families.
+// True when every known parent of an animal stands in the group just before
+// the animal's own, or is a founder of an earlier group whose offspring all
+// stand in one group (so that it is unrelated to the other parents of that
+// group, as the founders of the group just before are). Founders may stand
+// in any group; an unknown parent counts as a founder of its own.
 bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups);
 
-struct Relatedness {
-    std::vector<double> inbreeding;       // F of each animal
-    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
-};
-
 // F of every animal and the mean coancestry of every group of a pedigree for
-// which has_discrete_generations holds. Full sibs have the same coancestry
+// which has_discrete_generations holds, or nothing when the parents of some
+// group come from more than `families_allowed` families. Full sibs have the same coancestry
 // with everyone else, so the coancestries f_ab among a group's parents are
 // kept per family: f_ab = C[family a][family b] + (a == b) e_a, where
 // e_a = (1 + F_a)/2 - C[family a][family a] restores the animal's own value,
-// and founders share one family whose row is zero. The next group's C follows
+// and founders share one family whose row is zero; so does an unknown parent,
+// a founder of its own whose e is 1/2. The next group's C follows
 // from two products with the parents' incidence, f of two offspring being the
 // mean of their parents' four coancestries: O(K^2) per group for K families,
 // on several threads. F of an offspring is its parents' coancestry; the
 // group's sum of coancestries comes from the previous C in the same way.
-Relatedness coancestry_carried_forward(const Pedigree& pedigree, const GenerationGroups& groups,
-                                       const ProgressReport& progress);
+std::optional<Relatedness> coancestry_carried_forward(const Pedigree& pedigree,
+                                                      const GenerationGroups& groups,
+                                                      std::size_t families_allowed,
+                                                      const ProgressReport& progress);
 
 }  // namespace pedsim::stats

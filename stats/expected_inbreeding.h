@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "analysis.h"
 #include "parameters.h"
+#include "results.h"
 
 namespace pedsim::stats {
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "analysis.h"
 #include "generation_groups.h"
 #include "pedigree.h"
+#include "results.h"
 
 namespace pedsim::stats {
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <span>
 #include <tuple>
+#include <utility>
 
 #include "buckets.h"
 #include "indexing.h"
@@ -14,6 +15,9 @@
 
 namespace pedsim::stats {
 
+namespace {
+
+// d_i of `animal` from the F of its parents in `inbreeding`.
 double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
                           std::size_t animal)
 {
@@ -25,8 +29,6 @@ double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& i
     if (is_known(dam)) return 0.75 - inbreeding[position(dam)] / 4;
     return 1;
 }
-
-namespace {
 
 // Animals per chunk of a layer handed to one thread: enough to make the
 // hand-over cheap against tracing a few ancestors each.
@@ -168,7 +170,7 @@ void inbreeding_of_layer(const Lineage& lineage, std::span<const AnimalIndex> la
 
 }  // namespace
 
-std::vector<double> inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress)
+InbreedingByPaths inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress)
 {
     StageProgress stage(progress, "inbreeding by ancestor paths");
     const std::vector<AnimalIndex> first_of_pair = first_with_same_parents(pedigree);
@@ -189,7 +191,7 @@ std::vector<double> inbreeding_by_paths(const Pedigree& pedigree, const Progress
         inbreeding_of_layer(lineage, layer, first_of_pair, variance, traces, inbreeding);
         stage.update(layers.first[d + 1], pedigree.size());
     }
-    return inbreeding;
+    return {std::move(inbreeding), std::move(variance)};
 }
 
 }  // namespace pedsim::stats

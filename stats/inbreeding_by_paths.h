@@ -2,20 +2,21 @@
 // (Meuwissen and Luo, 1992): no assumption on generations.
 #pragma once
 
-#include <cstddef>
 #include <vector>
 
-#include "analysis.h"
 #include "pedigree.h"
+#include "results.h"
 
 namespace pedsim::stats {
 
-// Within-family (Mendelian sampling) variance d_i of the decomposition
-// A = T D T' of the relationship matrix (Meuwissen and Luo, 1992):
-// 1/2 - (F_s + F_d)/4 with both parents known, 3/4 - F_p/4 with one, 1 with
-// none. Reads the F of the animal's parents in `inbreeding`.
-double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
-                          std::size_t animal);
+// F of every animal and the within-family (Mendelian sampling) variance d_i
+// of each in the decomposition A = T D T' of the relationship matrix
+// (Meuwissen and Luo, 1992): 1/2 - (F_s + F_d)/4 with both parents known,
+// 3/4 - F_p/4 with one, 1 with none.
+struct InbreedingByPaths {
+    std::vector<double> inbreeding;
+    std::vector<double> mendelian_variance;
+};
 
 // F of every animal (Meuwissen and Luo, 1992): F_i = a_sd / 2, where
 // a_sd = sum over the common ancestors j of sire s and dam d of T_sj T_dj d_j,
@@ -25,6 +26,6 @@ double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& i
 // small F free of the cancellation in A_ii - 1. Animals with the same two
 // parents are computed once; the ancestors' depths (longest path to a
 // founder) form layers whose animals are computed on several threads.
-std::vector<double> inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress);
+InbreedingByPaths inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress);
 
 }  // namespace pedsim::stats

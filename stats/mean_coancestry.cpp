@@ -2,7 +2,6 @@
 
 #include <span>
 
-#include "inbreeding_by_paths.h"
 #include "indexing.h"
 #include "parallel.h"
 #include "stage_progress.h"
@@ -33,23 +32,24 @@ double relationship_sum(const Pedigree& pedigree, const std::vector<double>& var
 }  // namespace
 
 std::vector<double> mean_coancestry_by_products(const Pedigree& pedigree,
-                                                const std::vector<double>& inbreeding,
+                                                const InbreedingByPaths& found,
                                                 const GenerationGroups& groups,
                                                 const ProgressReport& progress)
 {
     StageProgress stage(progress, "mean coancestry by matrix products");
-    std::vector<double> variance(pedigree.size());
-    for (std::size_t i = 0; i < pedigree.size(); ++i)
-        variance[i] = mendelian_variance(pedigree, inbreeding, i);
-
     std::vector<std::vector<double>> u(worker_count());
     std::vector<double> mean(groups.size());
     for_each_chunk(groups.size(), 1, [&](std::size_t begin, std::size_t end, std::size_t worker) {
         if (u[worker].empty()) u[worker].assign(pedigree.size(), 0.0);
         for (std::size_t g = begin; g < end; ++g) {
             const auto members = groups.members(g);
+            if (members.size() == 1) {
+                mean[g] = (1 + found.inbreeding[position(members[0])]) / 2;
+                continue;
+            }
             const double n = static_cast<double>(members.size());
-            mean[g] = relationship_sum(pedigree, variance, members, u[worker]) / (2 * n * n);
+            mean[g] = relationship_sum(pedigree, found.mendelian_variance, members, u[worker]) /
+                      (2 * n * n);
         }
     });
     return mean;

@@ -4,9 +4,10 @@
 
 #include <vector>
 
-#include "analysis.h"
 #include "generation_groups.h"
+#include "inbreeding_by_paths.h"
 #include "pedigree.h"
+#include "results.h"
 
 namespace pedsim::stats {
 
@@ -15,9 +16,9 @@ namespace pedsim::stats {
 // With A = T D T' (Colleau, 2002) x'Ax = sum_i d_i u_i^2 for u = T'x, which
 // one backward pass gives: u = x, then each animal from the last to the first
 // passes u_i / 2 to each known parent. O(N) per group; groups run on several
-// threads. Reads F of every animal in `inbreeding` for D.
+// threads. A group of one animal needs no pass: its mean is (1 + F_i)/2.
 std::vector<double> mean_coancestry_by_products(const Pedigree& pedigree,
-                                                const std::vector<double>& inbreeding,
+                                                const InbreedingByPaths& found,
                                                 const GenerationGroups& groups,
                                                 const ProgressReport& progress);
 

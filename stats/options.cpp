@@ -37,6 +37,7 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "-o") return &options.output;
     if (option == "--animals") return &options.animals;
     if (option == "--design") return &options.design;
+    if (option == "--each") return &options.each;
     return nullptr;
 }
 
@@ -65,21 +66,22 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    bool options_ended = false, pedigree_given = false;
+    bool options_ended = false;
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string_view argument = arguments[k];
         if (!options_ended && argument == "--") {
             options_ended = true;
         } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
             read_option(arguments, k, options);
-        } else if (pedigree_given) {
-            refuse("a second pedigree file " + std::string(argument) + " after " +
-                   options.pedigree);
         } else {
-            options.pedigree = argument;
-            pedigree_given = true;
+            options.pedigrees.emplace_back(argument);
         }
     }
+    if (!options.pedigrees.empty()) options.pedigree = options.pedigrees.front();
+    if (options.animals && options.pedigrees.size() > 1)
+        refuse("--animals takes one pedigree; --each DIR keeps the table of every replicate");
+    if (options.each && options.pedigrees.size() < 2)
+        refuse("--each needs two or more pedigrees, the replicates of a study");
     if (options.output && options.output == options.animals)
         refuse("-o and --animals both name " + *options.output);
     return options;
@@ -88,16 +90,20 @@ Options read_options(std::span<const char* const> arguments)
 std::string usage_text()
 {
     return "Usage: pedsim-stats [options] [PEDIGREE]\n"
+           "       pedsim-stats [options] PEDIGREE PEDIGREE...\n"
            "Reads PEDIGREE (default \"pedig\"; \"-\" for standard input) and writes its\n"
            "inbreeding, coancestry and effective size per generation as a tab-separated\n"
            "table. PEDIGREE holds rows \"animal sire dam [generation]\": a pedsim pedigree\n"
            "file, or any pedigree separated by blanks or commas (see pedsim-stats(1)).\n"
+           "Two or more PEDIGREEs, the replicates of one design, give one table of the\n"
+           "mean and standard error of every column across them (mean_F, mean_F_se, ...).\n"
            "\n"
            "Options:\n"
            "  -o FILE           write the table to FILE instead of standard output\n"
            "  --animals FILE    also write F, ECG and dF_individual of every animal to FILE\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
+           "  --each DIR        with replicates, also write each one's own table in DIR\n"
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -1,11 +1,13 @@
 // The command line of pedsim-stats:
 //   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [PEDIGREE]
+//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] PEDIGREE PEDIGREE...
 //   pedsim-stats --help | -h | --version
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pedsim::stats {
 
@@ -20,13 +22,18 @@ struct Options {
     std::optional<std::string> output;   // -o FILE; standard output when none
     std::optional<std::string> animals;  // --animals FILE
     std::optional<std::string> design;   // --design PARPOP
+    // Every PEDIGREE given, in order; two or more are the replicates of a
+    // study (`pedigree` is then the first).
+    std::vector<std::string> pedigrees;
+    std::optional<std::string> each;  // --each DIR: every replicate's own table
 };
 
 // Reads the arguments after the program's name. An option's value follows it
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, a second PEDIGREE, or -o and --animals naming one file.
+// or given twice, -o and --animals naming one file, --animals with two or
+// more PEDIGREEs, or --each with fewer.
 Options read_options(std::span<const char* const> arguments);
 
 // The text --help writes.

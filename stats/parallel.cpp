@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -9,23 +13,68 @@ namespace pedsim::stats {
 
 std::size_t worker_count()
 {
+    // Asked once: the standard library reads the count from a system file
+    // each time, which a pedigree of a million one-animal generations,
+    // asking once per generation, felt as a third of its time.
     constexpr std::size_t most_workers = 8;
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, most_workers);
+    static const std::size_t workers =
+        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, most_workers);
+    return workers;
 }
+
+namespace {
+
+// The first exception any thread threw, kept to be rethrown on the caller's.
+class FirstFailure {
+public:
+    void keep(std::exception_ptr failure)
+    {
+        const std::scoped_lock lock(mutex_);
+        if (!first_) first_ = std::move(failure);
+    }
+    void rethrow() const
+    {
+        if (first_) std::rethrow_exception(first_);
+    }
+
+private:
+    std::mutex mutex_;
+    std::exception_ptr first_;
+};
+
+}  // namespace
 
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body)
 {
     const std::size_t chunks = (count + chunk - 1) / chunk;
     std::atomic<std::size_t> next_chunk = 0;
-    const auto work = [&](std::size_t worker) {
-        for (std::size_t c = next_chunk++; c < chunks; c = next_chunk++)
-            body(c * chunk, std::min(count, (c + 1) * chunk), worker);
+    FirstFailure failure;
+    const auto work = [&](std::size_t worker) noexcept {
+        try {
+            for (std::size_t c = next_chunk++; c < chunks; c = next_chunk++)
+                body(c * chunk, std::min(count, (c + 1) * chunk), worker);
+        } catch (...) {
+            next_chunk = chunks;  // the others finish the chunk they hold and stop
+            failure.keep(std::current_exception());
+        }
     };
-    std::vector<std::jthread> helpers;
-    const std::size_t threads = std::min(worker_count(), chunks);
-    for (std::size_t worker = 1; worker < threads; ++worker) helpers.emplace_back(work, worker);
-    work(0);
+    {
+        std::vector<std::jthread> helpers;
+        const std::size_t threads = std::min(worker_count(), chunks);
+        try {
+            helpers.reserve(threads);
+            for (std::size_t worker = 1; worker < threads; ++worker)
+                helpers.emplace_back(work, worker);
+        } catch (const std::system_error&) {
+            // No room for another thread (its stack, or the process's limit):
+            // those already started and the caller share the chunks.
+        } catch (const std::bad_alloc&) {
+            // Likewise when the list of threads itself cannot grow.
+        }
+        work(0);
+    }  // joins the helpers
+    failure.rethrow();
 }
 
 }  // namespace pedsim::stats

@@ -18,6 +18,10 @@ std::size_t worker_count();
 // Chunks go to up to worker_count() threads as they become free; `worker`
 // (below worker_count()) names the thread, so that each may keep its own
 // scratch space. With a single chunk everything runs on the caller's thread.
+// A thread that cannot start leaves its chunks to the threads that did, the
+// caller's at least. When `body` throws, no further chunk starts, and the
+// first exception thrown comes out of for_each_chunk on the caller's thread
+// once every thread has stopped.
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body);
 

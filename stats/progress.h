@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis.h"
+#include "results.h"
 
 namespace pedsim::stats {
 

@@ -30,18 +30,34 @@ void append_cells(std::string& out, Numbers... values)
     ((out += '\t', append(out, values)), ...);
 }
 
-// A column of the per-generation table: its name in the header, and how a
-// row's cell is written.
+// How a column's cell is read from a row: written as text, and as a double
+// for the means across replicates.
+struct CellAccess {
+    void (*append_cell)(std::string& out, const GenerationRow& row);
+    double (*value)(const GenerationRow& row);
+};
+
+// A column of the per-generation table: its name in the header, and its cell.
 struct Column {
     const char* name;
-    void (*append_cell)(std::string& out, const GenerationRow& row);
+    CellAccess cell;
 };
 
 template <auto member>
-void append_member(std::string& out, const GenerationRow& row)
+void append_cell(std::string& out, const GenerationRow& row)
 {
     append(out, row.*member);
 }
+
+template <auto member>
+double value_of(const GenerationRow& row)
+{
+    return static_cast<double>(row.*member);
+}
+
+// The cell of a member of GenerationRow.
+template <auto member>
+constexpr CellAccess append_member{append_cell<member>, value_of<member>};
 
 // The columns in their order: the header and every row are written from
 // this one list.
@@ -82,7 +98,7 @@ void append_row(std::string& out, const GenerationRow& row)
     for (const Column& column : generation_columns) {
         if (!first) out += '\t';
         first = false;
-        column.append_cell(out, row);
+        column.cell.append_cell(out, row);
     }
     out += '\n';
 }
@@ -111,12 +127,16 @@ std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
     return summary_line("generations", value);
 }
 
+}  // namespace
+
 std::string design_line(const DesignSummary& d)
 {
     return summary_line("design", "Nm = " + text(d.males) + ", Nf = " + text(d.females) +
                                       ", 1/c = " + text(d.inverse_c) +
                                       ", Wright's Ne = " + text(d.wright_ne));
 }
+
+namespace {
 
 std::string summary(const Pedigree& pedigree, const Analysis& analysis)
 {
@@ -138,6 +158,22 @@ std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
 }
 
 }  // namespace
+
+void append_number(std::string& out, double value) { append(out, value); }
+
+std::vector<std::string_view> generation_column_names()
+{
+    std::vector<std::string_view> names;
+    for (const Column& column : generation_columns) names.emplace_back(column.name);
+    return names;
+}
+
+std::vector<double> generation_row_values(const GenerationRow& row)
+{
+    std::vector<double> values;
+    for (const Column& column : generation_columns) values.push_back(column.cell.value(row));
+    return values;
+}
 
 std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis)
 {

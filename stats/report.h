@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "analysis.h"
 #include "pedigree.h"
@@ -21,5 +23,18 @@ std::string generation_table_text(const Pedigree& pedigree, const Analysis& anal
 // named as in the input and "0" when unknown. Assumes `analysis` is
 // analyse(pedigree, ...).
 std::string animal_table(const Pedigree& pedigree, const Analysis& analysis);
+
+// The names of the per-generation table's columns, in the order written.
+std::vector<std::string_view> generation_column_names();
+
+// The cells of `row` in that order, as doubles (NaN where a cell is empty).
+std::vector<double> generation_row_values(const GenerationRow& row);
+
+// Appends `value` as the tables write a number: the shortest text that reads
+// back as the same double, nothing for NaN.
+void append_number(std::string& out, double value);
+
+// The summary line "# design: Nm = ..., Nf = ..., 1/c = ..., Wright's Ne = ...".
+std::string design_line(const DesignSummary& design);
 
 }  // namespace pedsim::stats

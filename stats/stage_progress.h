@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "analysis.h"
+#include "results.h"
 
 namespace pedsim::stats {
 

@@ -7,6 +7,7 @@
 #include "output_files.h"
 #include "pedigree_reader.h"
 #include "progress.h"
+#include "replicate_study.h"
 #include "report.h"
 
 namespace pedsim::stats {
@@ -19,6 +20,7 @@ void run_stats(const Options& options)
         write_outputs({&answer, 1});
         return;
     }
+    if (options.pedigrees.size() > 1) return run_replicates(options);
     TerminalProgress progress;
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);

@@ -1,5 +1,7 @@
 # Checks scripts/pedsim-plot: a figure from a real table of pedsim-stats, and
-# one line and a non-zero status, with no figure, for each bad input.
+# one line and a non-zero status, with no figure, for each bad input; what the
+# figures of a single table, of birth years, of a wild Ne and of a replicate
+# study show.
 # Skipped (SKIP, status 0) when /usr/bin/python3 has no matplotlib.
 set -euo pipefail
 
@@ -29,6 +31,79 @@ cp "$PEDSIM_SOURCE_DIR/examples/small.parpop" "$tmp/parpop"
 [ "$(head -c 8 "$tmp/stats.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "stats.png is not a PNG file"
 "$plot" --help | grep -q 'STATS.tsv' || fail "--help does not show the usage"
+
+# What the figure shows, read back from the drawing with matplotlib's own
+# objects: each case is a table, then what must hold of the figure.
+mkdir "$tmp/a" "$tmp/b" "$tmp/c"
+for rep in a:1 b:3 c:5; do
+  seed=${rep#*:} rep=${rep%:*}
+  printf '3 2 3 4 2 2 3\n%s\n' "$seed" >"$tmp/$rep/parpop"
+  (cd "$tmp/$rep" && "$PEDSIM_BINARY") || fail "pedsim failed"
+done
+"$PEDSIM_STATS_BINARY" --design "$tmp/a/parpop" -o "$tmp/study.tsv" "$tmp"/[abc]/pedig ||
+  fail "pedsim-stats refused three replicates"
+awk '{ $4 = 2000 + 4 * $4; print }' "$tmp/a/pedig" >"$tmp/years.txt"
+"$PEDSIM_STATS_BINARY" -o "$tmp/years.tsv" "$tmp/years.txt" || fail "pedsim-stats: years"
+# One Ne far beyond the others and one negative, in the Ne_delta_F column.
+awk -F'\t' 'BEGIN { OFS = "\t" } /^#|^generation/ { print; next }
+  { n++; if (n == 3) $10 = "1e12"; if (n == 4) $10 = "-500"; print }' \
+  "$tmp/stats.tsv" >"$tmp/wild.tsv"
+/usr/bin/python3 - "$plot" "$tmp" <<'PYTHON' || fail "the figures do not show what they should"
+import importlib.machinery, importlib.util, sys
+sys.dont_write_bytecode = True  # no __pycache__ beside the script in the source tree
+plot_path, tmp = sys.argv[1], sys.argv[2]
+loader = importlib.machinery.SourceFileLoader("pedsim_plot", plot_path)
+plot = importlib.util.module_from_spec(importlib.util.spec_from_loader("pedsim_plot", loader))
+loader.exec_module(plot)
+from matplotlib import pyplot
+shown = {}
+pyplot.Figure.savefig = lambda figure, *a, **k: shown.update(figure=figure)
+
+def figure_of(table):
+    columns, summary = plot.read_table(f"{tmp}/{table}")
+    plot.plot(columns, summary, "", f"{tmp}/unused.png")
+    return shown["figure"].axes, columns
+
+def check(condition, what):
+    if not condition:
+        sys.exit(f"plot_test: {what}")
+
+def whole(ticks):
+    return all(float(t).is_integer() for t in ticks)
+
+def note(axes):
+    return " ".join(text.get_text() for text in axes.texts)
+
+# A single table: three panels, whole generations, Ne on a log axis with
+# Wright's Ne of the design, undefined first-row values counted.
+axes, _ = figure_of("stats.tsv")
+check(len(axes) == 3, "a single table has three panels")
+check(axes[-1].get_xlabel() == "generation" and whole(axes[-1].get_xticks()),
+      "generations are whole ticks")
+check(axes[2].get_yscale() == "log", "Ne is on a logarithmic axis")
+check(any("Wright's Ne of the design (6)" in t for t in axes[2].get_legend_handles_labels()[1]),
+      "Wright's Ne of the design is drawn")
+check("undefined" in note(axes[2]), "undefined values are counted")
+# Birth years: named so, written in full.
+axes, _ = figure_of("years.tsv")
+check(axes[-1].get_xlabel() == "birth year (cohort)", "cohorts are birth years")
+labels = [t.get_text() for t in axes[-1].get_xticklabels()]
+check(any(label.startswith("199") or label.startswith("200") for label in labels),
+      f"years are written in full: {labels}")
+# A wild value does not flatten the others; the negative one is counted.
+axes, columns = figure_of("wild.tsv")
+low, high = axes[2].get_ylim()
+others = [y for y in columns["Ne_delta_C"] if y == y and y > 0]
+check(high < 1e4 and low <= min(others), f"the axis follows the sound values: {low}, {high}")
+check("1 negative" in note(axes[2]) and "1 off the axis" in note(axes[2]),
+      f"left-out values are counted: {note(axes[2])}")
+# A replicate study: bands about the means, and the panel against expectation.
+axes, _ = figure_of("study.tsv")
+check(len(axes) == 4, "a study has a fourth panel")
+check(axes[0].collections, "the mean F has its band of two standard errors")
+check("expectation" in axes[3].get_title(), "the fourth panel compares with the expectation")
+PYTHON
+"$plot" "$tmp/study.tsv" -o "$tmp/study.png" 2>"$tmp/err" || fail "study refused: $(cat "$tmp/err")"
 
 # Each bad input: status, then the start of the one line on standard error.
 header=$(grep -v '^#' "$tmp/stats.tsv" | head -n 1)

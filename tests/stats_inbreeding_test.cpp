@@ -33,11 +33,13 @@ BothMethods both_methods(const Pedigree& pedigree)
 {
     const auto groups = pedsim::stats::group_by_generation(pedigree);
     BothMethods found;
-    found.by_paths.inbreeding = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    found.by_paths.inbreeding = by_paths.inbreeding;
     found.by_paths.mean_coancestry =
-        pedsim::stats::mean_coancestry_by_products(pedigree, found.by_paths.inbreeding, groups, {});
+        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
     if (pedsim::stats::has_discrete_generations(pedigree, groups))
-        found.carried = pedsim::stats::coancestry_carried_forward(pedigree, groups, {});
+        found.carried = pedsim::stats::coancestry_carried_forward(
+            pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
     return found;
 }
 
@@ -63,8 +65,13 @@ TEST(StatsInbreeding, ExactValuesOnHandWorkedPedigrees)
         {"half sibs", "1 0 0\n2 0 0\n3 0 0\n4 1 2\n5 1 3\n6 4 5\n", "6", 0.125, true},
         {"parent and offspring", "1 0 0\n2 0 0\n3 1 2\n4 1 3\n", "4", 0.25, false},
         {"unrelated parents", "1 0 0\n2 0 0\n3 0 0\n4 0 0\n5 1 2\n6 3 4\n7 5 6\n", "7", 0, true},
-        {"half sibs, one dam unknown", "1 0 0\n2 0 0\n3 1 0\n4 1 2\n5 3 4\n", "5", 0.125, false},
-        {"sire unknown", "1 0 0\n2 0 0\n3 1 2\n4 0 3\n", "4", 0, false},
+        {"half sibs, one dam unknown", "1 0 0\n2 0 0\n3 1 0\n4 1 2\n5 3 4\n", "5", 0.125, true},
+        {"sire unknown", "1 0 0\n2 0 0\n3 1 2\n4 0 3\n", "4", 0, true},
+        {"founder dam of two groups", "1 0 0\n2 0 0\n3 1 2\n4 3 2\n", "4", 0.25, false},
+        {"founder dam of a later group", "1 0 0\n2 0 0\n3 1 2\n4 3 0\n5 0 0\n6 0 0\n7 4 6\n", "7",
+         0, true},
+        {"sire reused a generation later", "1 0 0\n2 0 0\n3 1 2\n4 1 2\n5 3 4\n6 3 5\n", "6", 0.375,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "end_to_end.h"
+#include "replicate_study.h"
 
 namespace {
 
@@ -125,11 +127,12 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
         std::string message;
     } cases[] = {
         {"unknown option", {"--bogus"}, {}, kUsage, "pedsim-stats: unknown option --bogus ("},
-        {"second pedigree",
-         {"pedig", "more"},
+        {"animals of replicates",
+         {"pedig", "more", "--animals", "animals.tsv"},
          {},
          kUsage,
-         "pedsim-stats: a second pedigree file more after pedig ("},
+         "pedsim-stats: --animals takes one pedigree; --each DIR keeps the table of every "
+         "replicate ("},
         {"-o without a file", {"-o"}, {}, kUsage, "pedsim-stats: -o needs a file name after it ("},
         {"missing pedigree",
          {"-o", "out.tsv", "none"},
@@ -228,6 +231,150 @@ TEST(StatsProgram, AnswersHelpAndVersion)
     expect_success(version);
     EXPECT_TRUE(version.out.starts_with("pedsim-stats ")) << version.out;
     EXPECT_EQ(lines_of(version.out).size(), 1u);
+}
+
+// Three small pedigrees of generations 0, 1 and 2 (the parents of E are full
+// sibs, half sibs, unrelated): replicates of a study.
+const std::string kReplicates[] = {
+    "A 0 0\nB 0 0\nC A B\nD A B\nE C D\n",
+    "A 0 0\nB 0 0\nX 0 0\nC A B\nD A X\nE C D\n",
+    "A 0 0\nB 0 0\nX 0 0\nY 0 0\nC A B\nD X Y\nE C D\nF C D\n",
+};
+
+// The cell as a number, NaN when empty.
+double number(const std::string& cell) { return cell.empty() ? NAN : std::stod(cell); }
+
+// Mean and standard error of the defined values, computed here directly.
+std::pair<double, double> direct_mean_and_error(const std::vector<double>& values)
+{
+    std::vector<double> defined;
+    for (double value : values)
+        if (!std::isnan(value)) defined.push_back(value);
+    const double n = static_cast<double>(defined.size());
+    double sum = 0, squares = 0;
+    for (double value : defined) sum += value;
+    for (double value : defined) squares += (value - sum / n) * (value - sum / n);
+    return {n > 0 ? sum / n : NAN, n > 1 ? std::sqrt(squares / (n - 1)) / std::sqrt(n) : NAN};
+}
+
+void expect_cell_near(const std::string& cell, double expected, const std::string& what)
+{
+    if (std::isnan(expected)) {
+        EXPECT_EQ(cell, "") << what;
+    } else {
+        ASSERT_NE(cell, "") << what;
+        EXPECT_NEAR(std::stod(cell), expected, 1e-14 * std::max(1.0, std::fabs(expected))) << what;
+    }
+}
+
+TEST(StatsProgram, SumsUpReplicatesAsMeanAndStandardErrorPerGeneration)
+{
+    Sandbox box;
+    std::vector<std::string> args{"-o", "study.tsv", "--each", "each"}, singles;
+    for (std::size_t k = 0; k < std::size(kReplicates); ++k) {
+        const std::string dir = "rep-" + std::to_string(k + 1);
+        std::filesystem::create_directory(box.path(dir));
+        box.write(dir + "/pedig", kReplicates[k]);
+        args.push_back(dir + "/pedig");
+        const auto single = run_stats(box, {dir + "/pedig"});
+        expect_success(single);
+        singles.push_back(single.out);
+    }
+    expect_success(run_stats(box, args));
+    const std::string study = box.read("study.tsv").value_or("");
+    EXPECT_TRUE(study.starts_with("# replicates: 3\n# generations: 3, from 0 to 2\n")) << study;
+    for (std::size_t k = 0; k < singles.size(); ++k)  // --each keeps each table as it stands alone
+        EXPECT_EQ(box.read("each/rep-" + std::to_string(k + 1) + ".tsv"), singles[k]) << k;
+    // Every column of the single tables but the generation, the expectation
+    // and the within-pedigree error has its mean and error in the study.
+    const auto header_of = [](const std::string& table) {
+        for (const std::string& line : lines_of(table))
+            if (!line.starts_with("#")) return line;
+        return std::string();
+    };
+    std::istringstream columns(header_of(singles[0]));
+    std::size_t checked = 0;
+    for (std::string column; std::getline(columns, column, '\t');) {
+        if (column == "generation" || column == "expected_F" || column.ends_with("_se")) continue;
+        for (const char* generation : {"0", "1", "2"}) {
+            std::vector<double> values;
+            for (const std::string& single : singles)
+                values.push_back(number(row_of(single, generation).at(column)));
+            const auto [mean, error] = direct_mean_and_error(values);
+            const auto row = row_of(study, generation);
+            expect_cell_near(row.at(column), mean, column + " of " + generation);
+            expect_cell_near(row.at(column + "_se"), error, column + "_se of " + generation);
+            ++checked;
+        }
+    }
+    // ... and nothing else: the generation, a mean and an error for each
+    // column checked, and the expectation.
+    EXPECT_EQ(std::ranges::count(header_of(study), '\t') + 1, 1 + 2 * checked / 3 + 1);
+    EXPECT_GE(checked, 3u * 15u);
+    // By hand: F of E is 1/4, 1/8, 0 (full sibs, half sibs, unrelated parents).
+    EXPECT_EQ(row_of(study, "2").at("mean_F"), "0.125");
+    EXPECT_NEAR(std::stod(row_of(study, "2").at("mean_F_se")), 0.125 / std::sqrt(3.0), 1e-16);
+}
+
+TEST(StatsProgram, RefusesReplicatesThatAreNotOneStudy)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"one more generation",
+         {"one", "deeper", "two"},
+         kRefused,
+         "pedsim-stats: deeper: has generation 3, which one has not; the replicates of a study "
+         "must share one set of generations\n"},
+        {"one generation less",
+         {"deeper", "one"},
+         kRefused,
+         "pedsim-stats: one: has no generation 3, which deeper has; "},
+        {"refused replicate", {"one", "bad"}, kRefused, "pedsim-stats: bad: line 2: animal"},
+        {"missing replicate", {"one", "none"}, kFileError, "pedsim-stats: none: cannot open: "},
+        {"repeated", {"one", "two", "one"}, kUsage, "pedsim-stats: pedigree one is given twice"},
+        {"--each of one", {"one"}, kUsage, "pedsim-stats: --each needs two or more pedigrees"},
+        {"--each beyond reach",
+         {"one", "two", "--each", "one/sub"},
+         kFileError,
+         "pedsim-stats: one/sub: cannot create the directory: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("one", kReplicates[0]);
+        box.write("two", kReplicates[1]);
+        box.write("deeper", kReplicates[0] + "G E 0\n");
+        box.write("bad", "B 0 0\nA A B\n");
+        box.write("out.tsv", "an earlier table\n");
+        std::vector<std::string> args{"-o", "out.tsv"};
+        if (std::ranges::find(c.args, "--each") == c.args.end()) args.push_back("--each=each");
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = run_stats(box, args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.starts_with(c.message)) << run.err;
+        EXPECT_EQ(std::ranges::count(run.err, '\n'), 1) << run.err;
+        EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
+        EXPECT_FALSE(std::filesystem::exists(box.path("each")));
+    }
+}
+
+TEST(StatsProgram, NamesEachReplicatesTableByWhatTellsItsPedigreeApart)
+{
+    const struct {
+        std::vector<std::string> pedigrees;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{"study/rep-0001/pedig", "study/rep-0002/pedig"}, {"rep-0001.tsv", "rep-0002.tsv"}},
+        {{"herd/a.txt", "herd/b.txt"}, {"a.txt.tsv", "b.txt.tsv"}},
+        {{"pedig", "sub/pedig"}, {"pedig.tsv", "sub-pedig.tsv"}},
+        {{"/s/x/1/pedig", "/s/y/2/pedig"}, {"x-1.tsv", "y-2.tsv"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pedsim::stats::each_table_names(c.pedigrees), c.names) << c.pedigrees[0];
 }
 
 }  // namespace

@@ -1,0 +1,160 @@
+#include "replicate_study.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+
+#include "analysis.h"
+#include "exit_status.h"
+#include "expected_inbreeding.h"
+#include "input_files.h"
+#include "output_files.h"
+#include "parallel.h"
+#include "pedigree_reader.h"
+#include "progress.h"
+#include "replicate_table.h"
+#include "report.h"
+
+namespace pedsim::stats {
+
+namespace {
+
+std::vector<std::string> path_parts(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::size_t begin = 0;
+    for (std::size_t slash; (slash = path.find('/', begin)) != std::string::npos; begin = slash + 1)
+        parts.push_back(path.substr(begin, slash - begin));
+    parts.push_back(path.substr(begin));
+    return parts;
+}
+
+// How many leading parts every path shares.
+std::size_t shared_leading_parts(const std::vector<std::vector<std::string>>& paths)
+{
+    std::size_t shared = paths.front().size();
+    for (const auto& parts : paths) {
+        const auto differ = std::ranges::mismatch(parts, paths.front()).in1;
+        shared = std::min(shared, static_cast<std::size_t>(differ - parts.begin()));
+    }
+    return shared;
+}
+
+void refuse_repeated_pedigree(std::span<const std::string> pedigrees)
+{
+    for (std::size_t k = 1; k < pedigrees.size(); ++k)
+        if (std::find(pedigrees.begin(), pedigrees.begin() + static_cast<std::ptrdiff_t>(k),
+                      pedigrees[k]) != pedigrees.begin() + static_cast<std::ptrdiff_t>(k))
+            throw Failure(usage_refused, "pedigree " + pedigrees[k] +
+                                             " is given twice; each replicate counts once "
+                                             "(pedsim-stats --help lists the options)");
+}
+
+// One replicate read and analysed: only its rows are kept, and its own table
+// when --each asks for it.
+struct Analysed {
+    Replicate replicate;
+    std::string own_table;
+};
+
+Analysed analyse_one(const std::string& path, const std::optional<Parameters>& design,
+                     bool keep_table)
+{
+    const std::string name = input_name(path);
+    const Pedigree pedigree = read_pedigree(read_input(path), name);
+    Analysis analysis = analyse(pedigree, design, {});
+    Analysed result{{name, {}}, keep_table ? generation_table_text(pedigree, analysis) : ""};
+    result.replicate.generations = std::move(analysis.generations);
+    return result;
+}
+
+// Analyses every pedigree, as many at once as there are workers; the results
+// stand in the pedigrees' order whichever thread computed each.
+std::vector<Analysed> analyse_all(const Options& options, const std::optional<Parameters>& design)
+{
+    const std::size_t count = options.pedigrees.size();
+    std::vector<Analysed> results(count);
+    TerminalProgress progress;
+    std::mutex progress_mutex;  // the progress line is one thread's at a time
+    std::atomic<std::size_t> finished = 0;
+    const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
+    for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
+        for (std::size_t k = begin; k < end; ++k) {
+            results[k] = analyse_one(options.pedigrees[k], design, options.each.has_value());
+            const double done = static_cast<double>(++finished) / static_cast<double>(count);
+            const std::scoped_lock lock(progress_mutex);
+            progress.report(stage, done);
+        }
+    });
+    return results;
+}
+
+// Refuses two pedigrees whose tables would be one file, as "a-b/c" and
+// "a/b-c" would.
+void refuse_shared_names(std::span<const std::string> pedigrees, std::span<const std::string> names,
+                         const std::string& directory)
+{
+    for (std::size_t k = 1; k < names.size(); ++k)
+        for (std::size_t j = 0; j < k; ++j)
+            if (names[j] == names[k])
+                throw Failure(usage_refused, "--each: the tables of " + pedigrees[j] + " and " +
+                                                 pedigrees[k] + " would both be " + directory +
+                                                 '/' + names[k] + "; rename one of them");
+}
+
+void make_directory(const std::string& directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        throw Failure(ExitStatus::file_error, Place{directory, 0},
+                      "cannot create the directory: " + error.message());
+}
+
+}  // namespace
+
+std::vector<std::string> each_table_names(std::span<const std::string> pedigrees)
+{
+    std::vector<std::vector<std::string>> paths;
+    for (const std::string& pedigree : pedigrees) paths.push_back(path_parts(pedigree));
+    const std::size_t lead = shared_leading_parts(paths);
+    const bool same_file_name = std::ranges::all_of(paths, [&](const auto& parts) {
+        return parts.size() > lead + 1 && parts.back() == paths.front().back();
+    });
+    std::vector<std::string> names;
+    for (const auto& parts : paths) {
+        std::string name;
+        for (std::size_t k = lead; k < parts.size() - (same_file_name ? 1 : 0); ++k)
+            name += (name.empty() ? "" : "-") + parts[k];
+        names.push_back(name + ".tsv");
+    }
+    return names;
+}
+
+void run_replicates(const Options& options)
+{
+    refuse_repeated_pedigree(options.pedigrees);
+    std::optional<Parameters> design;
+    if (options.design) design = read_design(*options.design);
+    std::vector<Analysed> analysed = analyse_all(options, design);
+    std::vector<Replicate> replicates;
+    for (Analysed& one : analysed) replicates.push_back(std::move(one.replicate));
+    check_same_generations(replicates);
+    std::optional<DesignSummary> design_values;
+    if (design) design_values = design_summary(*design);
+    std::vector<Output> outputs{
+        {options.output.value_or(""), replicate_table_text(replicates, design_values)}};
+    if (options.each) {
+        const std::vector<std::string> names = each_table_names(options.pedigrees);
+        refuse_shared_names(options.pedigrees, names, *options.each);
+        for (std::size_t k = 0; k < analysed.size(); ++k)
+            outputs.push_back({*options.each + '/' + names[k], std::move(analysed[k].own_table)});
+        make_directory(*options.each);
+    }
+    write_outputs(outputs);
+}
+
+}  // namespace pedsim::stats

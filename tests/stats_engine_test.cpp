@@ -1,0 +1,227 @@
+// The relationship engine under stress: threads that cannot start or fail,
+// memory that runs out, and the pedigree shapes that once made it slow.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis.h"
+#include "discrete_generations.h"
+#include "end_to_end.h"
+#include "generation_groups.h"
+#include "inbreeding_by_paths.h"
+#include "mean_coancestry.h"
+#include "parallel.h"
+#include "stats_pedigrees.h"
+
+namespace {
+
+using end_to_end::Sandbox;
+using pedsim::stats::Pedigree;
+
+// The chains of `depth` animals after a first founder: animal i's sire is
+// animal i - 1, its dam unknown or, with `founder_dams`, a founder of its own
+// listed first.
+std::string chain(int depth, bool founder_dams)
+{
+    std::string lines = "a0 0 0\n";
+    for (int i = 1; i <= depth; ++i) {
+        const std::string dam = founder_dams ? "d" + std::to_string(i) : "0";
+        if (founder_dams) lines.insert(0, dam + " 0 0\n");
+        lines += "a" + std::to_string(i) + " a" + std::to_string(i - 1) + " " + dam + "\n";
+    }
+    return lines;
+}
+
+// pedsim's flock design with the dam of one animal and the sire of another
+// made unknown, as a user's file with two incomplete rows.
+Pedigree flock_with_unknown_parents()
+{
+    Pedigree pedigree = stats_test::simulated_pedigree({12, 25, 40, 3, 20, 30, 2, 271828});
+    pedigree.dam[pedigree.size() / 2] = pedsim::stats::unknown;
+    pedigree.sire[pedigree.size() - 1] = pedsim::stats::unknown;
+    return pedigree;
+}
+
+// Unknown parents, founders used as parents generations after their own and
+// one-animal generations keep the coancestry matrix carried forward, and it
+// agrees with the ancestor paths and matrix products everywhere.
+TEST(StatsEngine, CarriedMatrixAgreesWithPathsWhereParentsAreMissing)
+{
+    struct Case {
+        const char* what;
+        Pedigree pedigree;
+    };
+    const Case cases[] = {
+        {"flock, one dam and one sire unknown", flock_with_unknown_parents()},
+        {"chain, dams unknown", stats_test::written_pedigree(chain(300, false))},
+        {"chain, each dam a founder", stats_test::written_pedigree(chain(300, true))},
+        {"half sibs by an unknown dam and a late founder",
+         stats_test::written_pedigree("1 0 0\n2 0 0\n3 1 0\n4 1 2\n5 1 0\n6 0 0\n"
+                                      "7 3 4\n8 5 4\n9 7 8\n10 6 8\n11 9 10\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto& pedigree = c.pedigree;
+        const auto groups = pedsim::stats::group_by_generation(pedigree);
+        ASSERT_TRUE(pedsim::stats::has_discrete_generations(pedigree, groups));
+        const auto carried = pedsim::stats::coancestry_carried_forward(
+            pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
+        ASSERT_TRUE(carried.has_value());
+        const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+        const std::vector<double>& f = by_paths.inbreeding;
+        const std::vector<double> mean =
+            pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+        for (std::size_t i = 0; i < pedigree.size(); ++i)
+            ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
+        EXPECT_EQ(pedsim::stats::analyse(pedigree, {}, {}).method.substr(0, 20),
+                  "discrete generations");
+    }
+}
+
+// A chain has F = 0 throughout and each one-animal generation a mean
+// coancestry of 1/2, its own; with founder dams, the first generation holds
+// the chain's first animal and all the dams, n unrelated founders: 1/(2n).
+TEST(StatsEngine, ChainsHaveTheirKnownValues)
+{
+    constexpr int depth = 2000;
+    for (const bool founder_dams : {false, true}) {
+        SCOPED_TRACE(founder_dams);
+        const Pedigree pedigree = stats_test::written_pedigree(chain(depth, founder_dams));
+        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        ASSERT_EQ(analysis.generations.size(), std::size_t{depth} + 1);
+        for (const double f : analysis.animals.inbreeding) ASSERT_EQ(f, 0);
+        const double founders = founder_dams ? depth + 1 : 1;
+        EXPECT_DOUBLE_EQ(analysis.generations[0].mean_coancestry, 1 / (2 * founders));
+        for (std::size_t g = 1; g < analysis.generations.size(); ++g)
+            ASSERT_EQ(analysis.generations[g].mean_coancestry, 0.5) << g;
+    }
+}
+
+// More families among one generation's parents than the memory allows end
+// the carried matrix; at the limit it still gives the paths' values.
+TEST(StatsEngine, FamiliesBeyondTheMemoryLimitFallBack)
+{
+    // 20 generations of 16 families of full sibs, each mated with the next
+    // family's: 16 families of parents in every generation, plus the founders'.
+    std::string lines;
+    const auto name = [](int generation, int family, int sib) {
+        return "g" + std::to_string(generation) + "f" + std::to_string(family) + "s" +
+               std::to_string(sib);
+    };
+    constexpr int families = 16;
+    for (int generation = 0; generation < 20; ++generation)
+        for (int family = 0; family < families; ++family)
+            for (int sib = 0; sib < 2; ++sib) {
+                lines += name(generation, family, sib);
+                if (generation == 0) {
+                    lines += " 0 0\n";
+                    continue;
+                }
+                lines += " " + name(generation - 1, family, 0) + " " +
+                         name(generation - 1, (family + 1) % families, 1) + "\n";
+            }
+    const Pedigree pedigree = stats_test::written_pedigree(lines);
+    const auto groups = pedsim::stats::group_by_generation(pedigree);
+    ASSERT_TRUE(pedsim::stats::has_discrete_generations(pedigree, groups));
+    EXPECT_FALSE(pedsim::stats::coancestry_carried_forward(pedigree, groups, families, {}));
+    const auto carried =
+        pedsim::stats::coancestry_carried_forward(pedigree, groups, families + 1, {});
+    ASSERT_TRUE(carried.has_value());
+    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const std::vector<double>& f = by_paths.inbreeding;
+    EXPECT_GT(f.back(), 0.1);
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
+    const std::vector<double> mean =
+        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
+}
+
+// A failure in any chunk, whichever thread runs it, comes out on the caller
+// as it was thrown, and no chunk starts after it.
+TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
+{
+    for (const std::size_t failing : {std::size_t{0}, std::size_t{5}, std::size_t{63}}) {
+        SCOPED_TRACE(failing);
+        std::atomic<std::size_t> started = 0;
+        const auto body = [&](std::size_t begin, std::size_t, std::size_t) {
+            ++started;
+            if (begin == failing) throw std::runtime_error("chunk " + std::to_string(begin));
+        };
+        try {
+            pedsim::stats::for_each_chunk(64, 1, body);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& failure) {
+            EXPECT_EQ(std::string(failure.what()), "chunk " + std::to_string(failing));
+        }
+        EXPECT_LE(started, failing + pedsim::stats::worker_count());
+    }
+}
+
+// Every chunk runs once, with a worker number below worker_count().
+TEST(StatsEngine, ChunksCoverTheRangeOnce)
+{
+    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
+        std::vector<std::atomic<int>> done(count);
+        std::atomic<bool> worker_in_range = true;
+        pedsim::stats::for_each_chunk(count, 7,
+                                      [&](std::size_t begin, std::size_t end, std::size_t worker) {
+                                          if (worker >= pedsim::stats::worker_count())
+                                              worker_in_range = false;
+                                          for (std::size_t k = begin; k < end; ++k) ++done[k];
+                                      });
+        EXPECT_TRUE(worker_in_range);
+        for (std::size_t k = 0; k < count; ++k) EXPECT_EQ(done[k], 1) << k;
+    }
+}
+
+// pedsim-stats under `ulimit`: threads that cannot start leave their work to
+// the caller with the same table; memory that runs out in any thread ends
+// the run with one line and status 3, never "terminate called". The
+// sanitizers reserve more address space than these limits allow.
+TEST(StatsEngine, LimitsOnThreadsAndMemoryEndInOneLine)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's address space does not fit under ulimit -v";
+#endif
+    Sandbox box;
+    box.write("parpop", "12 25 40 3 20 30 2\n271828\n");  // examples/flock.parpop
+    ASSERT_EQ(box.run().status, 0);
+    const auto run_limited = [&](const std::string& limits) {
+        return box.run({"pedig"}, std::chrono::seconds(60),
+                       {"/bin/sh", "-c", limits + "; exec \"$0\" \"$@\""}, PEDSIM_STATS_BINARY);
+    };
+    const end_to_end::Run unlimited = run_limited("true");
+    ASSERT_EQ(unlimited.status, 0) << unlimited.err;
+
+    struct Case {
+        const char* limits;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        // 100 MB stacks in 60 MB of address space: no thread starts.
+        {"ulimit -s 100000; ulimit -v 60000", 0, ""},
+        {"ulimit -v 12000", 3, "pedsim-stats: out of memory\n"},
+        {"ulimit -v 20000", 3, "pedsim-stats: out of memory\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limits);
+        const end_to_end::Run run = run_limited(c.limits);
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        if (c.status == 0) {
+            EXPECT_EQ(run.out, unlimited.out);
+        }
+    }
+}
+
+}  // namespace
