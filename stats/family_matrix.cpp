@@ -15,6 +15,11 @@ constexpr std::size_t block = 64;
 
 // sum_k a[k] b[k] with four independent sums, which keeps the additions from
 // waiting on each other; the order is fixed, so the result is reproducible.
+// Against the plain loop in k's order, pedsim-stats on the largest example
+// took 3.44 s of CPU here against 3.54 s (means of 3 runs on a loaded
+// machine: about 3%, under the 5% a trick must buy). It stays because this
+// order of additions is what the program's output has always held: the plain
+// loop changes the last digits of mean_coancestry on that example.
 double dot(const double* a, const double* b, std::size_t n)
 {
     std::array<double, 4> sums{};
