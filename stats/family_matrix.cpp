@@ -38,10 +38,20 @@ std::size_t rows_per_chunk(std::size_t size)
     return std::max<std::size_t>(1, entries_per_chunk / std::max<std::size_t>(1, size));
 }
 
-void FamilyMatrix::resize(std::size_t size)
+void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size)
 {
+    if (values_.capacity() < size * size) {
+        // Freed before the larger one is taken, with an eighth to spare, so
+        // that a count of families that creeps up does not reallocate often.
+        values_ = {};
+        values_.reserve(size * size + size * size / 8);
+    }
     size_ = size;
     values_.resize(size * size);
+    for (std::size_t r = 0; r < size; ++r)
+        std::copy_n(upper.begin() + static_cast<std::ptrdiff_t>(upper_offset(r, size)), size - r,
+                    row(r) + r);
+    mirror_upper();
 }
 
 void FamilyMatrix::mirror_upper()
