@@ -6,7 +6,7 @@
 #   chain-founders 100,000 deep, each dam a founder of its own
 #   family-limit   20 generations of 8,192 full-sib families of two, each
 #                  family's son mated with a random other family's daughter
-#   real-shaped    10,000,000 animals from bench/real_shaped_pedigree.py
+#   real-shaped    10,000,000 animals from bench/herd_book_pedigree.py
 # It reports and never fails on a missed target.
 #
 # usage: bash bench/stats_scale.sh [PEDSIM-STATS] [--small]
@@ -37,7 +37,7 @@ awk -v families=$((8192 / scale)) 'BEGIN {
         else print "g" g "f" f "s" s " g" g - 1 "f" f "s0 g" g - 1 "f" mate "s1 " g
     }
 }' >"$work/family-limit"
-python3 bench/real_shaped_pedigree.py $((10000000 / scale)) -o "$work/real-shaped"
+python3 bench/herd_book_pedigree.py $((10000000 / scale)) -o "$work/real-shaped"
 
 printf '%-16s %10s %12s %9s %12s %9s\n' case animals wall_s target peak_MiB target
 for case in chain:30:1024 chain-founders:60:1024 family-limit:-:1024 real-shaped:60:4096; do
