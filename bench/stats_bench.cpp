@@ -104,6 +104,48 @@ const Pedigree& real_shaped()
     return pedigree;
 }
 
+// A chain `depth` animals deep: animal i's sire is animal i - 1, its dam
+// unknown or, with `founder_dams`, a founder of its own: one-animal
+// generations that once cost a pass over the whole pedigree each.
+Pedigree chain(std::int64_t depth, bool founder_dams)
+{
+    std::string text;
+    for (std::int64_t i = 1; founder_dams && i <= depth; ++i)
+        text += "d" + std::to_string(i) + " 0 0\n";
+    text += "a0 0 0\n";
+    for (std::int64_t i = 1; i <= depth; ++i)
+        text += "a" + std::to_string(i) + " a" + std::to_string(i - 1) + " " +
+                (founder_dams ? "d" + std::to_string(i) : std::string("0")) + "\n";
+    return pedsim::stats::read_pedigree(text, "chain");
+}
+
+// 20 generations of `families` full-sib families of two, each family's son
+// mated with a random other family's daughter: as many families of parents
+// in every generation, the case where the matrix carried forward meets its
+// memory limit (about 7,900 families at this size).
+Pedigree family_limit(std::int64_t families)
+{
+    std::mt19937_64 random(8192);
+    const auto name = [](std::int64_t g, std::int64_t f, int s) {
+        return "g" + std::to_string(g) + "f" + std::to_string(f) + "s" + std::to_string(s);
+    };
+    std::string text;
+    for (std::int64_t g = 0; g < 20; ++g)
+        for (std::int64_t f = 0; f < families; ++f) {
+            const auto mate =
+                static_cast<std::int64_t>((static_cast<std::uint64_t>(f) + 1 +
+                                           random() % static_cast<std::uint64_t>(families - 1)) %
+                                          static_cast<std::uint64_t>(families));
+            for (int sib = 0; sib < 2; ++sib) {
+                text += name(g, f, sib);
+                text += g == 0 ? std::string(" 0 0")
+                               : " " + name(g - 1, f, 0) + " " + name(g - 1, mate, 1);
+                text += " " + std::to_string(g) + "\n";
+            }
+        }
+    return pedsim::stats::read_pedigree(text, "family limit");
+}
+
 // The animals of the first `count` generations (or birth years), a pedigree
 // of its own since parents are born before their offspring.
 Pedigree first_generations(const Pedigree& pedigree, std::int64_t count)
@@ -233,6 +275,22 @@ BENCHMARK(BM_AnalyseFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainPathsFlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalyseLargest)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_AnalyseLargestOneDamUnknown)->Unit(benchmark::kMillisecond)->Iterations(1);
+void BM_AnalyseChain(benchmark::State& state) { analyse(state, chain(state.range(0), false)); }
+void BM_AnalyseChainFounderDams(benchmark::State& state)
+{
+    analyse(state, chain(state.range(0), true));
+}
+void BM_AnalyseFamilyLimit(benchmark::State& state)
+{
+    analyse(state, family_limit(state.range(0)));
+}
+BENCHMARK(BM_AnalyseChain)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AnalyseChainFounderDams)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AnalyseFamilyLimit)
+    ->Arg(7'900)
+    ->Arg(8'192)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_PathsLargestPrefix)
     ->Arg(10)
     ->Arg(13)

@@ -92,8 +92,8 @@ public:
         : pedigree_(pedigree), inbreeding_(inbreeding), offspring_(offspring_counts(pedigree)),
           family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0), row_sums_(worker_count())
     {
-        matrix_.resize(1);  // before the first group, only the founders' family
-        matrix_.row(0)[0] = 0;
+        const double founders_only = 0;  // before the first group, only the founders' family
+        matrix_.assign_upper({&founders_only, 1}, 1);
     }
 
     void enter_inbreeding(std::span<const AnimalIndex> members);
@@ -129,7 +129,8 @@ private:
     std::vector<std::uint32_t> family_;  // family of each parent of the current matrix
     std::vector<double> excess_;         // e_a of each parent of the current matrix
     std::vector<AnimalIndex> parents_;   // scratch: the known parents of a group's animals
-    FamilyMatrix matrix_, next_matrix_;
+    FamilyMatrix matrix_;
+    std::vector<double> upper_;  // the next matrix's upper triangle, kept for its storage
     std::vector<std::vector<double>> row_sums_;  // one scratch row per thread
 };
 
@@ -251,15 +252,18 @@ bool CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members,
     if (next.count() > families_allowed) return false;
     const FamilyLinks links = links_of(next);
     const std::size_t count = next.count();
-    next_matrix_.resize(count);
+    // The next C's upper triangle, row f at upper_offset(f, count); fill_row
+    // writes columns f .. count - 1 of row f, indexed from the row's start.
+    std::vector<double>& upper = upper_;
+    upper.resize(FamilyMatrix::upper_offset(count, count));
     for_each_chunk(count - 1, rows_per_chunk(count),
                    [&](std::size_t begin, std::size_t end, std::size_t worker) {
                        for (std::size_t f = begin; f < end; ++f)
-                           fill_row(next, links, f, row_sums_[worker], next_matrix_.row(f));
+                           fill_row(next, links, f, row_sums_[worker],
+                                    upper.data() + FamilyMatrix::upper_offset(f, count) - f);
                    });
-    next_matrix_.row(count - 1)[count - 1] = 0;
-    next_matrix_.mirror_upper();
-    std::swap(matrix_, next_matrix_);
+    upper.back() = 0;  // the founders' family with itself
+    matrix_.assign_upper(upper, count);
 
     for (std::size_t k = 0; k < next.parents.size(); ++k) {
         const std::size_t animal = position(next.parents[k]);
@@ -277,7 +281,7 @@ std::size_t most_families(std::size_t animals)
     constexpr double gibibyte = 1024.0 * 1024 * 1024;
     const double n = static_cast<double>(animals);
     const double for_matrices = std::max(gibibyte, 300 * n) - 200 * n;
-    return static_cast<std::size_t>(std::sqrt(for_matrices / (2 * sizeof(double))));
+    return static_cast<std::size_t>(std::sqrt(for_matrices / 13));
 }
 
 bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups)

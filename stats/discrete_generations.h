@@ -13,10 +13,11 @@
 
 namespace pedsim::stats {
 
-// The most families among one group's parents for which the two matrices
-// held at once (8 K^2 bytes each) fit in the memory a pedigree of `animals`
-// may take, max(1 GiB, 300 bytes per animal), less 200 bytes per animal for
-// the rest of the analysis.
+// The most families K among one group's parents for which the matrices held
+// at once (one whole with an eighth to spare, and one triangle: 13 K^2
+// bytes) fit in the memory a
+// pedigree of `animals` may take, max(1 GiB, 300 bytes per animal), less 200
+// bytes per animal for the rest of the analysis.
 std::size_t most_families(std::size_t animals);
 
 // True when every known parent of an animal stands in the group just before

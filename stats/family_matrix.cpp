@@ -15,6 +15,11 @@ constexpr std::size_t block = 64;
 
 // sum_k a[k] b[k] with four independent sums, which keeps the additions from
 // waiting on each other; the order is fixed, so the result is reproducible.
+// Against the plain loop in k's order, pedsim-stats on the largest example
+// took 3.44 s of CPU here against 3.54 s (means of 3 runs on a loaded
+// machine: about 3%, under the 5% a trick must buy). It stays because this
+// order of additions is what the program's output has always held: the plain
+// loop changes the last digits of mean_coancestry on that example.
 double dot(const double* a, const double* b, std::size_t n)
 {
     std::array<double, 4> sums{};
@@ -33,10 +38,20 @@ std::size_t rows_per_chunk(std::size_t size)
     return std::max<std::size_t>(1, entries_per_chunk / std::max<std::size_t>(1, size));
 }
 
-void FamilyMatrix::resize(std::size_t size)
+void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size)
 {
+    if (values_.capacity() < size * size) {
+        // Freed before the larger one is taken, with an eighth to spare, so
+        // that a count of families that creeps up does not reallocate often.
+        values_ = {};
+        values_.reserve(size * size + size * size / 8);
+    }
     size_ = size;
     values_.resize(size * size);
+    for (std::size_t r = 0; r < size; ++r)
+        std::copy_n(upper.begin() + static_cast<std::ptrdiff_t>(upper_offset(r, size)), size - r,
+                    row(r) + r);
+    mirror_upper();
 }
 
 void FamilyMatrix::mirror_upper()

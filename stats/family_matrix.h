@@ -10,14 +10,23 @@ namespace pedsim::stats {
 
 class FamilyMatrix {
 public:
-    // Makes the matrix size x size; the entries are left to be written.
-    void resize(std::size_t size);
     std::size_t size() const { return size_; }
     double* row(std::size_t r) { return values_.data() + r * size_; }
     const double* row(std::size_t r) const { return values_.data() + r * size_; }
 
-    // Copies the upper triangle onto the lower one, on several threads.
-    void mirror_upper();
+    // Replaces the matrix by the size x size one whose upper triangle is
+    // `upper`, row after row from the diagonal on (row r at
+    // upper_offset(r, size)). Storage too small for it is freed first, so
+    // that only `upper` and one matrix are held at once: 13 K^2 bytes for
+    // the largest size K so far, an eighth of a matrix being kept to spare.
+    void assign_upper(std::span<const double> upper, std::size_t size);
+
+    // Where row r of the upper triangle of a size x size matrix starts in
+    // the layout assign_upper reads.
+    static std::size_t upper_offset(std::size_t r, std::size_t size)
+    {
+        return r * size - r * (r - 1) / 2;  // sum of the lengths of rows 0 .. r - 1
+    }
 
     // y'My from the upper triangle: sum_f y_f (y_f M_ff + 2 sum_{g>f} M_fg y_g),
     // the rows on several threads and their terms added in row order, so that
@@ -25,6 +34,9 @@ public:
     double quadratic_form(std::span<const double> y) const;
 
 private:
+    // Copies the upper triangle onto the lower one, on several threads.
+    void mirror_upper();
+
     std::size_t size_ = 0;
     std::vector<double> values_;
 };
