@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace pedsim::stats {
@@ -23,6 +24,11 @@ std::size_t worker_count()
 }
 
 namespace {
+
+// True on a thread while it runs a chunk: a for_each_chunk called from there
+// (an analysis run inside a replicate study, say) keeps to that thread, so
+// that the threads, and the scratch space each keeps, never multiply.
+thread_local bool running_a_chunk = false;
 
 // The first exception any thread threw, kept to be rethrown on the caller's.
 class FirstFailure {
@@ -51,6 +57,7 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
     std::atomic<std::size_t> next_chunk = 0;
     FirstFailure failure;
     const auto work = [&](std::size_t worker) noexcept {
+        const bool was_running_a_chunk = std::exchange(running_a_chunk, true);
         try {
             for (std::size_t c = next_chunk++; c < chunks; c = next_chunk++)
                 body(c * chunk, std::min(count, (c + 1) * chunk), worker);
@@ -58,10 +65,11 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
             next_chunk = chunks;  // the others finish the chunk they hold and stop
             failure.keep(std::current_exception());
         }
+        running_a_chunk = was_running_a_chunk;
     };
     {
         std::vector<std::jthread> helpers;
-        const std::size_t threads = std::min(worker_count(), chunks);
+        const std::size_t threads = running_a_chunk ? 1 : std::min(worker_count(), chunks);
         try {
             helpers.reserve(threads);
             for (std::size_t worker = 1; worker < threads; ++worker)

@@ -17,7 +17,8 @@ std::size_t worker_count();
 // [0, count), each of at most `chunk` items (chunk >= 1), until all are done.
 // Chunks go to up to worker_count() threads as they become free; `worker`
 // (below worker_count()) names the thread, so that each may keep its own
-// scratch space. With a single chunk everything runs on the caller's thread.
+// scratch space. With a single chunk, or when called from within a chunk of
+// another for_each_chunk, everything runs on the caller's thread.
 // A thread that cannot start leaves its chunks to the threads that did, the
 // caller's at least. When `body` throws, no further chunk starts, and the
 // first exception thrown comes out of for_each_chunk on the caller's thread

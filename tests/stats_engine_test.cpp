@@ -188,6 +188,22 @@ TEST(StatsEngine, ChunksCoverTheRangeOnce)
     }
 }
 
+// A for_each_chunk inside a chunk runs on that chunk's thread, so that a
+// replicate study's analyses never multiply the threads.
+TEST(StatsEngine, NestedChunksStayOnTheirThread)
+{
+    std::atomic<int> strays = 0, inner_chunks = 0;
+    pedsim::stats::for_each_chunk(8, 1, [&](std::size_t, std::size_t, std::size_t) {
+        const std::thread::id outer = std::this_thread::get_id();
+        pedsim::stats::for_each_chunk(16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
+            ++inner_chunks;
+            if (std::this_thread::get_id() != outer || worker != 0) ++strays;
+        });
+    });
+    EXPECT_EQ(inner_chunks, 8 * 16);
+    EXPECT_EQ(strays, 0);
+}
+
 // pedsim-stats under `ulimit`: threads that cannot start leave their work to
 // the caller with the same table; memory that runs out in any thread ends
 // the run with one line and status 3, never "terminate called". The
