@@ -197,6 +197,7 @@ TEST(StatsEngine, NestedChunksStayOnTheirThread)
         const std::thread::id outer = std::this_thread::get_id();
         pedsim::stats::for_each_chunk(16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
             ++inner_chunks;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // room for a helper
             if (std::this_thread::get_id() != outer || worker != 0) ++strays;
         });
     });
