@@ -37,7 +37,33 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "-o") return &options.output;
     if (option == "--animals") return &options.animals;
     if (option == "--design") return &options.design;
+    if (option == "--columns") return &options.columns;
+    if (option == "--unknown") return &options.unknown;
     return nullptr;
+}
+
+// Sets the switch that `argument` names; false when it names none.
+bool read_switch(std::string_view argument, Options& options)
+{
+    if (argument == "--selfing") {
+        options.selfing = true;
+    } else if (argument == "--fe-known-only") {
+        options.fe_known_only = true;
+    } else if (argument == "--header" || argument == "--no-header") {
+        const bool header = argument == "--header";
+        if (options.header && *options.header != header)
+            refuse("--header and --no-header contradict each other");
+        options.header = header;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// "a file name" for the options that take one, "a value" for the others.
+const char* value_kind(std::string_view option)
+{
+    return option == "--columns" || option == "--unknown" ? "a value" : "a file name";
 }
 
 // Reads one option at arguments[k]; moves k past its value.
@@ -47,6 +73,7 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
+    if (read_switch(argument, options)) return;
     const auto [option, attached] = split_option(argument);
     std::optional<std::string>* slot = slot_of(option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
@@ -54,10 +81,12 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (attached) {
         *slot = std::string(*attached);
     } else {
-        if (++k == arguments.size()) refuse(std::string(option) + " needs a file name after it");
+        if (++k == arguments.size())
+            refuse(std::string(option) + " needs " + value_kind(option) + " after it");
         *slot = std::string(arguments[k]);
     }
-    if (slot->value().empty()) refuse(std::string(option) + " needs a file name, not an empty one");
+    if (slot->value().empty())
+        refuse(std::string(option) + " needs " + value_kind(option) + ", not an empty one");
 }
 
 }  // namespace
@@ -80,10 +109,12 @@ Options read_options(std::span<const char* const> arguments)
             pedigree_given = true;
         }
     }
-    if (options.output && options.output == options.animals)
-        refuse("-o and --animals both name " + *options.output);
+    if (is_standard_output(options.output) && is_standard_output(options.animals))
+        refuse("-o - and --animals - both name standard output; send one of the tables to a file");
     return options;
 }
+
+bool is_standard_output(const std::optional<std::string>& path) { return path == "-"; }
 
 std::string usage_text()
 {
@@ -91,13 +122,27 @@ std::string usage_text()
            "Reads PEDIGREE (default \"pedig\"; \"-\" for standard input) and writes its\n"
            "inbreeding, coancestry and effective size per generation as a tab-separated\n"
            "table. PEDIGREE holds rows \"animal sire dam [generation]\": a pedsim pedigree\n"
-           "file, or any pedigree separated by blanks or commas (see pedsim-stats(1)).\n"
+           "file, or any pedigree separated by blanks, tabs, commas or semicolons, with\n"
+           "or without a header, plain, gzip or zstd (see pedsim-stats(1)).\n"
            "\n"
            "Options:\n"
-           "  -o FILE           write the table to FILE instead of standard output\n"
+           "  -o FILE           write the table to FILE instead of standard output (\"-\")\n"
            "  --animals FILE    also write F, ECG and dF_individual of every animal to FILE\n"
+           "                    (\"-\": standard output, when -o names a file)\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
+           "  --columns SPEC    the columns of the animal, sire, dam and optionally the\n"
+           "                    generation or birth year and the sex, by header name or\n"
+           "                    1-based number: id=ID,sire=SIRE,dam=DAM,time=YEAR,sex=SEX\n"
+           "                    or 1,2,3,5\n"
+           "  --header          the first line is a header, whatever it holds\n"
+           "  --no-header       the first line is an animal, whatever it holds\n"
+           "  --unknown LABELS  also read these comma-separated labels (any case) as an\n"
+           "                    unknown parent, e.g. --unknown unknown,unk,?\n"
+           "  --selfing         accept an animal whose sire is its dam (plants)\n"
+           "  --fe-known-only   count only known parents in the effective number of\n"
+           "                    founders, rescaled, instead of the missing parent of an\n"
+           "                    animal with one known parent as a founder of its own\n"
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -1,5 +1,7 @@
 // The command line of pedsim-stats:
-//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [PEDIGREE]
+//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--columns SPEC]
+//                [--header | --no-header] [--unknown LABELS] [--selfing]
+//                [--fe-known-only] [PEDIGREE]
 //   pedsim-stats --help | -h | --version
 #pragma once
 
@@ -16,18 +18,28 @@ struct Options {
         version,
     };
     Request request = Request::run;
-    std::string pedigree = "pedig";      // "-": standard input
-    std::optional<std::string> output;   // -o FILE; standard output when none
-    std::optional<std::string> animals;  // --animals FILE
-    std::optional<std::string> design;   // --design PARPOP
+    std::string pedigree = "pedig";       // "-": standard input
+    std::optional<std::string> output;    // -o FILE; standard output when none or "-"
+    std::optional<std::string> animals;   // --animals FILE; "-": standard output
+    std::optional<std::string> design;    // --design PARPOP
+    std::optional<std::string> columns;   // --columns SPEC
+    std::optional<std::string> unknown;   // --unknown LABEL[,LABEL...]
+    std::optional<bool> header;           // --header (true), --no-header (false)
+    bool selfing = false;                 // --selfing: sire == dam accepted
+    bool fe_known_only = false;           // --fe-known-only
+    bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
 };
 
 // Reads the arguments after the program's name. An option's value follows it
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, a second PEDIGREE, or -o and --animals naming one file.
+// or given twice, a second PEDIGREE, --header with --no-header, or -o and
+// --animals both "-" (standard output).
 Options read_options(std::span<const char* const> arguments);
+
+// True when `path` names standard output as an output: "-".
+bool is_standard_output(const std::optional<std::string>& path);
 
 // The text --help writes.
 std::string usage_text();

@@ -61,8 +61,11 @@ std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
     if (!analysis.generations.empty())
         value += ", from " + text(analysis.generations.front().generation) + " to " +
                  text(analysis.generations.back().generation);
-    value += pedigree.generation_given ? " (the input's fourth column)"
-                                       : " (0 for founders, else 1 + the latest parent's)";
+    if (!pedigree.generation_source.empty())
+        value += " (" + pedigree.generation_source + ")";
+    else
+        value += pedigree.generation_given ? " (the input's fourth column)"
+                                           : " (0 for founders, else 1 + the latest parent's)";
     return summary_line("generations", value);
 }
 
@@ -76,6 +79,7 @@ std::string design_line(const DesignSummary& d)
 std::string summary(const Pedigree& pedigree, const Analysis& analysis)
 {
     std::string out = summary_line("animals", text(pedigree.size()));
+    if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
     out += summary_line("founders", text(analysis.founders) + " (" + text(pedigree.founders_added) +
                                         " added for parents without a row)");
     out += generations_line(pedigree, analysis);

@@ -188,6 +188,135 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
     }
 }
 
+// Command lines that once destroyed the user's data with exit status 0: an
+// output naming an input, two spellings of one output, a closed standard
+// output. Each is refused before anything is read, every file left intact.
+TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"-o naming the default pedigree",
+         {"-o", "pedig"},
+         {},
+         kUsage,
+         "pedsim-stats: the pedigree pedig and -o pedig are one file; writing there would "
+         "destroy the input: choose another output file\n"},
+        {"--animals naming the pedigree by another path",
+         {"--animals", "../work/pedig", "pedig"},
+         {},
+         kUsage,
+         "pedsim-stats: the pedigree pedig and --animals ../work/pedig are one file;"},
+        {"--animals naming the design",
+         {"--design", "parpop", "--animals", "parpop"},
+         {},
+         kUsage,
+         "pedsim-stats: --design parpop and --animals parpop are one file;"},
+        {"one new file, two spellings",
+         {"-o", "x.tsv", "--animals", "./x.tsv"},
+         {},
+         kUsage,
+         "pedsim-stats: -o x.tsv and --animals ./x.tsv are one file; give each table its own "
+         "file\n"},
+        {"one existing file, two spellings",
+         {"-o", "out.tsv", "--animals", "../work/out.tsv"},
+         {},
+         kUsage,
+         "pedsim-stats: -o out.tsv and --animals ../work/out.tsv are one file;"},
+        {"both tables on standard output",
+         {"-o", "-", "--animals", "-"},
+         {},
+         kUsage,
+         "pedsim-stats: -o - and --animals - both name standard output; send one of the tables "
+         "to a file ("},
+        {"closed standard output",
+         {},
+         redirected(">&-"),
+         kFileError,
+         "pedsim-stats: standard output: it is closed; give -o FILE to write the table to a "
+         "file\n"},
+        {"animals to a closed standard output",
+         {"-o", "out.tsv", "--animals", "-"},
+         redirected(">&-"),
+         kFileError,
+         "pedsim-stats: standard output: it is closed; give --animals FILE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("pedig", kPedigree);
+        box.write("parpop", "3 2 3 4 2 2 3\n5\n");
+        box.write("out.tsv", "an earlier table\n");
+        const auto run = run_stats(box, c.args, c.launcher);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with(c.message)) << run.err;
+        EXPECT_EQ(std::ranges::count(run.err, '\n'), 1) << run.err;
+        EXPECT_EQ(box.read("pedig"), kPedigree);
+        EXPECT_EQ(box.read("parpop"), "3 2 3 4 2 2 3\n5\n");
+        EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()), {}), 3);
+    }
+}
+
+// Outputs that are no regular file of their own: standard output as "-",
+// the null device twice, /dev/stdout behind a shell's redirection (written
+// in place, so that ">>" appends), and a name as long as a name can be.
+TEST(StatsProgram, WritesToDevicesStandardOutputAndLongNames)
+{
+    Sandbox box;
+    box.write("pedig", kPedigree);
+    const auto reference = run_stats(box, {"-o", "table.tsv", "--animals", "animals.tsv"});
+    expect_success(reference);
+    const std::string table = box.read("table.tsv").value(),
+                      animals = box.read("animals.tsv").value();
+    const std::string long_name(250, 'n');
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+        std::string out;             // standard output
+        std::string file, contents;  // a file the run writes, and what it must hold
+    } cases[] = {
+        {"animals on standard output",
+         {"-o", "t.tsv", "--animals", "-"},
+         {},
+         animals,
+         "t.tsv",
+         table},
+        {"table on standard output",
+         {"-o", "-", "--animals", "a.tsv"},
+         {},
+         table,
+         "a.tsv",
+         animals},
+        {"the null device twice",
+         {"-o", "/dev/null", "--animals", "/dev/null"},
+         {},
+         "",
+         "pedig",
+         kPedigree},
+        {"/dev/stdout appended to by the shell",
+         {"-o", "t.tsv", "--animals", "/dev/stdout"},
+         {"/bin/sh", "-c", "echo kept > log; exec \"$0\" \"$@\" >> log"},
+         "",
+         "log",
+         "kept\n" + animals},
+        {"a 250-byte name", {"-o", long_name}, {}, "", long_name, table},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto run = run_stats(box, c.args, c.launcher);
+        expect_success(run);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(box.read(c.file), c.contents);
+    }
+}
+
 TEST(StatsProgram, AddsTheDesignOfAPedsimRun)
 {
     Sandbox box;
