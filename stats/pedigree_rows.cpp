@@ -233,7 +233,9 @@ bool RowsReader::all_header_words() const
 // other names.
 bool RowsReader::is_header_line() const
 {
-    return all_header_words() || layout_of_header(fields_, rules_.columns).has_value();
+    // Columns given by number say nothing of whether the line is a header.
+    const ColumnSpec by_names = rules_.columns.names_columns() ? rules_.columns : ColumnSpec{};
+    return all_header_words() || layout_of_header(fields_, by_names).has_value();
 }
 
 // The columns by position, decided on the first row of `count` fields.

@@ -131,6 +131,53 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          kUsage,
          "pedsim-stats: a second pedigree file more after pedig ("},
         {"-o without a file", {"-o"}, {}, kUsage, "pedsim-stats: -o needs a file name after it ("},
+        {"--columns without a value",
+         {"--columns"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns needs a value after it ("},
+        {"--columns without a dam",
+         {"--columns", "id=a,sire=b"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=a,sire=b: no dam column; give id, sire and dam ("},
+        {"--columns with an unknown key",
+         {"--columns", "id=1,father=2,dam=3"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=1,father=2,dam=3: unknown key \"father\"; the keys are id, "
+         "sire, dam, time and sex ("},
+        {"--columns counting from 0",
+         {"--columns", "0,1,2"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 0,1,2: \"0\" is no column number"},
+        {"--columns naming one column twice",
+         {"--columns", "1,2,2"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 1,2,2: sire and dam name the same column ("},
+        {"--columns beyond the row",
+         {"-o", "out.tsv", "--columns", "1,2,3,9"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 1,2,3,9: column 9 is beyond the 3 fields of line 2"},
+        {"--columns naming a column the header lacks",
+         {"-o", "out.tsv", "--columns", "id=ID,sire=SIRE,dam=MUM"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=ID,sire=SIRE,dam=MUM: the header has no column \"MUM\" ("},
+        {"--columns by name without a header",
+         {"-o", "out.tsv", "--no-header", "--columns", "id=ID,sire=SIRE,dam=DAM"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns names columns by their header names but --no-header says the "
+         "file has no header"},
+        {"--header and --no-header",
+         {"--header", "--no-header"},
+         {},
+         kUsage,
+         "pedsim-stats: --header and --no-header contradict each other ("},
         {"missing pedigree",
          {"-o", "out.tsv", "none"},
          {},
@@ -314,6 +361,182 @@ TEST(StatsProgram, WritesToDevicesStandardOutputAndLongNames)
         expect_success(run);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(box.read(c.file), c.contents);
+    }
+}
+
+// The table without what says how a variant was read: its "# input:" line
+// and where the generations come from.
+std::string without_input_lines(const std::string& table)
+{
+    std::string kept;
+    for (const std::string& line : lines_of(table)) {
+        if (line.starts_with("# input: ")) continue;
+        kept += line.starts_with("# generations: ") ? line.substr(0, line.find(" (")) : line;
+        kept += '\n';
+    }
+    return kept;
+}
+
+// One inbred pedigree (E and F full sibs, G their offspring: F = 1/4, 3/8)
+// exported as R, pandas, spreadsheets and herd books write it: every variant
+// gives the plain file's table and animals.
+TEST(StatsProgram, ReadsEveryExportOfOnePedigreeAlike)
+{
+    const std::string plain = "A 0 0 1990\nB 0 0 1990\nC A B 1991\nD A B 1991\nE C D 1992\n"
+                              "F C D 1992\nG E F 1993\n";
+    const std::string csv = "id,sire,dam,year\nA,,,1990\nB,,,1990\nC,A,B,1991\nD,A,B,1991\n"
+                            "E,C,D,1992\nF,C,D,1992\nG,E,F,1993\n";
+    const auto replaced = [](std::string text, char from, const std::string& to) {
+        std::string out;
+        for (const char c : text) out += c == from ? to : std::string(1, c);
+        return out;
+    };
+    const std::vector<std::string> compress = {"/bin/sh", "-c",
+                                               "gzip -c plain > ped && exec \"$0\" \"$@\""};
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+    } cases[] = {
+        {"comma", csv, {}, {}},
+        {"semicolon", replaced(csv, ',', ";"), {}, {}},
+        {"tab with empty fields", replaced(csv, ',', "\t"), {}, {}},
+        {"quoted",
+         "\"id\",\"sire\",\"dam\",\"year\"\n\"A\",NA,NA,1990\n\"B\",NA,NA,1990\n"
+         "\"C\",\"A\",\"B\",1991\n\"D\",\"A\",\"B\",1991\n\"E\",\"C\",\"D\",1992\n"
+         "\"F\",\"C\",\"D\",1992\n\"G\",\"E\",\"F\",1993\n",
+         {},
+         {}},
+        {"R write.csv row names",
+         "\"\",\"id\",\"sire\",\"dam\",\"year\"\n\"1\",\"A\",NA,NA,1990\n"
+         "\"2\",\"B\",NA,NA,1990\n\"3\",\"C\",\"A\",\"B\",1991\n"
+         "\"4\",\"D\",\"A\",\"B\",1991\n\"5\",\"E\",\"C\",\"D\",1992\n"
+         "\"6\",\"F\",\"C\",\"D\",1992\n\"7\",\"G\",\"E\",\"F\",1993\n",
+         {},
+         {}},
+        {"R write.table row names",
+         "\"id\" \"sire\" \"dam\" \"year\"\n\"1\" \"A\" NA NA 1990\n"
+         "\"2\" \"B\" NA NA 1990\n\"3\" \"C\" \"A\" \"B\" 1991\n"
+         "\"4\" \"D\" \"A\" \"B\" 1991\n\"5\" \"E\" \"C\" \"D\" 1992\n"
+         "\"6\" \"F\" \"C\" \"D\" 1992\n\"7\" \"G\" \"E\" \"F\" 1993\n",
+         {},
+         {}},
+        {"Excel trailing rows, CR LF, BOM",
+         "\xEF\xBB\xBF" + replaced(csv, '\n', "\r\n") + ",,,\r\n,,,\r\n",
+         {},
+         {}},
+        {"another column order",
+         "year;dam;id;sire\n1990;;A;\n1990;;B;\n1991;B;C;A\n1991;B;D;A\n"
+         "1992;D;E;C\n1992;D;F;C\n1993;F;G;E\n",
+         {},
+         {}},
+        {"sex and herd columns",
+         "id,sex,herd,sire,dam,born\nA,M,h1,,,1990\nB,F,h1,,,1990\n"
+         "C,m,h2,A,B,1991\nD,f,h2,A,B,1991\nE,1,h3,C,D,1992\nF,2,h3,C,D,1992\n"
+         "G,,h3,E,F,1993\n",
+         {},
+         {}},
+        {"--columns by name",
+         "Tier,V,M,Jahr\nA,,,1990\nB,,,1990\nC,A,B,1991\nD,A,B,1991\n"
+         "E,C,D,1992\nF,C,D,1992\nG,E,F,1993\n",
+         {"--columns", "id=Tier,sire=V,dam=M,time=Jahr"},
+         {}},
+        {"--columns by number",
+         "h A 0 0 x 1990\nh B 0 0 x 1990\nh C A B x 1991\nh D A B x 1991\n"
+         "h E C D x 1992\nh F C D x 1992\nh G E F x 1993\n",
+         {"--columns", "2,3,4,6"},
+         {}},
+        {"missing birth years",
+         "id\tsire\tdam\tyear\nA\t\t\t1990\nB\t\t\t1990\nC\tA\tB\t\n"
+         "D\tA\tB\t1991\nE\tC\tD\t1992\nF\tC\tD\t1992\nG\tE\tF\t\n",
+         {},
+         {}},
+        {"gzip", "", {}, compress},
+        {"zstd", "", {}, {"/bin/sh", "-c", "zstd -q -c plain > ped && exec \"$0\" \"$@\""}},
+    };
+    Sandbox box;
+    box.write("plain", plain);
+    const auto reference = run_stats(box, {"-o", "table.tsv", "--animals", "animals.tsv", "plain"});
+    expect_success(reference);
+    const std::string table = box.read("table.tsv").value(),
+                      animals = box.read("animals.tsv").value();
+    EXPECT_NE(animals.find("\nG\tE\tF\t1993\t0.375\t"), std::string::npos) << animals;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.text.empty()) box.write("ped", c.text);
+        std::vector<std::string> args = {"-o", "t.tsv", "--animals", "a.tsv"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("ped");
+        const auto run = run_stats(box, args, c.launcher);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(without_input_lines(box.read("t.tsv").value_or("")), without_input_lines(table));
+        EXPECT_EQ(box.read("a.tsv"), animals);
+    }
+}
+
+// How a file was read is in the summary when it is not the plain layout.
+TEST(StatsProgram, SaysHowItReadTheFile)
+{
+    const struct {
+        std::string text;
+        std::vector<std::string> args;
+        std::string input, generations;  // the "# input:" line (or none), "# generations:"
+    } cases[] = {
+        {"A 0 0\nB A 0\n",
+         {},
+         "",
+         "# generations: 2, from 0 to 1 (0 for founders, else 1 + the latest parent's)"},
+        {"a;s;d\nA;;\nB;A;\n",
+         {"--header"},
+         "# input: semicolon-separated",
+         "# generations: 2, from 0 to 1 (0 for"},
+        {"id,sire,dam,herd,year\nA,,,h,3\nB,A,,h,\n",
+         {},
+         "# input: comma-separated; ignored columns: herd",
+         "# generations: 2, from 3 to 4 (the input's column year; 1 missing, taken from the "
+         "parents)"},
+        {"\"\",\"id\",\"sire\",\"dam\"\n\"1\",A,0,0\n",
+         {},
+         "# input: comma-separated; row names in column 1 skipped",
+         "# generations: 1,"},
+        {"A 0 0 +1\n", {}, "", "# generations: 1, from 1 to 1 (the input's fourth column)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Sandbox box;
+        box.write("ped", c.text);
+        std::vector<std::string> args = c.args;
+        args.push_back("ped");
+        const auto run = run_stats(box, args);
+        expect_success(run);
+        const std::vector<std::string> lines = lines_of(run.out);
+        const auto input =
+            std::ranges::find_if(lines, [](auto& l) { return l.starts_with("# input: "); });
+        EXPECT_EQ(input == lines.end() ? "" : *input, c.input);
+        const auto generations =
+            std::ranges::find_if(lines, [](auto& l) { return l.starts_with("# generations: "); });
+        ASSERT_NE(generations, lines.end());
+        EXPECT_TRUE(generations->starts_with(c.generations)) << *generations;
+    }
+}
+
+TEST(StatsProgram, RefusesCompressionItCannotRead)
+{
+    Sandbox box;
+    box.write("plain", "A 0 0\n");
+    for (const auto& [tool, message] : std::vector<std::pair<std::string, std::string>>{
+             {"bzip2", "pedsim-stats: ped: compressed with bzip2: decompress it first"},
+             {"xz", "pedsim-stats: ped: compressed with xz: decompress it first"},
+             {"head -c 20 plain.gz >", "pedsim-stats: ped: damaged gzip data: "}}) {
+        SCOPED_TRACE(tool);
+        const std::string make =
+            tool.ends_with('>') ? "gzip -k plain; " + tool + " ped" : tool + " -c plain > ped";
+        const auto run =
+            run_stats(box, {"ped"}, {"/bin/sh", "-c", make + " && exec \"$0\" \"$@\""});
+        EXPECT_EQ(run.status, kRefused);
+        EXPECT_TRUE(run.err.starts_with(message)) << run.err;
+        std::filesystem::remove(box.path("plain.gz"));
     }
 }
 
