@@ -26,39 +26,45 @@ constexpr std::size_t most_loop_names_shown = 8;
 // found by that number instead: a pedsim file needs no table at all.
 class NamedAnimals {
 public:
-    NamedAnimals(const std::vector<Row>& rows, std::string_view text, const Refusal& refuse,
-                 bool selfing)
-        : rows_(rows), text_(text), refuse_(refuse), selfing_(selfing),
+    // Takes the rows' animals, and reads and then releases their parents.
+    NamedAnimals(PedigreeRows& read, std::string_view text, const Refusal& refuse, bool selfing)
+        : rows_(std::move(read.animal)), text_(text), refuse_(refuse), selfing_(selfing),
           index_([this](AnimalIndex animal) { return name(static_cast<std::size_t>(animal)); })
     {
-        if (rows.size() > most_animals) refuse_.whole_file("more animals than 2147483647");
-        sire_.reserve(rows.size());
-        dam_.reserve(rows.size());
-        for (std::size_t r = 0; r < rows.size(); ++r) enter_row(r);
-        sire_use_.assign(rows.size(), unknown);
-        dam_use_.assign(rows.size(), unknown);
-        for (std::size_t r = 0; r < rows.size(); ++r) link_parents(r);
+        if (rows_.size() > most_animals) refuse_.whole_file("more animals than 2147483647");
+        sire_.reserve(rows_.size());
+        dam_.reserve(rows_.size());
+        for (std::size_t r = 0; r < rows_.size(); ++r) enter_row(r);
+        sire_use_.assign(rows_.size(), unknown);
+        dam_use_.assign(rows_.size(), unknown);
+        for (std::size_t r = 0; r < rows_.size(); ++r) link_parents(r, read.sire[r], read.dam[r]);
+        std::vector<std::string_view>().swap(read.sire);
+        std::vector<std::string_view>().swap(read.dam);
     }
 
     std::size_t rows() const { return rows_.size(); }
     std::size_t size() const { return sire_.size(); }
     std::string_view name(std::size_t animal) const
     {
-        return animal < rows_.size() ? rows_[animal].animal : added_[animal - rows_.size()];
+        return animal < rows_.size() ? rows_[animal] : added_[animal - rows_.size()];
     }
     // The row's line; for an added parent, the line where it is first named.
-    LineNumber line(std::size_t animal) const
-    {
-        return line_at(text_, row_of(animal).animal.data());
-    }
+    LineNumber line(std::size_t animal) const { return line_at(text_, row_of(animal).data()); }
     const std::vector<AnimalIndex>& sire() const { return sire_; }
     const std::vector<AnimalIndex>& dam() const { return dam_; }
     // The row where the animal is first used as a sire, a dam; unknown if never.
     AnimalIndex sire_use(std::size_t animal) const { return sire_use_[animal]; }
     AnimalIndex dam_use(std::size_t animal) const { return dam_use_[animal]; }
+    // Releases what only the checks of the rows need.
+    void forget_uses()
+    {
+        std::vector<AnimalIndex>().swap(sire_use_);
+        std::vector<AnimalIndex>().swap(dam_use_);
+    }
 
 private:
-    const Row& row_of(std::size_t animal) const
+    // The row's animal; for an added parent, that of the row first naming it.
+    std::string_view row_of(std::size_t animal) const
     {
         return rows_[animal < rows_.size()
                          ? animal
@@ -70,9 +76,9 @@ private:
     void enter_row(std::size_t r);
     AnimalIndex parent(std::string_view name, std::size_t row);
     void use(AnimalIndex parent, bool as_sire, std::size_t row);
-    void link_parents(std::size_t animal);
+    void link_parents(std::size_t animal, std::string_view sire_name, std::string_view dam_name);
 
-    const std::vector<Row>& rows_;
+    std::vector<std::string_view> rows_;  // the animal of each row
     std::string_view text_;
     const Refusal& refuse_;
     bool selfing_;
@@ -90,7 +96,7 @@ std::size_t NamedAnimals::numbered_row(std::string_view name) const
     std::size_t number = 0;
     const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
     if (error != std::errc() || end != name.data() + name.size() || number == 0 ||
-        number > rows_.size() || rows_[number - 1].animal != name)
+        number > rows_.size() || rows_[number - 1] != name)
         return std::string_view::npos;
     return number - 1;
 }
@@ -108,7 +114,7 @@ AnimalIndex NamedAnimals::find(std::string_view name) const
 AnimalIndex NamedAnimals::add(std::size_t row)
 {
     if (sire_.size() == most_animals)
-        refuse_(line_at(text_, rows_[row].animal.data()), "more animals than 2147483647");
+        refuse_(line_at(text_, rows_[row].data()), "more animals than 2147483647");
     const auto animal = static_cast<AnimalIndex>(sire_.size());
     sire_.push_back(unknown);
     dam_.push_back(unknown);
@@ -117,17 +123,17 @@ AnimalIndex NamedAnimals::add(std::size_t row)
 
 void NamedAnimals::enter_row(std::size_t r)
 {
-    const Row& row = rows_[r];
-    if (numbered_row(row.animal) == r) {  // no other numbered row has its name
+    const std::string_view animal = rows_[r];
+    if (numbered_row(animal) == r) {  // no other numbered row has its name
         add(r);
         return;
     }
-    const AnimalIndex found = find(row.animal);
+    const AnimalIndex found = find(animal);
     if (found != unknown) {
         const LineNumber other = line(static_cast<std::size_t>(found));
-        const LineNumber here = line_at(text_, row.animal.data());
+        const LineNumber here = line_at(text_, animal.data());
         const LineNumber first = std::min(other, here), last = std::max(other, here);
-        refuse_(last, "animal " + quoted(row.animal) + " is listed twice (lines " +
+        refuse_(last, "animal " + quoted(animal) + " is listed twice (lines " +
                           std::to_string(first) + " and " + std::to_string(last) + ")");
     }
     index_.insert(add(r));
@@ -158,33 +164,27 @@ void NamedAnimals::use(AnimalIndex parent, bool as_sire, std::size_t row)
     std::vector<AnimalIndex>& as = as_sire ? sire_use_ : dam_use_;
     const AnimalIndex other = (as_sire ? dam_use_ : sire_use_)[p];
     if (other != unknown && !selfing_) {
-        const LineNumber here = line_at(text_, rows_[row].animal.data());
+        const LineNumber here = line(row);
         const std::string hint =
             static_cast<std::size_t>(other) == row
                 ? " (give --selfing for a pedigree where an individual is both parents)"
                 : "";
         refuse_(here, quoted(name(p)) + " is used as a " + (as_sire ? "sire" : "dam") +
                           " here and as a " + (as_sire ? "dam" : "sire") + " on line " +
-                          std::to_string(line_at(
-                              text_, rows_[static_cast<std::size_t>(other)].animal.data())) +
-                          hint);
+                          std::to_string(line(static_cast<std::size_t>(other))) + hint);
     }
     if (as[p] == unknown) as[p] = static_cast<AnimalIndex>(row);
 }
 
 // Links row number `animal` (its index, the rows coming first) to its parents.
-void NamedAnimals::link_parents(std::size_t animal)
+void NamedAnimals::link_parents(std::size_t animal, std::string_view sire_name,
+                                std::string_view dam_name)
 {
-    const Row& row = rows_[animal];
-    const AnimalIndex sire = parent(row.sire, animal), dam = parent(row.dam, animal);
-    const LineNumber here =
-        sire == static_cast<AnimalIndex>(animal) || dam == static_cast<AnimalIndex>(animal)
-            ? line_at(text_, row.animal.data())
-            : 0;
+    const AnimalIndex sire = parent(sire_name, animal), dam = parent(dam_name, animal);
     if (sire == static_cast<AnimalIndex>(animal))
-        refuse_(here, "animal " + quoted(row.animal) + " is its own sire");
+        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own sire");
     if (dam == static_cast<AnimalIndex>(animal))
-        refuse_(here, "animal " + quoted(row.animal) + " is its own dam");
+        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own dam");
     sire_[animal] = sire;
     dam_[animal] = dam;
     use(sire, true, animal);
@@ -338,23 +338,15 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
     // The byte order mark that spreadsheets put before a UTF-8 text is no identifier.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     PedigreeRows read = read_rows(text, refuse, rules);
-    if (read.rows.empty()) refuse.whole_file("no animal: the file holds no row");
-    std::vector<AnimalIndex> order;
-    std::vector<std::int64_t> generation;
-    std::size_t animal_count = 0, row_count = 0;
-    Pedigree pedigree;
-    {
-        const NamedAnimals animals(read.rows, text, refuse, rules.selfing);
-        check_sexes(animals, read.sex, refuse);
-        order = parents_first_order(animals, refuse);
-        generation = read.generation.empty() ? derived_generations(animals, order)
-                                             : given_generations(read.generation, animals, order);
-        animal_count = animals.size();
-        row_count = animals.rows();
-        pedigree = in_order(animals, order, generation);
-    }
-    (void)animal_count;
-    (void)row_count;
+    if (read.animal.empty()) refuse.whole_file("no animal: the file holds no row");
+    NamedAnimals animals(read, text, refuse, rules.selfing);
+    check_sexes(animals, read.sex, refuse);
+    animals.forget_uses();
+    const std::vector<AnimalIndex> order = parents_first_order(animals, refuse);
+    Pedigree pedigree =
+        in_order(animals, order,
+                 read.generation.empty() ? derived_generations(animals, order)
+                                         : given_generations(read.generation, animals, order));
     pedigree.generation_given = !read.generation.empty();
     pedigree.generation_source = std::move(read.generation_source);
     pedigree.layout = std::move(read.layout);

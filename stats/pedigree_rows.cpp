@@ -322,7 +322,9 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    result_.rows.push_back({animal, parent(fields_[layout_.sire]), parent(fields_[layout_.dam])});
+    result_.animal.push_back(animal);
+    result_.sire.push_back(parent(fields_[layout_.sire]));
+    result_.dam.push_back(parent(fields_[layout_.dam]));
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -335,9 +337,9 @@ void RowsReader::add_row(LineNumber number)
 
 bool RowsReader::named_elsewhere(std::string_view name) const
 {
-    return std::ranges::any_of(result_.rows, [name](const Row& row) {
-        return row.animal == name || row.sire == name || row.dam == name;
-    });
+    return std::ranges::find(result_.animal, name) != result_.animal.end() ||
+           std::ranges::find(result_.sire, name) != result_.sire.end() ||
+           std::ranges::find(result_.dam, name) != result_.dam.end();
 }
 
 // A first line taken for a header by the rule of earlier versions is a row
@@ -351,32 +353,35 @@ void RowsReader::settle_first_line()
         if (!named_elsewhere(sire) && !named_elsewhere(dam)) return;
         header_ = false;
         split_fields(first_line_, separator_, layout_.fields, fields_);
-        const std::size_t rows = result_.rows.size();
+        const std::size_t rows = result_.animal.size();
         add_row(first_number_);
         const auto last_to_front = [rows](auto& values) {
             if (values.size() > rows)
                 std::rotate(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),
                             values.end());
         };
-        last_to_front(result_.rows);
+        last_to_front(result_.animal);
+        last_to_front(result_.sire);
+        last_to_front(result_.dam);
         last_to_front(result_.generation);
         last_to_front(result_.sex);
         return;
     }
-    if (header_ || rules_.header || result_.rows.empty()) return;
-    const Row first = result_.rows.front();
-    if (first.sire.empty() || first.dam.empty()) return;
-    const bool elsewhere =
-        std::ranges::any_of(std::span(result_.rows).subspan(1), [&first](const Row& row) {
-            return row.animal == first.sire || row.sire == first.sire || row.dam == first.sire ||
-                   row.animal == first.dam || row.sire == first.dam || row.dam == first.dam;
-        });
+    if (header_ || rules_.header || result_.animal.empty()) return;
+    const std::string_view animal = result_.animal[0], sire = result_.sire[0], dam = result_.dam[0];
+    if (sire.empty() || dam.empty()) return;
+    const auto named_later = [](const std::vector<std::string_view>& column,
+                                std::string_view name) {
+        return std::find(column.begin() + 1, column.end(), name) != column.end();
+    };
+    bool elsewhere = false;
+    for (const auto* column : {&result_.animal, &result_.sire, &result_.dam})
+        elsewhere = elsewhere || named_later(*column, sire) || named_later(*column, dam);
     if (!elsewhere)
-        result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
-                                std::to_string(first_number_) + ": read as animal " +
-                                quoted(first.animal) + ", whose parents " + quoted(first.sire) +
-                                " and " + quoted(first.dam) +
-                                " are named nowhere else; if it is a header, give --header");
+        result_.notes.push_back(
+            std::string(refuse_.file_name()) + ": line " + std::to_string(first_number_) +
+            ": read as animal " + quoted(animal) + ", whose parents " + quoted(sire) + " and " +
+            quoted(dam) + " are named nowhere else; if it is a header, give --header");
 }
 
 // The summary's words on the generations and the layout.

@@ -44,11 +44,6 @@ std::string quoted(std::string_view name);
 // The line of `text` on which `position` (a pointer into text) stands.
 LineNumber line_at(std::string_view text, const char* position);
 
-// One row: views into the text; an unknown parent is an empty view.
-struct Row {
-    std::string_view animal, sire, dam;
-};
-
 enum class Sex : std::int8_t {
     unrecorded,
     male,
@@ -57,8 +52,11 @@ enum class Sex : std::int8_t {
 
 inline constexpr std::int64_t no_generation = INT64_MIN;
 
+// The rows in input order, by column: views into the text, an unknown
+// parent an empty view. Columns, so that the parents' names can go once the
+// animals are linked.
 struct PedigreeRows {
-    std::vector<Row> rows;                 // in input order
+    std::vector<std::string_view> animal, sire, dam;
     std::vector<std::int64_t> generation;  // one per row with a time column; no_generation: missing
     std::vector<Sex> sex;                  // one per row with a sex column
     std::size_t generations_missing = 0;

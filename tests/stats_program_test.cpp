@@ -188,6 +188,16 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          {},
          kRefused,
          "pedsim-stats: bad: line 2: animal \"A\" is its own sire"},
+        {"an endless input without a line end",
+         {"-o", "out.tsv", "/dev/zero"},
+         {},
+         kRefused,
+         "pedsim-stats: /dev/zero: no line end in the first 64 MiB; this is not a pedigree text"},
+        {"UTF-16",
+         {"-o", "out.tsv", "utf16"},
+         {},
+         kRefused,
+         "pedsim-stats: utf16: encoded as UTF-16; save it as UTF-8"},
         {"missing design",
          {"-o", "out.tsv", "--design", "none"},
          {},
@@ -220,6 +230,9 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
         box.write("pedig", kPedigree);
         box.write("bad", "B 0 0\nA A B\n");
         box.write("too_large.parpop", "3 2 3 4 7 3 3\n5\n");
+        box.write("utf16", std::string("\xFF\xFE"
+                                       "A\0",
+                                       4));
         box.write("out.tsv", "an earlier table\n");
         box.write("animals.tsv", "earlier animals\n");
         const auto run = run_stats(box, c.args, c.launcher);
@@ -231,7 +244,7 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
         EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
         EXPECT_EQ(box.read("animals.tsv"), "earlier animals\n");
         const auto files = std::distance(std::filesystem::directory_iterator(box.dir()), {});
-        EXPECT_EQ(files, 5) << "a temporary file was left behind";
+        EXPECT_EQ(files, 6) << "a temporary file was left behind";
     }
 }
 
