@@ -191,6 +191,38 @@ void NamedAnimals::link_parents(std::size_t animal, std::string_view sire_name,
     use(dam, false, animal);
 }
 
+// A name that field data often give to an unknown parent, outside the
+// built-in marks: "unknown", "unk", "missing", "none", "null", "?" (any
+// case) or a negative number ("-9").
+bool looks_unknown(std::string_view name)
+{
+    for (const std::string_view mark : {"unknown", "unk", "missing", "none", "null", "?"})
+        if (same_word(name, mark)) return true;
+    return name.size() > 1 && name[0] == '-' &&
+           name.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+
+// One note for each parent without a row whose name looks like a mark of
+// an unknown parent: all its offspring are related through it.
+std::vector<std::string> unknown_like_parents(const NamedAnimals& animals,
+                                              std::string_view file_name)
+{
+    std::vector<std::string> notes;
+    for (std::size_t p = animals.rows(); p < animals.size(); ++p) {
+        if (!looks_unknown(animals.name(p))) continue;
+        const auto parent = static_cast<AnimalIndex>(p);
+        const auto offspring =
+            std::ranges::count(animals.sire(), parent) + std::ranges::count(animals.dam(), parent);
+        notes.push_back(std::string(file_name) + ": line " + std::to_string(animals.line(p)) +
+                        ": parent " + quoted(animals.name(p)) + " has no row and " +
+                        std::to_string(offspring) +
+                        " offspring, related through it; if it marks an unknown parent, give "
+                        "--unknown " +
+                        std::string(animals.name(p)));
+    }
+    return notes;
+}
+
 // Refuses a sire recorded as female or a dam recorded as male.
 void check_sexes(const NamedAnimals& animals, const std::vector<Sex>& sex, const Refusal& refuse)
 {
@@ -342,6 +374,8 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
     NamedAnimals animals(read, text, refuse, rules.selfing);
     check_sexes(animals, read.sex, refuse);
     animals.forget_uses();
+    std::vector<std::string> unknown_notes = unknown_like_parents(animals, file_name);
+    read.notes.insert(read.notes.end(), unknown_notes.begin(), unknown_notes.end());
     const std::vector<AnimalIndex> order = parents_first_order(animals, refuse);
     Pedigree pedigree =
         in_order(animals, order,

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <concepts>
 
+#include "ancestry.h"
+
 namespace pedsim::stats {
 
 namespace {
@@ -69,6 +71,18 @@ std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
     return summary_line("generations", value);
 }
 
+// "N (M added for parents without a row[, K missing parents of animals with
+// one known parent])": K, only when there are such animals, counts the
+// founders that the default rule of fe adds for them.
+std::string founders_line(const Pedigree& pedigree, const Analysis& analysis)
+{
+    std::string value = text(analysis.founders) + " (" + text(pedigree.founders_added) +
+                        " added for parents without a row";
+    const std::size_t half = count_half_founders(pedigree);
+    if (half > 0) value += ", " + text(half) + " missing parents of animals with one known parent";
+    return summary_line("founders", value + ")");
+}
+
 std::string design_line(const DesignSummary& d)
 {
     return summary_line("design", "Nm = " + text(d.males) + ", Nf = " + text(d.females) +
@@ -76,16 +90,17 @@ std::string design_line(const DesignSummary& d)
                                       ", Wright's Ne = " + text(d.wright_ne));
 }
 
-std::string summary(const Pedigree& pedigree, const Analysis& analysis)
+std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
 {
     std::string out = summary_line("animals", text(pedigree.size()));
     if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
-    out += summary_line("founders", text(analysis.founders) + " (" + text(pedigree.founders_added) +
-                                        " added for parents without a row)");
+    out += founders_line(pedigree, analysis);
     out += generations_line(pedigree, analysis);
     out += summary_line("method", analysis.method);
-    out += summary_line("effective number of founders of the last generation",
-                        text(analysis.effective_founders));
+    out += summary_line(
+        "effective number of founders of the last generation",
+        text(analysis.effective_founders) +
+            (rule == FounderRule::known_founders_only ? " (known founders only, rescaled)" : ""));
     if (analysis.design) out += design_line(*analysis.design);
     return out;
 }
@@ -98,9 +113,9 @@ std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
 
 }  // namespace
 
-std::string generation_table(const Pedigree& pedigree, const Analysis& analysis)
+std::string generation_table(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
 {
-    std::string out = summary(pedigree, analysis) + generation_header;
+    std::string out = summary(pedigree, analysis, rule) + generation_header;
     for (const GenerationRow& row : analysis.generations) append_row(out, row);
     return out;
 }

@@ -1,10 +1,13 @@
 #include "stats_program.h"
 
 #include <iostream>
+#include <limits>
 #include <vector>
 
 #include "analysis.h"
+#include "ancestry.h"
 #include "exit_status.h"
+#include "generation_groups.h"
 #include "input_files.h"
 #include "output_files.h"
 #include "pedigree_reader.h"
@@ -59,6 +62,14 @@ void check_outputs(const Options& options)
                       "to a file");
 }
 
+// The effective number of founders of the last generation by `rule`.
+double last_generation_fe(const Pedigree& pedigree, FounderRule rule)
+{
+    const GenerationGroups groups = group_by_generation(pedigree);
+    if (groups.size() == 0) return std::numeric_limits<double>::quiet_NaN();
+    return effective_founders(pedigree, groups.members(groups.size() - 1), rule);
+}
+
 }  // namespace
 
 void run_stats(const Options& options)
@@ -77,9 +88,12 @@ void run_stats(const Options& options)
     const Pedigree pedigree =
         read_pedigree(read_input(options.pedigree), input_name(options.pedigree), rules);
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
-    const Analysis analysis = analyse(pedigree, design, progress.callback());
+    Analysis analysis = analyse(pedigree, design, progress.callback());
+    const FounderRule rule = options.fe_known_only ? FounderRule::known_founders_only
+                                                   : FounderRule::missing_parent_is_founder;
+    if (options.fe_known_only) analysis.effective_founders = last_generation_fe(pedigree, rule);
     std::vector<Output> outputs{
-        {output_path(options.output), generation_table(pedigree, analysis)}};
+        {output_path(options.output), generation_table(pedigree, analysis, rule)}};
     if (options.animals)
         outputs.push_back({output_path(options.animals), animal_table(pedigree, analysis)});
     progress.erase();

@@ -553,6 +553,63 @@ TEST(StatsProgram, RefusesCompressionItCannotRead)
     }
 }
 
+// The options of the R packages' conventions, as a user gives them: each
+// changes what its summary line or animal row says, and only that.
+TEST(StatsProgram, TakesTheConventionsOfThePedigreePackages)
+{
+    Sandbox box;
+    box.write("ped", "A 0 0\nB 0 0\nC A 0\nD A B\nS 0 0\nT S S\n");
+    box.write("unk", "a unknown B\nb unknown C\nx a b\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string line, err;  // a line of the output, the start of standard error
+    } cases[] = {
+        {{"--animals", "-", "-o", "/dev/null", "--selfing", "ped"}, 0, "T\tS\tS\t1\t0.5\t1\t", ""},
+        {{"--selfing", "ped"},
+         0,
+         "# founders: 3 (0 added for parents without a row, 1 missing parents of animals with one "
+         "known parent)",
+         ""},
+        // The last generation {C, D, T} gives A 1/3, B 1/6, S 1/3 and C's missing
+        // dam 1/6: fe = 1 / (10/36) = 3.6, or with known founders only
+        // (5/6)^2 / (9/36) = 25/9.
+        {{"--selfing", "ped"},
+         0,
+         "# effective number of founders of the last generation: 3.5999999999999996\n",
+         ""},
+        {{"--selfing", "--fe-known-only", "ped"},
+         0,
+         "# effective number of founders of the last generation: 2.7777777777777772 (known "
+         "founders only, rescaled)\n",
+         ""},
+        {{"ped"},
+         kRefused,
+         "",
+         "pedsim-stats: ped: line 6: \"S\" is used as a dam here and as a sire on line 6 (give "
+         "--selfing"},
+        {{"--animals", "-", "-o", "/dev/null", "unk"},
+         0,
+         "x\ta\tb\t2\t0.125\t",
+         "pedsim-stats: unk: line 1: parent \"unknown\" has no row and 2 offspring, related "
+         "through it; if it marks an unknown parent, give --unknown unknown\n"},
+        {{"--animals", "-", "-o", "/dev/null", "--unknown", "Unknown,unk", "unk"},
+         0,
+         "x\ta\tb\t2\t0\t",
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::string command;
+        for (const std::string& arg : c.args) command += arg + ' ';
+        SCOPED_TRACE(command);
+        const auto run = run_stats(box, c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+        EXPECT_EQ(run.err.empty(), c.err.empty()) << run.err;
+        EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
+    }
+}
+
 TEST(StatsProgram, AddsTheDesignOfAPedsimRun)
 {
     Sandbox box;
@@ -586,7 +643,9 @@ TEST(StatsProgram, AnswersHelpAndVersion)
     const auto help = run_stats(box, {"--help"});
     expect_success(help);
     EXPECT_TRUE(help.out.starts_with("Usage: pedsim-stats [options] [PEDIGREE]\n")) << help.out;
-    for (const char* option : {"-o FILE", "--animals FILE", "--design PARPOP", "--version"})
+    for (const char* option :
+         {"-o FILE", "--animals FILE", "--design PARPOP", "--columns SPEC", "--header",
+          "--no-header", "--unknown LABELS", "--selfing", "--fe-known-only", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_EQ(run_stats(box, {"-h"}).out, help.out);
     const auto version = run_stats(box, {"--version"});
