@@ -109,6 +109,8 @@ Options read_options(std::span<const char* const> arguments)
             pedigree_given = true;
         }
     }
+    if (is_standard_output(options.animals) && !options.output)
+        refuse("--animals - and the table both go to standard output; give -o FILE for the table");
     if (is_standard_output(options.output) && is_standard_output(options.animals))
         refuse("-o - and --animals - both name standard output; send one of the tables to a file");
     return options;

@@ -34,8 +34,8 @@ struct Options {
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, a second PEDIGREE, --header with --no-header, or -o and
-// --animals both "-" (standard output).
+// or given twice, a second PEDIGREE, --header with --no-header, or both
+// tables bound for standard output (--animals "-" without -o FILE).
 Options read_options(std::span<const char* const> arguments);
 
 // True when `path` names standard output as an output: "-".

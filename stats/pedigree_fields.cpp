@@ -188,7 +188,10 @@ bool same_word(std::string_view a, std::string_view b)
 
 Role header_role(std::string_view field)
 {
-    if (field.size() > 10) return Role::none;  // longer than every word: the common case of data
+    // Longer than every word, or not starting with a letter: the common case of data.
+    if (field.empty() || field.size() > 10 ||
+        std::isalpha(static_cast<unsigned char>(field[0])) == 0)
+        return Role::none;
     for (const Word& word : header_words)
         if (same_word(field, word.text)) return word.role;
     return Role::none;

@@ -293,6 +293,12 @@ TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
          kUsage,
          "pedsim-stats: -o - and --animals - both name standard output; send one of the tables "
          "to a file ("},
+        {"animals on standard output beside the table",
+         {"--animals", "-"},
+         {},
+         kUsage,
+         "pedsim-stats: --animals - and the table both go to standard output; give -o FILE for "
+         "the table ("},
         {"closed standard output",
          {},
          redirected(">&-"),
