@@ -246,7 +246,7 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
               : rules_.columns.entries.empty() ? ColumnLayout{}
                                                : layout_of_numbers(rules_.columns);
     layout_.fields = header_ ? header_count : count;
-    if (header_ && count == header_count + 1 && !layout_.row_names) {
+    if (header_ && count == header_count + 1 && count > 3 && !layout_.row_names) {
         // R's write.table: a column of row names without a header of its own.
         layout_.row_names = true;
         layout_.fields = count;

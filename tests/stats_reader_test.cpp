@@ -71,6 +71,8 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         {"\xFE\xFF\0A", "encoded as UTF-16; save it as UTF-8"},
         {std::string("\xFF\xFE\0\0A\0\0\0", 8), "encoded as UTF-32; save it as UTF-8"},
         {"A 0 0 1\nB 0 0 x\n", "line 2: generation \"x\" is not an integer"},
+        // Found by fuzzing: row names would leave two columns.
+        {",dam\nA,,\nB,A,\n", "line 2: 3 fields where line 1 has 2"},
         {"id sire dam sex\nA 0 0 F\nB 0 0 F\nC A B M\n",
          "line 4: \"A\" is used as a sire here but recorded as female on line 2"},
         {"id,sire,dam,sex\nA,,,M\nB,,,male\nC,A,B,1\n",
