@@ -89,7 +89,11 @@ ReplacementFile::ReplacementFile(const std::string& path, mode_t mode)
     : path_(path), target_(rename_target(path)), file_(-1)
 {
     const std::filesystem::path target(target_);
-    std::string name = target.parent_path() / ("." + target.filename().string() + ".XXXXXX");
+    // "." + the file's name + ".XXXXXX" must itself be a valid name: the
+    // file's name is cut so that a name of NAME_MAX bytes still has one.
+    constexpr std::size_t added = sizeof ".." + sizeof "XXXXXX" - 2;
+    const std::string base = target.filename().string().substr(0, NAME_MAX - added);
+    std::string name = target.parent_path() / ("." + base + ".XXXXXX");
     const int fd = create_removed_on_termination(name, slot_);
     if (fd < 0) return;
     temporary_ = name;

@@ -1,5 +1,8 @@
-// libFuzzer target: each input is the text of a pedigree file for
-// pedsim-stats.
+// libFuzzer target: each input is the contents of a pedigree file for
+// pedsim-stats, plain, gzip or zstd. An input starting "@@" then a byte of
+// flags and a line end reads with options: 1 --selfing, 2 --header, 4
+// --no-header, 8 --unknown unknown,?, 16 --columns 2,1,3, 32 --columns
+// id=id,sire=sire,dam=dam.
 //
 // The reader must either refuse the text with a pedsim::Failure or return a
 // Pedigree that keeps its contract: one entry per animal in every vector,
@@ -17,7 +20,9 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "column_layout.h"
 #include "common/failure.h"
+#include "compressed_input.h"
 #include "pedigree_fields.h"
 #include "pedigree_reader.h"
 
@@ -41,18 +46,43 @@ void check_sizes(const Pedigree& p)
     if (p.founders_added > p.size()) fail("more founders added than animals");
 }
 
-void check_names(const Pedigree& p)
+// The options an input's "@@" line asks for; the text after that line.
+pedsim::stats::ReadingRules rules_of(std::string_view& text)
+{
+    pedsim::stats::ReadingRules rules;
+    if (text.size() < 4 || !text.starts_with("@@") || text[3] != '\n') return rules;
+    const auto flags = static_cast<unsigned char>(text[2]);
+    text.remove_prefix(4);
+    rules.selfing = (flags & 1) != 0;
+    if ((flags & 2) != 0) rules.header = true;
+    if ((flags & 4) != 0) rules.header = false;
+    if ((flags & 8) != 0) rules.unknown_labels = {"unknown", "?"};
+    if ((flags & 16) != 0) rules.columns = pedsim::stats::read_column_spec("2,1,3");
+    if ((flags & 32) != 0)
+        rules.columns = pedsim::stats::read_column_spec("id=id,sire=sire,dam=dam");
+    return rules;
+}
+
+bool is_unknown_label(std::string_view name, const pedsim::stats::ReadingRules& rules)
+{
+    return std::ranges::any_of(rules.unknown_labels, [name](const std::string& label) {
+        return pedsim::stats::same_word(name, label);
+    });
+}
+
+void check_names(const Pedigree& p, const pedsim::stats::ReadingRules& rules)
 {
     std::unordered_set<std::string_view> seen;
     for (const std::string& name : p.names) {
-        if (pedsim::stats::is_unknown(name)) fail("an animal named like an unknown parent");
+        if (pedsim::stats::is_unknown(name) || is_unknown_label(name, rules))
+            fail("an animal named like an unknown parent");
         if (!seen.insert(name).second) fail("animal \"" + name + "\" stands twice");
     }
 }
 
-// Parents before offspring, never the animal itself; both parents known or
-// not, a sire never a dam.
-void check_parents(const Pedigree& p)
+// Parents before offspring, never the animal itself; a sire never a dam
+// unless selfing is accepted.
+void check_parents(const Pedigree& p, bool selfing)
 {
     std::vector<char> role(p.size(), 0);
     for (std::size_t i = 0; i < p.size(); ++i) {
@@ -61,7 +91,7 @@ void check_parents(const Pedigree& p)
             if (parent < 0 || parent >= static_cast<AnimalIndex>(i))
                 fail("a parent does not stand before its offspring");
             char& r = role[static_cast<std::size_t>(parent)];
-            if (r != 0 && r != as) fail("an animal is both a sire and a dam");
+            if (r != 0 && r != as && !selfing) fail("an animal is both a sire and a dam");
             r = as;
         }
     }
@@ -83,18 +113,24 @@ void check_derived_generations(const Pedigree& p)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    const pedsim::stats::ReadingRules rules = rules_of(input);
     Pedigree pedigree;
     try {
-        pedigree = pedsim::stats::read_pedigree(text, "fuzz");
+        const std::string text = pedsim::stats::decompressed(std::string(input), "fuzz");
+        pedigree = pedsim::stats::read_pedigree(text, "fuzz", rules);
     } catch (const pedsim::Failure& failure) {
-        if (failure.status() != pedsim::ExitStatus::bad_parameter_file)
+        // The program's own refusals: of the file, or of --columns that the
+        // file's header contradicts.
+        const bool usage = failure.status() == pedsim::ExitStatus::refused_parameters &&
+                           !rules.columns.entries.empty();
+        if (failure.status() != pedsim::ExitStatus::bad_parameter_file && !usage)
             fail(std::string("a refusal with another exit status: ") + failure.what());
-        return 0;  // the program's own refusal: a message and a non-zero exit
+        return 0;
     }
     check_sizes(pedigree);
-    check_names(pedigree);
-    check_parents(pedigree);
+    check_names(pedigree, rules);
+    check_parents(pedigree, rules.selfing);
     if (!pedigree.generation_given) check_derived_generations(pedigree);
     return 0;
 }

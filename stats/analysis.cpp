@@ -49,7 +49,7 @@ AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreed
 }  // namespace
 
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress)
+                 const ProgressReport& progress, FounderRule founder_rule)
 {
     const GenerationGroups groups = group_by_generation(pedigree);
     auto [found, method] = relatedness(pedigree, groups, progress);
@@ -65,7 +65,7 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
     analysis.founders = count_founders(pedigree);
     if (groups.size() > 0)
         analysis.effective_founders =
-            effective_founders(pedigree, groups.members(groups.size() - 1));
+            effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
     if (design) analysis.design = design_summary(*design);
     return analysis;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ancestry.h"
 #include "parameters.h"
 #include "pedigree.h"
 #include "results.h"
@@ -24,8 +25,10 @@ struct Analysis {
 
 // Computes everything the report shows. `design`, when given, adds the
 // expected inbreeding of that design per generation (the first row being the
-// founders' generation) and its summary.
+// founders' generation) and its summary; `founder_rule` says which founders
+// the effective number of founders counts.
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress);
+                 const ProgressReport& progress,
+                 FounderRule founder_rule = FounderRule::missing_parent_is_founder);
 
 }  // namespace pedsim::stats

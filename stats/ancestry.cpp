@@ -29,16 +29,30 @@ std::size_t count_founders(const Pedigree& pedigree)
     return founders;
 }
 
-double effective_founders(const Pedigree& pedigree, std::span<const AnimalIndex> group)
+std::size_t count_half_founders(const Pedigree& pedigree)
+{
+    std::size_t half = 0;
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        half += is_known(pedigree.sire[i]) != is_known(pedigree.dam[i]) ? 1 : 0;
+    return half;
+}
+
+double effective_founders(const Pedigree& pedigree, std::span<const AnimalIndex> group,
+                          FounderRule rule)
 {
     std::vector<double> weight(pedigree.size(), 0.0);
     for (const AnimalIndex animal : group)
         weight[position(animal)] = 1 / static_cast<double>(group.size());
-    double squares = 0;
+    // The sum of the squares of all contributions, in the order of the pass
+    // (the default rule's sum, bit for bit as before the other rule), and
+    // the sums of the contributions of the founders alone and their squares.
+    double squares = 0, known = 0, known_squares = 0;
     for (std::size_t i = pedigree.size(); i-- > 0;) {
         if (weight[i] == 0) continue;
         if (is_founder(pedigree, i)) {
             squares += weight[i] * weight[i];
+            known += weight[i];
+            known_squares += weight[i] * weight[i];
             continue;
         }
         const double half = weight[i] / 2;
@@ -49,6 +63,7 @@ double effective_founders(const Pedigree& pedigree, std::span<const AnimalIndex>
                 squares += half * half;
         }
     }
+    if (rule == FounderRule::known_founders_only) return known * known / known_squares;
     return 1 / squares;
 }
 

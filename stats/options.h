@@ -1,6 +1,9 @@
 // The command line of pedsim-stats:
-//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [PEDIGREE]
-//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] PEDIGREE PEDIGREE...
+//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--columns SPEC]
+//                [--header | --no-header] [--unknown LABELS] [--selfing]
+//                [--fe-known-only] [PEDIGREE]
+//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [reading options]
+//                PEDIGREE PEDIGREE...
 //   pedsim-stats --help | -h | --version
 #pragma once
 
@@ -8,6 +11,9 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "ancestry.h"
+#include "pedigree_rows.h"
 
 namespace pedsim::stats {
 
@@ -18,10 +24,16 @@ struct Options {
         version,
     };
     Request request = Request::run;
-    std::string pedigree = "pedig";      // "-": standard input
-    std::optional<std::string> output;   // -o FILE; standard output when none
-    std::optional<std::string> animals;  // --animals FILE
-    std::optional<std::string> design;   // --design PARPOP
+    std::string pedigree = "pedig";       // "-": standard input
+    std::optional<std::string> output;    // -o FILE; standard output when none or "-"
+    std::optional<std::string> animals;   // --animals FILE; "-": standard output
+    std::optional<std::string> design;    // --design PARPOP
+    std::optional<std::string> columns;   // --columns SPEC
+    std::optional<std::string> unknown;   // --unknown LABEL[,LABEL...]
+    std::optional<bool> header;           // --header (true), --no-header (false)
+    bool selfing = false;                 // --selfing: sire == dam accepted
+    bool fe_known_only = false;           // --fe-known-only
+    bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
     // Every PEDIGREE given, in order; two or more are the replicates of a
     // study (`pedigree` is then the first).
     std::vector<std::string> pedigrees;
@@ -32,9 +44,24 @@ struct Options {
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, -o and --animals naming one file, --animals with two or
-// more PEDIGREEs, or --each with fewer.
+// or given twice, --header with --no-header, both tables bound for standard
+// output (--animals "-" without -o FILE), --animals with two or more
+// PEDIGREEs, or --each with fewer.
 Options read_options(std::span<const char* const> arguments);
+
+// True when `path` names standard output as an output: "-".
+bool is_standard_output(const std::optional<std::string>& path);
+
+// The path an output option names for write_outputs: empty for standard
+// output (no option, or "-").
+std::string output_path(const std::optional<std::string>& path);
+
+// The reading rules that --columns, --header, --no-header, --selfing and
+// --unknown give; throws a Failure (usage_refused) for a malformed --columns.
+ReadingRules reading_rules(const Options& options);
+
+// The founders that the effective number of founders counts (--fe-known-only).
+FounderRule founder_rule(const Options& options);
 
 // The text --help writes.
 std::string usage_text();

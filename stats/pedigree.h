@@ -16,13 +16,22 @@ inline constexpr AnimalIndex unknown = -1;
 
 struct Pedigree {
     // One entry per animal, parents before offspring: sire[i] and dam[i] are
-    // below i or unknown.
+    // below i or unknown (and may be equal when selfing is accepted).
     std::vector<std::string> names;        // identifiers as they stand in the input
     std::vector<AnimalIndex> sire;         // the sire's index, or unknown
     std::vector<AnimalIndex> dam;          // the dam's index, or unknown
     std::vector<std::int64_t> generation;  // the group of the animal's row in the table
-    bool generation_given = false;         // read from a fourth column, not derived
+    bool generation_given = false;         // read from a column, not derived
     std::size_t founders_added = 0;        // parents without a row of their own, added
+
+    // How the file was read, for the summary lines: where the generations
+    // come from (the words in parentheses of "# generations"), and a note on
+    // the layout (separator, columns, ignored columns) when it is not the
+    // plain blank-separated "animal sire dam [generation]"; empty then.
+    std::string generation_source;
+    std::string layout;
+    // Notes for standard error: what the reader guessed and how to decide it.
+    std::vector<std::string> notes;
 
     std::size_t size() const { return names.size(); }
 };

@@ -1,7 +1,9 @@
 #include "pedigree_fields.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <utility>
 
 namespace pedsim::stats {
 
@@ -9,11 +11,11 @@ namespace {
 
 constexpr std::string_view blanks = " \t\r";
 
-std::string_view trimmed(std::string_view text)
+std::string_view trimmed(std::string_view text, std::string_view trim)
 {
-    const std::size_t first = text.find_first_not_of(blanks);
+    const std::size_t first = text.find_first_not_of(trim);
     if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return text.substr(first, text.find_last_not_of(trim) - first + 1);
 }
 
 // A quoted field starting at `start`: its text, and the position after the
@@ -25,29 +27,55 @@ std::string_view quoted_field(std::string_view line, std::size_t start, std::siz
     return line.substr(start + 1, close - start - 1);
 }
 
-const char* split_at_commas(std::string_view line, std::vector<std::string_view>& fields)
+char separator_char(Separator separator)
 {
-    for (std::size_t start = 0;;) {
-        std::size_t end = line.find(',', start);
-        std::string_view field = trimmed(line.substr(start, end - start));
+    switch (separator) {
+    case Separator::tab:
+        return '\t';
+    case Separator::semicolon:
+        return ';';
+    case Separator::comma:
+        return ',';
+    case Separator::blanks:
+        break;
+    }
+    return ' ';
+}
+
+const char* split_at(std::string_view line, char separator, std::size_t most_fields,
+                     std::vector<std::string_view>& fields)
+{
+    // A tab separates fields in a tab-separated line; it is no blank to trim.
+    const std::string_view trim = separator == '\t' ? " \r" : blanks;
+    for (std::size_t start = 0; fields.size() <= most_fields;) {
+        std::size_t end = line.find(separator, start);
+        std::string_view field = trimmed(line.substr(start, end - start), trim);
         if (field.starts_with('"')) {
             std::size_t after = 0;
             const std::size_t open = line.find('"', start);
             field = quoted_field(line, open, after);
             if (after == std::string_view::npos) return "a double quote is not closed";
-            end = line.find(',', after);
-            if (!trimmed(line.substr(after, end - after)).empty())
-                return "text follows a closing double quote before the next comma";
+            end = line.find(separator, after);
+            if (!trimmed(line.substr(after, end - after), trim).empty())
+                return separator == ','   ? "text follows a closing double quote before the next "
+                                            "comma"
+                       : separator == ';' ? "text follows a closing double quote before the next "
+                                            "semicolon"
+                                          : "text follows a closing double quote before the next "
+                                            "tab";
         }
         fields.push_back(field);
-        if (end == std::string_view::npos) return nullptr;
+        if (end == std::string_view::npos) break;
         start = end + 1;
     }
+    return nullptr;
 }
 
-const char* split_at_blanks(std::string_view line, std::vector<std::string_view>& fields)
+const char* split_at_blanks(std::string_view line, std::size_t most_fields,
+                            std::vector<std::string_view>& fields)
 {
-    for (std::size_t start = line.find_first_not_of(blanks); start != std::string_view::npos;
+    for (std::size_t start = line.find_first_not_of(blanks);
+         start != std::string_view::npos && fields.size() <= most_fields;
          start = line.find_first_not_of(blanks, start)) {
         std::size_t end = 0;
         if (line[start] == '"') {
@@ -64,6 +92,23 @@ const char* split_at_blanks(std::string_view line, std::vector<std::string_view>
     return nullptr;
 }
 
+struct Word {
+    std::string_view text;
+    Role role;
+};
+
+constexpr std::array header_words{
+    Word{"id", Role::animal},         Word{"animal", Role::animal},   Word{"ind", Role::animal},
+    Word{"individual", Role::animal}, Word{"code", Role::animal},     Word{"name", Role::animal},
+    Word{"sire", Role::sire},         Word{"father", Role::sire},     Word{"pere", Role::sire},
+    Word{"padre", Role::sire},        Word{"vater", Role::sire},      Word{"dam", Role::dam},
+    Word{"mother", Role::dam},        Word{"mere", Role::dam},        Word{"madre", Role::dam},
+    Word{"mutter", Role::dam},        Word{"generation", Role::time}, Word{"gen", Role::time},
+    Word{"birth", Role::time},        Word{"year", Role::time},       Word{"born", Role::time},
+    Word{"birthyear", Role::time},    Word{"birth_year", Role::time}, Word{"date", Role::time},
+    Word{"sex", Role::sex},           Word{"gender", Role::sex},
+};
+
 bool contains_word(std::string_view field, std::string_view word)
 {
     const auto same = [](char a, char b) {
@@ -74,11 +119,44 @@ bool contains_word(std::string_view field, std::string_view word)
 
 }  // namespace
 
-const char* split_fields(std::string_view line, std::vector<std::string_view>& fields)
+const char* separator_name(Separator separator)
+{
+    switch (separator) {
+    case Separator::tab:
+        return "tab-separated";
+    case Separator::semicolon:
+        return "semicolon-separated";
+    case Separator::comma:
+        return "comma-separated";
+    case Separator::blanks:
+        break;
+    }
+    return "blank-separated";
+}
+
+Separator separator_of(std::span<const std::string_view> lines)
+{
+    for (const Separator separator : {Separator::tab, Separator::semicolon, Separator::comma}) {
+        const char c = separator_char(separator);
+        const auto holds = [c](std::string_view line) {
+            return line.find(c) != std::string_view::npos;
+        };
+        if (!lines.empty() && std::ranges::all_of(lines, holds)) return separator;
+    }
+    return Separator::blanks;
+}
+
+bool is_empty_row(std::string_view line)
+{
+    return line.find_first_not_of(" \t\r,;") == std::string_view::npos;
+}
+
+const char* split_fields(std::string_view line, Separator separator, std::size_t most_fields,
+                         std::vector<std::string_view>& fields)
 {
     fields.clear();
-    if (line.find(',') != std::string_view::npos) return split_at_commas(line, fields);
-    return split_at_blanks(line, fields);
+    if (separator == Separator::blanks) return split_at_blanks(line, most_fields, fields);
+    return split_at(line, separator_char(separator), most_fields, fields);
 }
 
 std::string_view identifier(std::string_view field)
@@ -99,7 +177,27 @@ bool is_unknown(std::string_view identifier)
            identifier == "-";
 }
 
-bool is_header(std::span<const std::string_view> fields)
+bool same_word(std::string_view a, std::string_view b)
+{
+    const auto same = [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    };
+    return std::ranges::equal(a, b, same);
+}
+
+Role header_role(std::string_view field)
+{
+    // Longer than every word, or not starting with a letter: the common case of data.
+    if (field.empty() || field.size() > 10 ||
+        std::isalpha(static_cast<unsigned char>(field[0])) == 0)
+        return Role::none;
+    for (const Word& word : header_words)
+        if (same_word(field, word.text)) return word.role;
+    return Role::none;
+}
+
+bool names_parents(std::span<const std::string_view> fields)
 {
     return fields.size() >= 3 &&
            (contains_word(fields[1], "sire") || contains_word(fields[1], "father")) &&

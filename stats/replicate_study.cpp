@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -58,15 +59,19 @@ void refuse_repeated_pedigree(std::span<const std::string> pedigrees)
 struct Analysed {
     Replicate replicate;
     std::string own_table;
+    std::vector<std::string> notes;  // what the reader noted, told once all are read
 };
 
 Analysed analyse_one(const std::string& path, const std::optional<Parameters>& design,
-                     bool keep_table)
+                     const Options& options)
 {
     const std::string name = input_name(path);
-    const Pedigree pedigree = read_pedigree(read_input(path), name);
-    Analysis analysis = analyse(pedigree, design, {});
-    Analysed result{{name, {}}, keep_table ? generation_table_text(pedigree, analysis) : ""};
+    const Pedigree pedigree = read_pedigree(read_input(path), name, reading_rules(options));
+    const FounderRule rule = founder_rule(options);
+    Analysis analysis = analyse(pedigree, design, {}, rule);
+    Analysed result{{name, {}},
+                    options.each ? generation_table_text(pedigree, analysis, rule) : "",
+                    pedigree.notes};
     result.replicate.generations = std::move(analysis.generations);
     return result;
 }
@@ -83,7 +88,7 @@ std::vector<Analysed> analyse_all(const Options& options, const std::optional<Pa
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
     for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t k = begin; k < end; ++k) {
-            results[k] = analyse_one(options.pedigrees[k], design, options.each.has_value());
+            results[k] = analyse_one(options.pedigrees[k], design, options);
             const double done = static_cast<double>(++finished) / static_cast<double>(count);
             const std::scoped_lock lock(progress_mutex);
             progress.report(stage, done);
@@ -140,13 +145,15 @@ void run_replicates(const Options& options)
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
     std::vector<Analysed> analysed = analyse_all(options, design);
+    for (const Analysed& one : analysed)
+        for (const std::string& note : one.notes) std::cerr << "pedsim-stats: " << note << '\n';
     std::vector<Replicate> replicates;
     for (Analysed& one : analysed) replicates.push_back(std::move(one.replicate));
     check_same_generations(replicates);
     std::optional<DesignSummary> design_values;
     if (design) design_values = design_summary(*design);
     std::vector<Output> outputs{
-        {options.output.value_or(""), replicate_table_text(replicates, design_values)}};
+        {output_path(options.output), replicate_table_text(replicates, design_values)}};
     if (options.each) {
         const std::vector<std::string> names = each_table_names(options.pedigrees);
         refuse_shared_names(options.pedigrees, names, *options.each);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <concepts>
 
+#include "ancestry.h"
 #include "indexing.h"
 
 namespace pedsim::stats {
@@ -122,9 +123,24 @@ std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
     if (!analysis.generations.empty())
         value += ", from " + text(analysis.generations.front().generation) + " to " +
                  text(analysis.generations.back().generation);
-    value += pedigree.generation_given ? " (the input's fourth column)"
-                                       : " (0 for founders, else 1 + the latest parent's)";
+    if (!pedigree.generation_source.empty())
+        value += " (" + pedigree.generation_source + ")";
+    else
+        value += pedigree.generation_given ? " (the input's fourth column)"
+                                           : " (0 for founders, else 1 + the latest parent's)";
     return summary_line("generations", value);
+}
+
+// "N (M added for parents without a row[, K missing parents of animals with
+// one known parent])": K, only when there are such animals, counts the
+// founders that the default rule of fe adds for them.
+std::string founders_line(const Pedigree& pedigree, const Analysis& analysis)
+{
+    std::string value = text(analysis.founders) + " (" + text(pedigree.founders_added) +
+                        " added for parents without a row";
+    const std::size_t half = count_half_founders(pedigree);
+    if (half > 0) value += ", " + text(half) + " missing parents of animals with one known parent";
+    return summary_line("founders", value + ")");
 }
 
 }  // namespace
@@ -138,15 +154,17 @@ std::string design_line(const DesignSummary& d)
 
 namespace {
 
-std::string summary(const Pedigree& pedigree, const Analysis& analysis)
+std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
 {
     std::string out = summary_line("animals", text(pedigree.size()));
-    out += summary_line("founders", text(analysis.founders) + " (" + text(pedigree.founders_added) +
-                                        " added for parents without a row)");
+    if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
+    out += founders_line(pedigree, analysis);
     out += generations_line(pedigree, analysis);
     out += summary_line("method", analysis.method);
-    out += summary_line("effective number of founders of the last generation",
-                        text(analysis.effective_founders));
+    out += summary_line(
+        "effective number of founders of the last generation",
+        text(analysis.effective_founders) +
+            (rule == FounderRule::known_founders_only ? " (known founders only, rescaled)" : ""));
     if (analysis.design) out += design_line(*analysis.design);
     return out;
 }
@@ -175,9 +193,10 @@ std::vector<double> generation_row_values(const GenerationRow& row)
     return values;
 }
 
-std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis)
+std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
+                                  FounderRule rule)
 {
-    std::string out = summary(pedigree, analysis) + generation_header();
+    std::string out = summary(pedigree, analysis, rule) + generation_header();
     for (const GenerationRow& row : analysis.generations) append_row(out, row);
     return out;
 }

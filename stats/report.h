@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "ancestry.h"
 #include "pedigree.h"
 
 namespace pedsim::stats {
@@ -15,8 +16,10 @@ namespace pedsim::stats {
 // The per-generation table: summary lines starting with "# " (animals,
 // founders and those added, generations, method, effective number of
 // founders, and the design when given), the header line, then one row per
-// entry of analysis.generations. Assumes `analysis` is analyse(pedigree, ...).
-std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis);
+// entry of analysis.generations. Assumes `analysis` is analyse(pedigree, ...)
+// with its effective number of founders found by `rule`.
+std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
+                                  FounderRule rule = FounderRule::missing_parent_is_founder);
 
 // The per-animal table: header `animal sire dam generation F ECG
 // dF_individual`, then one row per animal in the pedigree's order, parents

@@ -1,8 +1,10 @@
 #include "stats_program.h"
 
+#include <iostream>
 #include <vector>
 
 #include "analysis.h"
+#include "exit_status.h"
 #include "input_files.h"
 #include "output_files.h"
 #include "pedigree_reader.h"
@@ -12,6 +14,51 @@
 
 namespace pedsim::stats {
 
+namespace {
+
+// Refuses, before anything is read, outputs that would destroy an input or
+// each other, and a table bound for a standard output closed at the start.
+void check_outputs(const Options& options)
+{
+    std::vector<NamedFile> inputs;
+    for (const std::string& pedigree : options.pedigrees)
+        inputs.push_back({"the pedigree", pedigree});
+    if (inputs.empty()) inputs.push_back({"the pedigree", options.pedigree});
+    if (options.design) inputs.push_back({"--design", *options.design});
+    std::vector<NamedFile> outputs;
+    if (options.output) outputs.push_back({"-o", *options.output});
+    if (options.animals) outputs.push_back({"--animals", *options.animals});
+    refuse_shared_files(inputs, outputs);
+    if (!options.standard_output_closed) return;
+    if (output_path(options.output).empty())
+        throw Failure(ExitStatus::file_error,
+                      "standard output: it is closed; give -o FILE to write the table to a file");
+    if (is_standard_output(options.animals))
+        throw Failure(ExitStatus::file_error,
+                      "standard output: it is closed; give --animals FILE to write the animals "
+                      "to a file");
+}
+
+void run_one(const Options& options)
+{
+    TerminalProgress progress;
+    std::optional<Parameters> design;
+    if (options.design) design = read_design(*options.design);
+    const Pedigree pedigree = read_pedigree(read_input(options.pedigree),
+                                            input_name(options.pedigree), reading_rules(options));
+    for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
+    const FounderRule rule = founder_rule(options);
+    const Analysis analysis = analyse(pedigree, design, progress.callback(), rule);
+    std::vector<Output> outputs{
+        {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
+    if (options.animals)
+        outputs.push_back({output_path(options.animals), animal_table(pedigree, analysis)});
+    progress.erase();
+    write_outputs(outputs);
+}
+
+}  // namespace
+
 void run_stats(const Options& options)
 {
     if (options.request != Options::Request::run) {
@@ -20,18 +67,9 @@ void run_stats(const Options& options)
         write_outputs({&answer, 1});
         return;
     }
+    check_outputs(options);
     if (options.pedigrees.size() > 1) return run_replicates(options);
-    TerminalProgress progress;
-    std::optional<Parameters> design;
-    if (options.design) design = read_design(*options.design);
-    const Pedigree pedigree =
-        read_pedigree(read_input(options.pedigree), input_name(options.pedigree));
-    const Analysis analysis = analyse(pedigree, design, progress.callback());
-    std::vector<Output> outputs{
-        {options.output.value_or(""), generation_table_text(pedigree, analysis)}};
-    if (options.animals) outputs.push_back({*options.animals, animal_table(pedigree, analysis)});
-    progress.erase();
-    write_outputs(outputs);
+    run_one(options);
 }
 
 }  // namespace pedsim::stats

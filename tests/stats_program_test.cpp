@@ -134,6 +134,53 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          "pedsim-stats: --animals takes one pedigree; --each DIR keeps the table of every "
          "replicate ("},
         {"-o without a file", {"-o"}, {}, kUsage, "pedsim-stats: -o needs a file name after it ("},
+        {"--columns without a value",
+         {"--columns"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns needs a value after it ("},
+        {"--columns without a dam",
+         {"--columns", "id=a,sire=b"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=a,sire=b: no dam column; give id, sire and dam ("},
+        {"--columns with an unknown key",
+         {"--columns", "id=1,father=2,dam=3"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=1,father=2,dam=3: unknown key \"father\"; the keys are id, "
+         "sire, dam, time and sex ("},
+        {"--columns counting from 0",
+         {"--columns", "0,1,2"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 0,1,2: \"0\" is no column number"},
+        {"--columns naming one column twice",
+         {"--columns", "1,2,2"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 1,2,2: sire and dam name the same column ("},
+        {"--columns beyond the row",
+         {"-o", "out.tsv", "--columns", "1,2,3,9"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns 1,2,3,9: column 9 is beyond the 3 fields of line 2"},
+        {"--columns naming a column the header lacks",
+         {"-o", "out.tsv", "--columns", "id=ID,sire=SIRE,dam=MUM"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns id=ID,sire=SIRE,dam=MUM: the header has no column \"MUM\" ("},
+        {"--columns by name without a header",
+         {"-o", "out.tsv", "--no-header", "--columns", "id=ID,sire=SIRE,dam=DAM"},
+         {},
+         kUsage,
+         "pedsim-stats: --columns names columns by their header names but --no-header says the "
+         "file has no header"},
+        {"--header and --no-header",
+         {"--header", "--no-header"},
+         {},
+         kUsage,
+         "pedsim-stats: --header and --no-header contradict each other ("},
         {"missing pedigree",
          {"-o", "out.tsv", "none"},
          {},
@@ -144,6 +191,16 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          {},
          kRefused,
          "pedsim-stats: bad: line 2: animal \"A\" is its own sire"},
+        {"an endless input without a line end",
+         {"-o", "out.tsv", "/dev/zero"},
+         {},
+         kRefused,
+         "pedsim-stats: /dev/zero: no line end in the first 64 MiB; this is not a pedigree text"},
+        {"UTF-16",
+         {"-o", "out.tsv", "utf16"},
+         {},
+         kRefused,
+         "pedsim-stats: utf16: encoded as UTF-16; save it as UTF-8"},
         {"missing design",
          {"-o", "out.tsv", "--design", "none"},
          {},
@@ -176,6 +233,9 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
         box.write("pedig", kPedigree);
         box.write("bad", "B 0 0\nA A B\n");
         box.write("too_large.parpop", "3 2 3 4 7 3 3\n5\n");
+        box.write("utf16", std::string("\xFF\xFE"
+                                       "A\0",
+                                       4));
         box.write("out.tsv", "an earlier table\n");
         box.write("animals.tsv", "earlier animals\n");
         const auto run = run_stats(box, c.args, c.launcher);
@@ -187,7 +247,375 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
         EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
         EXPECT_EQ(box.read("animals.tsv"), "earlier animals\n");
         const auto files = std::distance(std::filesystem::directory_iterator(box.dir()), {});
-        EXPECT_EQ(files, 5) << "a temporary file was left behind";
+        EXPECT_EQ(files, 6) << "a temporary file was left behind";
+    }
+}
+
+// Command lines that once destroyed the user's data with exit status 0: an
+// output naming an input, two spellings of one output, a closed standard
+// output. Each is refused before anything is read, every file left intact.
+TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"-o naming the default pedigree",
+         {"-o", "pedig"},
+         {},
+         kUsage,
+         "pedsim-stats: the pedigree pedig and -o pedig are one file; writing there would "
+         "destroy the input: choose another output file\n"},
+        {"--animals naming the pedigree by another path",
+         {"--animals", "../work/pedig", "pedig"},
+         {},
+         kUsage,
+         "pedsim-stats: the pedigree pedig and --animals ../work/pedig are one file;"},
+        {"--animals naming the design",
+         {"--design", "parpop", "--animals", "parpop"},
+         {},
+         kUsage,
+         "pedsim-stats: --design parpop and --animals parpop are one file;"},
+        {"one new file, two spellings",
+         {"-o", "x.tsv", "--animals", "./x.tsv"},
+         {},
+         kUsage,
+         "pedsim-stats: -o x.tsv and --animals ./x.tsv are one file; give each table its own "
+         "file\n"},
+        {"one existing file, two spellings",
+         {"-o", "out.tsv", "--animals", "../work/out.tsv"},
+         {},
+         kUsage,
+         "pedsim-stats: -o out.tsv and --animals ../work/out.tsv are one file;"},
+        {"both tables on standard output",
+         {"-o", "-", "--animals", "-"},
+         {},
+         kUsage,
+         "pedsim-stats: -o - and --animals - both name standard output; send one of the tables "
+         "to a file ("},
+        {"animals on standard output beside the table",
+         {"--animals", "-"},
+         {},
+         kUsage,
+         "pedsim-stats: --animals - and the table both go to standard output; give -o FILE for "
+         "the table ("},
+        {"closed standard output",
+         {},
+         redirected(">&-"),
+         kFileError,
+         "pedsim-stats: standard output: it is closed; give -o FILE to write the table to a "
+         "file\n"},
+        {"animals to a closed standard output",
+         {"-o", "out.tsv", "--animals", "-"},
+         redirected(">&-"),
+         kFileError,
+         "pedsim-stats: standard output: it is closed; give --animals FILE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("pedig", kPedigree);
+        box.write("parpop", "3 2 3 4 2 2 3\n5\n");
+        box.write("out.tsv", "an earlier table\n");
+        const auto run = run_stats(box, c.args, c.launcher);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with(c.message)) << run.err;
+        EXPECT_EQ(std::ranges::count(run.err, '\n'), 1) << run.err;
+        EXPECT_EQ(box.read("pedig"), kPedigree);
+        EXPECT_EQ(box.read("parpop"), "3 2 3 4 2 2 3\n5\n");
+        EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()), {}), 3);
+    }
+}
+
+// Outputs that are no regular file of their own: standard output as "-",
+// the null device twice, /dev/stdout behind a shell's redirection (written
+// in place, so that ">>" appends), and a name as long as a name can be.
+TEST(StatsProgram, WritesToDevicesStandardOutputAndLongNames)
+{
+    Sandbox box;
+    box.write("pedig", kPedigree);
+    const auto reference = run_stats(box, {"-o", "table.tsv", "--animals", "animals.tsv"});
+    expect_success(reference);
+    const std::string table = box.read("table.tsv").value(),
+                      animals = box.read("animals.tsv").value();
+    const std::string long_name(250, 'n');
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+        std::string out;             // standard output
+        std::string file, contents;  // a file the run writes, and what it must hold
+    } cases[] = {
+        {"animals on standard output",
+         {"-o", "t.tsv", "--animals", "-"},
+         {},
+         animals,
+         "t.tsv",
+         table},
+        {"table on standard output",
+         {"-o", "-", "--animals", "a.tsv"},
+         {},
+         table,
+         "a.tsv",
+         animals},
+        {"the null device twice",
+         {"-o", "/dev/null", "--animals", "/dev/null"},
+         {},
+         "",
+         "pedig",
+         kPedigree},
+        {"/dev/stdout appended to by the shell",
+         {"-o", "t.tsv", "--animals", "/dev/stdout"},
+         {"/bin/sh", "-c", "echo kept > log; exec \"$0\" \"$@\" >> log"},
+         "",
+         "log",
+         "kept\n" + animals},
+        {"a 250-byte name", {"-o", long_name}, {}, "", long_name, table},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto run = run_stats(box, c.args, c.launcher);
+        expect_success(run);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(box.read(c.file), c.contents);
+    }
+}
+
+// The table without what says how a variant was read: its "# input:" line
+// and where the generations come from.
+std::string without_input_lines(const std::string& table)
+{
+    std::string kept;
+    for (const std::string& line : lines_of(table)) {
+        if (line.starts_with("# input: ")) continue;
+        kept += line.starts_with("# generations: ") ? line.substr(0, line.find(" (")) : line;
+        kept += '\n';
+    }
+    return kept;
+}
+
+// One inbred pedigree (E and F full sibs, G their offspring: F = 1/4, 3/8)
+// exported as R, pandas, spreadsheets and herd books write it: every variant
+// gives the plain file's table and animals.
+TEST(StatsProgram, ReadsEveryExportOfOnePedigreeAlike)
+{
+    const std::string plain = "A 0 0 1990\nB 0 0 1990\nC A B 1991\nD A B 1991\nE C D 1992\n"
+                              "F C D 1992\nG E F 1993\n";
+    const std::string csv = "id,sire,dam,year\nA,,,1990\nB,,,1990\nC,A,B,1991\nD,A,B,1991\n"
+                            "E,C,D,1992\nF,C,D,1992\nG,E,F,1993\n";
+    const auto replaced = [](std::string text, char from, const std::string& to) {
+        std::string out;
+        for (const char c : text) out += c == from ? to : std::string(1, c);
+        return out;
+    };
+    const std::vector<std::string> compress = {"/bin/sh", "-c",
+                                               "gzip -c plain > ped && exec \"$0\" \"$@\""};
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<std::string> args;
+        std::vector<std::string> launcher;
+    } cases[] = {
+        {"comma", csv, {}, {}},
+        {"semicolon", replaced(csv, ',', ";"), {}, {}},
+        {"tab with empty fields", replaced(csv, ',', "\t"), {}, {}},
+        {"quoted",
+         "\"id\",\"sire\",\"dam\",\"year\"\n\"A\",NA,NA,1990\n\"B\",NA,NA,1990\n"
+         "\"C\",\"A\",\"B\",1991\n\"D\",\"A\",\"B\",1991\n\"E\",\"C\",\"D\",1992\n"
+         "\"F\",\"C\",\"D\",1992\n\"G\",\"E\",\"F\",1993\n",
+         {},
+         {}},
+        {"R write.csv row names",
+         "\"\",\"id\",\"sire\",\"dam\",\"year\"\n\"1\",\"A\",NA,NA,1990\n"
+         "\"2\",\"B\",NA,NA,1990\n\"3\",\"C\",\"A\",\"B\",1991\n"
+         "\"4\",\"D\",\"A\",\"B\",1991\n\"5\",\"E\",\"C\",\"D\",1992\n"
+         "\"6\",\"F\",\"C\",\"D\",1992\n\"7\",\"G\",\"E\",\"F\",1993\n",
+         {},
+         {}},
+        {"R write.table row names",
+         "\"id\" \"sire\" \"dam\" \"year\"\n\"1\" \"A\" NA NA 1990\n"
+         "\"2\" \"B\" NA NA 1990\n\"3\" \"C\" \"A\" \"B\" 1991\n"
+         "\"4\" \"D\" \"A\" \"B\" 1991\n\"5\" \"E\" \"C\" \"D\" 1992\n"
+         "\"6\" \"F\" \"C\" \"D\" 1992\n\"7\" \"G\" \"E\" \"F\" 1993\n",
+         {},
+         {}},
+        {"Excel trailing rows, CR LF, BOM",
+         "\xEF\xBB\xBF" + replaced(csv, '\n', "\r\n") + ",,,\r\n,,,\r\n",
+         {},
+         {}},
+        {"another column order",
+         "year;dam;id;sire\n1990;;A;\n1990;;B;\n1991;B;C;A\n1991;B;D;A\n"
+         "1992;D;E;C\n1992;D;F;C\n1993;F;G;E\n",
+         {},
+         {}},
+        {"sex and herd columns",
+         "id,sex,herd,sire,dam,born\nA,M,h1,,,1990\nB,F,h1,,,1990\n"
+         "C,m,h2,A,B,1991\nD,f,h2,A,B,1991\nE,1,h3,C,D,1992\nF,2,h3,C,D,1992\n"
+         "G,,h3,E,F,1993\n",
+         {},
+         {}},
+        {"--columns by name",
+         "Tier,V,M,Jahr\nA,,,1990\nB,,,1990\nC,A,B,1991\nD,A,B,1991\n"
+         "E,C,D,1992\nF,C,D,1992\nG,E,F,1993\n",
+         {"--columns", "id=Tier,sire=V,dam=M,time=Jahr"},
+         {}},
+        {"--columns by number",
+         "h A 0 0 x 1990\nh B 0 0 x 1990\nh C A B x 1991\nh D A B x 1991\n"
+         "h E C D x 1992\nh F C D x 1992\nh G E F x 1993\n",
+         {"--columns", "2,3,4,6"},
+         {}},
+        {"missing birth years",
+         "id\tsire\tdam\tyear\nA\t\t\t1990\nB\t\t\t1990\nC\tA\tB\t\n"
+         "D\tA\tB\t1991\nE\tC\tD\t1992\nF\tC\tD\t1992\nG\tE\tF\t\n",
+         {},
+         {}},
+        {"gzip", "", {}, compress},
+        {"zstd", "", {}, {"/bin/sh", "-c", "zstd -q -c plain > ped && exec \"$0\" \"$@\""}},
+    };
+    Sandbox box;
+    box.write("plain", plain);
+    const auto reference = run_stats(box, {"-o", "table.tsv", "--animals", "animals.tsv", "plain"});
+    expect_success(reference);
+    const std::string table = box.read("table.tsv").value(),
+                      animals = box.read("animals.tsv").value();
+    EXPECT_NE(animals.find("\nG\tE\tF\t1993\t0.375\t"), std::string::npos) << animals;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.text.empty()) box.write("ped", c.text);
+        std::vector<std::string> args = {"-o", "t.tsv", "--animals", "a.tsv"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("ped");
+        const auto run = run_stats(box, args, c.launcher);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(without_input_lines(box.read("t.tsv").value_or("")), without_input_lines(table));
+        EXPECT_EQ(box.read("a.tsv"), animals);
+    }
+}
+
+// How a file was read is in the summary when it is not the plain layout.
+TEST(StatsProgram, SaysHowItReadTheFile)
+{
+    const struct {
+        std::string text;
+        std::vector<std::string> args;
+        std::string input, generations;  // the "# input:" line (or none), "# generations:"
+    } cases[] = {
+        {"A 0 0\nB A 0\n",
+         {},
+         "",
+         "# generations: 2, from 0 to 1 (0 for founders, else 1 + the latest parent's)"},
+        {"a;s;d\nA;;\nB;A;\n",
+         {"--header"},
+         "# input: semicolon-separated",
+         "# generations: 2, from 0 to 1 (0 for"},
+        {"id,sire,dam,herd,year\nA,,,h,3\nB,A,,h,\n",
+         {},
+         "# input: comma-separated; ignored columns: herd",
+         "# generations: 2, from 3 to 4 (the input's column year; 1 missing, taken from the "
+         "parents)"},
+        {"\"\",\"id\",\"sire\",\"dam\"\n\"1\",A,0,0\n",
+         {},
+         "# input: comma-separated; row names in column 1 skipped",
+         "# generations: 1,"},
+        {"A 0 0 +1\n", {}, "", "# generations: 1, from 1 to 1 (the input's fourth column)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Sandbox box;
+        box.write("ped", c.text);
+        std::vector<std::string> args = c.args;
+        args.push_back("ped");
+        const auto run = run_stats(box, args);
+        expect_success(run);
+        const std::vector<std::string> lines = lines_of(run.out);
+        const auto input =
+            std::ranges::find_if(lines, [](auto& l) { return l.starts_with("# input: "); });
+        EXPECT_EQ(input == lines.end() ? "" : *input, c.input);
+        const auto generations =
+            std::ranges::find_if(lines, [](auto& l) { return l.starts_with("# generations: "); });
+        ASSERT_NE(generations, lines.end());
+        EXPECT_TRUE(generations->starts_with(c.generations)) << *generations;
+    }
+}
+
+TEST(StatsProgram, RefusesCompressionItCannotRead)
+{
+    Sandbox box;
+    box.write("plain", "A 0 0\n");
+    for (const auto& [tool, message] : std::vector<std::pair<std::string, std::string>>{
+             {"bzip2", "pedsim-stats: ped: compressed with bzip2: decompress it first"},
+             {"xz", "pedsim-stats: ped: compressed with xz: decompress it first"},
+             {"head -c 20 plain.gz >", "pedsim-stats: ped: damaged gzip data: "}}) {
+        SCOPED_TRACE(tool);
+        const std::string make =
+            tool.ends_with('>') ? "gzip -k plain; " + tool + " ped" : tool + " -c plain > ped";
+        const auto run =
+            run_stats(box, {"ped"}, {"/bin/sh", "-c", make + " && exec \"$0\" \"$@\""});
+        EXPECT_EQ(run.status, kRefused);
+        EXPECT_TRUE(run.err.starts_with(message)) << run.err;
+        std::filesystem::remove(box.path("plain.gz"));
+    }
+}
+
+// The options of the R packages' conventions, as a user gives them: each
+// changes what its summary line or animal row says, and only that.
+TEST(StatsProgram, TakesTheConventionsOfThePedigreePackages)
+{
+    Sandbox box;
+    box.write("ped", "A 0 0\nB 0 0\nC A 0\nD A B\nS 0 0\nT S S\n");
+    box.write("unk", "a unknown B\nb unknown C\nx a b\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string line, err;  // a line of the output, the start of standard error
+    } cases[] = {
+        {{"--animals", "-", "-o", "/dev/null", "--selfing", "ped"}, 0, "T\tS\tS\t1\t0.5\t1\t", ""},
+        {{"--selfing", "ped"},
+         0,
+         "# founders: 3 (0 added for parents without a row, 1 missing parents of animals with one "
+         "known parent)",
+         ""},
+        // The last generation {C, D, T} gives A 1/3, B 1/6, S 1/3 and C's missing
+        // dam 1/6: fe = 1 / (10/36) = 3.6, or with known founders only
+        // (5/6)^2 / (9/36) = 25/9.
+        {{"--selfing", "ped"},
+         0,
+         "# effective number of founders of the last generation: 3.5999999999999996\n",
+         ""},
+        {{"--selfing", "--fe-known-only", "ped"},
+         0,
+         "# effective number of founders of the last generation: 2.7777777777777772 (known "
+         "founders only, rescaled)\n",
+         ""},
+        {{"ped"},
+         kRefused,
+         "",
+         "pedsim-stats: ped: line 6: \"S\" is used as a dam here and as a sire on line 6 (give "
+         "--selfing"},
+        {{"--animals", "-", "-o", "/dev/null", "unk"},
+         0,
+         "x\ta\tb\t2\t0.125\t",
+         "pedsim-stats: unk: line 1: parent \"unknown\" has no row and 2 offspring, related "
+         "through it; if it marks an unknown parent, give --unknown unknown\n"},
+        {{"--animals", "-", "-o", "/dev/null", "--unknown", "Unknown,unk", "unk"},
+         0,
+         "x\ta\tb\t2\t0\t",
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::string command;
+        for (const std::string& arg : c.args) command += arg + ' ';
+        SCOPED_TRACE(command);
+        const auto run = run_stats(box, c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+        EXPECT_EQ(run.err.empty(), c.err.empty()) << run.err;
+        EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
     }
 }
 
@@ -224,7 +652,9 @@ TEST(StatsProgram, AnswersHelpAndVersion)
     const auto help = run_stats(box, {"--help"});
     expect_success(help);
     EXPECT_TRUE(help.out.starts_with("Usage: pedsim-stats [options] [PEDIGREE]\n")) << help.out;
-    for (const char* option : {"-o FILE", "--animals FILE", "--design PARPOP", "--version"})
+    for (const char* option :
+         {"-o FILE", "--animals FILE", "--design PARPOP", "--columns SPEC", "--header",
+          "--no-header", "--unknown LABELS", "--selfing", "--fe-known-only", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_EQ(run_stats(box, {"-h"}).out, help.out);
     const auto version = run_stats(box, {"--version"});

@@ -56,11 +56,29 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         std::string text, message;
     } cases[] = {
         {"A 0\n", "line 1: 2 fields; a row gives an animal, its sire and its dam"},
-        {"A 0 0 1 x\n", "line 1: 5 fields; a row gives at most an animal, its sire, its dam "
-                        "and a generation or birth year"},
+        {"A 0 0\nB 0 0 1 2 3\n", "line 2: more than 4 fields where line 1 has 3"},
+        {"A 0 0\nB 0 0\nC;0;0\n", "line 3: 1 field; a row gives an animal, its sire and its dam; "
+                                  "this line holds semicolons but the file's first lines make it "
+                                  "blank-separated: use one separator on every line"},
+        {"a" + std::string(2000, ',') + "\n", "line 1: more than 1000 fields; is this a pedigree?"},
+        {"id sire dam\nA 0 0\nid sire dam\nB 0 0\n",
+         "line 3: a header in the middle of the file (every field is a column name)"},
+        {"A 0 0\nAnimal Sire Dam\n", "line 2: a header in the middle of the file"},
+        {"\xFF\xFE"
+         "A\0 \0"
+         "0\0",
+         "encoded as UTF-16; save it as UTF-8 (iconv -f UTF-16 -t UTF-8)"},
+        {"\xFE\xFF\0A", "encoded as UTF-16; save it as UTF-8"},
+        {std::string("\xFF\xFE\0\0A\0\0\0", 8), "encoded as UTF-32; save it as UTF-8"},
+        {"A 0 0 1\nB 0 0 x\n", "line 2: generation \"x\" is not an integer"},
+        // Found by fuzzing: row names would leave two columns.
+        {",dam\nA,,\nB,A,\n", "line 2: 3 fields where line 1 has 2"},
+        {"id sire dam sex\nA 0 0 F\nB 0 0 F\nC A B M\n",
+         "line 4: \"A\" is used as a sire here but recorded as female on line 2"},
+        {"id,sire,dam,sex\nA,,,M\nB,,,male\nC,A,B,1\n",
+         "line 4: \"B\" is used as a dam here but recorded as male on line 3"},
         {"# note\nA 0 0\nB 0 0 1\n", "line 3: 4 fields where line 2 has 3"},
         {"id sire dam gen\nA 0 0\n", "line 2: 3 fields where line 1 has 4"},
-        {"A 0 0 x\n", "line 1: generation \"x\" is not an integer"},
         {"A 0 0 2.5\n", "line 1: generation \"2.5\" is not an integer"},
         {"A 0 0 3000000000\n",
          "line 1: generation \"3000000000\" is outside the 32-bit integer range"},
@@ -77,7 +95,7 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
                       "\"a3\" -> ... (2 more) -> \"a6\" -> \"a7\" -> \"a8\" -> \"a9\" -> \"a0\""},
         {"C A B\nD B E\n", "line 2: \"B\" is used as a sire here and as a dam on line 1"},
         {"C A B\nD E A\n", "line 2: \"A\" is used as a dam here and as a sire on line 1"},
-        {"C A A\n", "line 1: \"A\" is used as a dam here and as a sire on line 1"},
+        {"C A A\n", "line 1: \"A\" is used as a dam here and as a sire on line 1 (give --selfing"},
         {"\"A 0 0\n", "line 1: a double quote is not closed"},
         {"\"A\"x 0 0\n", "line 1: text follows a closing double quote without a blank"},
         {"\"A\" x,0,0\n", "line 1: text follows a closing double quote before the next comma"},
@@ -130,6 +148,57 @@ TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
         EXPECT_EQ(by_name(p), by_name(reference));
         EXPECT_EQ(p.founders_added, c.founders_added);
         EXPECT_FALSE(p.generation_given);
+    }
+}
+
+pedsim::stats::ReadingRules header_rule(bool header)
+{
+    pedsim::stats::ReadingRules rules;
+    rules.header = header;
+    return rules;
+}
+
+// The first line is a header when all its fields are header words, or hold
+// the animal's, sire's and dam's among others; a first line of data whose
+// parents merely contain "sire" and "dam" stays data. What the reader could
+// not know, it says on standard error.
+TEST(StatsReader, TellsAHeaderFromAFirstRow)
+{
+    const struct {
+        const char* what;
+        std::string text;
+        pedsim::stats::ReadingRules rules;
+        std::size_t animals;
+        std::string note;  // the start of the one note, or none
+    } cases[] = {
+        {"parents named SIRE1 and DAM1", "c1 SIRE1 DAM1\nc2 SIRE1 DAM2\nx c1 c2\n", {}, 6, ""},
+        {"a parent named Adams", "c1 Adams Madam\nc2 Adams Madam\n", {}, 4, ""},
+        {"header words in any case and order", "ID,Dam,SIRE,Year\nA,,,1\nB,A,0,2\n", {}, 2, ""},
+        {"header words among other columns", "herd id sire dam breed\nh A 0 0 x\n", {}, 1, ""},
+        {"the old rule: parents named nowhere else", "ID SireID DamID\nA 0 0\nB 0 0\n", {}, 2, ""},
+        {"an unlisted word",
+         "kode,pere,mere\nA,,\nB,A,\n",
+         {},
+         5,
+         "ped.txt: line 1: read as animal \"kode\", whose parents \"pere\" and \"mere\" are "
+         "named nowhere else; if it is a header, give --header"},
+        {"--header", "kode,pere,mere\nA,,\nB,A,\n", header_rule(true), 2, ""},
+        {"--no-header", "id sire dam\nA 0 0\n", header_rule(false), 4, ""},
+        {"a fourth column of text",
+         "A 0 0 M h1\nB 0 0 F h2\n",
+         {},
+         2,
+         "ped.txt: line 1: columns 4, 5 ignored; without a header a row gives animal, sire, dam "
+         "and a generation or birth year (--columns names other columns)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Pedigree p = read_pedigree(c.text, "ped.txt", c.rules);
+        EXPECT_EQ(p.size(), c.animals);
+        EXPECT_EQ(p.notes.size(), c.note.empty() ? 0u : 1u);
+        if (!p.notes.empty()) {
+            EXPECT_TRUE(p.notes[0].starts_with(c.note)) << p.notes[0];
+        }
     }
 }
 
