@@ -60,7 +60,7 @@ std::int64_t integer(const toml::node& node, std::string_view key, const Refuser
 std::vector<double> vector_of(const toml::node& node, std::size_t n, std::string_view key,
                               const Refuser& refuse)
 {
-    if (n == 1 && node.is_number()) return {number(node, key, refuse)};
+    if (n == 1 && !node.is_array()) return {number(node, key, refuse)};
     const toml::array* array = node.as_array();
     if (array == nullptr || array->size() != n)
         refuse(line_of(node), key,
@@ -104,7 +104,7 @@ Covariance covariance_of(const toml::node& node, std::size_t n, std::string_view
                          const Refuser& refuse)
 {
     std::vector<double> values;
-    if (n == 1 && node.is_number()) {
+    if (n == 1 && !node.is_array()) {
         values.push_back(number(node, key, refuse));
     } else {
         const toml::array* rows = node.as_array();
