@@ -74,7 +74,7 @@ TEST(MendelianSampling, FractionsOfAKnownPedigree)
         stats_test::written_pedigree("1 0 0\n2 0 0\n3 1 2\n4 1 0\n5 4 3\n6 5 2\n");
     const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
     const Simulated simulated = pedsim::traits::simulate(
-        pedigree, relatedness.found.inbreeding, model_of(covariance({1}), covariance({1})), 1);
+        pedigree, relatedness.found.inbreeding, model_of(covariance({1}), covariance({1})), 1, 1);
     const std::vector<double> expected = {1, 1, 0.5, 0.75, 0.5, 0.46875};
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_DOUBLE_EQ(simulated.msv[stats_test::animal_named(pedigree, std::to_string(i + 1))],
@@ -140,7 +140,7 @@ TEST_P(BreedingValueCovariance, IsRelationshipTimesAdditive)
     expect_covariances(
         count, 10000,
         [&](std::uint64_t seed) {
-            return pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed)
+            return pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 1)
                 .breeding_value;
         },
         [&](std::size_t p, std::size_t q) {
@@ -173,7 +173,7 @@ TEST_P(RecordCovariance, MatchesTheModel)
     const std::vector<double> inbreeding(pedigree.size(), 0.0);
     const TraitModel model = model_of(covariance({2, 0.5, 0.5, 1}), covariance({3, -1, -1, 2}),
                                       covariance({1, 0.4, 0.4, 0.5}), 3);
-    const Simulated simulated = pedsim::traits::simulate(pedigree, inbreeding, model, 99);
+    const Simulated simulated = pedsim::traits::simulate(pedigree, inbreeding, model, 99, 1);
     const auto [name, first, second, residual_shared] = GetParam();
     // Each animal is one replicate: its two records' values.
     expect_covariances(
@@ -215,7 +215,7 @@ TEST(CheckTable, FlockVarianceMatchesExpectationOverReplicates)
     std::vector<double> sum(groups, 0.0), squares(groups, 0.0), expected(groups, 0.0);
     for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
         const Simulated simulated =
-            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed);
+            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 1);
         const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
         for (std::size_t g = 0; g < groups; ++g) {
             sum[g] += rows[g].traits[0].var_tbv;

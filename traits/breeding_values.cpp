@@ -1,10 +1,10 @@
 #include "breeding_values.h"
 
 #include <cmath>
+#include <thread>
 
 #include "animal_draws.h"
 #include "inbreeding_by_paths.h"
-#include "parallel.h"
 
 namespace pedsim::traits {
 
@@ -78,7 +78,7 @@ void add_parent_means(const stats::Pedigree& pedigree, Simulated& simulated)
 }  // namespace
 
 Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
-                   const TraitModel& model, std::uint64_t seed)
+                   const TraitModel& model, std::uint64_t seed, std::size_t threads)
 {
     const std::size_t count = pedigree.size(), n = model.trait_count();
     Simulated simulated;
@@ -93,11 +93,17 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
     simulated.breeding_value.assign(count * n, 0.0);
     if (!model.permanent.empty()) simulated.permanent.assign(count * n, 0.0);
     simulated.residual.assign(count * model.records * n, 0.0);
-    constexpr std::size_t chunk = 4096;
-    stats::for_each_chunk(count, chunk, [&](std::size_t begin, std::size_t end, std::size_t) {
-        for (std::size_t i = begin; i < end; ++i)
+    // Each thread draws for its own share of consecutive animals and writes
+    // only their entries.
+    const auto draw = [&](std::size_t part) {
+        for (std::size_t i = count * part / threads; i < count * (part + 1) / threads; ++i)
             draw_own_terms(pedigree, model, seed, i, simulated);
-    });
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t part = 1; part < threads; ++part) helpers.emplace_back(draw, part);
+        draw(0);
+    }
     add_parent_means(pedigree, simulated);
     return simulated;
 }

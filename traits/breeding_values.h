@@ -34,10 +34,11 @@ struct Simulated {
 // and msv from stats::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
 // or 1). An animal in the model's recorded generations gets pe ~ N(0, P) and
 // a residual e ~ N(0, R) per record. Every deviate comes from the animal's own
-// stream (animal_draws.h); the draws run on several threads, with results
-// independent of their number. `inbreeding` holds F of every animal.
+// stream (animal_draws.h); the draws run on `threads` threads (>= 1), each
+// on its own consecutive animals, so the results do not depend on their
+// number. `inbreeding` holds F of every animal.
 Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
-                   const TraitModel& model, std::uint64_t seed);
+                   const TraitModel& model, std::uint64_t seed, std::size_t threads);
 
 // The phenotype of record `record` of a recorded animal for `trait`:
 // y = mean + a + pe + e + b F, b the model's inbreeding depression.

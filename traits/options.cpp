@@ -33,29 +33,33 @@ Named split_option(std::string_view argument)
     return {argument, std::nullopt};
 }
 
-// Where the value of a valued option goes; nullptr for any other. --seed's
-// text is kept here and read as a number at the end.
-std::optional<std::string>* slot_of(std::string_view option, Options& options,
-                                    std::optional<std::string>& seed_text)
+// Where the value of a valued option goes; nullptr for any other.
+// The texts of the numeric options, read as numbers once all are read.
+struct NumberTexts {
+    std::optional<std::string> seed, threads;
+};
+
+std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
 {
     if (option == "--model") return &options.model;
     if (option == "-o") return &options.output;
     if (option == "--animals") return &options.animals;
     if (option == "--numeric") return &options.numeric;
     if (option == "--check") return &options.check;
-    if (option == "--seed") return &seed_text;
+    if (option == "--seed") return &numbers.seed;
+    if (option == "--threads") return &numbers.threads;
     return nullptr;
 }
 
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options,
-                 std::optional<std::string>& seed_text)
+                 NumberTexts& numbers)
 {
     const std::string_view argument = arguments[k];
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
     const auto [option, attached] = split_option(argument);
-    std::optional<std::string>* slot = slot_of(option, options, seed_text);
+    std::optional<std::string>* slot = slot_of(option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
     if (slot->has_value()) refuse(std::string(option) + " is given twice");
     if (attached) {
@@ -67,13 +71,16 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (slot->value().empty()) refuse(std::string(option) + " needs a value, not an empty one");
 }
 
-std::uint64_t seed_value(const std::string& text)
+// The integer `text` of `option`, from `least` to `most`.
+std::uint64_t integer_value(std::string_view option, const std::string& text, std::uint64_t least,
+                            std::uint64_t most)
 {
-    std::uint64_t seed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (error != std::errc() || end != text.data() + text.size())
-        refuse("--seed \"" + text + "\" is not an integer from 0 to 18446744073709551615");
-    return seed;
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
+        refuse(std::string(option) + " \"" + text + "\" is not an integer from " +
+               std::to_string(least) + " to " + std::to_string(most));
+    return value;
 }
 
 void check_distinct_outputs(const Options& options)
@@ -92,14 +99,14 @@ void check_distinct_outputs(const Options& options)
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    std::optional<std::string> seed_text;
+    NumberTexts numbers;
     bool options_ended = false, pedigree_given = false;
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string_view argument = arguments[k];
         if (!options_ended && argument == "--") {
             options_ended = true;
         } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
-            read_option(arguments, k, options, seed_text);
+            read_option(arguments, k, options, numbers);
         } else if (pedigree_given) {
             refuse("a second pedigree file " + std::string(argument) + " after " +
                    options.pedigree);
@@ -108,7 +115,8 @@ Options read_options(std::span<const char* const> arguments)
             pedigree_given = true;
         }
     }
-    if (seed_text) options.seed = seed_value(*seed_text);
+    if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
+    if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
     if (options.request == Options::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
     check_distinct_outputs(options);
@@ -131,6 +139,8 @@ std::string usage_text()
            "                    in DIR, animals numbered 1..N, for BLUPF90, WOMBAT, ASReml\n"
            "  --check FILE      write the summary and check table to FILE, not standard error\n"
            "  --seed N          the seed, over the model's\n"
+           "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
+           "                    the output is the same for any N\n"
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -11,6 +11,7 @@
 #include "input_files.h"
 #include "model.h"
 #include "output_files.h"
+#include "parallel.h"
 #include "pedigree_reader.h"
 #include "progress.h"
 #include "relatedness.h"
@@ -69,7 +70,8 @@ void run_traits(const Options& options)
                                                           stats::input_name(options.pedigree));
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
-    const Simulated simulated = simulate(pedigree, relatedness.found.inbreeding, model, seed);
+    const Simulated simulated = simulate(pedigree, relatedness.found.inbreeding, model, seed,
+                                         options.threads.value_or(stats::worker_count()));
     const TraitRun run{pedigree, relatedness, model, seed, simulated};
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
     const std::vector<stats::Output> outputs = outputs_of(options, run, check);
