@@ -4,17 +4,21 @@
 // every refusal of a model file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
+#include "animal_draws.h"
 #include "breeding_values.h"
 #include "check_table.h"
 #include "failure.h"
 #include "input_files.h"
 #include "model.h"
+#include "portable_math.h"
 #include "relatedness.h"
 #include "stats_pedigrees.h"
 
@@ -322,6 +326,72 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
         for (std::size_t c = 0; c < 2; ++c)
             EXPECT_NEAR(l[r * 2] * l[c * 2] + l[r * 2 + 1] * l[c * 2 + 1],
                         singular.additive.at(r, c), 1e-12);
+}
+
+}  // namespace
+
+namespace {
+
+// The portable logarithm, cosine and sine against the C library's over
+// their whole range of use: u in (0, 1] from 2^-53 up, turns in [0, 1].
+TEST(PortableMath, AgreesWithTheStandardLibrary)
+{
+    double worst_log = 0, worst_turn = 0;
+    for (std::uint64_t k = 1; k <= 200000; ++k) {
+        // Every binade of (0, 1] and, within it, spread mantissas.
+        const double u =
+            std::ldexp(1.0 + static_cast<double>((k * 2654435761u) % 1000003) / 1000003,
+                       -static_cast<int>(k % 54) - 1);
+        worst_log = std::max(worst_log, std::abs(pedsim::traits::portable_log(u) - std::log(u)) /
+                                            std::max(1.0, std::abs(std::log(u))));
+        const double turns = static_cast<double>(k) / 200000;
+        const auto turn = pedsim::traits::portable_turn(turns);
+        const double angle = 2 * std::numbers::pi * turns;
+        worst_turn = std::max({worst_turn, std::abs(turn.cosine - std::cos(angle)),
+                               std::abs(turn.sine - std::sin(angle))});
+    }
+    // The reference angle 2 pi turns is itself rounded, by up to 4.4e-16
+    // near 2 pi.
+    EXPECT_LT(worst_log, 4e-16);
+    EXPECT_LT(worst_turn, 1e-15);
+    EXPECT_EQ(pedsim::traits::portable_log(1.0), 0.0);
+    EXPECT_EQ(pedsim::traits::portable_turn(0.25).sine, 1.0);
+    EXPECT_EQ(pedsim::traits::portable_turn(0.5).cosine, -1.0);
+}
+
+// The first deviates of three animals' streams, pinned: any change of the
+// generator, the hash, the counter or the conversion changes every
+// simulation a seed gives, and must show here.
+TEST(AnimalDraws, KnownAnswers)
+{
+    const struct {
+        std::uint64_t seed;
+        const char* identifier;
+        std::uint64_t stream;
+        std::vector<double> expected;
+    } cases[] = {
+        {2024,
+         "1",
+         0,
+         {0.6014731650959767, 0.53259790646940086, 0.77147661770935971, 1.5947968077799133,
+          1.2048495292645303}},
+        {2024,
+         "1",
+         1,
+         {-0.073559085846920239, 0.48239436161746868, 0.096429920357521098, -1.7697255025336003,
+          2.2112556974742841}},
+        {7,
+         "DE0123456789",
+         2,
+         {-0.63211577856313528, 1.6189620342032487, -1.7876072568800223, -0.049987801222469874,
+          -0.034856257608318036}},
+    };
+    for (const auto& [seed, identifier, stream, expected] : cases) {
+        std::vector<double> deviates(5);
+        pedsim::traits::normal_deviates(seed, pedsim::traits::identifier_hash(identifier), stream,
+                                        deviates);
+        EXPECT_EQ(deviates, expected) << identifier << ", stream " << stream;
+    }
 }
 
 }  // namespace

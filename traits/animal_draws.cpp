@@ -2,8 +2,9 @@
 
 #include <Random123/philox.h>
 #include <cmath>
-#include <numbers>
 #include <xxhash.h>
+
+#include "portable_math.h"
 
 namespace pedsim::traits {
 
@@ -33,13 +34,10 @@ void normal_deviates(std::uint64_t seed, IdentifierHash hash, std::uint64_t stre
         const r123::Philox4x64::ctr_type counter = {{hash.low, hash.high, stream, k / 4}};
         const r123::Philox4x64::ctr_type words = generator(counter, key);
         for (std::size_t pair = 0; pair < 2; ++pair) {
-            // std::log, std::cos and std::sin of glibc are correctly rounded
-            // in practice; the rest is exact or a single rounding.
-            const double radius = std::sqrt(-2.0 * std::log(uniform(words[2 * pair])));
-            const double angle = 2.0 * std::numbers::pi * uniform(words[2 * pair + 1]);
-            if (k + 2 * pair < deviates.size()) deviates[k + 2 * pair] = radius * std::cos(angle);
-            if (k + 2 * pair + 1 < deviates.size())
-                deviates[k + 2 * pair + 1] = radius * std::sin(angle);
+            const double radius = std::sqrt(-2.0 * portable_log(uniform(words[2 * pair])));
+            const CosineSine turn = portable_turn(uniform(words[2 * pair + 1]));
+            if (k + 2 * pair < deviates.size()) deviates[k + 2 * pair] = radius * turn.cosine;
+            if (k + 2 * pair + 1 < deviates.size()) deviates[k + 2 * pair + 1] = radius * turn.sine;
         }
     }
 }

@@ -32,7 +32,9 @@ IdentifierHash identifier_hash(std::string_view identifier);
 // Philox block k (counter {hash.low, hash.high, stream, k}) gives four 64-bit
 // words; each word w becomes the uniform u = ((w >> 11) + 1) 2^-53 in (0, 1],
 // exact in a double, and each pair (u1, u2) two deviates by Box-Muller:
-// sqrt(-2 ln u1) cos(2 pi u2) and sqrt(-2 ln u1) sin(2 pi u2).
+// sqrt(-2 ln u1) cos(2 pi u2) and sqrt(-2 ln u1) sin(2 pi u2), with ln, cos
+// and sin from portable_math.h, so that the deviates are the same bits on
+// every platform.
 void normal_deviates(std::uint64_t seed, IdentifierHash hash, std::uint64_t stream,
                      std::span<double> deviates);
 
