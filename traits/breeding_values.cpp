@@ -1,10 +1,10 @@
 #include "breeding_values.h"
 
 #include <cmath>
-#include <thread>
 
 #include "animal_draws.h"
 #include "inbreeding_by_paths.h"
+#include "shares.h"
 
 namespace pedsim::traits {
 
@@ -95,15 +95,10 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
     simulated.residual.assign(count * model.records * n, 0.0);
     // Each thread draws for its own share of consecutive animals and writes
     // only their entries.
-    const auto draw = [&](std::size_t part) {
-        for (std::size_t i = count * part / threads; i < count * (part + 1) / threads; ++i)
+    for_each_share(count, threads, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
             draw_own_terms(pedigree, model, seed, i, simulated);
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (std::size_t part = 1; part < threads; ++part) helpers.emplace_back(draw, part);
-        draw(0);
-    }
+    });
     add_parent_means(pedigree, simulated);
     return simulated;
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "number_text.h"
+#include "shares.h"
 
 namespace pedsim::traits {
 
@@ -79,36 +80,52 @@ std::string model_summary(const TraitModel& model)
     return out;
 }
 
+// `out` followed by the rows append_rows(text, animal) writes for every
+// animal in order. The animals are shared among run.threads threads, each
+// writing its own consecutive animals' rows into its own text, joined in
+// order: the same text for any number of threads.
+template <class AppendRows>
+std::string with_rows(std::string out, const TraitRun& run, const AppendRows& append_rows)
+{
+    std::vector<std::string> texts(run.threads);
+    for_each_share(run.pedigree.size(), run.threads,
+                   [&](std::size_t share, std::size_t begin, std::size_t end) {
+                       for (std::size_t i = begin; i < end; ++i) append_rows(texts[share], i);
+                   });
+    std::size_t size = out.size();
+    for (const std::string& text : texts) size += text.size();
+    out.reserve(size);
+    for (const std::string& text : texts) out += text;
+    return out;
+}
+
 }  // namespace
 
 std::string records_table(const TraitRun& run)
 {
-    std::string out = "animal\tsire\tdam\tgeneration\trecord";
-    for (const std::string& name : run.model.traits) out += '\t' + name;
-    out += '\n';
-    out.reserve(record_count(run.simulated) * (40 + 20 * run.model.trait_count()));
-    for (std::size_t i = 0; i < run.pedigree.size(); ++i) {
-        if (!run.simulated.recorded[i]) continue;
-        for (std::size_t r = 0; r < run.simulated.records; ++r) {
+    std::string header = "animal\tsire\tdam\tgeneration\trecord";
+    for (const std::string& name : run.model.traits) header += '\t' + name;
+    header += '\n';
+    return with_rows(std::move(header), run, [&](std::string& out, std::size_t i) {
+        for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
             append_identity(out, run.pedigree, i);
             append_cells(out, '\t', r + 1);
             append_phenotypes(out, run, i, r, '\t');
             out += '\n';
         }
-    }
-    return out;
+    });
 }
 
 std::string animals_table(const TraitRun& run)
 {
     const std::size_t n = run.model.trait_count();
     const bool permanent = !run.model.permanent.empty();
-    std::string out = "animal\tsire\tdam\tgeneration\tF\tmsv";
-    for (const std::string& name : run.model.traits) out += "\ttbv_" + name;
+    std::string header = "animal\tsire\tdam\tgeneration\tF\tmsv";
+    for (const std::string& name : run.model.traits) header += "\ttbv_" + name;
     if (permanent)
-        for (const std::string& name : run.model.traits) out += "\tpe_" + name;
-    out += '\n';
-    for (std::size_t i = 0; i < run.pedigree.size(); ++i) {
+        for (const std::string& name : run.model.traits) header += "\tpe_" + name;
+    header += '\n';
+    return with_rows(std::move(header), run, [&](std::string& out, std::size_t i) {
         append_identity(out, run.pedigree, i);
         append_cells(out, '\t', run.relatedness.found.inbreeding[i], run.simulated.msv[i]);
         for (std::size_t t = 0; t < n; ++t) append_cells(out, '\t', run.simulated.value(i, t));
@@ -117,8 +134,7 @@ std::string animals_table(const TraitRun& run)
             if (run.simulated.recorded[i]) append_number(out, run.simulated.permanent[i * n + t]);
         }
         out += '\n';
-    }
-    return out;
+    });
 }
 
 std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)

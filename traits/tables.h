@@ -22,6 +22,7 @@ struct TraitRun {
     const TraitModel& model;
     std::uint64_t seed;
     const Simulated& simulated;
+    std::size_t threads = 1;  // that format the tables' rows; the text is the same for any
 };
 
 // One row per record, tab-separated with a header: animal sire dam

@@ -70,9 +70,10 @@ void run_traits(const Options& options)
                                                           stats::input_name(options.pedigree));
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
-    const Simulated simulated = simulate(pedigree, relatedness.found.inbreeding, model, seed,
-                                         options.threads.value_or(stats::worker_count()));
-    const TraitRun run{pedigree, relatedness, model, seed, simulated};
+    const std::size_t threads = options.threads.value_or(stats::worker_count());
+    const Simulated simulated =
+        simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
+    const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
     const std::vector<stats::Output> outputs = outputs_of(options, run, check);
     progress.erase();
