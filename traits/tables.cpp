@@ -84,12 +84,16 @@ std::string model_summary(const TraitModel& model)
 // animal in order. The animals are shared among run.threads threads, each
 // writing its own consecutive animals' rows into its own text, joined in
 // order: the same text for any number of threads.
+// `row_size` estimates the characters of one animal's rows, so that each
+// text is allocated about once rather than grown by copies.
 template <class AppendRows>
-std::string with_rows(std::string out, const TraitRun& run, const AppendRows& append_rows)
+std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size,
+                      const AppendRows& append_rows)
 {
     std::vector<std::string> texts(run.threads);
     for_each_share(run.pedigree.size(), run.threads,
                    [&](std::size_t share, std::size_t begin, std::size_t end) {
+                       texts[share].reserve((end - begin) * row_size);
                        for (std::size_t i = begin; i < end; ++i) append_rows(texts[share], i);
                    });
     std::size_t size = out.size();
@@ -106,7 +110,8 @@ std::string records_table(const TraitRun& run)
     std::string header = "animal\tsire\tdam\tgeneration\trecord";
     for (const std::string& name : run.model.traits) header += '\t' + name;
     header += '\n';
-    return with_rows(std::move(header), run, [&](std::string& out, std::size_t i) {
+    const std::size_t row_size = (48 + 20 * run.model.trait_count()) * run.simulated.records;
+    return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
         for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
             append_identity(out, run.pedigree, i);
             append_cells(out, '\t', r + 1);
@@ -125,7 +130,8 @@ std::string animals_table(const TraitRun& run)
     if (permanent)
         for (const std::string& name : run.model.traits) header += "\tpe_" + name;
     header += '\n';
-    return with_rows(std::move(header), run, [&](std::string& out, std::size_t i) {
+    const std::size_t row_size = 80 + 40 * n;
+    return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
         append_identity(out, run.pedigree, i);
         append_cells(out, '\t', run.relatedness.found.inbreeding[i], run.simulated.msv[i]);
         for (std::size_t t = 0; t < n; ++t) append_cells(out, '\t', run.simulated.value(i, t));

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -42,12 +43,16 @@ void make_directory(const std::string& directory)
 std::vector<stats::Output> outputs_of(const Options& options, const TraitRun& run,
                                       const std::string& check)
 {
-    std::vector<stats::Output> outputs{{options.output.value_or(""), records_table(run)}};
+    // Each text is moved into place: the records of a large pedigree are
+    // tens of megabytes.
+    std::vector<stats::Output> outputs;
+    outputs.push_back({options.output.value_or(""), records_table(run)});
     if (options.animals) outputs.push_back({*options.animals, animals_table(run)});
     if (options.check) outputs.push_back({*options.check, check});
     if (options.numeric) {
-        const std::vector<stats::Output> numeric = numeric_files(run, *options.numeric);
-        outputs.insert(outputs.end(), numeric.begin(), numeric.end());
+        std::vector<stats::Output> numeric = numeric_files(run, *options.numeric);
+        outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
+                       std::make_move_iterator(numeric.end()));
     }
     return outputs;
 }
