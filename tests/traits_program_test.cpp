@@ -259,3 +259,39 @@ TEST(TraitsProgram, HelpAndVersion)
 }
 
 }  // namespace
+
+namespace {
+
+// With no residual the records are mean + a + b F exactly: each record
+// carries its own animal's breeding value and the inbreeding depression of
+// its own F, and only the recorded generations have records.
+TEST(TraitsProgram, RecordsCarryBreedingValueAndInbreedingDepression)
+{
+    Sandbox box;
+    prepare_flock(box);
+    box.write("plain.toml", "seed = 3\ntraits = [\"w\"]\nmean = 10.0\nadditive = 4.0\n"
+                            "residual = 0\ninbreeding_depression = -1000.0\n"
+                            "recorded_generations = [0, 1]\n");
+    expect_success(
+        run_traits(box, {"--model", "plain.toml", "-o", "rec.tsv", "--animals", "animals.tsv"}));
+    std::map<std::string, std::vector<std::string>> animals;
+    std::size_t in_range = 0;
+    for (const std::string& line : lines_of(box.read("animals.tsv").value())) {
+        const auto fields = fields_of(line);
+        animals[fields[0]] = fields;
+        if (fields[3] == "0" || fields[3] == "1") ++in_range;
+    }
+    const auto records = lines_of(box.read("rec.tsv").value());
+    ASSERT_EQ(records.size(), in_range + 1);
+    double largest_depression = 0;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto fields = fields_of(records[k]);
+        const auto& animal = animals.at(fields[0]);
+        const double f = std::stod(animal[4]), a = std::stod(animal[6]);
+        EXPECT_EQ(std::stod(fields[5]), 10.0 + a + -1000.0 * f) << records[k];
+        largest_depression = std::max(largest_depression, 1000.0 * f);
+    }
+    EXPECT_GT(largest_depression, 10.0);  // the flock's animals are inbred
+}
+
+}  // namespace
