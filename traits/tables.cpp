@@ -81,25 +81,24 @@ std::string model_summary(const TraitModel& model)
 }
 
 // `out` followed by the rows append_rows(text, animal) writes for every
-// animal in order. The animals are shared among run.threads threads, each
-// writing its own consecutive animals' rows into its own text, joined in
-// order: the same text for any number of threads.
-// `row_size` estimates the characters of one animal's rows, so that each
-// text is allocated about once rather than grown by copies.
+// animal in order. The animals are shared among run.threads threads in fixed
+// shares: the first writes straight after `out`, each other into its own
+// text, appended in order, so the text is the same for any number of
+// threads. `row_size` estimates the characters of one animal's rows, so that
+// each text is allocated about once rather than grown by copies.
 template <class AppendRows>
 std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size,
                       const AppendRows& append_rows)
 {
+    const std::size_t count = run.pedigree.size();
+    out.reserve(out.size() + count * row_size);
     std::vector<std::string> texts(run.threads);
-    for_each_share(run.pedigree.size(), run.threads,
-                   [&](std::size_t share, std::size_t begin, std::size_t end) {
-                       texts[share].reserve((end - begin) * row_size);
-                       for (std::size_t i = begin; i < end; ++i) append_rows(texts[share], i);
-                   });
-    std::size_t size = out.size();
-    for (const std::string& text : texts) size += text.size();
-    out.reserve(size);
-    for (const std::string& text : texts) out += text;
+    for_each_share(count, run.threads, [&](std::size_t share, std::size_t begin, std::size_t end) {
+        std::string& text = share == 0 ? out : texts[share];
+        if (share > 0) text.reserve((end - begin) * row_size);
+        for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
+    });
+    for (std::size_t share = 1; share < texts.size(); ++share) out += texts[share];
     return out;
 }
 
