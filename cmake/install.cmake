@@ -10,3 +10,6 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/small.parpop ${PROJECT_SOURCE_DIR}/
 install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim-stats.1 ${PROJECT_SOURCE_DIR}/man/pedsim-plot.1
         DESTINATION share/man/man1)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/pedsim-plot DESTINATION bin)
+# The trait simulation's manual page and its example model.
+install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim-traits.1 DESTINATION share/man/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/flock.traits.toml DESTINATION share/pedsim/examples)

@@ -5,36 +5,14 @@
 #include <utility>
 
 #include "ancestry.h"
-#include "discrete_generations.h"
 #include "expected_inbreeding.h"
 #include "generation_groups.h"
 #include "generation_table.h"
-#include "inbreeding_by_paths.h"
-#include "mean_coancestry.h"
+#include "relatedness.h"
 
 namespace pedsim::stats {
 
 namespace {
-
-constexpr const char* discrete_method = "discrete generations: coancestry matrix carried forward";
-constexpr const char* general_method =
-    "Meuwissen and Luo (1992) inbreeding, Colleau (2002) mean coancestry";
-
-// F and mean coancestries by the fastest method the pedigree and the memory
-// allow, and the method's description.
-std::pair<Relatedness, const char*> relatedness(const Pedigree& pedigree,
-                                                const GenerationGroups& groups,
-                                                const ProgressReport& progress)
-{
-    if (has_discrete_generations(pedigree, groups)) {
-        std::optional<Relatedness> carried =
-            coancestry_carried_forward(pedigree, groups, most_families(pedigree.size()), progress);
-        if (carried) return {std::move(*carried), discrete_method};
-    }
-    InbreedingByPaths by_paths = inbreeding_by_paths(pedigree, progress);
-    std::vector<double> mean = mean_coancestry_by_products(pedigree, by_paths, groups, progress);
-    return {Relatedness{std::move(by_paths.inbreeding), std::move(mean)}, general_method};
-}
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
 {
@@ -52,7 +30,7 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
                  const ProgressReport& progress, FounderRule founder_rule)
 {
     const GenerationGroups groups = group_by_generation(pedigree);
-    auto [found, method] = relatedness(pedigree, groups, progress);
+    auto [found, method] = find_relatedness(pedigree, groups, progress);
 
     Analysis analysis;
     analysis.method = method;

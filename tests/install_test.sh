@@ -81,6 +81,17 @@ for example in "${examples[@]}"; do
   echo "install_test: $name: $lines animals, same pedigree without the notes"
 done
 
+# The installed pedsim-traits runs the installed flock model on the flock.
+[ -x "$prefix/bin/pedsim-traits" ] || fail "bin/pedsim-traits is not installed as an executable"
+status=0
+"$prefix/bin/pedsim-traits" --model "$prefix/share/pedsim/examples/flock.traits.toml" \
+  -o "$tmp/flock/records.tsv" --check "$tmp/flock/check.tsv" "$tmp/flock/pedig" 2>"$tmp/traits.err" ||
+  status=$?
+[ "$status" -eq 0 ] || fail "installed pedsim-traits: status $status: $(cat "$tmp/traits.err")"
+grep -q '^generation	animals	records	mean_tbv_weaning' "$tmp/flock/check.tsv" ||
+  fail "installed pedsim-traits: no check table"
+echo "install_test: pedsim-traits: $(($(wc -l <"$tmp/flock/records.tsv") - 1)) records of the flock"
+
 # The installed replicate runner finds the installed program beside it.
 if PATH=/usr/bin:/bin command -v pedsim >/dev/null; then
   echo "install_test: a pedsim on /usr/bin:/bin; not checking that the runner finds its own"

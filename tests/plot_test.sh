@@ -8,6 +8,7 @@ set -euo pipefail
 : "${PEDSIM_BINARY:?set PEDSIM_BINARY to the built pedsim}"
 : "${PEDSIM_STATS_BINARY:?set PEDSIM_STATS_BINARY to the built pedsim-stats}"
 : "${PEDSIM_SOURCE_DIR:?set PEDSIM_SOURCE_DIR to the source tree}"
+: "${PEDSIM_TRAITS_BINARY:?set PEDSIM_TRAITS_BINARY to the built pedsim-traits}"
 
 if ! /usr/bin/python3 -c 'import matplotlib' 2>/dev/null; then
   echo "plot_test: SKIP: /usr/bin/python3 has no matplotlib (apt-get install python3-matplotlib)"
@@ -30,7 +31,16 @@ cp "$PEDSIM_SOURCE_DIR/examples/small.parpop" "$tmp/parpop"
 [ ! -s "$tmp/err" ] || fail "messages while drawing: $(cat "$tmp/err")"
 [ "$(head -c 8 "$tmp/stats.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "stats.png is not a PNG file"
-"$plot" --help | grep -q 'STATS.tsv' || fail "--help does not show the usage"
+"$plot" --help | grep -q 'TABLE.tsv' || fail "--help does not show the usage"
+
+# The check table of pedsim-traits, with its summary lines and empty cells.
+(cd "$tmp" && "$PEDSIM_TRAITS_BINARY" --model "$PEDSIM_SOURCE_DIR/examples/flock.traits.toml" \
+  -o records.tsv --check check.tsv) || fail "pedsim-traits failed"
+"$plot" "$tmp/check.tsv" -o "$tmp/check.png" 2>"$tmp/err" ||
+  fail "a check table of pedsim-traits was refused: $(cat "$tmp/err")"
+[ ! -s "$tmp/err" ] || fail "messages while drawing the check table: $(cat "$tmp/err")"
+[ "$(head -c 8 "$tmp/check.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+  fail "check.png is not a PNG file"
 
 # What the figure shows, read back from the drawing with matplotlib's own
 # objects: each case is a table, then what must hold of the figure.
@@ -124,8 +134,10 @@ check_refusal() { # status message args...
 check_refusal 1 "pedsim-plot: $tmp/none.tsv: cannot read: No such file" "$tmp/none.tsv" -o "$tmp/out.png"
 check_refusal 1 "line 2: mean_F \"x\" is not a number" "$tmp/not_a_number.tsv" -o "$tmp/out.png"
 check_refusal 1 "line 1: no column mean_F, mean_coancestry" "$tmp/other.tsv" -o "$tmp/out.png"
+printf 'generation\tanimals\texpected_var_tbv_w\tmean_tbv_w\n0\t3\t1\t0\n' >"$tmp/half_check.tsv"
+check_refusal 1 "line 1: no column mean_F" "$tmp/half_check.tsv" -o "$tmp/out.png"
 check_refusal 1 "no table: expected the header line" "$tmp/summary_only.tsv" -o "$tmp/out.png"
 check_refusal 1 "line 2: 2 cells where the header has 18" "$tmp/short_row.tsv" -o "$tmp/out.png"
 check_refusal 1 "no/dir/out.png: cannot write the figure" "$tmp/stats.tsv" -o "$tmp/no/dir/out.png"
 check_refusal 2 "required: -o" "$tmp/stats.tsv"
-echo "plot_test: a figure from a real table, and every bad input refused"
+echo "plot_test: figures from a real table and a check table, and every bad input refused"

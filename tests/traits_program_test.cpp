@@ -1,0 +1,297 @@
+// End-to-end tests of pedsim-traits: the built program run as a user runs
+// it, on the flock pedigree that pedsim writes in the test's directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "end_to_end.h"
+
+namespace {
+
+using end_to_end::Run;
+using end_to_end::Sandbox;
+
+constexpr int kRefused = 1, kUsage = 2, kFileError = 4;
+
+const std::string kModel =
+    "seed = 11\ntraits = [\"weight\", \"fat\"]\nmean = [300.0, 5.0]\n"
+    "additive = [[400.0, 20.0], [20.0, 1.0]]\nresidual = [[500.0, 10.0], [10.0, 2.0]]\n"
+    "permanent = [[100.0, 0.0], [0.0, 0.5]]\nrecords = 2\n"
+    "inbreeding_depression = [-50.0, 0.0]\n";
+
+Run run_traits(const Sandbox& box, const std::vector<std::string>& args,
+               const std::vector<std::string>& launcher = {})
+{
+    return box.run(args, std::chrono::seconds(60), launcher, PEDSIM_TRAITS_BINARY);
+}
+
+// A sandbox holding the flock's pedigree (14120 animals) as "pedig" and the
+// model as "model.toml".
+void prepare_flock(const Sandbox& box)
+{
+    box.write("parpop", end_to_end::read_file(std::filesystem::path(PEDSIM_TEST_DATA) / ".." /
+                                              "examples" / "flock.parpop")
+                            .value());
+    ASSERT_EQ(box.run().status, 0);
+    box.write("model.toml", kModel);
+}
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> fields_of(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; in >> field;) fields.push_back(field);
+    return fields;
+}
+
+// The rows of a table by their first field (and record number, for the
+// records table), each row's text whole.
+std::map<std::string, std::string> rows_by_animal(const std::string& table, bool records)
+{
+    std::map<std::string, std::string> rows;
+    for (const std::string& line : lines_of(table)) {
+        const auto fields = fields_of(line);
+        rows[fields.at(0) + (records ? "/" + fields.at(4) : "")] = line;
+    }
+    return rows;
+}
+
+void expect_success(const Run& run)
+{
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, 0) << run.err;
+}
+
+const std::vector<std::string> kAllOutputs = {"--model",   "model.toml",  "-o",      "rec.tsv",
+                                              "--animals", "animals.tsv", "--check", "check.tsv"};
+
+std::string outputs_of(const Sandbox& box)
+{
+    return box.read("rec.tsv").value_or("") + box.read("animals.tsv").value_or("") +
+           box.read("check.tsv").value_or("");
+}
+
+// The same seed gives the same bytes, on one thread or on two.
+TEST(TraitsProgram, SameSeedSameBytesWhateverTheThreads)
+{
+    Sandbox box;
+    prepare_flock(box);
+    const struct {
+        const char* what;
+        std::vector<std::string> threads;
+    } cases[] = {{"default", {}},
+                 {"one thread", {"--threads", "1"}},
+                 {"two threads", {"--threads", "2"}},
+                 {"seven threads", {"--threads=7"}},
+                 {"again", {}}};
+    std::string first;
+    for (const auto& [what, threads] : cases) {
+        SCOPED_TRACE(what);
+        std::vector<std::string> args = kAllOutputs;
+        args.insert(args.end(), threads.begin(), threads.end());
+        expect_success(run_traits(box, args));
+        const std::string outputs = outputs_of(box);
+        EXPECT_GT(outputs.size(), 1000000u);
+        if (first.empty()) first = outputs;
+        EXPECT_TRUE(outputs == first);
+    }
+    expect_success(run_traits(box, {"--model", "model.toml", "--seed", "12", "-o", "other.tsv"}));
+    EXPECT_NE(box.read("other.tsv"), box.read("rec.tsv"));
+}
+
+// Reversing the rows and adding unrelated animals leave every shared
+// animal's values and records as they were.
+TEST(TraitsProgram, SharedAnimalsKeepTheirValuesWhenRowsChange)
+{
+    Sandbox box;
+    prepare_flock(box);
+    std::vector<std::string> rows = lines_of(box.read("pedig").value());
+    std::ranges::reverse(rows);
+    std::string changed;
+    for (const std::string& row : rows) changed += row + '\n';
+    for (int k = 0; k < 50; ++k)
+        changed += "stranger" + std::to_string(k) + " 0 " + (k < 25 ? "0" : "stranger0") + " -11\n";
+    box.write("changed", changed);
+    expect_success(run_traits(box, kAllOutputs));
+    const auto records = rows_by_animal(box.read("rec.tsv").value(), true);
+    const auto animals = rows_by_animal(box.read("animals.tsv").value(), false);
+    expect_success(run_traits(
+        box, {"--model", "model.toml", "-o", "rec2.tsv", "--animals", "animals2.tsv", "changed"}));
+    const auto records2 = rows_by_animal(box.read("rec2.tsv").value(), true);
+    const auto animals2 = rows_by_animal(box.read("animals2.tsv").value(), false);
+    EXPECT_EQ(records2.size(), records.size() + 100);  // two records of each stranger
+    EXPECT_EQ(animals2.size(), animals.size() + 50);
+    for (const auto& [key, row] : records) EXPECT_EQ(records2.at(key), row);
+    for (const auto& [key, row] : animals) EXPECT_EQ(animals2.at(key), row);
+}
+
+// The numeric files read back: the pedigree parents first, the numbers those
+// of ids.txt, and the data rows the records table's.
+TEST(TraitsProgram, NumericFilesReadBack)
+{
+    Sandbox box;
+    prepare_flock(box);
+    expect_success(run_traits(box, {"--model", "model.toml", "-o", "rec.tsv", "--numeric", "num"}));
+    std::map<std::string, std::string> name_of;
+    for (const std::string& line : lines_of(box.read("num/ids.txt").value())) {
+        const auto fields = fields_of(line);
+        ASSERT_EQ(fields.size(), 2u) << line;
+        name_of[fields[0]] = fields[1];
+    }
+    const auto pedigree = lines_of(box.read("num/pedigree.txt").value());
+    ASSERT_EQ(pedigree.size(), 14120u);
+    ASSERT_EQ(name_of.size(), 14120u);
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        const auto fields = fields_of(pedigree[i]);
+        ASSERT_EQ(fields.size(), 3u);
+        EXPECT_EQ(std::stoul(fields[0]), i + 1);
+        EXPECT_LT(std::stoul(fields[1]), i + 1) << pedigree[i];  // 0 or an earlier animal
+        EXPECT_LT(std::stoul(fields[2]), i + 1) << pedigree[i];
+    }
+    const auto records = lines_of(box.read("rec.tsv").value());
+    const auto data = lines_of(box.read("num/data.txt").value());
+    ASSERT_EQ(data.size() + 1, records.size());
+    for (std::size_t k = 0; k < data.size(); ++k) {
+        const auto numeric = fields_of(data[k]), named = fields_of(records[k + 1]);
+        ASSERT_EQ(numeric.size(), 5u);
+        EXPECT_EQ(name_of.at(numeric[0]), named[0]);
+        EXPECT_EQ(std::vector(numeric.begin() + 1, numeric.end()),
+                  std::vector(named.begin() + 3, named.end()));
+    }
+    const std::string readme = box.read("num/README.txt").value();
+    EXPECT_NE(readme.find("data.txt: animal generation record weight fat"), std::string::npos);
+    EXPECT_NE(readme.find("[[400, 20], [20, 1]]"), std::string::npos) << readme;
+}
+
+TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string model;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"no model",
+         {"-o", "out"},
+         kModel,
+         kUsage,
+         "pedsim-traits: no trait model; give --model MODEL (pedsim-traits --help lists the "
+         "options)\n"},
+        {"no threads",
+         {"--model", "m", "--threads", "0"},
+         kModel,
+         kUsage,
+         "pedsim-traits: --threads \"0\" is not an integer from 1 to 64 (pedsim-traits --help "
+         "lists the options)\n"},
+        {"bad seed",
+         {"--model", "m", "--seed", "x"},
+         kModel,
+         kUsage,
+         "pedsim-traits: --seed \"x\" is not an integer from 0 to 18446744073709551615 "
+         "(pedsim-traits --help lists the options)\n"},
+        {"same file twice",
+         {"--model", "m", "-o", "out", "--check", "out"},
+         kModel,
+         kUsage,
+         "pedsim-traits: two outputs name out (pedsim-traits --help lists the options)\n"},
+        {"missing model",
+         {"--model", "none", "-o", "out"},
+         kModel,
+         kFileError,
+         "pedsim-traits: none: cannot open: No such file or directory\n"},
+        {"refused model",
+         {"--model", "m", "-o", "out", "--animals", "animals"},
+         "traits = [\"w\"]\nmean = 0\nadditive = -1\nresidual = 1\n",
+         kRefused,
+         "pedsim-traits: m: line 3: additive: the variance of trait 1 is negative; variances "
+         "are at least 0\n"},
+        {"no seed",
+         {"--model", "m", "-o", "out"},
+         "traits = [\"w\"]\nmean = 0\nadditive = 1\nresidual = 1\n",
+         kRefused,
+         "pedsim-traits: m: no seed; add seed = N to the model or give --seed N\n"},
+        {"refused pedigree",
+         {"--model", "m", "-o", "out", "bad"},
+         kModel,
+         kRefused,
+         "pedsim-traits: bad: line 1: animal \"A\" is its own sire\n"},
+    };
+    for (const auto& [what, args, model, status, message] : cases) {
+        SCOPED_TRACE(what);
+        Sandbox box;
+        box.write("m", model);
+        box.write("pedig", "A 0 0\nB 0 0\nC A B\n");
+        box.write("bad", "A A 0\n");
+        box.write("out", "kept\n");
+        box.write("animals", "kept too\n");
+        const end_to_end::Run run = run_traits(box, args);
+        EXPECT_EQ(run.status, status);
+        EXPECT_EQ(run.err, message);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(box.read("out"), "kept\n");
+        EXPECT_EQ(box.read("animals"), "kept too\n");
+    }
+}
+
+TEST(TraitsProgram, HelpAndVersion)
+{
+    Sandbox box;
+    const end_to_end::Run help = run_traits(box, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: pedsim-traits --model MODEL [options] [PEDIGREE]\n"));
+    const end_to_end::Run version = run_traits(box, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("pedsim-traits ")) << version.out;
+}
+
+}  // namespace
+
+namespace {
+
+// With no residual the records are mean + a + b F exactly: each record
+// carries its own animal's breeding value and the inbreeding depression of
+// its own F, and only the recorded generations have records.
+TEST(TraitsProgram, RecordsCarryBreedingValueAndInbreedingDepression)
+{
+    Sandbox box;
+    prepare_flock(box);
+    box.write("plain.toml", "seed = 3\ntraits = [\"w\"]\nmean = 10.0\nadditive = 4.0\n"
+                            "residual = 0\ninbreeding_depression = -1000.0\n"
+                            "recorded_generations = [0, 1]\n");
+    expect_success(
+        run_traits(box, {"--model", "plain.toml", "-o", "rec.tsv", "--animals", "animals.tsv"}));
+    std::map<std::string, std::vector<std::string>> animals;
+    std::size_t in_range = 0;
+    for (const std::string& line : lines_of(box.read("animals.tsv").value())) {
+        const auto fields = fields_of(line);
+        animals[fields[0]] = fields;
+        if (fields[3] == "0" || fields[3] == "1") ++in_range;
+    }
+    const auto records = lines_of(box.read("rec.tsv").value());
+    ASSERT_EQ(records.size(), in_range + 1);
+    double largest_depression = 0;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto fields = fields_of(records[k]);
+        const auto& animal = animals.at(fields[0]);
+        const double f = std::stod(animal[4]), a = std::stod(animal[6]);
+        EXPECT_EQ(std::stod(fields[5]), 10.0 + a + -1000.0 * f) << records[k];
+        largest_depression = std::max(largest_depression, 1000.0 * f);
+    }
+    EXPECT_GT(largest_depression, 10.0);  // the flock's animals are inbred
+}
+
+}  // namespace

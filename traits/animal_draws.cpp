@@ -1,0 +1,45 @@
+#include "animal_draws.h"
+
+#include <Random123/philox.h>
+#include <cmath>
+#include <xxhash.h>
+
+#include "portable_math.h"
+
+namespace pedsim::traits {
+
+namespace {
+
+// A fixed second key word; the seed is the first.
+constexpr std::uint64_t key_tag = 0x70656473696d7472;  // "pedsimtr"
+
+// The 53 high bits of w, plus one, times 2^-53: every value is exact in a
+// double and none is 0, so that the logarithm below is finite.
+double uniform(std::uint64_t word) { return static_cast<double>((word >> 11) + 1) * 0x1p-53; }
+
+}  // namespace
+
+IdentifierHash identifier_hash(std::string_view identifier)
+{
+    const XXH128_hash_t hash = XXH3_128bits(identifier.data(), identifier.size());
+    return {hash.low64, hash.high64};
+}
+
+void normal_deviates(std::uint64_t seed, IdentifierHash hash, std::uint64_t stream,
+                     std::span<double> deviates)
+{
+    const r123::Philox4x64 generator;
+    const r123::Philox4x64::key_type key = {{seed, key_tag}};
+    for (std::size_t k = 0; k < deviates.size(); k += 4) {
+        const r123::Philox4x64::ctr_type counter = {{hash.low, hash.high, stream, k / 4}};
+        const r123::Philox4x64::ctr_type words = generator(counter, key);
+        for (std::size_t pair = 0; pair < 2; ++pair) {
+            const double radius = std::sqrt(-2.0 * portable_log(uniform(words[2 * pair])));
+            const CosineSine turn = portable_turn(uniform(words[2 * pair + 1]));
+            if (k + 2 * pair < deviates.size()) deviates[k + 2 * pair] = radius * turn.cosine;
+            if (k + 2 * pair + 1 < deviates.size()) deviates[k + 2 * pair + 1] = radius * turn.sine;
+        }
+    }
+}
+
+}  // namespace pedsim::traits

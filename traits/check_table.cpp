@@ -1,0 +1,109 @@
+#include "check_table.h"
+
+#include <limits>
+#include <span>
+
+#include "number_text.h"
+
+namespace pedsim::traits {
+
+namespace {
+
+constexpr double undefined = std::numeric_limits<double>::quiet_NaN();
+
+struct Moments {
+    double mean = undefined, variance = undefined;
+};
+
+// Mean and variance (divided by the count) of the values, two passes.
+template <class Value>
+Moments moments(std::size_t count, const Value& value)
+{
+    if (count == 0) return {};
+    double sum = 0;
+    for (std::size_t k = 0; k < count; ++k) sum += value(k);
+    const double mean = sum / static_cast<double>(count);
+    double squares = 0;
+    for (std::size_t k = 0; k < count; ++k) squares += (value(k) - mean) * (value(k) - mean);
+    return {mean, squares / static_cast<double>(count)};
+}
+
+double mean_inbreeding(std::span<const stats::AnimalIndex> members,
+                       const std::vector<double>& inbreeding)
+{
+    double sum = 0;
+    for (const stats::AnimalIndex i : members) sum += inbreeding[static_cast<std::size_t>(i)];
+    return sum / static_cast<double>(members.size());
+}
+
+// The records of a generation, as (animal, record) pairs in order.
+std::vector<std::pair<std::size_t, std::size_t>>
+records_of(std::span<const stats::AnimalIndex> members, const Simulated& simulated)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> records;
+    for (const stats::AnimalIndex i : members)
+        if (simulated.recorded[static_cast<std::size_t>(i)])
+            for (std::size_t r = 0; r < simulated.records; ++r)
+                records.emplace_back(static_cast<std::size_t>(i), r);
+    return records;
+}
+
+TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
+                       const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                       double expected_fraction, const TraitModel& model,
+                       const Simulated& simulated, const std::vector<double>& inbreeding,
+                       std::size_t t)
+{
+    const Moments tbv = moments(members.size(), [&](std::size_t k) {
+        return simulated.value(static_cast<std::size_t>(members[k]), t);
+    });
+    const Moments recorded_tbv = moments(
+        records.size(), [&](std::size_t k) { return simulated.value(records[k].first, t); });
+    const Moments y = moments(records.size(), [&](std::size_t k) {
+        return phenotype(simulated, model, inbreeding, records[k].first, records[k].second, t);
+    });
+    return {tbv.mean, tbv.variance, model.additive.at(t, t) * expected_fraction, y.variance,
+            recorded_tbv.variance / y.variance};
+}
+
+}  // namespace
+
+std::vector<CheckRow> check_rows(const PedigreeRelatedness& relatedness, const TraitModel& model,
+                                 const Simulated& simulated)
+{
+    const std::vector<double>& inbreeding = relatedness.found.inbreeding;
+    std::vector<CheckRow> rows;
+    for (std::size_t g = 0; g < relatedness.groups.size(); ++g) {
+        const std::span<const stats::AnimalIndex> members = relatedness.groups.members(g);
+        const auto records = records_of(members, simulated);
+        const double expected_fraction =
+            1.0 + mean_inbreeding(members, inbreeding) - 2.0 * relatedness.found.mean_coancestry[g];
+        CheckRow row{relatedness.groups.generation[g], members.size(), records.size(), {}};
+        for (std::size_t t = 0; t < model.trait_count(); ++t)
+            row.traits.push_back(
+                trait_check(members, records, expected_fraction, model, simulated, inbreeding, t));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string check_table(const std::vector<CheckRow>& rows, const TraitModel& model)
+{
+    std::string out = "generation\tanimals\trecords";
+    for (const std::string& name : model.traits)
+        for (const char* column :
+             {"mean_tbv_", "var_tbv_", "expected_var_tbv_", "var_phenotype_", "h2_"})
+            out += '\t' + std::string(column) + name;
+    out += '\n';
+    for (const CheckRow& row : rows) {
+        append_number(out, row.generation);
+        append_cells(out, '\t', row.animals, row.records);
+        for (const TraitCheck& c : row.traits)
+            append_cells(out, '\t', c.mean_tbv, c.var_tbv, c.expected_var_tbv, c.var_phenotype,
+                         c.heritability);
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace pedsim::traits

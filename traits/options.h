@@ -1,0 +1,45 @@
+// The command line of pedsim-traits:
+//   pedsim-traits --model MODEL [-o FILE] [--animals FILE] [--numeric DIR]
+//                 [--check FILE] [--seed N] [--threads N] [PEDIGREE]
+//   pedsim-traits --help | -h | --version
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace pedsim::traits {
+
+struct Options {
+    enum class Request {
+        run,
+        help,
+        version,
+    };
+    Request request = Request::run;
+    std::string pedigree = "pedig";      // "-": standard input
+    std::optional<std::string> model;    // --model MODEL, needed for a run
+    std::optional<std::string> output;   // -o FILE; standard output when none
+    std::optional<std::string> animals;  // --animals FILE
+    std::optional<std::string> numeric;  // --numeric DIR
+    std::optional<std::string> check;    // --check FILE; standard error when none
+    std::optional<std::uint64_t> seed;   // --seed N, over the model's seed
+    std::optional<std::size_t> threads;  // --threads N for the draws; the machine's count
+};
+
+// Reads the arguments after the program's name, as pedsim-stats does: a
+// value follows its option as the next argument or after '=' ("-oFILE"),
+// "--" ends the options. Throws a Failure (usage_refused) whose message ends
+// with a hint at --help for an unknown option, an option without its value
+// or given twice, a second PEDIGREE, no --model for a run, a --seed that is
+// not an integer 0 .. 2^64-1, a --threads not 1 .. 64, or two outputs naming one file.
+Options read_options(std::span<const char* const> arguments);
+
+// The text --help writes.
+std::string usage_text();
+
+// The text --version writes: "pedsim-traits VERSION".
+std::string version_text();
+
+}  // namespace pedsim::traits

@@ -1,0 +1,20 @@
+#include "pedigree_relatedness.h"
+
+#include <utility>
+
+#include "relatedness.h"
+
+namespace pedsim::traits {
+
+PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
+                                         const stats::ProgressReport& progress)
+{
+    PedigreeRelatedness relatedness;
+    relatedness.groups = stats::group_by_generation(pedigree);
+    stats::RelatednessFound found = stats::find_relatedness(pedigree, relatedness.groups, progress);
+    relatedness.found = std::move(found.values);
+    relatedness.method = found.method;
+    return relatedness;
+}
+
+}  // namespace pedsim::traits

@@ -1,0 +1,24 @@
+// F of every animal and the mean coancestry of every generation, from the
+// exact engines of pedsim-stats.
+#pragma once
+
+#include <string>
+
+#include "generation_groups.h"
+#include "pedigree.h"
+#include "results.h"
+
+namespace pedsim::traits {
+
+struct PedigreeRelatedness {
+    stats::GenerationGroups groups;  // the animals by generation, ascending
+    stats::Relatedness found;        // F per animal, mean coancestry per group
+    std::string method;              // how they were computed, in words
+};
+
+// The pedigree's generation groups, and F and mean coancestries found as
+// pedsim-stats finds them (stats/relatedness.h).
+PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
+                                         const stats::ProgressReport& progress);
+
+}  // namespace pedsim::traits

@@ -1,0 +1,197 @@
+#include "tables.h"
+
+#include <string_view>
+
+#include "number_text.h"
+#include "shares.h"
+
+namespace pedsim::traits {
+
+namespace {
+
+std::string_view parent_name(const stats::Pedigree& pedigree, stats::AnimalIndex parent)
+{
+    if (parent == stats::unknown) return "0";
+    return pedigree.names[static_cast<std::size_t>(parent)];
+}
+
+void append_identity(std::string& out, const stats::Pedigree& pedigree, std::size_t i)
+{
+    out += pedigree.names[i];
+    out += '\t';
+    out += parent_name(pedigree, pedigree.sire[i]);
+    out += '\t';
+    out += parent_name(pedigree, pedigree.dam[i]);
+    append_cells(out, '\t', pedigree.generation[i]);
+}
+
+// The phenotypes of one record, each with `separator` before it.
+void append_phenotypes(std::string& out, const TraitRun& run, std::size_t i, std::size_t r,
+                       char separator)
+{
+    for (std::size_t t = 0; t < run.model.trait_count(); ++t)
+        append_cells(
+            out, separator,
+            phenotype(run.simulated, run.model, run.relatedness.found.inbreeding, i, r, t));
+}
+
+std::string summary_line(const std::string& key, const std::string& value)
+{
+    return "# " + key + ": " + value + '\n';
+}
+
+std::size_t record_count(const Simulated& simulated)
+{
+    std::size_t animals = 0;
+    for (const std::uint8_t recorded : simulated.recorded) animals += recorded;
+    return animals * simulated.records;
+}
+
+std::string matrix_text(const Covariance& covariance)
+{
+    std::string out = "[";
+    for (std::size_t r = 0; r < covariance.size; ++r) {
+        out += r == 0 ? "[" : ", [";
+        for (std::size_t c = 0; c < covariance.size; ++c) {
+            if (c > 0) out += ", ";
+            append_number(out, covariance.at(r, c));
+        }
+        out += ']';
+    }
+    return out + ']';
+}
+
+std::string model_summary(const TraitModel& model)
+{
+    std::string traits;
+    for (const std::string& name : model.traits) traits += (traits.empty() ? "" : " ") + name;
+    std::string means, depression;
+    for (std::size_t t = 0; t < model.trait_count(); ++t) {
+        means += (t == 0 ? "" : " ") + number_text(model.mean[t]);
+        depression += (t == 0 ? "" : " ") + number_text(model.inbreeding_depression[t]);
+    }
+    std::string out = summary_line("traits", traits);
+    out += summary_line("means", means);
+    out += summary_line("inbreeding depression, per unit of F", depression);
+    out += summary_line("additive (co)variances, base population", matrix_text(model.additive));
+    out += summary_line("residual (co)variances", matrix_text(model.residual));
+    if (!model.permanent.empty())
+        out += summary_line("permanent (co)variances", matrix_text(model.permanent));
+    return out;
+}
+
+// `out` followed by the rows append_rows(text, animal) writes for every
+// animal in order. The animals are shared among run.threads threads in fixed
+// shares: the first writes straight after `out`, each other into its own
+// text, appended in order, so the text is the same for any number of
+// threads. `row_size` estimates the characters of one animal's rows, so that
+// each text is allocated about once rather than grown by copies.
+template <class AppendRows>
+std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size,
+                      const AppendRows& append_rows)
+{
+    const std::size_t count = run.pedigree.size();
+    out.reserve(out.size() + count * row_size);
+    std::vector<std::string> texts(run.threads);
+    for_each_share(count, run.threads, [&](std::size_t share, std::size_t begin, std::size_t end) {
+        std::string& text = share == 0 ? out : texts[share];
+        if (share > 0) text.reserve((end - begin) * row_size);
+        for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
+    });
+    for (std::size_t share = 1; share < texts.size(); ++share) out += texts[share];
+    return out;
+}
+
+}  // namespace
+
+std::string records_table(const TraitRun& run)
+{
+    std::string header = "animal\tsire\tdam\tgeneration\trecord";
+    for (const std::string& name : run.model.traits) header += '\t' + name;
+    header += '\n';
+    const std::size_t row_size = (48 + 20 * run.model.trait_count()) * run.simulated.records;
+    return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
+        for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
+            append_identity(out, run.pedigree, i);
+            append_cells(out, '\t', r + 1);
+            append_phenotypes(out, run, i, r, '\t');
+            out += '\n';
+        }
+    });
+}
+
+std::string animals_table(const TraitRun& run)
+{
+    const std::size_t n = run.model.trait_count();
+    const bool permanent = !run.model.permanent.empty();
+    std::string header = "animal\tsire\tdam\tgeneration\tF\tmsv";
+    for (const std::string& name : run.model.traits) header += "\ttbv_" + name;
+    if (permanent)
+        for (const std::string& name : run.model.traits) header += "\tpe_" + name;
+    header += '\n';
+    const std::size_t row_size = 80 + 40 * n;
+    return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
+        append_identity(out, run.pedigree, i);
+        append_cells(out, '\t', run.relatedness.found.inbreeding[i], run.simulated.msv[i]);
+        for (std::size_t t = 0; t < n; ++t) append_cells(out, '\t', run.simulated.value(i, t));
+        for (std::size_t t = 0; permanent && t < n; ++t) {
+            out += '\t';
+            if (run.simulated.recorded[i]) append_number(out, run.simulated.permanent[i * n + t]);
+        }
+        out += '\n';
+    });
+}
+
+std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
+{
+    std::size_t founders = 0;
+    for (std::size_t i = 0; i < run.pedigree.size(); ++i)
+        founders += run.pedigree.sire[i] == stats::unknown && run.pedigree.dam[i] == stats::unknown;
+    std::string out = summary_line("animals", number_text(run.pedigree.size()));
+    out += summary_line("founders", number_text(founders) + " (" +
+                                        number_text(run.pedigree.founders_added) +
+                                        " added for parents without a row)");
+    out +=
+        summary_line("records", number_text(record_count(run.simulated)) + " (" +
+                                    number_text(run.simulated.records) + " per recorded animal)");
+    out += summary_line("seed", number_text(run.seed));
+    out += model_summary(run.model);
+    out += summary_line("inbreeding", run.relatedness.method);
+    return out + check_table(rows, run.model);
+}
+
+std::vector<stats::Output> numeric_files(const TraitRun& run, const std::string& directory)
+{
+    const stats::Pedigree& pedigree = run.pedigree;
+    const auto number = [](stats::AnimalIndex parent) {
+        return parent == stats::unknown ? std::size_t{0} : static_cast<std::size_t>(parent) + 1;
+    };
+    std::string pedigree_text, data, ids;
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        append_number(pedigree_text, i + 1);
+        append_cells(pedigree_text, ' ', number(pedigree.sire[i]), number(pedigree.dam[i]));
+        pedigree_text += '\n';
+        append_number(ids, i + 1);
+        ids += ' ' + pedigree.names[i] + '\n';
+        for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
+            append_number(data, i + 1);
+            append_cells(data, ' ', pedigree.generation[i], r + 1);
+            append_phenotypes(data, run, i, r, ' ');
+            data += '\n';
+        }
+    }
+    std::string readme = "Files for BLUPF90, WOMBAT and ASReml, written by pedsim-traits.\n"
+                         "Animals are numbered 1..N, parents before offspring; 0 is unknown.\n"
+                         "pedigree.txt: animal sire dam\n"
+                         "ids.txt: number identifier\n"
+                         "data.txt: animal generation record";
+    for (const std::string& name : run.model.traits) readme += ' ' + name;
+    readme += "\nTrue values (seed " + number_text(run.seed) + "):\n" + model_summary(run.model);
+    const std::string dir = directory + '/';
+    return {{dir + "pedigree.txt", pedigree_text},
+            {dir + "data.txt", data},
+            {dir + "ids.txt", ids},
+            {dir + "README.txt", readme}};
+}
+
+}  // namespace pedsim::traits

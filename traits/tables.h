@@ -1,0 +1,47 @@
+// The texts pedsim-traits writes: the records, the animals, the summary and
+// the files for BLUPF90, WOMBAT and ASReml.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "breeding_values.h"
+#include "check_table.h"
+#include "model.h"
+#include "output_files.h"
+#include "pedigree.h"
+#include "pedigree_relatedness.h"
+
+namespace pedsim::traits {
+
+// Everything a run found, as the tables read it.
+struct TraitRun {
+    const stats::Pedigree& pedigree;
+    const PedigreeRelatedness& relatedness;
+    const TraitModel& model;
+    std::uint64_t seed;
+    const Simulated& simulated;
+    std::size_t threads = 1;  // that format the tables' rows; the text is the same for any
+};
+
+// One row per record, tab-separated with a header: animal sire dam
+// generation record (1-based) and one phenotype column named after each
+// trait; "0" for an unknown parent.
+std::string records_table(const TraitRun& run);
+
+// One row per animal: animal sire dam generation F msv, tbv_T for each trait
+// and, with permanent effects, pe_T for each trait (empty when not recorded).
+std::string animals_table(const TraitRun& run);
+
+// "# key: value" lines about the run, then the check table.
+std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows);
+
+// The files of --numeric DIR, numbered 1..N in the pedigree's parents-first
+// order, space-separated: DIR/pedigree.txt (animal sire dam, 0 unknown),
+// DIR/data.txt (animal generation record phenotypes...), DIR/ids.txt
+// (number identifier) and DIR/README.txt (the columns and the true
+// variances).
+std::vector<stats::Output> numeric_files(const TraitRun& run, const std::string& directory);
+
+}  // namespace pedsim::traits

@@ -1,0 +1,90 @@
+#include "traits_program.h"
+
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "breeding_values.h"
+#include "check_table.h"
+#include "exit_status.h"
+#include "input_files.h"
+#include "model.h"
+#include "output_files.h"
+#include "parallel.h"
+#include "pedigree_reader.h"
+#include "pedigree_relatedness.h"
+#include "progress.h"
+#include "tables.h"
+
+namespace pedsim::traits {
+
+namespace {
+
+std::uint64_t run_seed(const Options& options, const TraitModel& model)
+{
+    if (options.seed) return *options.seed;
+    if (model.seed) return *model.seed;
+    throw Failure(stats::input_refused,
+                  *options.model + ": no seed; add seed = N to the model or give --seed N");
+}
+
+// The directory of --numeric, made when it does not exist yet.
+void make_directory(const std::string& directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        throw Failure(ExitStatus::file_error,
+                      directory + ": cannot create the directory: " + error.message());
+}
+
+std::vector<stats::Output> outputs_of(const Options& options, const TraitRun& run,
+                                      const std::string& check)
+{
+    // Each text is moved into place: the records of a large pedigree are
+    // tens of megabytes.
+    std::vector<stats::Output> outputs;
+    outputs.push_back({options.output.value_or(""), records_table(run)});
+    if (options.animals) outputs.push_back({*options.animals, animals_table(run)});
+    if (options.check) outputs.push_back({*options.check, check});
+    if (options.numeric) {
+        std::vector<stats::Output> numeric = numeric_files(run, *options.numeric);
+        outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
+                       std::make_move_iterator(numeric.end()));
+    }
+    return outputs;
+}
+
+}  // namespace
+
+void run_traits(const Options& options)
+{
+    if (options.request != Options::Request::run) {
+        const bool help = options.request == Options::Request::help;
+        const stats::Output answer{"", help ? usage_text() : version_text()};
+        stats::write_outputs({&answer, 1});
+        return;
+    }
+    stats::TerminalProgress progress;
+    const TraitModel model =
+        read_model(stats::read_input(*options.model), stats::input_name(*options.model));
+    const std::uint64_t seed = run_seed(options, model);
+    const stats::Pedigree pedigree = stats::read_pedigree(stats::read_input(options.pedigree),
+                                                          stats::input_name(options.pedigree));
+    const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
+    progress.report("drawing breeding values", 0.0);
+    const std::size_t threads = options.threads.value_or(stats::worker_count());
+    const Simulated simulated =
+        simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
+    const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
+    const std::string check = check_report(run, check_rows(relatedness, model, simulated));
+    const std::vector<stats::Output> outputs = outputs_of(options, run, check);
+    progress.erase();
+    if (options.numeric) make_directory(*options.numeric);
+    stats::write_outputs(outputs);
+    if (!options.check) std::cerr << check << std::flush;
+}
+
+}  // namespace pedsim::traits
