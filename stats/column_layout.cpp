@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::stats {
 
@@ -11,8 +11,8 @@ namespace {
 
 [[noreturn]] void refuse(std::string_view spec, const std::string& what)
 {
-    throw Failure(usage_refused, "--columns " + std::string(spec) + ": " + what +
-                                     " (pedsim-stats --help lists the options)");
+    throw Failure(ExitStatus::usage_refused, "--columns " + std::string(spec) + ": " + what +
+                                                 " (pedsim-stats --help lists the options)");
 }
 
 Role role_of_key(std::string_view key)

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::stats {
 
@@ -17,7 +17,7 @@ constexpr std::size_t output_block = std::size_t{1} << 20;
 
 [[noreturn]] void refuse(const std::string& name, const std::string& what)
 {
-    throw Failure(input_refused, name + ": " + what);
+    throw Failure(ExitStatus::input_refused, Place{name}, what);
 }
 
 bool starts_with_bytes(std::string_view text, std::initializer_list<unsigned char> bytes)

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "common/failure.h"
 #include "common/files.h"
 #include "compressed_input.h"
-#include "exit_status.h"
 #include "parameter_checks.h"
 #include "parameter_file.h"
 
@@ -19,19 +19,9 @@ namespace {
 
 FileDescriptor open_for_reading(const std::string& path)
 {
-    int fd = -1;
-    do {
-        fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = path == "-" ? ::dup(STDIN_FILENO) : open_file(path, O_RDONLY);
     if (fd < 0) fail_on_file(input_name(path), "open", errno);
     return FileDescriptor(fd);
-}
-
-// A refusal of the design: status input_refused, the file's name first.
-[[noreturn]] void refuse_design(const std::string& path, const std::string& message)
-{
-    const std::string prefix = path + ": ";
-    throw Failure(input_refused, message.starts_with(prefix) ? message : prefix + message);
 }
 
 // Reads `file` to its end into one string sized from the file's length when
@@ -48,8 +38,8 @@ std::string read_whole(const FileDescriptor& file, const std::string& name)
     bool checked = false;
     for (;;) {
         if (used == text.size()) text.resize(std::max(text.capacity(), used + block));
-        const ssize_t got = ::read(file.get(), text.data() + used, text.size() - used);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got =
+            retrying([&] { return ::read(file.get(), text.data() + used, text.size() - used); });
         if (got < 0) fail_on_file(name, "read", errno);
         if (got == 0) break;
         used += static_cast<std::size_t>(got);
@@ -73,18 +63,22 @@ Parameters read_design(const std::string& path)
 {
     const std::string name = input_name(path);
     const std::string text = read_parameter_text(open_for_reading(path), name);
-    Parameters p;
-    try {
-        p = parse_parameters(text, name);
-        if (check_parameters(p, name) == Verdict::runs) return p;
-    } catch (const Failure& failure) {
-        refuse_design(name, failure.what());
-    }
-    refuse_design(name, "the protocol's " + std::to_string(std::int64_t{p.nsirep} * p.ndpsp) +
-                            " dams (nsirep*ndpsp) exceed half the " +
-                            std::to_string(std::int64_t{p.nsire} * p.ndps * p.noff) +
-                            " offspring of a generation (nsire*ndps*noff): pedsim writes no "
-                            "pedigree for this design");
+    return naming_file(name, ExitStatus::input_refused, [&] {
+        Parameters p;
+        try {
+            p = parse_parameters(text, name);
+            if (check_parameters(p, name) == Verdict::runs) return p;
+        } catch (const Failure& failure) {
+            // Whatever pedsim would do with the design, here it is an input refused.
+            throw Failure(ExitStatus::input_refused, failure.place(), failure.message());
+        }
+        throw Failure(ExitStatus::input_refused,
+                      "the protocol's " + std::to_string(std::int64_t{p.nsirep} * p.ndpsp) +
+                          " dams (nsirep*ndpsp) exceed half the " +
+                          std::to_string(std::int64_t{p.nsire} * p.ndps * p.noff) +
+                          " offspring of a generation (nsire*ndps*noff): pedsim writes no "
+                          "pedigree for this design");
+    });
 }
 
 }  // namespace pedsim::stats

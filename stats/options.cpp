@@ -5,7 +5,7 @@
 
 #include "column_layout.h"
 
-#include "exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::stats {
 
@@ -13,7 +13,7 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(usage_refused, what + " (pedsim-stats --help lists the options)");
+    throw Failure(ExitStatus::usage_refused, what + " (pedsim-stats --help lists the options)");
 }
 
 // The option that an argument names, with its value when written after '='

@@ -13,9 +13,9 @@
 #include <optional>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/files.h"
 #include "common/replacement_file.h"
-#include "exit_status.h"
 
 namespace pedsim::stats {
 
@@ -112,9 +112,10 @@ std::optional<Identity> identity_of(const std::string& path, bool input)
 {
     const std::string names = first.role + " " + first.path + " and " + second.role + " " +
                               second.path + " are one file; ";
-    throw Failure(usage_refused, names + (input ? "writing there would destroy the input: "
-                                                  "choose another output file"
-                                                : "give each table its own file"));
+    throw Failure(ExitStatus::usage_refused,
+                  names + (input ? "writing there would destroy the input: "
+                                   "choose another output file"
+                                 : "give each table its own file"));
 }
 
 }  // namespace

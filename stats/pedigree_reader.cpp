@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "exit_status.h"
+#include "common/failure.h"
 #include "name_table.h"
 #include "pedigree_fields.h"
 #include "pedigree_order.h"

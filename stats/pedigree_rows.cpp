@@ -5,14 +5,13 @@
 #include <limits>
 #include <span>
 
-#include "exit_status.h"
+#include "common/failure.h"
 #include "pedigree_fields.h"
 
 namespace pedsim::stats {
 
 namespace {
 
-constexpr std::size_t longest_name_shown = 40;
 // More columns than any export holds: a line with more is refused as soon as
 // they are counted, before a huge line is split to its end.
 constexpr std::size_t most_columns = 1000;
@@ -197,8 +196,9 @@ void RowsReader::take_first_line(std::string_view line, LineNumber number)
                 "more than " + std::to_string(most_columns) + " fields; is this a pedigree?");
     const bool named = rules_.columns.names_columns();
     if (named && rules_.header == false)
-        throw Failure(usage_refused, "--columns names columns by their header names but "
-                                     "--no-header says the file has no header");
+        throw Failure(ExitStatus::usage_refused,
+                      "--columns names columns by their header names but "
+                      "--no-header says the file has no header");
     header_ = named || rules_.header.value_or(is_header_line());
     if (!header_ && !rules_.header && names_parents(fields_)) {
         // The rule of earlier versions: settled once the file is read.
@@ -265,10 +265,10 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
          {std::optional(layout_.animal), std::optional(layout_.sire), std::optional(layout_.dam),
           layout_.time, layout_.sex})
         if (column && *column >= layout_.fields && layout_.fields >= 3)
-            throw Failure(usage_refused, "--columns " + rules_.columns.text + ": column " +
-                                             std::to_string(*column + 1) + " is beyond the " +
-                                             count_text(layout_.fields) + " of line " +
-                                             std::to_string(number));
+            throw Failure(ExitStatus::usage_refused,
+                          "--columns " + rules_.columns.text + ": column " +
+                              std::to_string(*column + 1) + " is beyond the " +
+                              count_text(layout_.fields) + " of line " + std::to_string(number));
     const std::vector<std::size_t> unused = layout_.unused();
     if (!unused.empty() && !header_)
         result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
@@ -413,22 +413,7 @@ void RowsReader::describe()
 
 void Refusal::operator()(LineNumber line, const std::string& what) const
 {
-    throw Failure(input_refused,
-                  std::string(file_name_) + ": line " + std::to_string(line) + ": " + what);
-}
-
-void Refusal::whole_file(const std::string& what) const
-{
-    throw Failure(input_refused, std::string(file_name_) + ": " + what);
-}
-
-std::string quoted(std::string_view name)
-{
-    std::string text = "\"";
-    for (const char c : name.substr(0, longest_name_shown))
-        text += static_cast<unsigned char>(c) < ' ' ? '?' : c;
-    if (name.size() > longest_name_shown) text += "...";
-    return text + '"';
+    throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line}, what);
 }
 
 LineNumber line_at(std::string_view text, const char* position)

@@ -24,22 +24,20 @@ struct ReadingRules {
     bool selfing = false;                     // --selfing: sire == dam accepted
 };
 
-// Refusals of one file: "FILE: line N: what" or "FILE: what", status
-// input_refused.
+// The refusals of one pedigree file, carried through the reader with the
+// file's name: each throws a Failure (input_refused) placed in the file,
+// "FILE: line N: what", or "FILE: what" for the file as a whole. Names in
+// `what` are written with quoted() (common/failure.h).
 class Refusal {
 public:
     explicit Refusal(std::string_view file_name) : file_name_(file_name) {}
     [[noreturn]] void operator()(LineNumber line, const std::string& what) const;
-    [[noreturn]] void whole_file(const std::string& what) const;
+    [[noreturn]] void whole_file(const std::string& what) const { (*this)(0, what); }
     std::string_view file_name() const { return file_name_; }
 
 private:
     std::string_view file_name_;
 };
-
-// `name` in double quotes for a message, cut when long, with control
-// characters shown as '?' so that the message stays on one line.
-std::string quoted(std::string_view name);
 
 // The line of `text` on which `position` (a pointer into text) stands.
 LineNumber line_at(std::string_view text, const char* position);

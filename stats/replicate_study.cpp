@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "analysis.h"
-#include "exit_status.h"
+#include "common/failure.h"
 #include "expected_inbreeding.h"
 #include "input_files.h"
 #include "output_files.h"
@@ -49,9 +49,10 @@ void refuse_repeated_pedigree(std::span<const std::string> pedigrees)
     for (std::size_t k = 1; k < pedigrees.size(); ++k)
         if (std::find(pedigrees.begin(), pedigrees.begin() + static_cast<std::ptrdiff_t>(k),
                       pedigrees[k]) != pedigrees.begin() + static_cast<std::ptrdiff_t>(k))
-            throw Failure(usage_refused, "pedigree " + pedigrees[k] +
-                                             " is given twice; each replicate counts once "
-                                             "(pedsim-stats --help lists the options)");
+            throw Failure(ExitStatus::usage_refused,
+                          "pedigree " + pedigrees[k] +
+                              " is given twice; each replicate counts once "
+                              "(pedsim-stats --help lists the options)");
 }
 
 // One replicate read and analysed: only its rows are kept, and its own table
@@ -105,9 +106,10 @@ void refuse_shared_names(std::span<const std::string> pedigrees, std::span<const
     for (std::size_t k = 1; k < names.size(); ++k)
         for (std::size_t j = 0; j < k; ++j)
             if (names[j] == names[k])
-                throw Failure(usage_refused, "--each: the tables of " + pedigrees[j] + " and " +
-                                                 pedigrees[k] + " would both be " + directory +
-                                                 '/' + names[k] + "; rename one of them");
+                throw Failure(ExitStatus::usage_refused, "--each: the tables of " + pedigrees[j] +
+                                                             " and " + pedigrees[k] +
+                                                             " would both be " + directory + '/' +
+                                                             names[k] + "; rename one of them");
 }
 
 void make_directory(const std::string& directory)

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "exit_status.h"
+#include "common/failure.h"
 #include "report.h"
 
 namespace pedsim::stats {
@@ -32,7 +32,7 @@ bool left_out(std::string_view name) { return name == key_column || name.ends_wi
         replicate_has_it
             ? "has generation " + std::to_string(generation) + ", which " + first.name + " has not"
             : "has no generation " + std::to_string(generation) + ", which " + first.name + " has";
-    throw Failure(input_refused, Place{replicate.name, 0},
+    throw Failure(ExitStatus::input_refused, Place{replicate.name, 0},
                   which + "; the replicates of a study must share one set of generations");
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "analysis.h"
-#include "exit_status.h"
+#include "common/failure.h"
 #include "input_files.h"
 #include "output_files.h"
 #include "pedigree_reader.h"

@@ -88,6 +88,10 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         {"1 0 0\n2 0 0\n1 0 0\n", "line 3: animal \"1\" is listed twice (lines 1 and 3)"},
         {"2 0 0\n2 0 0\n", "line 2: animal \"2\" is listed twice (lines 1 and 2)"},
         {"A A 0\n", "line 1: animal \"A\" is its own sire"},
+        // Names are quoted as in every program's messages: other bytes than
+        // printable ASCII as \xNN, so that the message stays one line.
+        {"A\x01 0 0\nA\x01 0 0\n", "line 2: animal \"A\\x01\" is listed twice (lines 1 and 2)"},
+        {"B\xC3\xA9 B\xC3\xA9 0\n", "line 1: animal \"B\\xc3\\xa9\" is its own sire"},
         {"A 0 A\n", "line 1: animal \"A\" is its own dam"},
         {"A B x\nB C y\nC A z\n",
          "line 1: animal \"A\" is its own ancestor: \"A\" -> \"B\" -> \"C\" -> \"A\""},
@@ -108,7 +112,7 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
             read_pedigree(c.text, "ped.txt");
             ADD_FAILURE() << "read without a refusal";
         } catch (const pedsim::Failure& failure) {
-            EXPECT_EQ(failure.status(), pedsim::ExitStatus::bad_parameter_file);
+            EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
             const std::string message = failure.what();
             EXPECT_TRUE(message.starts_with("ped.txt: " + c.message)) << message;
         }
