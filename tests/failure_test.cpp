@@ -57,7 +57,8 @@ TEST(Failure, NamingFilePlacesOnlyItsOwnUnplacedFailures)
 TEST(Failure, QuotedKeepsAMessageOnOneLine)
 {
     EXPECT_EQ(pedsim::quoted("3.5"), "\"3.5\"");
-    EXPECT_EQ(pedsim::quoted("a\nb\xC3\xA9"), "\"a\\x0ab\\xc3\\xa9\"");
+    EXPECT_EQ(pedsim::quoted("a\nb\xC3\xA9"), "\"a\\x0ab\xC3\xA9\"");
+    EXPECT_EQ(pedsim::quoted("\xC3 \xff\x7f\xE2\x82"), "\"\\xc3 \\xff\\x7f\\xe2\\x82\"");
     EXPECT_EQ(pedsim::quoted(std::string(41, 'x')), "\"" + std::string(40, 'x') + "...\"");
 }
 

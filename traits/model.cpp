@@ -6,13 +6,12 @@
 #include <cmath>
 #include <toml++/toml.h>
 
-#include "exit_status.h"
+#include "common/exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::traits {
 
 namespace {
-
-using stats::input_refused;
 
 constexpr std::string_view known_keys[] = {"seed",
                                            "traits",
@@ -32,8 +31,8 @@ public:
     [[noreturn]] void operator()(std::size_t line, std::string_view key,
                                  const std::string& what) const
     {
-        throw Failure(input_refused, std::string(file_name_) + ": line " + std::to_string(line) +
-                                         ": " + std::string(key) + ": " + what);
+        throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line},
+                      std::string(key) + ": " + what);
     }
 
 private:
@@ -189,10 +188,9 @@ toml::table parse(std::string_view text, std::string_view file_name)
     try {
         return toml::parse(text, file_name);
     } catch (const toml::parse_error& error) {
-        throw Failure(input_refused, std::string(file_name) + ": line " +
-                                         std::to_string(error.source().begin.line) + ": " +
-                                         std::string(error.description()) +
-                                         "; correct the TOML syntax");
+        throw Failure(ExitStatus::input_refused,
+                      Place{std::string(file_name), error.source().begin.line},
+                      std::string(error.description()) + "; correct the TOML syntax");
     }
 }
 

@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "exit_status.h"
+#include "common/exit_status.h"
+#include "common/failure.h"
 
 namespace pedsim::traits {
 
@@ -12,7 +13,7 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(stats::usage_refused, what + " (pedsim-traits --help lists the options)");
+    throw Failure(ExitStatus::usage_refused, what + " (pedsim-traits --help lists the options)");
 }
 
 struct Named {

@@ -8,7 +8,8 @@
 
 #include "breeding_values.h"
 #include "check_table.h"
-#include "exit_status.h"
+#include "common/exit_status.h"
+#include "common/failure.h"
 #include "input_files.h"
 #include "model.h"
 #include "output_files.h"
@@ -26,8 +27,8 @@ std::uint64_t run_seed(const Options& options, const TraitModel& model)
 {
     if (options.seed) return *options.seed;
     if (model.seed) return *model.seed;
-    throw Failure(stats::input_refused,
-                  *options.model + ": no seed; add seed = N to the model or give --seed N");
+    throw Failure(ExitStatus::input_refused, Place{*options.model},
+                  "no seed; add seed = N to the model or give --seed N");
 }
 
 // The directory of --numeric, made when it does not exist yet.
