@@ -3,6 +3,8 @@
 #include <string_view>
 
 #include "exit_status.h"
+#include "reference_population.h"
+#include "time_scale.h"
 
 namespace pedsim::stats {
 
@@ -37,7 +39,27 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "-o") return &options.output;
     if (option == "--animals") return &options.animals;
     if (option == "--design") return &options.design;
+    if (option == "--time") return &options.time;
+    if (option == "--reference") return &options.reference;
     return nullptr;
+}
+
+// What an option's value is, for the message when it is missing.
+std::string value_kind(std::string_view option)
+{
+    if (option == "--time") return "a scale (generation or year)";
+    if (option == "--reference") return "a range FROM-TO";
+    return "a file name";
+}
+
+// Refuses a --time or --reference whose value reads as neither.
+void check_time_values(const Options& options)
+{
+    if (options.time && !time_scale_named(*options.time))
+        refuse("--time " + *options.time + ": the scale is generation or year");
+    if (options.reference && !time_range_named(*options.reference))
+        refuse("--reference " + *options.reference +
+               ": the range is FROM-TO (integers, FROM <= TO) or one value");
 }
 
 // Reads one option at arguments[k]; moves k past its value.
@@ -54,10 +76,12 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (attached) {
         *slot = std::string(*attached);
     } else {
-        if (++k == arguments.size()) refuse(std::string(option) + " needs a file name after it");
+        if (++k == arguments.size())
+            refuse(std::string(option) + " needs " + value_kind(option) + " after it");
         *slot = std::string(arguments[k]);
     }
-    if (slot->value().empty()) refuse(std::string(option) + " needs a file name, not an empty one");
+    if (slot->value().empty())
+        refuse(std::string(option) + " needs " + value_kind(option) + ", not an empty one");
 }
 
 }  // namespace
@@ -82,6 +106,7 @@ Options read_options(std::span<const char* const> arguments)
     }
     if (options.output && options.output == options.animals)
         refuse("-o and --animals both name " + *options.output);
+    check_time_values(options);
     return options;
 }
 
@@ -95,9 +120,16 @@ std::string usage_text()
            "\n"
            "Options:\n"
            "  -o FILE           write the table to FILE instead of standard output\n"
-           "  --animals FILE    also write F, ECG and dF_individual of every animal to FILE\n"
+           "  --animals FILE    also write F, ECG, dF_individual and mean_kinship of every\n"
+           "                    animal to FILE\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
+           "  --time SCALE      the fourth column holds generations (SCALE generation) or\n"
+           "                    birth years (SCALE year); by default years when every\n"
+           "                    value lies between 1000 and 3000\n"
+           "  --reference FROM-TO  the generations or birth years of the reference\n"
+           "                    population of fe, fa, fg and mean_kinship; by default the\n"
+           "                    last generation, or the birth years of the last interval\n"
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }
