@@ -129,7 +129,8 @@ std::string percent(double share) { return text(std::round(share * 1000) / 10) +
 
 std::string pathway_text(const Pathway& pathway)
 {
-    return text(pathway.mean) + " (" + text(pathway.pairs) + " pairs)";
+    return text(pathway.mean) + " (" + text(pathway.pairs) +
+           (pathway.pairs == 1 ? " pair)" : " pairs)");
 }
 
 // The generation interval and the regression Ne, with birth years only.
