@@ -37,6 +37,7 @@ printf '%s\n' "$header" "$(grep -v '^#' "$tmp/stats.tsv" | sed -n 2p | sed 's/\t
 printf 'generation\tanimals\n0\t3\n' >"$tmp/other.tsv"
 printf '# only a summary\n' >"$tmp/summary_only.tsv"
 printf '%s\n1\t2\n' "$header" >"$tmp/short_row.tsv"
+header_cells=$(printf '%s\n' "$header" | awk -F'\t' '{ print NF }')
 check_refusal() { # status message args...
   local status=0 expected=$1 message=$2
   shift 2
@@ -50,7 +51,7 @@ check_refusal 1 "pedsim-plot: $tmp/none.tsv: cannot read: No such file" "$tmp/no
 check_refusal 1 "line 2: mean_F \"x\" is not a number" "$tmp/not_a_number.tsv" -o "$tmp/out.png"
 check_refusal 1 "line 1: no column mean_F, mean_coancestry" "$tmp/other.tsv" -o "$tmp/out.png"
 check_refusal 1 "no table: expected the header line" "$tmp/summary_only.tsv" -o "$tmp/out.png"
-check_refusal 1 "line 2: 2 cells where the header has 18" "$tmp/short_row.tsv" -o "$tmp/out.png"
+check_refusal 1 "line 2: 2 cells where the header has $header_cells" "$tmp/short_row.tsv" -o "$tmp/out.png"
 check_refusal 1 "no/dir/out.png: cannot write the figure" "$tmp/stats.tsv" -o "$tmp/no/dir/out.png"
 check_refusal 2 "required: -o" "$tmp/stats.tsv"
 echo "plot_test: a figure from a real table, and every bad input refused"
