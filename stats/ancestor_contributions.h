@@ -11,8 +11,7 @@
 
 namespace pedsim::stats {
 
-// At most this many ancestors are chosen: the tail adds little to fa, and
-// each choice costs a pass over the pedigree.
+// At most this many ancestors are chosen: the tail adds little to fa.
 inline constexpr std::size_t most_ancestors = 1000;
 
 struct AncestorContributions {
@@ -32,7 +31,20 @@ struct AncestorContributions {
 // largest p_k is chosen (the earliest animal on a tie), until the chosen
 // explain all the genes, none is left with p_k > 0, or `cap` are chosen.
 // Genes of unknown parents are nobody's, so `explained` may stay below 1.
-// Assumes a non-empty reference. O(cap N).
+// Assumes a non-empty reference.
+//
+// Computed on the reference and its ancestors only, without a pass per
+// round: choosing k changes q only of k's ancestors (they lose what k passed
+// them) and a only of k's descendants (they gain k's unexplained share), so
+// marginal contributions only fall. A heap holds each candidate's last known
+// contribution, an upper bound; the top is brought up to date and chosen if
+// it has not fallen, else put back (lazy greedy). The walks over the
+// ancestors and descendants of the chosen wait until a candidate they may
+// reach comes to the top (an ancestor stands less deep than its
+// descendants), so one walk serves many choices. The values differ from
+// passes of the whole pedigree only by the order of the sums; ties go to the
+// earlier animal as in exact arithmetic, q being counted in reference animals
+// (exact binary fractions) rather than in shares of 1/n.
 AncestorContributions effective_ancestors(const Pedigree& pedigree,
                                           std::span<const AnimalIndex> reference,
                                           std::size_t cap = most_ancestors);

@@ -15,9 +15,6 @@
 
 namespace pedsim::stats {
 
-namespace {
-
-// d_i of `animal` from the F of its parents in `inbreeding`.
 double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
                           std::size_t animal)
 {
@@ -29,6 +26,8 @@ double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& i
     if (is_known(dam)) return 0.75 - inbreeding[position(dam)] / 4;
     return 1;
 }
+
+namespace {
 
 // Animals per chunk of a layer handed to one thread: enough to make the
 // hand-over cheap against tracing a few ancestors each.

@@ -2,6 +2,7 @@
 // (Meuwissen and Luo, 1992): no assumption on generations.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "pedigree.h"
@@ -17,6 +18,13 @@ struct InbreedingByPaths {
     std::vector<double> inbreeding;
     std::vector<double> mendelian_variance;
 };
+
+// Within-family (Mendelian sampling) variance d_i of `animal` in A = T D T'
+// (Meuwissen and Luo, 1992) from the F of its parents in `inbreeding`:
+// 1/2 - (F_s + F_d)/4 with both parents known, 3/4 - F_p/4 with one, 1 with
+// none. Mean kinship reads it too.
+double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
+                          std::size_t animal);
 
 // F of every animal (Meuwissen and Luo, 1992): F_i = a_sd / 2, where
 // a_sd = sum over the common ancestors j of sire s and dam d of T_sj T_dj d_j,

@@ -1,21 +1,10 @@
 #include "mean_kinship.h"
 
 #include "generation_table.h"
+#include "inbreeding_by_paths.h"
 #include "indexing.h"
 
 namespace pedsim::stats {
-
-double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
-                          std::size_t animal)
-{
-    const AnimalIndex sire = pedigree.sire[animal];
-    const AnimalIndex dam = pedigree.dam[animal];
-    if (is_known(sire) && is_known(dam))
-        return 0.5 - (inbreeding[position(sire)] + inbreeding[position(dam)]) / 4;
-    if (is_known(sire)) return 0.75 - inbreeding[position(sire)] / 4;
-    if (is_known(dam)) return 0.75 - inbreeding[position(dam)] / 4;
-    return 1;
-}
 
 std::vector<double> mean_kinship(const Pedigree& pedigree, const std::vector<double>& inbreeding,
                                  std::span<const AnimalIndex> reference)

@@ -11,12 +11,6 @@
 
 namespace pedsim::stats {
 
-// Within-family (Mendelian sampling) variance d_i of `animal` in A = T D T'
-// (Meuwissen and Luo, 1992): 1/2 - (F_s + F_d)/4 with both parents known,
-// 3/4 - F_p/4 with one, 1 with none.
-double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
-                          std::size_t animal);
-
 // Mean kinship of every animal i with the n animals of `reference`:
 // mk_i = (A x)_i / (2n) for the reference's indicator x, the mean of the
 // coancestries of i with each of them, i itself included when it is one

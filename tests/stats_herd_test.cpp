@@ -218,6 +218,87 @@ TEST(StatsHerd, EffectiveNumberOfAncestors)
     }
 }
 
+// fa by the definition, for a check of the incremental choice: each round
+// recomputes q (in reference animals, as the choice counts it, so equal
+// contributions tie exactly) and a of every animal with one pass each.
+AncestorContributions ancestors_round_by_round(const Pedigree& pedigree,
+                                               const std::vector<AnimalIndex>& reference,
+                                               std::size_t cap)
+{
+    const std::size_t n = pedigree.size();
+    const auto at = [](AnimalIndex animal) { return static_cast<std::size_t>(animal); };
+    std::vector<bool> chosen(n, false);
+    AncestorContributions found;
+    double squares = 0;
+    while (found.ancestors < cap && found.explained < 1 - 1e-12) {
+        std::vector<double> weight(n, 0.0), q(n, 0.0), a(n, 0.0);
+        for (const AnimalIndex animal : reference) weight[at(animal)] = 1;
+        for (std::size_t i = n; i-- > 0;) {
+            weight[i] += q[i];
+            if (chosen[i]) continue;
+            for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+                if (parent != unknown) q[at(parent)] += weight[i] / 2;
+        }
+        std::size_t best = n;
+        double most = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+                if (parent != unknown) a[i] += a[at(parent)] / 2;
+            if (chosen[i]) a[i] = 1;
+            const double marginal =
+                chosen[i] ? 0 : q[i] / static_cast<double>(reference.size()) * (1 - a[i]);
+            if (marginal > most) most = marginal, best = i;
+        }
+        if (most < 1e-12) break;
+        chosen[best] = true;
+        ++found.ancestors;
+        found.explained += most;
+        squares += most * most;
+        if (found.half == 0 && found.explained >= 0.5) found.half = found.ancestors;
+    }
+    found.effective_ancestors = 1 / squares;
+    return found;
+}
+
+// The incremental choice against the definition on simulated pedigrees, where
+// ancestors are shared by many lines and one choice changes the contributions
+// of many others, with references of one generation or several and caps that
+// stop it early.
+TEST(StatsHerd, EffectiveNumberOfAncestorsAsDefined)
+{
+    const Pedigree small = stats_test::simulated_pedigree({3, 2, 2, 3, 2, 1, 2, 5});
+    const Pedigree mid = stats_test::simulated_pedigree({12, 10, 4, 5, 1, 1, 1, 7});
+    const Pedigree wide = stats_test::simulated_pedigree({8, 25, 4, 3, 5, 6, 2, 271828});
+    const struct {
+        const char* name;
+        const Pedigree& pedigree;
+        TimeRange reference;
+        std::size_t cap;
+    } cases[] = {
+        {"small, last generation", small, {2, 2}, most_ancestors},
+        {"small, several generations", small, {-1, 2}, most_ancestors},
+        {"deep, last generation", mid, {1, 1}, most_ancestors},
+        {"deep, several generations", mid, {-4, 1}, most_ancestors},
+        {"deep, capped at 7", mid, {-4, 1}, 7},
+        {"wide, last generation", wide, {1, 1}, most_ancestors},
+        {"wide, several generations", wide, {-3, 1}, most_ancestors},
+        {"wide, capped at 1", wide, {1, 1}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::vector<AnimalIndex> reference = reference_animals(c.pedigree, c.reference);
+        ASSERT_FALSE(reference.empty()) << c.name;
+        const AncestorContributions expected =
+            ancestors_round_by_round(c.pedigree, reference, c.cap);
+        const AncestorContributions found = effective_ancestors(c.pedigree, reference, c.cap);
+        EXPECT_EQ(found.ancestors, expected.ancestors) << c.name;
+        EXPECT_EQ(found.half, expected.half) << c.name;
+        EXPECT_NEAR(found.explained, expected.explained, 1e-12) << c.name;
+        EXPECT_NEAR(found.effective_ancestors, expected.effective_ancestors,
+                    1e-12 * expected.effective_ancestors)
+            << c.name;
+    }
+}
+
 // Mean kinship and fg against the relationship matrix formed by the tabular
 // method, on pedigrees with inbreeding, unknown parents and a reference that
 // spans generations.
