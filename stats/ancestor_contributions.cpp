@@ -63,6 +63,9 @@ Ancestry ancestry_of(const Pedigree& pedigree, std::span<const AnimalIndex> refe
     const std::vector<bool> member = members(pedigree, reference);
     std::vector<AnimalIndex> renumbered(member.size(), unknown);
     Ancestry ancestry;
+    const auto count = static_cast<std::size_t>(std::ranges::count(member, true));
+    ancestry.sire.reserve(count);
+    ancestry.dam.reserve(count);
     const auto renumber = [&](AnimalIndex parent) {
         return is_known(parent) ? renumbered[position(parent)] : unknown;
     };
@@ -126,7 +129,7 @@ private:
     Ancestry ancestry_;
     std::vector<double> q_, a_, change_;
     std::vector<std::uint32_t> depth_;  // the longest line of known ancestors
-    std::vector<bool> chosen_, seen_;
+    std::vector<char> chosen_, seen_;   // bytes, not bits: read at every step of a walk
     std::vector<AnimalIndex> reached_, cut_waiting_, explained_waiting_;
     std::uint32_t deepest_cut_ = 0, shallowest_explained_ = 0;
     std::priority_queue<Candidate, std::vector<Candidate>, Later> candidates_;
@@ -137,8 +140,8 @@ private:
 Choice::Choice(Ancestry ancestry)
     : ancestry_(std::move(ancestry)), q_(ancestry_.sire.size(), 0.0),
       a_(ancestry_.sire.size(), 0.0), change_(ancestry_.sire.size(), 0.0),
-      depth_(ancestry_.sire.size(), 0), chosen_(ancestry_.sire.size(), false),
-      seen_(ancestry_.sire.size(), false)
+      depth_(ancestry_.sire.size(), 0), chosen_(ancestry_.sire.size(), 0),
+      seen_(ancestry_.sire.size(), 0)
 {
     for (std::size_t i = q_.size(); i-- > 0;) {
         const double weight = ancestry_.own_weight[i] + q_[i];
