@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <queue>
 #include <utility>
 #include <vector>
@@ -20,8 +19,8 @@ constexpr double negligible = 1e-12;
 
 // The reference and its ancestors, renumbered in the pedigree's order so
 // parents still come first, with every animal's children in one array
-// (child[first_child[i]] up to child[first_child[i + 1]]). The known parents
-// of a member are members too.
+// (child[first_child[i]] up to child[first_child[i + 1]], see link_children).
+// The known parents of a member are members too.
 struct Ancestry {
     std::vector<AnimalIndex> sire, dam;
     std::vector<std::size_t> first_child;
@@ -43,19 +42,30 @@ std::vector<bool> members(const Pedigree& pedigree, std::span<const AnimalIndex>
 }
 
 // The children lists, counted first so each lands in its place at once.
+// Only children that are parents too are listed: the others stand in the
+// reference alone, receive no genes (q = 0), and so are never candidates
+// and their share a is never read; leaving them out keeps the walks over the
+// descendants of a sire of the reference short.
 void link_children(Ancestry& ancestry)
 {
     const std::size_t n = ancestry.sire.size();
-    ancestry.first_child.assign(n + 1, 0);
+    std::vector<char> parent_too(n, 0);
     for (std::size_t i = 0; i < n; ++i)
         for (const AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
-            if (is_known(parent)) ++ancestry.first_child[position(parent) + 1];
+            if (is_known(parent)) parent_too[position(parent)] = 1;
+    ancestry.first_child.assign(n + 1, 0);
+    const auto each_link = [&](auto link) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (parent_too[i])
+                for (const AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
+                    if (is_known(parent)) link(position(parent), i);
+    };
+    each_link([&](std::size_t parent, std::size_t) { ++ancestry.first_child[parent + 1]; });
     for (std::size_t i = 0; i < n; ++i) ancestry.first_child[i + 1] += ancestry.first_child[i];
     ancestry.child.resize(ancestry.first_child[n]);
     std::vector<std::size_t> next(ancestry.first_child.begin(), ancestry.first_child.end() - 1);
-    for (std::size_t i = 0; i < n; ++i)
-        for (const AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
-            if (is_known(parent)) ancestry.child[next[position(parent)]++] = animal_at(i);
+    each_link(
+        [&](std::size_t parent, std::size_t i) { ancestry.child[next[parent]++] = animal_at(i); });
 }
 
 Ancestry ancestry_of(const Pedigree& pedigree, std::span<const AnimalIndex> reference)
@@ -96,14 +106,14 @@ struct Later {
 };
 
 // The state of the choice: q of every member (see the header) times n, the
-// reference counting 1 each so q stays an exact binary fraction on pedigrees
+// reference counting 1 each, so q stays an exact binary fraction on pedigrees
 // of a few dozen generations and contributions equal in exact arithmetic tie
-// (the earlier animal wins) rather than differ by rounding; a of every
-// member; the chosen; and a lazy heap of the candidates. Choosing an animal changes q of
-// its ancestors and a of its descendants; both changes wait, pooled with
-// those of later choices, until a candidate that they may reach is weighed:
-// one walk then serves many choices, where the ancestors of the parents of a
-// reference are the whole pedigree.
+// (the earlier animal wins) rather than differ by rounding; a of every member;
+// the chosen; and a lazy heap of the candidates. Choosing an animal changes q
+// of its ancestors and a of its descendants; both changes wait, pooled with
+// those of later choices, until a candidate they may reach is weighed: one
+// walk then serves many choices, where the ancestors of the parents of a
+// reference may be the whole pedigree.
 class Choice {
 public:
     explicit Choice(Ancestry ancestry);
