@@ -2,12 +2,16 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <utility>
 
 #include "ancestry.h"
 #include "expected_inbreeding.h"
 #include "generation_groups.h"
 #include "generation_table.h"
+#include "indexing.h"
+#include "mean_kinship.h"
+#include "pedigree_completeness.h"
 #include "relatedness.h"
 
 namespace pedsim::stats {
@@ -16,7 +20,7 @@ namespace {
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
 {
-    AnimalValues values{std::move(inbreeding), equivalent_generations(pedigree), {}};
+    AnimalValues values{std::move(inbreeding), equivalent_generations(pedigree), {}, {}};
     values.individual_increase.resize(pedigree.size());
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         values.individual_increase[i] =
@@ -24,10 +28,74 @@ AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreed
     return values;
 }
 
+// The mean traced generations of each row's animals.
+void add_completeness(const Pedigree& pedigree, const GenerationGroups& groups,
+                      std::vector<GenerationRow>& rows)
+{
+    const TracedGenerations traced = traced_generations(pedigree);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        double maximum = 0, complete = 0;
+        for (const AnimalIndex animal : groups.members(g))
+            maximum += traced.maximum[position(animal)],
+                complete += traced.complete[position(animal)];
+        const double n = static_cast<double>(groups.members(g).size());
+        rows[g].mean_maximum_generations = maximum / n;
+        rows[g].mean_complete_generations = complete / n;
+    }
+}
+
+// With birth years: the intervals, each cohort's L and its Ne per generation.
+void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Analysis& analysis)
+{
+    const std::vector<double> cohorts = cohort_intervals(pedigree, groups);
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        analysis.generations[g].generation_interval = cohorts[g];
+    analysis.interval = generation_interval(pedigree);
+    cohort_effective_sizes(analysis.generations, analysis.interval->overall.mean);
+}
+
+// fe, fa, fg and the mean kinship with the reference population, and with
+// birth years the regression Ne over its cohorts.
+void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalIndex> reference,
+                            FounderRule founder_rule, Analysis& analysis)
+{
+    analysis.reference_animals = reference.size();
+    if (reference.empty()) return;
+    analysis.reference_founders = effective_founders(pedigree, reference, founder_rule);
+    analysis.ancestors = effective_ancestors(pedigree, reference);
+    analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
+    analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
+    analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
+    if (analysis.interval)
+        analysis.regression =
+            regression_effective_size(analysis.generations, analysis.reference.from,
+                                      analysis.reference.to, analysis.interval->overall.mean);
+}
+
+// The measures of herd books and of the established pedigree programs,
+// added to an analysis whose table is filled.
+void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
+                       const TimeSettings& settings, FounderRule founder_rule, Analysis& analysis)
+{
+    add_completeness(pedigree, groups, analysis.generations);
+    analysis.animals.mean_kinship.assign(pedigree.size(), std::numeric_limits<double>::quiet_NaN());
+    analysis.time = read_time_scale(pedigree, settings.time);
+    for (GenerationRow& row : analysis.generations)
+        row.generation_interval = std::numeric_limits<double>::quiet_NaN();
+    if (analysis.time.scale == TimeScale::year) add_intervals(pedigree, groups, analysis);
+    if (groups.size() == 0) return;
+    const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
+    analysis.reference =
+        settings.reference.value_or(default_reference(groups, analysis.time.scale, interval));
+    add_reference_measures(pedigree, reference_animals(pedigree, analysis.reference), founder_rule,
+                           analysis);
+}
+
 }  // namespace
 
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress, FounderRule founder_rule)
+                 const ProgressReport& progress, const TimeSettings& settings,
+                 FounderRule founder_rule)
 {
     const GenerationGroups groups = group_by_generation(pedigree);
     auto [found, method] = find_relatedness(pedigree, groups, progress);
@@ -45,6 +113,7 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
         analysis.effective_founders =
             effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
     if (design) analysis.design = design_summary(*design);
+    add_herd_measures(pedigree, groups, settings, founder_rule, analysis);
     return analysis;
 }
 

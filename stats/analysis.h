@@ -7,10 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "ancestor_contributions.h"
 #include "ancestry.h"
+#include "cohort_effective_size.h"
+#include "generation_interval.h"
 #include "parameters.h"
 #include "pedigree.h"
+#include "reference_population.h"
 #include "results.h"
+#include "time_scale.h"
 
 namespace pedsim::stats {
 
@@ -21,14 +26,35 @@ struct Analysis {
     std::size_t founders = 0;       // animals with both parents unknown
     double effective_founders = 0;  // fe of the last generation
     std::optional<DesignSummary> design;
+
+    // How the time column was read, and the reference population of the
+    // measures below (analysis.animals.mean_kinship is with it too).
+    TimeReading time;
+    TimeRange reference;
+    std::size_t reference_animals = 0;
+    double reference_founders = 0;    // fe of the reference
+    AncestorContributions ancestors;  // fa of the reference
+    double reference_coancestry = 0;  // C, self-coancestries included
+    double founder_genomes = 0;       // fg = 1 / (2 C)
+    // With birth years only.
+    std::optional<GenerationInterval> interval;
+    std::optional<RegressionSize> regression;
+};
+
+// What --time and --reference ask for; nothing is decided from the data.
+struct TimeSettings {
+    std::optional<TimeScale> time;
+    std::optional<TimeRange> reference;
 };
 
 // Computes everything the report shows. `design`, when given, adds the
 // expected inbreeding of that design per generation (the first row being the
-// founders' generation) and its summary; `founder_rule` says which founders
-// the effective number of founders counts.
+// founders' generation) and its summary. `settings` says how to read the
+// time column and which animals form the reference population (an asked-for
+// reference must hold an animal); `founder_rule` which founders the
+// effective number of founders counts.
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress,
+                 const ProgressReport& progress, const TimeSettings& settings = {},
                  FounderRule founder_rule = FounderRule::missing_parent_is_founder);
 
 }  // namespace pedsim::stats

@@ -6,6 +6,9 @@
 #include "column_layout.h"
 
 #include "common/failure.h"
+#include "pedigree_reader.h"
+#include "reference_population.h"
+#include "time_scale.h"
 
 namespace pedsim::stats {
 
@@ -43,6 +46,8 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "--each") return &options.each;
     if (option == "--columns") return &options.columns;
     if (option == "--unknown") return &options.unknown;
+    if (option == "--time") return &options.time;
+    if (option == "--reference") return &options.reference;
     return nullptr;
 }
 
@@ -64,10 +69,23 @@ bool read_switch(std::string_view argument, Options& options)
     return true;
 }
 
-// "a file name" for the options that take one, "a value" for the others.
-const char* value_kind(std::string_view option)
+// What an option's value is, for the message when it is missing.
+std::string value_kind(std::string_view option)
 {
-    return option == "--columns" || option == "--unknown" ? "a value" : "a file name";
+    if (option == "--columns" || option == "--unknown") return "a value";
+    if (option == "--time") return "a scale (generation or year)";
+    if (option == "--reference") return "a range FROM-TO";
+    return "a file name";
+}
+
+// Refuses a --time or --reference whose value reads as neither.
+void check_time_values(const Options& options)
+{
+    if (options.time && !time_scale_named(*options.time))
+        refuse("--time " + *options.time + ": the scale is generation or year");
+    if (options.reference && !time_range_named(*options.reference))
+        refuse("--reference " + *options.reference +
+               ": the range is FROM-TO (integers, FROM <= TO) or one value");
 }
 
 // Reads one option at arguments[k]; moves k past its value.
@@ -118,6 +136,7 @@ Options read_options(std::span<const char* const> arguments)
         refuse("--animals - and the table both go to standard output; give -o FILE for the table");
     if (is_standard_output(options.output) && is_standard_output(options.animals))
         refuse("-o - and --animals - both name standard output; send one of the tables to a file");
+    check_time_values(options);
     return options;
 }
 
@@ -145,6 +164,22 @@ ReadingRules reading_rules(const Options& options)
     return rules;
 }
 
+TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
+                           const std::string& pedigree_name)
+{
+    TimeSettings settings;
+    if (options.time) settings.time = time_scale_named(*options.time);
+    if (options.reference) settings.reference = time_range_named(*options.reference);
+    if (settings.time == TimeScale::year && !pedigree.generation_given)
+        throw Failure(ExitStatus::usage_refused,
+                      "--time year: " + pedigree_name + " has no fourth column of birth years");
+    if (settings.reference && reference_animals(pedigree, *settings.reference).empty())
+        throw Failure(ExitStatus::usage_refused,
+                      "--reference " + *options.reference + ": no animal of " + pedigree_name +
+                          " has a generation or birth year in that range");
+    return settings;
+}
+
 FounderRule founder_rule(const Options& options)
 {
     return options.fe_known_only ? FounderRule::known_founders_only
@@ -165,10 +200,17 @@ std::string usage_text()
            "\n"
            "Options:\n"
            "  -o FILE           write the table to FILE instead of standard output (\"-\")\n"
-           "  --animals FILE    also write F, ECG and dF_individual of every animal to FILE\n"
+           "  --animals FILE    also write F, ECG, dF_individual and mean_kinship of every\n"
+           "                    animal to FILE\n"
            "                    (\"-\": standard output, when -o names a file)\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
+           "  --time SCALE      the fourth column holds generations (SCALE generation) or\n"
+           "                    birth years (SCALE year); by default years when every\n"
+           "                    value lies between 1000 and 3000\n"
+           "  --reference FROM-TO  the generations or birth years of the reference\n"
+           "                    population of fe, fa, fg and mean_kinship; by default the\n"
+           "                    last generation, or the birth years of the last interval\n"
            "  --each DIR        with replicates, also write each one's own table in DIR\n"
            "  --columns SPEC    the columns of the animal, sire, dam and optionally the\n"
            "                    generation or birth year and the sex, by header name or\n"

@@ -1,8 +1,8 @@
 // The command line of pedsim-stats:
-//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--columns SPEC]
-//                [--header | --no-header] [--unknown LABELS] [--selfing]
-//                [--fe-known-only] [PEDIGREE]
-//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [reading options]
+//   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--time SCALE]
+//                [--reference FROM-TO] [--columns SPEC] [--header | --no-header]
+//                [--unknown LABELS] [--selfing] [--fe-known-only] [PEDIGREE]
+//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [other options]
 //                PEDIGREE PEDIGREE...
 //   pedsim-stats --help | -h | --version
 #pragma once
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis.h"
 #include "ancestry.h"
 #include "pedigree_rows.h"
 
@@ -24,16 +25,18 @@ struct Options {
         version,
     };
     Request request = Request::run;
-    std::string pedigree = "pedig";       // "-": standard input
-    std::optional<std::string> output;    // -o FILE; standard output when none or "-"
-    std::optional<std::string> animals;   // --animals FILE; "-": standard output
-    std::optional<std::string> design;    // --design PARPOP
-    std::optional<std::string> columns;   // --columns SPEC
-    std::optional<std::string> unknown;   // --unknown LABEL[,LABEL...]
-    std::optional<bool> header;           // --header (true), --no-header (false)
-    bool selfing = false;                 // --selfing: sire == dam accepted
-    bool fe_known_only = false;           // --fe-known-only
-    bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
+    std::string pedigree = "pedig";        // "-": standard input
+    std::optional<std::string> output;     // -o FILE; standard output when none or "-"
+    std::optional<std::string> animals;    // --animals FILE; "-": standard output
+    std::optional<std::string> design;     // --design PARPOP
+    std::optional<std::string> time;       // --time generation|year
+    std::optional<std::string> reference;  // --reference FROM-TO
+    std::optional<std::string> columns;    // --columns SPEC
+    std::optional<std::string> unknown;    // --unknown LABEL[,LABEL...]
+    std::optional<bool> header;            // --header (true), --no-header (false)
+    bool selfing = false;                  // --selfing: sire == dam accepted
+    bool fe_known_only = false;            // --fe-known-only
+    bool standard_output_closed = false;   // set by main: descriptor 1 was closed at start
     // Every PEDIGREE given, in order; two or more are the replicates of a
     // study (`pedigree` is then the first).
     std::vector<std::string> pedigrees;
@@ -46,7 +49,8 @@ struct Options {
 // with a hint at --help, for an unknown option, an option without its value
 // or given twice, --header with --no-header, both tables bound for standard
 // output (--animals "-" without -o FILE), --animals with two or more
-// PEDIGREEs, or --each with fewer.
+// PEDIGREEs, --each with fewer, a --time other than generation or year, or a
+// --reference that is no range.
 Options read_options(std::span<const char* const> arguments);
 
 // True when `path` names standard output as an output: "-".
@@ -59,6 +63,12 @@ std::string output_path(const std::optional<std::string>& path);
 // The reading rules that --columns, --header, --no-header, --selfing and
 // --unknown give; throws a Failure (usage_refused) for a malformed --columns.
 ReadingRules reading_rules(const Options& options);
+
+// What --time and --reference ask of `pedigree`, read from `pedigree_name`. Throws a Failure
+// (usage_refused) when it cannot give it: birth years from a pedigree
+// without a time column, or a reference range that holds no animal.
+TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
+                           const std::string& pedigree_name);
 
 // The founders that the effective number of founders counts (--fe-known-only).
 FounderRule founder_rule(const Options& options);

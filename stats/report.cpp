@@ -11,7 +11,8 @@ namespace pedsim::stats {
 
 namespace {
 
-constexpr const char* animal_header = "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual\n";
+constexpr const char* animal_header =
+    "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual\tmean_kinship\n";
 
 // Appends a number in its shortest exact form; nothing for NaN.
 template <class Number>
@@ -81,19 +82,26 @@ constexpr Column generation_columns[] = {
     {"Ne_individual", append_member<&GenerationRow::ne_individual>},
     {"Ne_individual_se", append_member<&GenerationRow::ne_individual_se>},
     {"expected_F", append_member<&GenerationRow::expected_f>},
+    {"mean_max_generations", append_member<&GenerationRow::mean_maximum_generations>},
+    {"mean_complete_generations", append_member<&GenerationRow::mean_complete_generations>},
 };
 
-std::string generation_header()
+// The column that birth-year cohorts add after the others: a generation has
+// no age at birth.
+constexpr Column interval_column = {"L", append_member<&GenerationRow::generation_interval>};
+
+std::string generation_header(bool cohorts)
 {
     std::string out;
     for (const Column& column : generation_columns) {
         if (!out.empty()) out += '\t';
         out += column.name;
     }
+    if (cohorts) out += std::string("\t") + interval_column.name;
     return out + '\n';
 }
 
-void append_row(std::string& out, const GenerationRow& row)
+void append_row(std::string& out, const GenerationRow& row, bool cohorts)
 {
     bool first = true;
     for (const Column& column : generation_columns) {
@@ -101,6 +109,7 @@ void append_row(std::string& out, const GenerationRow& row)
         first = false;
         column.cell.append_cell(out, row);
     }
+    if (cohorts) out += '\t', interval_column.cell.append_cell(out, row);
     out += '\n';
 }
 
@@ -117,18 +126,78 @@ std::string text(Number value)
     return out.empty() ? "undefined" : out;
 }
 
+bool by_birth_year(const Analysis& analysis) { return analysis.time.scale == TimeScale::year; }
+
 std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
 {
+    const bool years = by_birth_year(analysis);
     std::string value = text(analysis.generations.size());
     if (!analysis.generations.empty())
-        value += ", from " + text(analysis.generations.front().generation) + " to " +
+        value += (years ? ", born from " : ", from ") +
+                 text(analysis.generations.front().generation) + " to " +
                  text(analysis.generations.back().generation);
     if (!pedigree.generation_source.empty())
         value += " (" + pedigree.generation_source + ")";
     else
         value += pedigree.generation_given ? " (the input's fourth column)"
                                            : " (0 for founders, else 1 + the latest parent's)";
-    return summary_line("generations", value);
+    return summary_line(years ? "cohorts" : "generations", value);
+}
+
+// A share as a percentage, e.g. "99.5%".
+std::string percent(double share) { return text(std::round(share * 1000) / 10) + "%"; }
+
+std::string pathway_text(const Pathway& pathway)
+{
+    return text(pathway.mean) + " (" + text(pathway.pairs) +
+           (pathway.pairs == 1 ? " pair)" : " pairs)");
+}
+
+// The generation interval and the regression Ne, with birth years only.
+std::string cohort_lines(const Analysis& analysis)
+{
+    const GenerationInterval& l = *analysis.interval;
+    std::string out = summary_line(
+        "generation interval", pathway_text(l.overall) + " years; sire pathway " +
+                                   pathway_text(l.sire) + ", dam pathway " + pathway_text(l.dam));
+    out += summary_line("generation interval by pathway",
+                        "sire-son " + pathway_text(l.sire_son) + ", sire-daughter " +
+                            pathway_text(l.sire_daughter) + ", dam-son " + pathway_text(l.dam_son) +
+                            ", dam-daughter " + pathway_text(l.dam_daughter));
+    if (analysis.regression)
+        out += summary_line(
+            "Ne from the regression of ln(1 - mean F) on birth year over the reference cohorts",
+            text(analysis.regression->ne) + " (se " + text(analysis.regression->se) + "; " +
+                text(analysis.regression->cohorts) + " cohorts, a generation of " +
+                text(l.overall.mean) + " years)");
+    return out;
+}
+
+// How the time was read and the measures of the reference population.
+std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis)
+{
+    const std::string_view unit = by_birth_year(analysis) ? "born " : "of generations ";
+    std::string out = summary_line("time", std::string(time_scale_text(analysis.time, pedigree)));
+    out += summary_line("reference population",
+                        text(analysis.reference_animals) + " animals " + std::string(unit) +
+                            text(analysis.reference.from) + " to " + text(analysis.reference.to));
+    if (analysis.reference_animals == 0) return out;
+    out += summary_line("effective number of founders of the reference population",
+                        text(analysis.reference_founders));
+    const AncestorContributions& a = analysis.ancestors;
+    out += summary_line("effective number of ancestors of the reference population",
+                        text(a.effective_ancestors) + " (" + text(a.ancestors) +
+                            " ancestors explain " + percent(a.explained) + " of the genes" +
+                            (a.ancestors == most_ancestors ? ", the most chosen" : "") + "; " +
+                            text(a.half) + " explain 50%)");
+    out += summary_line(
+        "founder genome equivalents of the reference population",
+        text(analysis.founder_genomes) + " (mean coancestry " +
+            text(analysis.reference_coancestry) +
+            "; gene diversity 1 - 1/(2 fg) = " + text(1 - analysis.reference_coancestry) +
+            ", lost since the founders 1/(2 fg) = " + text(analysis.reference_coancestry) + ")");
+    if (analysis.interval) out += cohort_lines(analysis);
+    return out;
 }
 
 // "N (M added for parents without a row[, K missing parents of animals with
@@ -166,7 +235,7 @@ std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderR
         text(analysis.effective_founders) +
             (rule == FounderRule::known_founders_only ? " (known founders only, rescaled)" : ""));
     if (analysis.design) out += design_line(*analysis.design);
-    return out;
+    return out + reference_lines(pedigree, analysis);
 }
 
 std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
@@ -196,8 +265,9 @@ std::vector<double> generation_row_values(const GenerationRow& row)
 std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
                                   FounderRule rule)
 {
-    std::string out = summary(pedigree, analysis, rule) + generation_header();
-    for (const GenerationRow& row : analysis.generations) append_row(out, row);
+    const bool cohorts = by_birth_year(analysis);
+    std::string out = summary(pedigree, analysis, rule) + generation_header(cohorts);
+    for (const GenerationRow& row : analysis.generations) append_row(out, row, cohorts);
     return out;
 }
 
@@ -213,7 +283,8 @@ std::string animal_table(const Pedigree& pedigree, const Analysis& analysis)
         out += '\t';
         out += parent_name(pedigree, pedigree.dam[i]);
         append_cells(out, pedigree.generation[i], values.inbreeding[i],
-                     values.equivalent_generations[i], values.individual_increase[i]);
+                     values.equivalent_generations[i], values.individual_increase[i],
+                     values.mean_kinship[i]);
         out += '\n';
     }
     return out;

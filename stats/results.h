@@ -18,6 +18,7 @@ struct AnimalValues {
     std::vector<double> inbreeding;              // F of each animal
     std::vector<double> equivalent_generations;  // ECG of each animal
     std::vector<double> individual_increase;     // dF_i of each animal; NaN when ECG <= 1
+    std::vector<double> mean_kinship;            // with the reference population
 };
 
 // One row of the per-generation table; the generations ascend.
@@ -32,6 +33,8 @@ struct GenerationRow {
     double mean_ecg = 0, mean_individual_increase = 0;
     double ne_individual = 0, ne_individual_se = 0;
     double expected_f = 0;  // NaN without a design
+    double mean_maximum_generations = 0, mean_complete_generations = 0;
+    double generation_interval = 0;  // L, mean age of the parents; NaN without birth years
 };
 
 // The design of a parameter file, as the expected inbreeding sees it.

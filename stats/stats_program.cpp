@@ -48,7 +48,9 @@ void run_one(const Options& options)
                                             input_name(options.pedigree), reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
     const FounderRule rule = founder_rule(options);
-    const Analysis analysis = analyse(pedigree, design, progress.callback(), rule);
+    const Analysis analysis =
+        analyse(pedigree, design, progress.callback(),
+                time_settings(options, pedigree, input_name(options.pedigree)), rule);
     std::vector<Output> outputs{
         {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
     if (options.animals)

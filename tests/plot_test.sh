@@ -122,6 +122,7 @@ printf '%s\n' "$header" "$(grep -v '^#' "$tmp/stats.tsv" | sed -n 2p | sed 's/\t
 printf 'generation\tanimals\n0\t3\n' >"$tmp/other.tsv"
 printf '# only a summary\n' >"$tmp/summary_only.tsv"
 printf '%s\n1\t2\n' "$header" >"$tmp/short_row.tsv"
+header_cells=$(printf '%s\n' "$header" | awk -F'\t' '{ print NF }')
 check_refusal() { # status message args...
   local status=0 expected=$1 message=$2
   shift 2
@@ -137,7 +138,7 @@ check_refusal 1 "line 1: no column mean_F, mean_coancestry" "$tmp/other.tsv" -o 
 printf 'generation\tanimals\texpected_var_tbv_w\tmean_tbv_w\n0\t3\t1\t0\n' >"$tmp/half_check.tsv"
 check_refusal 1 "line 1: no column mean_F" "$tmp/half_check.tsv" -o "$tmp/out.png"
 check_refusal 1 "no table: expected the header line" "$tmp/summary_only.tsv" -o "$tmp/out.png"
-check_refusal 1 "line 2: 2 cells where the header has 18" "$tmp/short_row.tsv" -o "$tmp/out.png"
+check_refusal 1 "line 2: 2 cells where the header has $header_cells" "$tmp/short_row.tsv" -o "$tmp/out.png"
 check_refusal 1 "no/dir/out.png: cannot write the figure" "$tmp/stats.tsv" -o "$tmp/no/dir/out.png"
 check_refusal 2 "required: -o" "$tmp/stats.tsv"
 echo "plot_test: figures from a real table and a check table, and every bad input refused"

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "parameter_checks.h"
 #include "parameters.h"
@@ -41,6 +42,29 @@ inline std::size_t animal_named(const pedsim::stats::Pedigree& pedigree, std::st
     if (found == pedigree.names.end())
         throw std::invalid_argument("no animal " + std::string(name));
     return static_cast<std::size_t>(found - pedigree.names.begin());
+}
+
+// The relationship matrix A of `pedigree` by the tabular method (Emik and
+// Terrill, 1949): A_ii = 1 + A_sd / 2 and, for j before i,
+// A_ij = (A_js + A_jd) / 2, an unknown parent adding 0. O(N^2): for small
+// pedigrees, as an independent check of the methods that never form A.
+inline std::vector<std::vector<double>>
+tabular_relationships(const pedsim::stats::Pedigree& pedigree)
+{
+    const std::size_t n = pedigree.size();
+    std::vector<std::vector<double>> a(n, std::vector<double>(n, 0.0));
+    const auto entry = [&](std::size_t j, pedsim::stats::AnimalIndex parent) {
+        return parent == pedsim::stats::unknown ? 0.0 : a[j][static_cast<std::size_t>(parent)];
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto sire = pedigree.sire[i], dam = pedigree.dam[i];
+        for (std::size_t j = 0; j < i; ++j)
+            a[i][j] = a[j][i] = (entry(j, sire) + entry(j, dam)) / 2;
+        const bool both = sire != pedsim::stats::unknown && dam != pedsim::stats::unknown;
+        a[i][i] =
+            1 + (both ? a[static_cast<std::size_t>(sire)][static_cast<std::size_t>(dam)] / 2 : 0);
+    }
+    return a;
 }
 
 }  // namespace stats_test

@@ -111,9 +111,12 @@ TEST(StatsProgram, WritesOneTableFromEveryWayOfGivingTheFiles)
     }
     const std::vector<std::string> animals = lines_of(box.read("animals.tsv").value_or(""));
     ASSERT_EQ(animals.size(), 8u);
-    EXPECT_EQ(animals[0], "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual");
-    EXPECT_EQ(animals[1], "A\t0\t0\t0\t0\t0\t");  // a founder's dF_individual is undefined
-    EXPECT_EQ(animals[5], "X\t0\t0\t0\t0\t0\t");  // the added parent stands before E
+    EXPECT_EQ(animals[0], "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual\tmean_kinship");
+    // A founder's dF_individual is undefined; mean kinship with E and F (the
+    // last generation): A is a grandparent of E once and of F twice,
+    // (1/4 + 1/2) / 2 / 2; X the sire of E alone, (1/2 + 0) / 2 / 2.
+    EXPECT_EQ(animals[1], "A\t0\t0\t0\t0\t0\t\t0.1875");
+    EXPECT_EQ(animals[5], "X\t0\t0\t0\t0\t0\t\t0.125");  // the added parent stands before E
     EXPECT_TRUE(animals[6].starts_with("E\tC\tX\t2\t0\t")) << animals[6];
 }
 
@@ -181,6 +184,33 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          {},
          kUsage,
          "pedsim-stats: --header and --no-header contradict each other ("},
+        {"unknown time scale",
+         {"--time", "weeks"},
+         {},
+         kUsage,
+         "pedsim-stats: --time weeks: the scale is generation or year ("},
+        {"reversed reference",
+         {"--reference=2-1"},
+         {},
+         kUsage,
+         "pedsim-stats: --reference 2-1: the range is FROM-TO (integers, FROM <= TO) or one value "
+         "("},
+        {"--reference without a range",
+         {"--reference"},
+         {},
+         kUsage,
+         "pedsim-stats: --reference needs a range FROM-TO after it ("},
+        {"empty reference",
+         {"-o", "out.tsv", "--reference", "5-9"},
+         {},
+         kUsage,
+         "pedsim-stats: --reference 5-9: no animal of pedig has a generation or birth year in that "
+         "range"},
+        {"years without a time column",
+         {"-o", "out.tsv", "--time", "year"},
+         {},
+         kUsage,
+         "pedsim-stats: --time year: pedig has no fourth column of birth years"},
         {"missing pedigree",
          {"-o", "out.tsv", "none"},
          {},
@@ -393,7 +423,8 @@ std::string without_input_lines(const std::string& table)
     std::string kept;
     for (const std::string& line : lines_of(table)) {
         if (line.starts_with("# input: ")) continue;
-        kept += line.starts_with("# generations: ") ? line.substr(0, line.find(" (")) : line;
+        const bool groups = line.starts_with("# generations: ") || line.starts_with("# cohorts: ");
+        kept += groups ? line.substr(0, line.find(" (")) : line;
         kept += '\n';
     }
     return kept;
@@ -644,6 +675,38 @@ TEST(StatsProgram, AddsTheDesignOfAPedsimRun)
     EXPECT_NEAR(std::stod(row_of(run.out, "-9").at("expected_F")), 121.0 / 11996 / 2, 1e-15);
     for (int generation = -11; generation <= 2; ++generation)
         EXPECT_NE(row_of(run.out, std::to_string(generation)).at("expected_F"), "") << generation;
+}
+
+// A herd book with birth years: the summary says how the time was read and
+// gives the intervals and the reference measures; the cohorts' rows gain L.
+TEST(StatsProgram, ReadsBirthYears)
+{
+    Sandbox box;
+    box.write("herd", "S1 0 0 1990\nD1 0 0 1992\nS2 0 0 1991\nD2 0 0 1993\n"
+                      "A S1 D1 1996\nB S2 D2 1997\nC S1 D2 1999\nE A B 2003\n");
+    const auto run = run_stats(box, {"--reference", "1996-2003", "herd"});
+    expect_success(run);
+    for (const char* line :
+         {"\n# cohorts: 8, born from 1990 to 2003 (the input's fourth column)\n",
+          "\n# time: birth years (assumed: every value lies between 1000 and 3000)\n",
+          "\n# reference population: 4 animals born 1996 to 2003\n",
+          "\n# generation interval: 6 (8 pairs) years; sire pathway 7 (4 pairs), dam pathway 5 (4 "
+          "pairs)\n",
+          "\n# generation interval by pathway: sire-son 6 (1 pair), sire-daughter 6 (1 pair), "
+          "dam-son 4 (1 pair), dam-daughter 4 (1 pair)\n",
+          "\n# effective number of ancestors of the reference population: ",
+          "\n# founder genome equivalents of the reference population: ",
+          "\n# Ne from the regression of ln(1 - mean F) on birth year over the reference "
+          "cohorts: "})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    EXPECT_EQ(row_of(run.out, "1999").at("L"), "7.5");
+    EXPECT_EQ(row_of(run.out, "1990").at("L"), "");
+    EXPECT_EQ(row_of(run.out, "2003").at("mean_max_generations"), "2");
+    // Read as generations, the same file has no interval and no L column.
+    const auto generations = run_stats(box, {"--time", "generation", "herd"});
+    expect_success(generations);
+    EXPECT_EQ(generations.out.find("generation interval"), std::string::npos);
+    EXPECT_EQ(row_of(generations.out, "1999").count("L"), 0u);
 }
 
 TEST(StatsProgram, AnswersHelpAndVersion)

@@ -1,0 +1,79 @@
+#include "generation_interval.h"
+
+#include "generation_table.h"
+#include "indexing.h"
+
+namespace pedsim::stats {
+
+namespace {
+
+// Sums of ages, turned into means at the end.
+struct AgeSum {
+    double years = 0;
+    std::size_t pairs = 0;
+
+    void add(double age) { years += age, ++pairs; }
+    Pathway mean() const { return {ratio(years, static_cast<double>(pairs)), pairs}; }
+};
+
+double age_at_birth(const Pedigree& pedigree, std::size_t offspring, AnimalIndex parent)
+{
+    return static_cast<double>(pedigree.generation[offspring] -
+                               pedigree.generation[position(parent)]);
+}
+
+enum class Sex {
+    unknown,
+    male,
+    female
+};
+
+std::vector<Sex> sex_by_use(const Pedigree& pedigree)
+{
+    std::vector<Sex> sex(pedigree.size(), Sex::unknown);
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (is_known(pedigree.sire[i])) sex[position(pedigree.sire[i])] = Sex::male;
+        if (is_known(pedigree.dam[i])) sex[position(pedigree.dam[i])] = Sex::female;
+    }
+    return sex;
+}
+
+}  // namespace
+
+GenerationInterval generation_interval(const Pedigree& pedigree)
+{
+    const std::vector<Sex> sex = sex_by_use(pedigree);
+    AgeSum overall, sire, dam, sire_son, sire_daughter, dam_son, dam_daughter;
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (is_known(pedigree.sire[i])) {
+            const double age = age_at_birth(pedigree, i, pedigree.sire[i]);
+            overall.add(age), sire.add(age);
+            if (sex[i] == Sex::male) sire_son.add(age);
+            if (sex[i] == Sex::female) sire_daughter.add(age);
+        }
+        if (is_known(pedigree.dam[i])) {
+            const double age = age_at_birth(pedigree, i, pedigree.dam[i]);
+            overall.add(age), dam.add(age);
+            if (sex[i] == Sex::male) dam_son.add(age);
+            if (sex[i] == Sex::female) dam_daughter.add(age);
+        }
+    }
+    return {overall.mean(),       sire.mean(),    dam.mean(),         sire_son.mean(),
+            sire_daughter.mean(), dam_son.mean(), dam_daughter.mean()};
+}
+
+std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationGroups& groups)
+{
+    std::vector<double> interval(groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        AgeSum ages;
+        for (const AnimalIndex animal : groups.members(g))
+            for (const AnimalIndex parent :
+                 {pedigree.sire[position(animal)], pedigree.dam[position(animal)]})
+                if (is_known(parent)) ages.add(age_at_birth(pedigree, position(animal), parent));
+        interval[g] = ages.mean().mean;
+    }
+    return interval;
+}
+
+}  // namespace pedsim::stats

@@ -1,0 +1,38 @@
+// Generation intervals of a pedigree whose time column holds birth years:
+// the mean age of the parents at the birth of their offspring (James, 1977;
+// Falconer and Mackay, 1996), overall, per parent and per pathway.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "generation_groups.h"
+#include "pedigree.h"
+
+namespace pedsim::stats {
+
+// Mean age over parent-offspring pairs; NaN without a pair.
+struct Pathway {
+    double mean = 0;
+    std::size_t pairs = 0;
+};
+
+// The offspring's sex is known only from its own use as a sire (a son) or as
+// a dam (a daughter), so the four pathways count the offspring that became
+// parents: those that pass genes on, as the interval of a breeding scheme
+// counts them.
+struct GenerationInterval {
+    Pathway overall;  // every known parent of every animal
+    Pathway sire, dam;
+    Pathway sire_son, sire_daughter, dam_son, dam_daughter;
+};
+
+// The intervals over every animal with a known parent; ages are differences
+// of pedigree.generation, read as birth years.
+GenerationInterval generation_interval(const Pedigree& pedigree);
+
+// The mean age of the known parents of each group's animals at their birth
+// (the L of a cohort); NaN for a group without a known parent.
+std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationGroups& groups);
+
+}  // namespace pedsim::stats

@@ -1,0 +1,42 @@
+#include "mean_kinship.h"
+
+#include "generation_table.h"
+#include "inbreeding_by_paths.h"
+#include "indexing.h"
+
+namespace pedsim::stats {
+
+std::vector<double> mean_kinship(const Pedigree& pedigree, const std::vector<double>& inbreeding,
+                                 std::span<const AnimalIndex> reference)
+{
+    std::vector<double> product(pedigree.size(), 0.0);
+    for (const AnimalIndex animal : reference) product[position(animal)] = 1;
+    // T'x, from the last animal to the first: a parent gathers half of what
+    // each offspring holds.
+    for (std::size_t i = pedigree.size(); i-- > 0;)
+        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (is_known(parent)) product[position(parent)] += product[i] / 2;
+    // T D (T'x), from the first animal to the last: an animal's own share
+    // plus half of each parent's.
+    const double scale = 1 / (2 * static_cast<double>(reference.size()));
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        product[i] *= mendelian_variance(pedigree, inbreeding, i);
+        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (is_known(parent)) product[i] += product[position(parent)] / 2;
+    }
+    // Scaled once all are summed: a parent's value is read unscaled above.
+    for (double& value : product) value *= scale;
+    return product;
+}
+
+double reference_coancestry(const std::vector<double>& mean_kinship,
+                            std::span<const AnimalIndex> reference)
+{
+    double sum = 0;
+    for (const AnimalIndex animal : reference) sum += mean_kinship[position(animal)];
+    return sum / static_cast<double>(reference.size());
+}
+
+double founder_genome_equivalents(double mean_coancestry) { return ratio(1, 2 * mean_coancestry); }
+
+}  // namespace pedsim::stats

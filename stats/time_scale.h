@@ -1,0 +1,43 @@
+// What the time column of a pedigree counts: generations or birth years, as
+// --time says or as its values suggest.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "pedigree.h"
+
+namespace pedsim::stats {
+
+enum class TimeScale {
+    generation,  // rows of the table are generations, one step apart
+    year,        // rows of the table are birth-year cohorts
+};
+
+// How the time column is read, and whether that was assumed from its values
+// rather than asked for with --time.
+struct TimeReading {
+    TimeScale scale = TimeScale::generation;
+    bool assumed = true;
+};
+
+// The scale that --time names ("generation" or "year"); nothing for any other
+// text.
+std::optional<TimeScale> time_scale_named(std::string_view text);
+
+// Earliest and latest plausible birth year: a time column whose values all lie
+// in 1000 .. 3000 is read as birth years when --time does not say.
+inline constexpr std::int64_t earliest_year = 1000;
+inline constexpr std::int64_t latest_year = 3000;
+
+// The scale `asked` for, or else years when the pedigree has a time column
+// whose every value lies in earliest_year .. latest_year, and generations
+// otherwise (always generations for derived ones).
+TimeReading read_time_scale(const Pedigree& pedigree, std::optional<TimeScale> asked);
+
+// The words the summary uses for a reading of `pedigree`'s time column, e.g.
+// "birth years (assumed: every value lies between 1000 and 3000)".
+std::string_view time_scale_text(const TimeReading& reading, const Pedigree& pedigree);
+
+}  // namespace pedsim::stats
