@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "parameters.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "analysis.h"
-#include "inbreeding_by_paths.h"
 #include "parameter_checks.h"
 #include "parameters.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
+#include "relationship/inbreeding_by_paths.h"
 #include "simulation.h"
 
 namespace {

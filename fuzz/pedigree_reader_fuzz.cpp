@@ -20,11 +20,11 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "column_layout.h"
 #include "common/failure.h"
-#include "compressed_input.h"
-#include "pedigree_fields.h"
-#include "pedigree_reader.h"
+#include "pedigree/column_layout.h"
+#include "pedigree/compressed_input.h"
+#include "pedigree/pedigree_fields.h"
+#include "pedigree/pedigree_reader.h"
 
 namespace {
 

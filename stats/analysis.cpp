@@ -7,12 +7,12 @@
 
 #include "ancestry.h"
 #include "expected_inbreeding.h"
-#include "generation_groups.h"
 #include "generation_table.h"
-#include "indexing.h"
 #include "mean_kinship.h"
+#include "pedigree/indexing.h"
 #include "pedigree_completeness.h"
-#include "relatedness.h"
+#include "relationship/generation_groups.h"
+#include "relationship/relatedness.h"
 
 namespace pedsim::stats {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "generation_table.h"
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

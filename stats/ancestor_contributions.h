@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -1,7 +1,7 @@
 #include "generation_interval.h"
 
 #include "generation_table.h"
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "generation_groups.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
+#include "relationship/generation_groups.h"
 
 namespace pedsim::stats {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <span>
 
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "generation_groups.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
+#include "relationship/generation_groups.h"
 #include "results.h"
 
 namespace pedsim::stats {

@@ -1,8 +1,8 @@
 #include "mean_kinship.h"
 
 #include "generation_table.h"
-#include "inbreeding_by_paths.h"
-#include "indexing.h"
+#include "pedigree/indexing.h"
+#include "relationship/inbreeding_by_paths.h"
 
 namespace pedsim::stats {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 

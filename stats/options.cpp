@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string_view>
 
-#include "column_layout.h"
+#include "pedigree/column_layout.h"
 
 #include "common/failure.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree_reader.h"
 #include "reference_population.h"
 #include "time_scale.h"
 

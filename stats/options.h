@@ -14,7 +14,7 @@
 
 #include "analysis.h"
 #include "ancestry.h"
-#include "pedigree_rows.h"
+#include "pedigree/pedigree_rows.h"
 
 namespace pedsim::stats {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "generation_groups.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
+#include "relationship/generation_groups.h"
 #include "time_scale.h"
 
 namespace pedsim::stats {

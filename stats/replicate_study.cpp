@@ -10,12 +10,13 @@
 
 #include "analysis.h"
 #include "common/failure.h"
+#include "common/output_files.h"
+#include "common/progress.h"
+#include "design_file.h"
 #include "expected_inbreeding.h"
-#include "input_files.h"
-#include "output_files.h"
-#include "parallel.h"
-#include "pedigree_reader.h"
-#include "progress.h"
+#include "pedigree/input_files.h"
+#include "pedigree/pedigree_reader.h"
+#include "relationship/parallel.h"
 #include "replicate_table.h"
 #include "report.h"
 

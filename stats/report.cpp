@@ -5,7 +5,7 @@
 #include <concepts>
 
 #include "ancestry.h"
-#include "indexing.h"
+#include "pedigree/indexing.h"
 
 namespace pedsim::stats {
 

@@ -9,7 +9,7 @@
 
 #include "analysis.h"
 #include "ancestry.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 

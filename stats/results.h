@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -44,14 +43,5 @@ struct DesignSummary {
     double inverse_c = 0;      // 1/c
     double wright_ne = 0;      // 4 Nm Nf / (Nm + Nf)
 };
-
-// F and mean coancestries, as either method finds them.
-struct Relatedness {
-    std::vector<double> inbreeding;       // F of each animal
-    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
-};
-
-// Reports progress: the stage in words and the fraction of it done, 0 .. 1.
-using ProgressReport = std::function<void(std::string_view stage, double done)>;
 
 }  // namespace pedsim::stats

@@ -5,10 +5,11 @@
 
 #include "analysis.h"
 #include "common/failure.h"
-#include "input_files.h"
-#include "output_files.h"
-#include "pedigree_reader.h"
-#include "progress.h"
+#include "common/output_files.h"
+#include "common/progress.h"
+#include "design_file.h"
+#include "pedigree/input_files.h"
+#include "pedigree/pedigree_reader.h"
 #include "replicate_study.h"
 #include "report.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 

@@ -9,11 +9,11 @@
 
 #include "ancestry.h"
 #include "common/failure.h"
-#include "discrete_generations.h"
-#include "generation_groups.h"
-#include "inbreeding_by_paths.h"
-#include "mean_coancestry.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree_reader.h"
+#include "relationship/discrete_generations.h"
+#include "relationship/generation_groups.h"
+#include "relationship/inbreeding_by_paths.h"
+#include "relationship/mean_coancestry.h"
 #include "stats_pedigrees.h"
 
 namespace {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "analysis.h"
-#include "discrete_generations.h"
 #include "end_to_end.h"
-#include "generation_groups.h"
-#include "inbreeding_by_paths.h"
-#include "mean_coancestry.h"
-#include "parallel.h"
+#include "relationship/discrete_generations.h"
+#include "relationship/generation_groups.h"
+#include "relationship/inbreeding_by_paths.h"
+#include "relationship/mean_coancestry.h"
+#include "relationship/parallel.h"
 #include "stats_pedigrees.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "analysis.h"
-#include "discrete_generations.h"
-#include "generation_groups.h"
-#include "inbreeding_by_paths.h"
-#include "mean_coancestry.h"
+#include "relationship/discrete_generations.h"
+#include "relationship/generation_groups.h"
+#include "relationship/inbreeding_by_paths.h"
+#include "relationship/mean_coancestry.h"
 #include "stats_pedigrees.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include "parameter_checks.h"
 #include "parameters.h"
-#include "pedigree.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree.h"
+#include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 #include "uniran.h"

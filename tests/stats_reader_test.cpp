@@ -11,7 +11,7 @@
 
 #include "common/failure.h"
 #include "parameter_file.h"
-#include "pedigree_reader.h"
+#include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
 

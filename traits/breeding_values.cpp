@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "animal_draws.h"
-#include "inbreeding_by_paths.h"
+#include "relationship/inbreeding_by_paths.h"
 #include "shares.h"
 
 namespace pedsim::traits {

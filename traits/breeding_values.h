@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::traits {
 

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "relatedness.h"
+#include "relationship/relatedness.h"
 
 namespace pedsim::traits {
 
 PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
-                                         const stats::ProgressReport& progress)
+                                         const ProgressReport& progress)
 {
     PedigreeRelatedness relatedness;
     relatedness.groups = stats::group_by_generation(pedigree);

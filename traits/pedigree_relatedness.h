@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "generation_groups.h"
-#include "pedigree.h"
-#include "results.h"
+#include "pedigree/pedigree.h"
+#include "relationship/generation_groups.h"
+#include "relationship/relatedness.h"
 
 namespace pedsim::traits {
 
@@ -19,6 +19,6 @@ struct PedigreeRelatedness {
 // The pedigree's generation groups, and F and mean coancestries found as
 // pedsim-stats finds them (stats/relatedness.h).
 PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
-                                         const stats::ProgressReport& progress);
+                                         const ProgressReport& progress);
 
 }  // namespace pedsim::traits

@@ -160,7 +160,7 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
     return out + check_table(rows, run.model);
 }
 
-std::vector<stats::Output> numeric_files(const TraitRun& run, const std::string& directory)
+std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory)
 {
     const stats::Pedigree& pedigree = run.pedigree;
     const auto number = [](stats::AnimalIndex parent) {

@@ -8,9 +8,9 @@
 
 #include "breeding_values.h"
 #include "check_table.h"
+#include "common/output_files.h"
 #include "model.h"
-#include "output_files.h"
-#include "pedigree.h"
+#include "pedigree/pedigree.h"
 #include "pedigree_relatedness.h"
 
 namespace pedsim::traits {
@@ -42,6 +42,6 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
 // DIR/data.txt (animal generation record phenotypes...), DIR/ids.txt
 // (number identifier) and DIR/README.txt (the columns and the true
 // variances).
-std::vector<stats::Output> numeric_files(const TraitRun& run, const std::string& directory);
+std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory);
 
 }  // namespace pedsim::traits

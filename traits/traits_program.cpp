@@ -10,13 +10,13 @@
 #include "check_table.h"
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "input_files.h"
+#include "common/output_files.h"
+#include "common/progress.h"
 #include "model.h"
-#include "output_files.h"
-#include "parallel.h"
-#include "pedigree_reader.h"
+#include "pedigree/input_files.h"
+#include "pedigree/pedigree_reader.h"
 #include "pedigree_relatedness.h"
-#include "progress.h"
+#include "relationship/parallel.h"
 #include "tables.h"
 
 namespace pedsim::traits {
@@ -41,17 +41,17 @@ void make_directory(const std::string& directory)
                       directory + ": cannot create the directory: " + error.message());
 }
 
-std::vector<stats::Output> outputs_of(const Options& options, const TraitRun& run,
-                                      const std::string& check)
+std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
+                               const std::string& check)
 {
     // Each text is moved into place: the records of a large pedigree are
     // tens of megabytes.
-    std::vector<stats::Output> outputs;
+    std::vector<Output> outputs;
     outputs.push_back({options.output.value_or(""), records_table(run)});
     if (options.animals) outputs.push_back({*options.animals, animals_table(run)});
     if (options.check) outputs.push_back({*options.check, check});
     if (options.numeric) {
-        std::vector<stats::Output> numeric = numeric_files(run, *options.numeric);
+        std::vector<Output> numeric = numeric_files(run, *options.numeric);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
                        std::make_move_iterator(numeric.end()));
     }
@@ -64,11 +64,11 @@ void run_traits(const Options& options)
 {
     if (options.request != Options::Request::run) {
         const bool help = options.request == Options::Request::help;
-        const stats::Output answer{"", help ? usage_text() : version_text()};
-        stats::write_outputs({&answer, 1});
+        const Output answer{"", help ? usage_text() : version_text()};
+        write_outputs({&answer, 1});
         return;
     }
-    stats::TerminalProgress progress;
+    TerminalProgress progress;
     const TraitModel model =
         read_model(stats::read_input(*options.model), stats::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
@@ -81,10 +81,10 @@ void run_traits(const Options& options)
         simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
     const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
-    const std::vector<stats::Output> outputs = outputs_of(options, run, check);
+    const std::vector<Output> outputs = outputs_of(options, run, check);
     progress.erase();
     if (options.numeric) make_directory(*options.numeric);
-    stats::write_outputs(outputs);
+    write_outputs(outputs);
     if (!options.check) std::cerr << check << std::flush;
 }
 

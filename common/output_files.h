@@ -1,0 +1,39 @@
+// The files pedsim-stats writes, all or none: a failure leaves every file
+// named as an output as it was.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace pedsim {
+
+struct Output {
+    std::string path;  // the file; empty for standard output
+    std::string text;  // its whole contents
+};
+
+// A file named on the command line, with the option or operand naming it.
+struct NamedFile {
+    std::string role;  // as messages name it: "-o", "--animals", "the pedigree"
+    std::string path;  // "-": standard input or output, never compared
+};
+
+// Refuses, before anything is read, an output that is the same file as an
+// input or as another output: the same device and inode for an existing file
+// (standard input's own file for an input "-"), the same resolved path for a
+// new one. Character devices (/dev/null) may take any number of outputs.
+// Throws a Failure (usage_refused) "ROLE PATH and ROLE PATH are one file; ...".
+void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs);
+
+// Writes each text in full. A regular file (or a new one) is written to a
+// temporary file beside it, and all of them are renamed into place only once
+// every text, standard output's included, is written. A device, a pipe or
+// any path under /dev or /proc takes its text in place, without a temporary
+// file: /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N are written
+// through the descriptor the process already holds, so that a shell's
+// redirection (even ">>") gets the text where it expects it. Throws a
+// Failure (file_error) "NAME: cannot ACTION: REASON" at the first failure,
+// the temporary files removed.
+void write_outputs(std::span<const Output> outputs);
+
+}  // namespace pedsim

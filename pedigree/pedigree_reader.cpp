@@ -1,0 +1,391 @@
+#include "pedigree/pedigree_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "common/failure.h"
+#include "pedigree/name_table.h"
+#include "pedigree/pedigree_fields.h"
+#include "pedigree/pedigree_order.h"
+
+namespace pedsim::stats {
+
+namespace {
+
+constexpr std::size_t most_animals = std::numeric_limits<AnimalIndex>::max();
+constexpr std::size_t most_loop_names_shown = 8;
+
+// The animals numbered: the rows first, in input order, then each parent
+// without a row, in the order they are first named. The name table holds
+// every name but those of rows numbered by their own position, "1" on the
+// first row, "2" on the second and so on, as in pedsim's files, which are
+// found by that number instead: a pedsim file needs no table at all.
+class NamedAnimals {
+public:
+    // Takes the rows' animals, and reads and then releases their parents.
+    NamedAnimals(PedigreeRows& read, std::string_view text, const Refusal& refuse, bool selfing)
+        : rows_(std::move(read.animal)), text_(text), refuse_(refuse), selfing_(selfing),
+          index_([this](AnimalIndex animal) { return name(static_cast<std::size_t>(animal)); })
+    {
+        if (rows_.size() > most_animals) refuse_.whole_file("more animals than 2147483647");
+        sire_.reserve(rows_.size());
+        dam_.reserve(rows_.size());
+        for (std::size_t r = 0; r < rows_.size(); ++r) enter_row(r);
+        sire_use_.assign(rows_.size(), unknown);
+        dam_use_.assign(rows_.size(), unknown);
+        for (std::size_t r = 0; r < rows_.size(); ++r) link_parents(r, read.sire[r], read.dam[r]);
+        std::vector<std::string_view>().swap(read.sire);
+        std::vector<std::string_view>().swap(read.dam);
+    }
+
+    std::size_t rows() const { return rows_.size(); }
+    std::size_t size() const { return sire_.size(); }
+    std::string_view name(std::size_t animal) const
+    {
+        return animal < rows_.size() ? rows_[animal] : added_[animal - rows_.size()];
+    }
+    // The row's line; for an added parent, the line where it is first named.
+    LineNumber line(std::size_t animal) const { return line_at(text_, row_of(animal).data()); }
+    const std::vector<AnimalIndex>& sire() const { return sire_; }
+    const std::vector<AnimalIndex>& dam() const { return dam_; }
+    // The row where the animal is first used as a sire, a dam; unknown if never.
+    AnimalIndex sire_use(std::size_t animal) const { return sire_use_[animal]; }
+    AnimalIndex dam_use(std::size_t animal) const { return dam_use_[animal]; }
+    // Releases what only the checks of the rows need.
+    void forget_uses()
+    {
+        std::vector<AnimalIndex>().swap(sire_use_);
+        std::vector<AnimalIndex>().swap(dam_use_);
+    }
+
+private:
+    // The row's animal; for an added parent, that of the row first naming it.
+    std::string_view row_of(std::size_t animal) const
+    {
+        return rows_[animal < rows_.size()
+                         ? animal
+                         : static_cast<std::size_t>(added_row_[animal - rows_.size()])];
+    }
+    std::size_t numbered_row(std::string_view name) const;
+    AnimalIndex find(std::string_view name) const;
+    AnimalIndex add(std::size_t row);
+    void enter_row(std::size_t r);
+    AnimalIndex parent(std::string_view name, std::size_t row);
+    void use(AnimalIndex parent, bool as_sire, std::size_t row);
+    void link_parents(std::size_t animal, std::string_view sire_name, std::string_view dam_name);
+
+    std::vector<std::string_view> rows_;  // the animal of each row
+    std::string_view text_;
+    const Refusal& refuse_;
+    bool selfing_;
+    NameTable index_;
+    std::vector<std::string_view> added_;  // names of the parents without a row
+    std::vector<AnimalIndex> added_row_;   // the row that first names each
+    std::vector<AnimalIndex> sire_, dam_;
+    std::vector<AnimalIndex> sire_use_, dam_use_;  // of the rows' animals only
+};
+
+// The row, counted from 0, whose animal is `name` when name is that row's
+// number counted from 1; npos otherwise.
+std::size_t NamedAnimals::numbered_row(std::string_view name) const
+{
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+    if (error != std::errc() || end != name.data() + name.size() || number == 0 ||
+        number > rows_.size() || rows_[number - 1] != name)
+        return std::string_view::npos;
+    return number - 1;
+}
+
+// The animal named `name` among those entered so far and the numbered rows.
+AnimalIndex NamedAnimals::find(std::string_view name) const
+{
+    const std::size_t row = numbered_row(name);
+    if (row != std::string_view::npos) return static_cast<AnimalIndex>(row);
+    return index_.find(name);
+}
+
+// A new animal: row `row`'s own while the rows are entered, then a parent
+// first named on that row.
+AnimalIndex NamedAnimals::add(std::size_t row)
+{
+    if (sire_.size() == most_animals)
+        refuse_(line_at(text_, rows_[row].data()), "more animals than 2147483647");
+    const auto animal = static_cast<AnimalIndex>(sire_.size());
+    sire_.push_back(unknown);
+    dam_.push_back(unknown);
+    return animal;
+}
+
+void NamedAnimals::enter_row(std::size_t r)
+{
+    const std::string_view animal = rows_[r];
+    if (numbered_row(animal) == r) {  // no other numbered row has its name
+        add(r);
+        return;
+    }
+    const AnimalIndex found = find(animal);
+    if (found != unknown) {
+        const LineNumber other = line(static_cast<std::size_t>(found));
+        const LineNumber here = line_at(text_, animal.data());
+        const LineNumber first = std::min(other, here), last = std::max(other, here);
+        refuse_(last, "animal " + quoted(animal) + " is listed twice (lines " +
+                          std::to_string(first) + " and " + std::to_string(last) + ")");
+    }
+    index_.insert(add(r));
+}
+
+AnimalIndex NamedAnimals::parent(std::string_view name, std::size_t row)
+{
+    if (name.empty()) return unknown;
+    const AnimalIndex found = find(name);
+    if (found != unknown) return found;
+    added_.push_back(name);
+    added_row_.push_back(static_cast<AnimalIndex>(row));
+    const AnimalIndex added = add(row);
+    index_.insert(added);
+    return added;
+}
+
+// Records that row `row` uses `parent` as a sire (or a dam), refusing an
+// animal used in both roles unless selfing is accepted.
+void NamedAnimals::use(AnimalIndex parent, bool as_sire, std::size_t row)
+{
+    if (parent == unknown) return;
+    const auto p = static_cast<std::size_t>(parent);
+    if (p >= sire_use_.size()) {
+        sire_use_.resize(size(), unknown);
+        dam_use_.resize(size(), unknown);
+    }
+    std::vector<AnimalIndex>& as = as_sire ? sire_use_ : dam_use_;
+    const AnimalIndex other = (as_sire ? dam_use_ : sire_use_)[p];
+    if (other != unknown && !selfing_) {
+        const LineNumber here = line(row);
+        const std::string hint =
+            static_cast<std::size_t>(other) == row
+                ? " (give --selfing for a pedigree where an individual is both parents)"
+                : "";
+        refuse_(here, quoted(name(p)) + " is used as a " + (as_sire ? "sire" : "dam") +
+                          " here and as a " + (as_sire ? "dam" : "sire") + " on line " +
+                          std::to_string(line(static_cast<std::size_t>(other))) + hint);
+    }
+    if (as[p] == unknown) as[p] = static_cast<AnimalIndex>(row);
+}
+
+// Links row number `animal` (its index, the rows coming first) to its parents.
+void NamedAnimals::link_parents(std::size_t animal, std::string_view sire_name,
+                                std::string_view dam_name)
+{
+    const AnimalIndex sire = parent(sire_name, animal), dam = parent(dam_name, animal);
+    if (sire == static_cast<AnimalIndex>(animal))
+        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own sire");
+    if (dam == static_cast<AnimalIndex>(animal))
+        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own dam");
+    sire_[animal] = sire;
+    dam_[animal] = dam;
+    use(sire, true, animal);
+    use(dam, false, animal);
+}
+
+// A name that field data often give to an unknown parent, outside the
+// built-in marks: "unknown", "unk", "missing", "none", "null", "?" (any
+// case) or a negative number ("-9").
+bool looks_unknown(std::string_view name)
+{
+    for (const std::string_view mark : {"unknown", "unk", "missing", "none", "null", "?"})
+        if (same_word(name, mark)) return true;
+    return name.size() > 1 && name[0] == '-' &&
+           name.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+
+// One note for each parent without a row whose name looks like a mark of
+// an unknown parent: all its offspring are related through it.
+std::vector<std::string> unknown_like_parents(const NamedAnimals& animals,
+                                              std::string_view file_name)
+{
+    std::vector<std::string> notes;
+    for (std::size_t p = animals.rows(); p < animals.size(); ++p) {
+        if (!looks_unknown(animals.name(p))) continue;
+        const auto parent = static_cast<AnimalIndex>(p);
+        const auto offspring =
+            std::ranges::count(animals.sire(), parent) + std::ranges::count(animals.dam(), parent);
+        notes.push_back(std::string(file_name) + ": line " + std::to_string(animals.line(p)) +
+                        ": parent " + quoted(animals.name(p)) + " has no row and " +
+                        std::to_string(offspring) +
+                        " offspring, related through it; if it marks an unknown parent, give "
+                        "--unknown " +
+                        std::string(animals.name(p)));
+    }
+    return notes;
+}
+
+// Refuses a sire recorded as female or a dam recorded as male.
+void check_sexes(const NamedAnimals& animals, const std::vector<Sex>& sex, const Refusal& refuse)
+{
+    for (std::size_t r = 0; r < sex.size(); ++r) {
+        const bool female_sire = sex[r] == Sex::female && animals.sire_use(r) != unknown;
+        const bool male_dam = sex[r] == Sex::male && animals.dam_use(r) != unknown;
+        if (!female_sire && !male_dam) continue;
+        const auto use =
+            static_cast<std::size_t>(female_sire ? animals.sire_use(r) : animals.dam_use(r));
+        refuse(animals.line(use), quoted(animals.name(r)) + " is used as a " +
+                                      (female_sire ? "sire" : "dam") + " here but recorded as " +
+                                      (female_sire ? "female" : "male") + " on line " +
+                                      std::to_string(animals.line(r)));
+    }
+}
+
+// "A -> B -> A": each animal followed by a parent, back to the first.
+std::string loop_text(const NamedAnimals& animals, const std::vector<AnimalIndex>& loop)
+{
+    std::string text;
+    for (std::size_t k = 0; k < loop.size(); ++k) {
+        if (loop.size() > most_loop_names_shown && k == most_loop_names_shown / 2) {
+            text += "... (" + std::to_string(loop.size() - most_loop_names_shown) + " more) -> ";
+            k = loop.size() - most_loop_names_shown / 2;
+        }
+        text += quoted(animals.name(static_cast<std::size_t>(loop[k]))) + " -> ";
+    }
+    return text + quoted(animals.name(static_cast<std::size_t>(loop.front())));
+}
+
+std::vector<AnimalIndex> parents_first_order(const NamedAnimals& animals, const Refusal& refuse)
+{
+    ParentsFirst found = parents_first(animals.sire(), animals.dam());
+    if (!found.loop.empty()) {
+        const auto first = static_cast<std::size_t>(found.loop.front());
+        refuse(animals.line(first), "animal " + quoted(animals.name(first)) +
+                                        " is its own ancestor: " + loop_text(animals, found.loop));
+    }
+    return std::move(found.order);
+}
+
+// Generations read from the rows; an added parent's is one less than the
+// earliest of its offspring's; an animal without one (a missing value)
+// takes 1 + the latest of its known parents', a founder the earliest
+// generation of the file.
+std::vector<std::int64_t> given_generations(const std::vector<std::int64_t>& given,
+                                            const NamedAnimals& animals,
+                                            const std::vector<AnimalIndex>& order)
+{
+    std::vector<std::int64_t> generation(animals.size(), no_generation);
+    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t r = 0; r < given.size(); ++r) {
+        generation[r] = given[r];
+        if (given[r] != no_generation) earliest = std::min(earliest, given[r]);
+    }
+    for (std::size_t r = 0; r < given.size(); ++r) {
+        if (given[r] == no_generation) continue;
+        for (const AnimalIndex parent : {animals.sire()[r], animals.dam()[r]}) {
+            const auto p = static_cast<std::size_t>(parent);
+            if (parent == unknown || p < animals.rows()) continue;
+            if (generation[p] == no_generation || generation[p] > given[r] - 1)
+                generation[p] = given[r] - 1;
+            earliest = std::min(earliest, generation[p]);
+        }
+    }
+    if (earliest == std::numeric_limits<std::int64_t>::max()) earliest = 0;
+    for (const AnimalIndex a : order) {
+        const auto animal = static_cast<std::size_t>(a);
+        if (generation[animal] != no_generation) continue;
+        std::int64_t latest = no_generation;
+        for (const AnimalIndex parent : {animals.sire()[animal], animals.dam()[animal]})
+            if (parent != unknown)
+                latest = std::max(latest, generation[static_cast<std::size_t>(parent)]);
+        generation[animal] = latest == no_generation ? earliest : latest + 1;
+    }
+    return generation;
+}
+
+// Generations derived in parents-first order: 0 for a founder, else 1 + the
+// latest of its known parents'.
+std::vector<std::int64_t> derived_generations(const NamedAnimals& animals,
+                                              const std::vector<AnimalIndex>& order)
+{
+    std::vector<std::int64_t> generation(animals.size(), 0);
+    for (const AnimalIndex a : order) {
+        const auto animal = static_cast<std::size_t>(a);
+        std::int64_t latest = -1;
+        for (const AnimalIndex parent : {animals.sire()[animal], animals.dam()[animal]})
+            if (parent != unknown)
+                latest = std::max(latest, generation[static_cast<std::size_t>(parent)]);
+        generation[animal] = latest + 1;
+    }
+    return generation;
+}
+
+Pedigree in_order(const NamedAnimals& animals, const std::vector<AnimalIndex>& order,
+                  const std::vector<std::int64_t>& generation)
+{
+    std::vector<AnimalIndex> position(animals.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        position[static_cast<std::size_t>(order[k])] = static_cast<AnimalIndex>(k);
+    const auto moved = [&](AnimalIndex parent) {
+        return parent == unknown ? unknown : position[static_cast<std::size_t>(parent)];
+    };
+    Pedigree pedigree;
+    pedigree.names.reserve(order.size());
+    pedigree.sire.reserve(order.size());
+    pedigree.dam.reserve(order.size());
+    pedigree.generation.reserve(order.size());
+    for (const AnimalIndex a : order) {
+        const auto animal = static_cast<std::size_t>(a);
+        pedigree.names.emplace_back(animals.name(animal));
+        pedigree.sire.push_back(moved(animals.sire()[animal]));
+        pedigree.dam.push_back(moved(animals.dam()[animal]));
+        pedigree.generation.push_back(generation[animal]);
+    }
+    pedigree.founders_added = animals.size() - animals.rows();
+    return pedigree;
+}
+
+// The byte order marks of the encodings a pedigree must not be in.
+void refuse_wide_encodings(std::string_view text, const Refusal& refuse)
+{
+    const struct {
+        std::string_view mark;
+        const char* encoding;
+    } marks[] = {
+        {{"\xFF\xFE\x00\x00", 4}, "UTF-32"},
+        {{"\x00\x00\xFE\xFF", 4}, "UTF-32"},
+        {"\xFF\xFE", "UTF-16"},
+        {"\xFE\xFF", "UTF-16"},
+    };
+    for (const auto& m : marks)
+        if (text.starts_with(m.mark))
+            refuse.whole_file(std::string("encoded as ") + m.encoding +
+                              "; save it as UTF-8 (iconv -f " + m.encoding + " -t UTF-8)");
+}
+
+}  // namespace
+
+Pedigree read_pedigree(std::string_view text, std::string_view file_name, const ReadingRules& rules)
+{
+    const Refusal refuse(file_name);
+    refuse_wide_encodings(text, refuse);
+    // The byte order mark that spreadsheets put before a UTF-8 text is no identifier.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    PedigreeRows read = read_rows(text, refuse, rules);
+    if (read.animal.empty()) refuse.whole_file("no animal: the file holds no row");
+    NamedAnimals animals(read, text, refuse, rules.selfing);
+    check_sexes(animals, read.sex, refuse);
+    animals.forget_uses();
+    std::vector<std::string> unknown_notes = unknown_like_parents(animals, file_name);
+    read.notes.insert(read.notes.end(), unknown_notes.begin(), unknown_notes.end());
+    const std::vector<AnimalIndex> order = parents_first_order(animals, refuse);
+    Pedigree pedigree =
+        in_order(animals, order,
+                 read.generation.empty() ? derived_generations(animals, order)
+                                         : given_generations(read.generation, animals, order));
+    pedigree.generation_given = !read.generation.empty();
+    pedigree.generation_source = std::move(read.generation_source);
+    pedigree.layout = std::move(read.layout);
+    pedigree.notes = std::move(read.notes);
+    return pedigree;
+}
+
+}  // namespace pedsim::stats

@@ -1,0 +1,72 @@
+// The rows of a pedigree file: its text split into lines and fields, the
+// separator, the header and the columns decided once per file, and each row
+// reduced to its animal, sire, dam, and generation and sex when given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pedigree/column_layout.h"
+
+namespace pedsim::stats {
+
+using LineNumber = std::size_t;  // counted from 1, as editors show them
+
+// How the command line asks a pedigree to be read.
+struct ReadingRules {
+    ColumnSpec columns;                       // --columns; no entries when not given
+    std::optional<bool> header;               // --header, --no-header; guessed when none
+    std::vector<std::string> unknown_labels;  // --unknown: more marks of an unknown parent
+    bool selfing = false;                     // --selfing: sire == dam accepted
+};
+
+// The refusals of one pedigree file, carried through the reader with the
+// file's name: each throws a Failure (input_refused) placed in the file,
+// "FILE: line N: what", or "FILE: what" for the file as a whole. Names in
+// `what` are written with quoted() (common/failure.h).
+class Refusal {
+public:
+    explicit Refusal(std::string_view file_name) : file_name_(file_name) {}
+    [[noreturn]] void operator()(LineNumber line, const std::string& what) const;
+    [[noreturn]] void whole_file(const std::string& what) const { (*this)(0, what); }
+    std::string_view file_name() const { return file_name_; }
+
+private:
+    std::string_view file_name_;
+};
+
+// The line of `text` on which `position` (a pointer into text) stands.
+LineNumber line_at(std::string_view text, const char* position);
+
+enum class Sex : std::int8_t {
+    unrecorded,
+    male,
+    female,
+};
+
+inline constexpr std::int64_t no_generation = INT64_MIN;
+
+// The rows in input order, by column: views into the text, an unknown
+// parent an empty view. Columns, so that the parents' names can go once the
+// animals are linked.
+struct PedigreeRows {
+    std::vector<std::string_view> animal, sire, dam;
+    std::vector<std::int64_t> generation;  // one per row with a time column; no_generation: missing
+    std::vector<Sex> sex;                  // one per row with a sex column
+    std::size_t generations_missing = 0;
+    std::string generation_source;  // as Pedigree::generation_source says it
+    std::string layout;             // as Pedigree::layout says it
+    std::vector<std::string> notes;
+};
+
+// Reads the rows of `text` (its byte order mark already gone) by the rules
+// the header comment of pedigree_reader.h gives. Throws a Failure
+// (input_refused) naming the line for a malformed row, and (usage_refused)
+// for a --columns that the file's header contradicts.
+PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
+
+}  // namespace pedsim::stats

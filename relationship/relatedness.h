@@ -1,0 +1,32 @@
+// F of every animal and the mean coancestry of every generation group, by
+// the fastest exact method a pedigree and the memory allow: what pedsim-stats
+// reports and pedsim-traits draws with.
+#pragma once
+
+#include "pedigree/pedigree.h"
+#include "relationship/generation_groups.h"
+#include <vector>
+
+#include "common/progress.h"
+
+namespace pedsim::stats {
+
+// F and mean coancestries, as either method finds them.
+struct Relatedness {
+    std::vector<double> inbreeding;       // F of each animal
+    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
+};
+
+struct RelatednessFound {
+    Relatedness values;  // F per animal, mean coancestry per group
+    const char* method;  // how they were computed, in words
+};
+
+// The coancestry matrix carried forward when the pedigree has discrete
+// generations and the matrices fit in memory (discrete_generations.h), else
+// Meuwissen and Luo (1992) inbreeding and Colleau (2002) mean coancestry.
+// Both give the same values to within rounding.
+RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGroups& groups,
+                                  const ProgressReport& progress);
+
+}  // namespace pedsim::stats
