@@ -27,20 +27,24 @@ std::string_view quoted_field(std::string_view line, std::size_t start, std::siz
     return line.substr(start + 1, close - start - 1);
 }
 
-char separator_char(Separator separator)
+// Each separator's character and its name, in the order of Separator.
+struct SeparatorText {
+    char character;
+    const char* name;
+};
+constexpr SeparatorText separator_texts[] = {
+    {' ', "blank-separated"},
+    {'\t', "tab-separated"},
+    {';', "semicolon-separated"},
+    {',', "comma-separated"},
+};
+
+const SeparatorText& separator_text(Separator separator)
 {
-    switch (separator) {
-    case Separator::tab:
-        return '\t';
-    case Separator::semicolon:
-        return ';';
-    case Separator::comma:
-        return ',';
-    case Separator::blanks:
-        break;
-    }
-    return ' ';
+    return separator_texts[static_cast<std::size_t>(separator)];
 }
+
+char separator_char(Separator separator) { return separator_text(separator).character; }
 
 const char* split_at(std::string_view line, char separator, std::size_t most_fields,
                      std::vector<std::string_view>& fields)
@@ -119,20 +123,7 @@ bool contains_word(std::string_view field, std::string_view word)
 
 }  // namespace
 
-const char* separator_name(Separator separator)
-{
-    switch (separator) {
-    case Separator::tab:
-        return "tab-separated";
-    case Separator::semicolon:
-        return "semicolon-separated";
-    case Separator::comma:
-        return "comma-separated";
-    case Separator::blanks:
-        break;
-    }
-    return "blank-separated";
-}
+const char* separator_name(Separator separator) { return separator_text(separator).name; }
 
 Separator separator_of(std::span<const std::string_view> lines)
 {
