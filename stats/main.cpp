@@ -1,9 +1,6 @@
 // pedsim-stats: the inbreeding, coancestry and effective size of a pedigree,
 // per generation. Reads the options, runs, and turns a failure into one line
 // on standard error and its exit status.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <new>
 #include <vector>
@@ -15,9 +12,7 @@
 
 int main(int argc, char** argv)
 {
-    // A table bound for a standard output closed at the start would go to the
-    // /dev/null that prepare_process puts there: remember it to refuse.
-    const bool output_closed = ::fcntl(STDOUT_FILENO, F_GETFD) < 0;
+    const bool output_closed = pedsim::standard_output_closed();
     // A closed standard descriptor must not become an output file, and a
     // closed pipe or a file size limit is a write error to report.
     pedsim::prepare_process();

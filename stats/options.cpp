@@ -114,18 +114,7 @@ Options read_options(std::span<const char* const> arguments)
         refuse("--animals takes one pedigree; --each DIR keeps the table of every replicate");
     if (options.each && options.pedigrees.size() < 2)
         refuse("--each needs two or more pedigrees, the replicates of a study");
-    if (is_standard_output(options.animals) && !options.output)
-        refuse("--animals - and the table both go to standard output; give -o FILE for the table");
-    if (is_standard_output(options.output) && is_standard_output(options.animals))
-        refuse("-o - and --animals - both name standard output; send one of the tables to a file");
     return options;
-}
-
-bool is_standard_output(const std::optional<std::string>& path) { return path == "-"; }
-
-std::string output_path(const std::optional<std::string>& path)
-{
-    return !path || is_standard_output(path) ? std::string() : *path;
 }
 
 ReadingRules reading_rules(const Options& options)

@@ -44,17 +44,10 @@ struct Options {
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, --header with --no-header, both tables bound for standard
-// output (--animals "-" without -o FILE), --animals with two or more
-// PEDIGREEs, or --each with fewer.
+// or given twice, --header with --no-header, --animals with two or more
+// PEDIGREEs, or --each with fewer. Outputs are checked once read
+// (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);
-
-// True when `path` names standard output as an output: "-".
-bool is_standard_output(const std::optional<std::string>& path);
-
-// The path an output option names for write_outputs: empty for standard
-// output (no option, or "-").
-std::string output_path(const std::optional<std::string>& path);
 
 // The reading rules that --columns, --header, --no-header, --selfing and
 // --unknown give; throws a Failure (usage_refused) for a malformed --columns.

@@ -52,6 +52,13 @@ inline void write_file(const fs::path& path, const std::string& text)
     if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
+// A launcher that runs the program with its standard input or output
+// redirected, e.g. redirected(">&-") for a closed standard output.
+inline std::vector<std::string> redirected(const std::string& redirection)
+{
+    return {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirection};
+}
+
 [[noreturn]] inline void fail(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);

@@ -12,12 +12,15 @@
 
 int main(int argc, char** argv)
 {
+    const bool output_closed = pedsim::standard_output_closed();
     // A closed standard descriptor must not become an output file, and a
     // closed pipe or a file size limit is a write error to report.
     pedsim::prepare_process();
     try {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
-        pedsim::traits::run_traits(pedsim::traits::read_options(arguments));
+        pedsim::traits::Options options = pedsim::traits::read_options(arguments);
+        options.standard_output_closed = output_closed;
+        pedsim::traits::run_traits(options);
         return 0;
     } catch (const pedsim::Failure& failure) {
         std::cerr << "pedsim-traits: " << failure.what() << '\n';

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <string_view>
-#include <vector>
 
 #include "exit_status.h"
 
@@ -83,17 +82,6 @@ std::uint64_t integer_value(std::string_view option, const std::string& text, st
     return value;
 }
 
-void check_distinct_outputs(const Options& options)
-{
-    std::vector<std::string> files;
-    for (const auto& file : {options.output, options.animals, options.check}) {
-        if (!file) continue;
-        for (const std::string& earlier : files)
-            if (earlier == *file) refuse("two outputs name " + *file);
-        files.push_back(*file);
-    }
-}
-
 }  // namespace
 
 Options read_options(std::span<const char* const> arguments)
@@ -119,7 +107,6 @@ Options read_options(std::span<const char* const> arguments)
     if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
     if (options.request == Options::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
-    check_distinct_outputs(options);
     return options;
 }
 
@@ -133,11 +120,13 @@ std::string usage_text()
            "\n"
            "Options:\n"
            "  --model MODEL     the trait model (needed)\n"
-           "  -o FILE           write the records to FILE instead of standard output\n"
+           "  -o FILE           write the records to FILE instead of standard output (\"-\")\n"
            "  --animals FILE    also write F, msv, breeding values and pe of every animal\n"
+           "                    (\"-\": standard output, when -o names a file)\n"
            "  --numeric DIR     also write pedigree.txt, data.txt, ids.txt and README.txt\n"
            "                    in DIR, animals numbered 1..N, for BLUPF90, WOMBAT, ASReml\n"
            "  --check FILE      write the summary and check table to FILE, not standard error\n"
+           "                    (\"-\": standard output, when -o names a file)\n"
            "  --seed N          the seed, over the model's\n"
            "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
            "                    the output is the same for any N\n"

@@ -187,11 +187,14 @@ std::vector<stats::Output> numeric_files(const TraitRun& run, const std::string&
                          "data.txt: animal generation record";
     for (const std::string& name : run.model.traits) readme += ' ' + name;
     readme += "\nTrue values (seed " + number_text(run.seed) + "):\n" + model_summary(run.model);
+    const std::vector<std::string> paths = numeric_paths(directory);
+    return {{paths[0], pedigree_text}, {paths[1], data}, {paths[2], ids}, {paths[3], readme}};
+}
+
+std::vector<std::string> numeric_paths(const std::string& directory)
+{
     const std::string dir = directory + '/';
-    return {{dir + "pedigree.txt", pedigree_text},
-            {dir + "data.txt", data},
-            {dir + "ids.txt", ids},
-            {dir + "README.txt", readme}};
+    return {dir + "pedigree.txt", dir + "data.txt", dir + "ids.txt", dir + "README.txt"};
 }
 
 }  // namespace pedsim::traits
