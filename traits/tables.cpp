@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "number_text.h"
-#include "shares.h"
+#include "parallel.h"
 
 namespace pedsim::traits {
 
@@ -81,10 +81,9 @@ std::string model_summary(const TraitModel& model)
 }
 
 // `out` followed by the rows append_rows(text, animal) writes for every
-// animal in order. The animals are shared among run.threads threads in fixed
-// shares: the first writes straight after `out`, each other into its own
-// text, appended in order, so the text is the same for any number of
-// threads. `row_size` estimates the characters of one animal's rows, so that
+// animal in order. The animals go in chunks to up to run.threads threads:
+// the first chunk writes straight after `out`, each other into its own text,
+// appended in order, so the text is the same for any number of threads. `row_size` estimates the characters of one animal's rows, so that
 // each text is allocated about once rather than grown by copies.
 template <class AppendRows>
 std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size,
@@ -92,13 +91,17 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 {
     const std::size_t count = run.pedigree.size();
     out.reserve(out.size() + count * row_size);
-    std::vector<std::string> texts(run.threads);
-    for_each_share(count, run.threads, [&](std::size_t share, std::size_t begin, std::size_t end) {
-        std::string& text = share == 0 ? out : texts[share];
-        if (share > 0) text.reserve((end - begin) * row_size);
-        for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
-    });
-    for (std::size_t share = 1; share < texts.size(); ++share) out += texts[share];
+    const std::size_t chunk = stats::chunk_for(count, run.threads);
+    std::vector<std::string> texts(count / chunk + 1);
+    stats::for_each_chunk(
+        count, chunk,
+        [&](std::size_t begin, std::size_t end, std::size_t) {
+            std::string& text = begin == 0 ? out : texts[begin / chunk];
+            if (begin > 0) text.reserve((end - begin) * row_size);
+            for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
+        },
+        run.threads);
+    for (std::size_t k = 1; k < texts.size(); ++k) out += texts[k];
     return out;
 }
 
