@@ -1,38 +1,17 @@
 #include "options.h"
 
-#include <algorithm>
 #include <string_view>
 
-#include "column_layout.h"
-
+#include "command_line.h"
 #include "exit_status.h"
 
 namespace pedsim::stats {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& what)
-{
-    throw Failure(usage_refused, what + " (pedsim-stats --help lists the options)");
-}
+constexpr std::string_view program = "pedsim-stats";
 
-// The option that an argument names, with its value when written after '='
-// or, for -o, right after it.
-struct Named {
-    std::string_view option;
-    std::optional<std::string_view> value;
-};
-
-Named split_option(std::string_view argument)
-{
-    if (argument.starts_with("--")) {
-        const std::size_t equals = argument.find('=');
-        if (equals == std::string_view::npos) return {argument, std::nullopt};
-        return {argument.substr(0, equals), argument.substr(equals + 1)};
-    }
-    if (argument.size() > 2) return {argument.substr(0, 2), argument.substr(2)};
-    return {argument, std::nullopt};
-}
+[[noreturn]] void refuse(const std::string& what) { refuse_usage(program, what); }
 
 // Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options)
@@ -41,33 +20,15 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "--animals") return &options.animals;
     if (option == "--design") return &options.design;
     if (option == "--each") return &options.each;
-    if (option == "--columns") return &options.columns;
-    if (option == "--unknown") return &options.unknown;
     return nullptr;
 }
 
 // Sets the switch that `argument` names; false when it names none.
 bool read_switch(std::string_view argument, Options& options)
 {
-    if (argument == "--selfing") {
-        options.selfing = true;
-    } else if (argument == "--fe-known-only") {
-        options.fe_known_only = true;
-    } else if (argument == "--header" || argument == "--no-header") {
-        const bool header = argument == "--header";
-        if (options.header && *options.header != header)
-            refuse("--header and --no-header contradict each other");
-        options.header = header;
-    } else {
-        return false;
-    }
+    if (argument != "--fe-known-only") return false;
+    options.fe_known_only = true;
     return true;
-}
-
-// "a file name" for the options that take one, "a value" for the others.
-const char* value_kind(std::string_view option)
-{
-    return option == "--columns" || option == "--unknown" ? "a value" : "a file name";
 }
 
 // Reads one option at arguments[k]; moves k past its value.
@@ -77,20 +38,12 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (read_switch(argument, options)) return;
-    const auto [option, attached] = split_option(argument);
-    std::optional<std::string>* slot = slot_of(option, options);
+    if (read_switch(argument, options) || read_reading_option(arguments, k, options, program))
+        return;
+    const NamedOption named = split_option(argument);
+    std::optional<std::string>* slot = slot_of(named.option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    if (slot->has_value()) refuse(std::string(option) + " is given twice");
-    if (attached) {
-        *slot = std::string(*attached);
-    } else {
-        if (++k == arguments.size())
-            refuse(std::string(option) + " needs " + value_kind(option) + " after it");
-        *slot = std::string(arguments[k]);
-    }
-    if (slot->value().empty())
-        refuse(std::string(option) + " needs " + value_kind(option) + ", not an empty one");
+    read_value(arguments, k, named, *slot, "a file name", program);
 }
 
 }  // namespace
@@ -117,23 +70,6 @@ Options read_options(std::span<const char* const> arguments)
     return options;
 }
 
-ReadingRules reading_rules(const Options& options)
-{
-    ReadingRules rules;
-    if (options.columns) rules.columns = read_column_spec(*options.columns);
-    rules.header = options.header;
-    rules.selfing = options.selfing;
-    if (options.unknown) {
-        const std::string_view labels = *options.unknown;
-        for (std::size_t start = 0; start <= labels.size();) {
-            const std::size_t end = std::min(labels.find(',', start), labels.size());
-            if (end > start) rules.unknown_labels.emplace_back(labels.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-    return rules;
-}
-
 FounderRule founder_rule(const Options& options)
 {
     return options.fe_known_only ? FounderRule::known_founders_only
@@ -158,16 +94,8 @@ std::string usage_text()
            "                    (\"-\": standard output, when -o names a file)\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
-           "  --each DIR        with replicates, also write each one's own table in DIR\n"
-           "  --columns SPEC    the columns of the animal, sire, dam and optionally the\n"
-           "                    generation or birth year and the sex, by header name or\n"
-           "                    1-based number: id=ID,sire=SIRE,dam=DAM,time=YEAR,sex=SEX\n"
-           "                    or 1,2,3,5\n"
-           "  --header          the first line is a header, whatever it holds\n"
-           "  --no-header       the first line is an animal, whatever it holds\n"
-           "  --unknown LABELS  also read these comma-separated labels (any case) as an\n"
-           "                    unknown parent, e.g. --unknown unknown,unk,?\n"
-           "  --selfing         accept an animal whose sire is its dam (plants)\n"
+           "  --each DIR        with replicates, also write each one's own table in DIR\n" +
+           reading_options_usage() +
            "  --fe-known-only   count only known parents in the effective number of\n"
            "                    founders, rescaled, instead of the missing parent of an\n"
            "                    animal with one known parent as a founder of its own\n"

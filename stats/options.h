@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "ancestry.h"
+#include "command_line.h"
 #include "pedigree_rows.h"
 
 namespace pedsim::stats {
 
-struct Options {
+// The reading options (--columns, --header, ...) are those of every program
+// that reads a pedigree.
+struct Options : ReadingOptions {
     enum class Request {
         run,
         help,
@@ -28,10 +31,6 @@ struct Options {
     std::optional<std::string> output;    // -o FILE; standard output when none or "-"
     std::optional<std::string> animals;   // --animals FILE; "-": standard output
     std::optional<std::string> design;    // --design PARPOP
-    std::optional<std::string> columns;   // --columns SPEC
-    std::optional<std::string> unknown;   // --unknown LABEL[,LABEL...]
-    std::optional<bool> header;           // --header (true), --no-header (false)
-    bool selfing = false;                 // --selfing: sire == dam accepted
     bool fe_known_only = false;           // --fe-known-only
     bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
     // Every PEDIGREE given, in order; two or more are the replicates of a
@@ -48,10 +47,6 @@ struct Options {
 // PEDIGREEs, or --each with fewer. Outputs are checked once read
 // (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);
-
-// The reading rules that --columns, --header, --no-header, --selfing and
-// --unknown give; throws a Failure (usage_refused) for a malformed --columns.
-ReadingRules reading_rules(const Options& options);
 
 // The founders that the effective number of founders counts (--fe-known-only).
 FounderRule founder_rule(const Options& options);

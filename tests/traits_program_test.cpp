@@ -338,6 +338,43 @@ TEST(TraitsProgram, DashIsStandardOutput)
     }
 }
 
+// The reading options mean what they mean to pedsim-stats: a comma-separated
+// file with a header, its columns in another order and its own mark of an
+// unknown parent, gives the animals table of the plain file.
+TEST(TraitsProgram, ReadingOptionsAsPedsimStats)
+{
+    Sandbox box;
+    box.write("m", kModel);
+    box.write("pedig", "A 0 0\nB 0 0\nC A B\nD C B\nE C D\n");
+    box.write("ped.csv", "dam,id,sire\n,A,\n,B,\nB,C,A\nB,D,C\nD,E,C\n");
+    box.write("unk.csv", "dam;id;sire\nunk;A;unk\nunk;B;UNK\nB;C;A\nB;D;C\nD;E;C\n");
+    const std::vector<std::string> to_file = {"--model", "m", "-o", "rec", "--animals", "-"};
+    const end_to_end::Run plain = run_traits(box, to_file);
+    expect_success(plain);
+    ASSERT_EQ(lines_of(plain.out).size(), 6u) << plain.out;
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"columns by name", {"--columns", "id=id,sire=sire,dam=dam", "ped.csv"}},
+        {"columns by number after '='", {"--columns=2,3,1", "--header", "ped.csv"}},
+        {"unknown labels", {"--columns", "2,3,1", "--unknown", "unk", "unk.csv"}},
+    };
+    for (const auto& [what, args] : cases) {
+        SCOPED_TRACE(what);
+        std::vector<std::string> all = to_file;
+        all.insert(all.end(), args.begin(), args.end());
+        const end_to_end::Run run = run_traits(box, all);
+        expect_success(run);
+        EXPECT_EQ(run.out, plain.out);
+    }
+    const end_to_end::Run refused =
+        run_traits(box, {"--model", "m", "--header", "--no-header", "ped.csv"});
+    EXPECT_EQ(refused.status, kUsage);
+    EXPECT_EQ(refused.err, "pedsim-traits: --header and --no-header contradict each other "
+                           "(pedsim-traits --help lists the options)\n");
+}
+
 TEST(TraitsProgram, HelpAndVersion)
 {
     Sandbox box;

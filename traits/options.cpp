@@ -3,41 +3,22 @@
 #include <charconv>
 #include <string_view>
 
-#include "exit_status.h"
+#include "command_line.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& what)
-{
-    throw Failure(stats::usage_refused, what + " (pedsim-traits --help lists the options)");
-}
+constexpr std::string_view program = "pedsim-traits";
 
-struct Named {
-    std::string_view option;
-    std::optional<std::string_view> value;
-};
+[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program, what); }
 
-// The option an argument names, with its value when written after '=' or,
-// for -o, right after it.
-Named split_option(std::string_view argument)
-{
-    if (argument.starts_with("--")) {
-        const std::size_t equals = argument.find('=');
-        if (equals == std::string_view::npos) return {argument, std::nullopt};
-        return {argument.substr(0, equals), argument.substr(equals + 1)};
-    }
-    if (argument.size() > 2) return {argument.substr(0, 2), argument.substr(2)};
-    return {argument, std::nullopt};
-}
-
-// Where the value of a valued option goes; nullptr for any other.
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
     std::optional<std::string> seed, threads;
 };
 
+// Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
 {
     if (option == "--model") return &options.model;
@@ -57,17 +38,11 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    const auto [option, attached] = split_option(argument);
-    std::optional<std::string>* slot = slot_of(option, options, numbers);
+    if (stats::read_reading_option(arguments, k, options, program)) return;
+    const stats::NamedOption named = stats::split_option(argument);
+    std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    if (slot->has_value()) refuse(std::string(option) + " is given twice");
-    if (attached) {
-        *slot = std::string(*attached);
-    } else {
-        if (++k == arguments.size()) refuse(std::string(option) + " needs a value after it");
-        *slot = std::string(arguments[k]);
-    }
-    if (slot->value().empty()) refuse(std::string(option) + " needs a value, not an empty one");
+    stats::read_value(arguments, k, named, *slot, "a value", program);
 }
 
 // The integer `text` of `option`, from `least` to `most`.
@@ -116,7 +91,8 @@ std::string usage_text()
            "Reads PEDIGREE (default \"pedig\"; \"-\" for standard input) and the trait model\n"
            "MODEL (TOML, see pedsim-traits(1)), simulates true breeding values and records\n"
            "along the pedigree, and writes the records as a tab-separated table. A summary\n"
-           "and a per-generation check against theory go to standard error.\n"
+           "and a per-generation check against theory go to standard error. PEDIGREE is\n"
+           "read as pedsim-stats reads it, with the same reading options.\n"
            "\n"
            "Options:\n"
            "  --model MODEL     the trait model (needed)\n"
@@ -129,7 +105,8 @@ std::string usage_text()
            "                    (\"-\": standard output, when -o names a file)\n"
            "  --seed N          the seed, over the model's\n"
            "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
-           "                    the output is the same for any N\n"
+           "                    the output is the same for any N\n" +
+           stats::reading_options_usage() +
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -1,6 +1,7 @@
 // The command line of pedsim-traits:
 //   pedsim-traits --model MODEL [-o FILE] [--animals FILE] [--numeric DIR]
-//                 [--check FILE] [--seed N] [--threads N] [PEDIGREE]
+//                 [--check FILE] [--seed N] [--threads N] [--columns SPEC]
+//                 [--header | --no-header] [--unknown LABELS] [--selfing] [PEDIGREE]
 //   pedsim-traits --help | -h | --version
 #pragma once
 
@@ -9,9 +10,12 @@
 #include <span>
 #include <string>
 
+#include "command_line.h"
+
 namespace pedsim::traits {
 
-struct Options {
+// The reading options (--columns, --header, ...) are pedsim-stats' own.
+struct Options : stats::ReadingOptions {
     enum class Request {
         run,
         help,
@@ -31,7 +35,7 @@ struct Options {
 
 // Reads the arguments after the program's name, as pedsim-stats does: a
 // value follows its option as the next argument or after '=' ("-oFILE"),
-// "--" ends the options. Throws a Failure (usage_refused) whose message ends
+// "--" ends the options, the reading options mean what they mean there. Throws a Failure (usage_refused) whose message ends
 // with a hint at --help for an unknown option, an option without its value
 // or given twice, a second PEDIGREE, no --model for a run, a --seed that is
 // not an integer 0 .. 2^64-1, a --threads not 1 .. 64. Outputs are checked once read (refuse_unsafe_outputs).

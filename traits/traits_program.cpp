@@ -89,8 +89,10 @@ void run_traits(const Options& options)
     const TraitModel model =
         read_model(stats::read_input(*options.model), stats::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const stats::Pedigree pedigree = stats::read_pedigree(stats::read_input(options.pedigree),
-                                                          stats::input_name(options.pedigree));
+    const stats::Pedigree pedigree =
+        stats::read_pedigree(stats::read_input(options.pedigree),
+                             stats::input_name(options.pedigree), stats::reading_rules(options));
+    for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
     const std::size_t threads = options.threads.value_or(stats::worker_count());
