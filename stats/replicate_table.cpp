@@ -7,6 +7,7 @@
 
 #include "exit_status.h"
 #include "report.h"
+#include "table_text.h"
 
 namespace pedsim::stats {
 

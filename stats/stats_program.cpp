@@ -33,7 +33,7 @@ void check_outputs(const Options& options)
 
 void run_one(const Options& options)
 {
-    TerminalProgress progress;
+    TerminalProgress progress("pedsim-stats");
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
     const Pedigree pedigree = read_pedigree(read_input(options.pedigree),

@@ -59,6 +59,17 @@ inline std::vector<std::string> redirected(const std::string& redirection)
     return {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirection};
 }
 
+// A command line the program must refuse before it reads anything: its
+// arguments, the launcher that runs it (redirected(">&-"), say), the exit
+// status and the start of the one line on standard error.
+struct RefusedCommand {
+    const char* what;
+    std::vector<std::string> args;
+    std::vector<std::string> launcher;
+    int status;
+    std::string message;
+};
+
 [[noreturn]] inline void fail(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);

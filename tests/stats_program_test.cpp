@@ -114,13 +114,7 @@ TEST(StatsProgram, WritesOneTableFromEveryWayOfGivingTheFiles)
 
 TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
 {
-    const struct {
-        const char* what;
-        std::vector<std::string> args;
-        std::vector<std::string> launcher;
-        int status;
-        std::string message;
-    } cases[] = {
+    const end_to_end::RefusedCommand cases[] = {
         {"unknown option", {"--bogus"}, {}, kUsage, "pedsim-stats: unknown option --bogus ("},
         {"animals of replicates",
          {"pedig", "more", "--animals", "animals.tsv"},
@@ -251,13 +245,7 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
 // output. Each is refused before anything is read, every file left intact.
 TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
 {
-    const struct {
-        const char* what;
-        std::vector<std::string> args;
-        std::vector<std::string> launcher;
-        int status;
-        std::string message;
-    } cases[] = {
+    const end_to_end::RefusedCommand cases[] = {
         {"-o naming the default pedigree",
          {"-o", "pedig"},
          {},

@@ -247,13 +247,7 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
 // anything is read, every file intact.
 TEST(TraitsProgram, RefusesOutputsThatWouldDestroyAFile)
 {
-    const struct {
-        const char* what;
-        std::vector<std::string> args;
-        std::vector<std::string> launcher;
-        int status;
-        std::string message;
-    } cases[] = {
+    const end_to_end::RefusedCommand cases[] = {
         {"-o naming the pedigree",
          {"--model", "m", "-o", "pedig"},
          {},

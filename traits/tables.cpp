@@ -2,26 +2,20 @@
 
 #include <string_view>
 
-#include "number_text.h"
 #include "parallel.h"
+#include "table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-std::string_view parent_name(const stats::Pedigree& pedigree, stats::AnimalIndex parent)
-{
-    if (parent == stats::unknown) return "0";
-    return pedigree.names[static_cast<std::size_t>(parent)];
-}
+using stats::append_cells;
+using stats::append_number;
+using stats::number_text;
 
 void append_identity(std::string& out, const stats::Pedigree& pedigree, std::size_t i)
 {
-    out += pedigree.names[i];
-    out += '\t';
-    out += parent_name(pedigree, pedigree.sire[i]);
-    out += '\t';
-    out += parent_name(pedigree, pedigree.dam[i]);
+    stats::append_names(out, pedigree, i);
     append_cells(out, '\t', pedigree.generation[i]);
 }
 

@@ -85,7 +85,7 @@ void run_traits(const Options& options)
         return;
     }
     check_outputs(options);
-    stats::TerminalProgress progress;
+    stats::TerminalProgress progress("pedsim-traits");
     const TraitModel model =
         read_model(stats::read_input(*options.model), stats::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
