@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -118,7 +120,48 @@ std::optional<Identity> identity_of(const std::string& path, bool input)
                                  : "give each table its own file"));
 }
 
+bool bound_for_standard_output(const NamedFile& output)
+{
+    return output.path.empty() || output.path == "-";
+}
+
+// Refuses a second output bound for standard output; the first one found
+// names the refusal.
+void refuse_two_standard_outputs(std::span<const NamedFile> outputs, std::string_view program)
+{
+    const auto first = std::ranges::find_if(outputs, bound_for_standard_output);
+    if (first == outputs.end()) return;
+    const auto second = std::find_if(first + 1, outputs.end(), bound_for_standard_output);
+    if (second == outputs.end()) return;
+    const std::string hint = " (" + std::string(program) + " --help lists the options)";
+    if (first->path.empty())
+        throw Failure(ExitStatus::usage_refused, second->role + " - and " + first->contents +
+                                                     " both go to standard output; give " +
+                                                     first->role + " FILE for " + first->contents +
+                                                     hint);
+    throw Failure(ExitStatus::usage_refused,
+                  first->role + " - and " + second->role +
+                      " - both name standard output; send one of the tables "
+                      "to a file" +
+                      hint);
+}
+
 }  // namespace
+
+void refuse_unsafe_outputs(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs,
+                           bool standard_output_closed, std::string_view program)
+{
+    refuse_two_standard_outputs(outputs, program);
+    std::vector<NamedFile> files;
+    std::ranges::remove_copy_if(outputs, std::back_inserter(files),
+                                [](const NamedFile& output) { return output.path.empty(); });
+    refuse_shared_files(inputs, files);
+    const auto closed = std::ranges::find_if(outputs, bound_for_standard_output);
+    if (standard_output_closed && closed != outputs.end())
+        throw Failure(ExitStatus::file_error, "standard output: it is closed; give " +
+                                                  closed->role + " FILE to write " +
+                                                  closed->contents + " to a file");
+}
 
 void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs)
 {
@@ -134,6 +177,11 @@ void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const Name
         for (std::size_t j = 0; j < k; ++j)
             if (written[k] && written[k] == written[j])
                 refuse_one_file(outputs[j], outputs[k], false);
+}
+
+std::string output_path(const std::optional<std::string>& path)
+{
+    return !path || path == "-" ? std::string() : *path;
 }
 
 void write_outputs(std::span<const Output> outputs)

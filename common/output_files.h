@@ -2,8 +2,10 @@
 // named as an output as it was.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pedsim {
 
@@ -16,6 +18,8 @@ struct Output {
 struct NamedFile {
     std::string role;  // as messages name it: "-o", "--animals", "the pedigree"
     std::string path;  // "-": standard input or output, never compared
+    // What an output holds, as messages name it: "the table"; empty for an input.
+    std::string contents = {};
 };
 
 // Refuses, before anything is read, an output that is the same file as an
@@ -24,6 +28,20 @@ struct NamedFile {
 // new one. Character devices (/dev/null) may take any number of outputs.
 // Throws a Failure (usage_refused) "ROLE PATH and ROLE PATH are one file; ...".
 void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs);
+
+// Refuses, before anything is read, outputs that cannot all be written:
+// two bound for standard output (path "-", or an empty path for a table that
+// goes there when its option is not given), a Failure (usage_refused)
+// "ROLE - and ROLE - both name standard output; ... (PROGRAM --help lists the
+// options)"; any that refuse_shared_files refuses; and, when standard output
+// was closed at the start, one bound for it, a Failure (file_error)
+// "standard output: it is closed; give ROLE FILE to write CONTENTS to a file".
+void refuse_unsafe_outputs(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs,
+                           bool standard_output_closed, std::string_view program);
+
+// The path an output option names for write_outputs: empty for standard
+// output (no option, or "-").
+std::string output_path(const std::optional<std::string>& path);
 
 // Writes each text in full. A regular file (or a new one) is written to a
 // temporary file beside it, and all of them are renamed into place only once

@@ -17,4 +17,6 @@ void prepare_process()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
+bool standard_output_closed() { return ::fcntl(STDOUT_FILENO, F_GETFD) < 0; }
+
 }  // namespace pedsim

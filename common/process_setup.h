@@ -12,4 +12,9 @@ namespace pedsim {
 // silently.
 void prepare_process();
 
+// True when descriptor 1 is closed: a table bound for standard output would
+// go to the /dev/null that prepare_process puts there, so run_program asks
+// before it, for the program to refuse such a table.
+bool standard_output_closed();
+
 }  // namespace pedsim

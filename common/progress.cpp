@@ -15,8 +15,9 @@ constexpr auto quiet_time = std::chrono::seconds(1);
 
 }  // namespace
 
-TerminalProgress::TerminalProgress()
-    : terminal_(::isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now())
+TerminalProgress::TerminalProgress(std::string_view program)
+    : program_(program), terminal_(::isatty(STDERR_FILENO) == 1),
+      start_(std::chrono::steady_clock::now())
 {}
 
 TerminalProgress::~TerminalProgress() { erase(); }
@@ -28,7 +29,7 @@ void TerminalProgress::report(std::string_view stage, double done)
     if (shown_width_ > 0 && percent == percent_ && stage == stage_) return;
     stage_ = stage;
     percent_ = percent;
-    const std::string line = "pedsim-stats: " + stage_ + ' ' + std::to_string(percent) + '%';
+    const std::string line = program_ + ": " + stage_ + ' ' + std::to_string(percent) + '%';
     // Blanks cover what is left of a longer line shown before.
     const std::size_t cover = shown_width_ > line.size() ? shown_width_ - line.size() : 0;
     write_to_terminal('\r' + line + std::string(cover, ' '));

@@ -16,13 +16,14 @@ using ProgressReport = std::function<void(std::string_view stage, double done)>;
 class TerminalProgress {
 public:
     // Starts the clock; looks once whether standard error is a terminal.
-    TerminalProgress();
+    // `program` names the program in the line: "pedsim-stats".
+    explicit TerminalProgress(std::string_view program);
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
     // Erases the line if one is shown.
     ~TerminalProgress();
 
-    // Shows "pedsim-stats: STAGE NN%" when the stage or the whole percent
+    // Shows "PROGRAM: STAGE NN%" when the stage or the whole percent
     // changed. Like every object here, used by one thread: the analysis
     // reports its stages from the thread that called it, never from a worker.
     void report(std::string_view stage, double done);
@@ -34,6 +35,7 @@ public:
     void erase();
 
 private:
+    const std::string program_;
     const bool terminal_;
     const std::chrono::steady_clock::time_point start_;
     std::string stage_;            // the stage shown

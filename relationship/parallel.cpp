@@ -23,6 +23,12 @@ std::size_t worker_count()
     return workers;
 }
 
+std::size_t chunk_for(std::size_t count, std::size_t threads)
+{
+    const std::size_t chunks = 4 * std::max<std::size_t>(threads, 1);
+    return std::max<std::size_t>(1, (count + chunks - 1) / chunks);
+}
+
 namespace {
 
 // True on a thread while it runs a chunk: a for_each_chunk called from there
@@ -51,7 +57,8 @@ private:
 }  // namespace
 
 void for_each_chunk(std::size_t count, std::size_t chunk,
-                    const std::function<void(std::size_t, std::size_t, std::size_t)>& body)
+                    const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
+                    std::size_t threads)
 {
     const std::size_t chunks = (count + chunk - 1) / chunk;
     std::atomic<std::size_t> next_chunk = 0;
@@ -69,10 +76,10 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
     };
     {
         std::vector<std::jthread> helpers;
-        const std::size_t threads = running_a_chunk ? 1 : std::min(worker_count(), chunks);
+        const std::size_t started = running_a_chunk ? 1 : std::min(threads, chunks);
         try {
-            helpers.reserve(threads);
-            for (std::size_t worker = 1; worker < threads; ++worker)
+            helpers.reserve(started);
+            for (std::size_t worker = 1; worker < started; ++worker)
                 helpers.emplace_back(work, worker);
         } catch (const std::system_error&) {
             // No room for another thread (its stack, or the process's limit):

@@ -1,37 +1,18 @@
 // pedsim-stats: the inbreeding, coancestry and effective size of a pedigree,
-// per generation. Reads the options, runs, and turns a failure into one line
-// on standard error and its exit status.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <iostream>
-#include <new>
+// per generation. Reads the options and runs; run_program turns a failure
+// into one line on standard error and its exit status.
 #include <vector>
 
-#include "common/failure.h"
-#include "common/process_setup.h"
+#include "common/program_main.h"
 #include "options.h"
 #include "stats_program.h"
 
 int main(int argc, char** argv)
 {
-    // A table bound for a standard output closed at the start would go to the
-    // /dev/null that prepare_process puts there: remember it to refuse.
-    const bool output_closed = ::fcntl(STDOUT_FILENO, F_GETFD) < 0;
-    // A closed standard descriptor must not become an output file, and a
-    // closed pipe or a file size limit is a write error to report.
-    pedsim::prepare_process();
-    try {
+    return pedsim::run_program("pedsim-stats", [&](bool standard_output_closed) {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
         pedsim::stats::Options options = pedsim::stats::read_options(arguments);
-        options.standard_output_closed = output_closed;
+        options.standard_output_closed = standard_output_closed;
         pedsim::stats::run_stats(options);
-        return 0;
-    } catch (const pedsim::Failure& failure) {
-        std::cerr << "pedsim-stats: " << failure.what() << '\n';
-        return static_cast<int>(failure.status());
-    } catch (const std::bad_alloc&) {
-        std::cerr << "pedsim-stats: out of memory\n";
-        return static_cast<int>(pedsim::ExitStatus::out_of_memory);
-    }
+    });
 }

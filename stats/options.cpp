@@ -1,12 +1,10 @@
 #include "options.h"
 
-#include <algorithm>
 #include <string_view>
 
-#include "pedigree/column_layout.h"
-
+#include "common/exit_status.h"
 #include "common/failure.h"
-#include "pedigree/pedigree_reader.h"
+#include "pedigree/command_line.h"
 #include "reference_population.h"
 #include "time_scale.h"
 
@@ -14,28 +12,9 @@ namespace pedsim::stats {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& what)
-{
-    throw Failure(ExitStatus::usage_refused, what + " (pedsim-stats --help lists the options)");
-}
+constexpr std::string_view program = "pedsim-stats";
 
-// The option that an argument names, with its value when written after '='
-// or, for -o, right after it.
-struct Named {
-    std::string_view option;
-    std::optional<std::string_view> value;
-};
-
-Named split_option(std::string_view argument)
-{
-    if (argument.starts_with("--")) {
-        const std::size_t equals = argument.find('=');
-        if (equals == std::string_view::npos) return {argument, std::nullopt};
-        return {argument.substr(0, equals), argument.substr(equals + 1)};
-    }
-    if (argument.size() > 2) return {argument.substr(0, 2), argument.substr(2)};
-    return {argument, std::nullopt};
-}
+[[noreturn]] void refuse(const std::string& what) { refuse_usage(program, what); }
 
 // Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options)
@@ -44,35 +23,14 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "--animals") return &options.animals;
     if (option == "--design") return &options.design;
     if (option == "--each") return &options.each;
-    if (option == "--columns") return &options.columns;
-    if (option == "--unknown") return &options.unknown;
     if (option == "--time") return &options.time;
     if (option == "--reference") return &options.reference;
     return nullptr;
 }
 
-// Sets the switch that `argument` names; false when it names none.
-bool read_switch(std::string_view argument, Options& options)
-{
-    if (argument == "--selfing") {
-        options.selfing = true;
-    } else if (argument == "--fe-known-only") {
-        options.fe_known_only = true;
-    } else if (argument == "--header" || argument == "--no-header") {
-        const bool header = argument == "--header";
-        if (options.header && *options.header != header)
-            refuse("--header and --no-header contradict each other");
-        options.header = header;
-    } else {
-        return false;
-    }
-    return true;
-}
-
 // What an option's value is, for the message when it is missing.
-std::string value_kind(std::string_view option)
+std::string_view value_kind(std::string_view option)
 {
-    if (option == "--columns" || option == "--unknown") return "a value";
     if (option == "--time") return "a scale (generation or year)";
     if (option == "--reference") return "a range FROM-TO";
     return "a file name";
@@ -88,6 +46,14 @@ void check_time_values(const Options& options)
                ": the range is FROM-TO (integers, FROM <= TO) or one value");
 }
 
+// Sets the switch that `argument` names; false when it names none.
+bool read_switch(std::string_view argument, Options& options)
+{
+    if (argument != "--fe-known-only") return false;
+    options.fe_known_only = true;
+    return true;
+}
+
 // Reads one option at arguments[k]; moves k past its value.
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options)
 {
@@ -95,20 +61,12 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (read_switch(argument, options)) return;
-    const auto [option, attached] = split_option(argument);
-    std::optional<std::string>* slot = slot_of(option, options);
+    if (read_switch(argument, options) || read_reading_option(arguments, k, options, program))
+        return;
+    const NamedOption named = split_option(argument);
+    std::optional<std::string>* slot = slot_of(named.option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    if (slot->has_value()) refuse(std::string(option) + " is given twice");
-    if (attached) {
-        *slot = std::string(*attached);
-    } else {
-        if (++k == arguments.size())
-            refuse(std::string(option) + " needs " + value_kind(option) + " after it");
-        *slot = std::string(arguments[k]);
-    }
-    if (slot->value().empty())
-        refuse(std::string(option) + " needs " + value_kind(option) + ", not an empty one");
+    read_value(arguments, k, named, *slot, value_kind(named.option), program);
 }
 
 }  // namespace
@@ -132,36 +90,8 @@ Options read_options(std::span<const char* const> arguments)
         refuse("--animals takes one pedigree; --each DIR keeps the table of every replicate");
     if (options.each && options.pedigrees.size() < 2)
         refuse("--each needs two or more pedigrees, the replicates of a study");
-    if (is_standard_output(options.animals) && !options.output)
-        refuse("--animals - and the table both go to standard output; give -o FILE for the table");
-    if (is_standard_output(options.output) && is_standard_output(options.animals))
-        refuse("-o - and --animals - both name standard output; send one of the tables to a file");
     check_time_values(options);
     return options;
-}
-
-bool is_standard_output(const std::optional<std::string>& path) { return path == "-"; }
-
-std::string output_path(const std::optional<std::string>& path)
-{
-    return !path || is_standard_output(path) ? std::string() : *path;
-}
-
-ReadingRules reading_rules(const Options& options)
-{
-    ReadingRules rules;
-    if (options.columns) rules.columns = read_column_spec(*options.columns);
-    rules.header = options.header;
-    rules.selfing = options.selfing;
-    if (options.unknown) {
-        const std::string_view labels = *options.unknown;
-        for (std::size_t start = 0; start <= labels.size();) {
-            const std::size_t end = std::min(labels.find(',', start), labels.size());
-            if (end > start) rules.unknown_labels.emplace_back(labels.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-    return rules;
 }
 
 TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
@@ -201,8 +131,7 @@ std::string usage_text()
            "Options:\n"
            "  -o FILE           write the table to FILE instead of standard output (\"-\")\n"
            "  --animals FILE    also write F, ECG, dF_individual and mean_kinship of every\n"
-           "                    animal to FILE\n"
-           "                    (\"-\": standard output, when -o names a file)\n"
+           "                    animal to FILE (\"-\": standard output, when -o names a file)\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
            "  --time SCALE      the fourth column holds generations (SCALE generation) or\n"
@@ -211,16 +140,8 @@ std::string usage_text()
            "  --reference FROM-TO  the generations or birth years of the reference\n"
            "                    population of fe, fa, fg and mean_kinship; by default the\n"
            "                    last generation, or the birth years of the last interval\n"
-           "  --each DIR        with replicates, also write each one's own table in DIR\n"
-           "  --columns SPEC    the columns of the animal, sire, dam and optionally the\n"
-           "                    generation or birth year and the sex, by header name or\n"
-           "                    1-based number: id=ID,sire=SIRE,dam=DAM,time=YEAR,sex=SEX\n"
-           "                    or 1,2,3,5\n"
-           "  --header          the first line is a header, whatever it holds\n"
-           "  --no-header       the first line is an animal, whatever it holds\n"
-           "  --unknown LABELS  also read these comma-separated labels (any case) as an\n"
-           "                    unknown parent, e.g. --unknown unknown,unk,?\n"
-           "  --selfing         accept an animal whose sire is its dam (plants)\n"
+           "  --each DIR        with replicates, also write each one's own table in DIR\n" +
+           reading_options_usage() +
            "  --fe-known-only   count only known parents in the effective number of\n"
            "                    founders, rescaled, instead of the missing parent of an\n"
            "                    animal with one known parent as a founder of its own\n"

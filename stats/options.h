@@ -2,7 +2,7 @@
 //   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--time SCALE]
 //                [--reference FROM-TO] [--columns SPEC] [--header | --no-header]
 //                [--unknown LABELS] [--selfing] [--fe-known-only] [PEDIGREE]
-//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [other options]
+//   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [reading options]
 //                PEDIGREE PEDIGREE...
 //   pedsim-stats --help | -h | --version
 #pragma once
@@ -14,11 +14,14 @@
 
 #include "analysis.h"
 #include "ancestry.h"
+#include "pedigree/command_line.h"
 #include "pedigree/pedigree_rows.h"
 
 namespace pedsim::stats {
 
-struct Options {
+// The reading options (--columns, --header, ...) are those of every program
+// that reads a pedigree.
+struct Options : ReadingOptions {
     enum class Request {
         run,
         help,
@@ -31,10 +34,6 @@ struct Options {
     std::optional<std::string> design;     // --design PARPOP
     std::optional<std::string> time;       // --time generation|year
     std::optional<std::string> reference;  // --reference FROM-TO
-    std::optional<std::string> columns;    // --columns SPEC
-    std::optional<std::string> unknown;    // --unknown LABEL[,LABEL...]
-    std::optional<bool> header;            // --header (true), --no-header (false)
-    bool selfing = false;                  // --selfing: sire == dam accepted
     bool fe_known_only = false;            // --fe-known-only
     bool standard_output_closed = false;   // set by main: descriptor 1 was closed at start
     // Every PEDIGREE given, in order; two or more are the replicates of a
@@ -47,26 +46,15 @@ struct Options {
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
-// or given twice, --header with --no-header, both tables bound for standard
-// output (--animals "-" without -o FILE), --animals with two or more
+// or given twice, --header with --no-header, --animals with two or more
 // PEDIGREEs, --each with fewer, a --time other than generation or year, or a
-// --reference that is no range.
+// --reference that is no range. Outputs are checked once read
+// (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);
 
-// True when `path` names standard output as an output: "-".
-bool is_standard_output(const std::optional<std::string>& path);
-
-// The path an output option names for write_outputs: empty for standard
-// output (no option, or "-").
-std::string output_path(const std::optional<std::string>& path);
-
-// The reading rules that --columns, --header, --no-header, --selfing and
-// --unknown give; throws a Failure (usage_refused) for a malformed --columns.
-ReadingRules reading_rules(const Options& options);
-
-// What --time and --reference ask of `pedigree`, read from `pedigree_name`. Throws a Failure
-// (usage_refused) when it cannot give it: birth years from a pedigree
-// without a time column, or a reference range that holds no animal.
+// What --time and --reference ask of `pedigree`, read from `pedigree_name`.
+// Throws a Failure (usage_refused) when it cannot give it: birth years from a
+// pedigree without a time column, or a reference range that holds no animal.
 TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
                            const std::string& pedigree_name);
 

@@ -84,7 +84,7 @@ std::vector<Analysed> analyse_all(const Options& options, const std::optional<Pa
 {
     const std::size_t count = options.pedigrees.size();
     std::vector<Analysed> results(count);
-    TerminalProgress progress;
+    TerminalProgress progress("pedsim-stats");
     std::mutex progress_mutex;  // the progress line is one thread's at a time
     std::atomic<std::size_t> finished = 0;
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/failure.h"
+#include "pedigree/table_text.h"
 #include "report.h"
 
 namespace pedsim::stats {

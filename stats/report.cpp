@@ -1,11 +1,8 @@
 #include "report.h"
 
-#include <charconv>
-#include <cmath>
-#include <concepts>
-
 #include "ancestry.h"
 #include "pedigree/indexing.h"
+#include "pedigree/table_text.h"
 
 namespace pedsim::stats {
 
@@ -13,24 +10,6 @@ namespace {
 
 constexpr const char* animal_header =
     "animal\tsire\tdam\tgeneration\tF\tECG\tdF_individual\tmean_kinship\n";
-
-// Appends a number in its shortest exact form; nothing for NaN.
-template <class Number>
-void append(std::string& out, Number value)
-{
-    if constexpr (std::floating_point<Number>)
-        if (std::isnan(value)) return;
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(text, end);
-}
-
-// Appends the cells of a row, a tab before each.
-template <class... Numbers>
-void append_cells(std::string& out, Numbers... values)
-{
-    ((out += '\t', append(out, values)), ...);
-}
 
 // How a column's cell is read from a row: written as text, and as a double
 // for the means across replicates.
@@ -48,7 +27,7 @@ struct Column {
 template <auto member>
 void append_cell(std::string& out, const GenerationRow& row)
 {
-    append(out, row.*member);
+    append_number(out, row.*member);
 }
 
 template <auto member>
@@ -122,7 +101,7 @@ template <class Number>
 std::string text(Number value)
 {
     std::string out;
-    append(out, value);
+    append_number(out, value);
     return out.empty() ? "undefined" : out;
 }
 
@@ -238,15 +217,7 @@ std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderR
     return out + reference_lines(pedigree, analysis);
 }
 
-std::string_view parent_name(const Pedigree& pedigree, AnimalIndex parent)
-{
-    if (parent == unknown) return "0";
-    return pedigree.names[position(parent)];
-}
-
 }  // namespace
-
-void append_number(std::string& out, double value) { append(out, value); }
 
 std::vector<std::string_view> generation_column_names()
 {
@@ -277,12 +248,8 @@ std::string animal_table(const Pedigree& pedigree, const Analysis& analysis)
     std::string out = animal_header;
     out.reserve(pedigree.size() * 64);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        out += pedigree.names[i];
-        out += '\t';
-        out += parent_name(pedigree, pedigree.sire[i]);
-        out += '\t';
-        out += parent_name(pedigree, pedigree.dam[i]);
-        append_cells(out, pedigree.generation[i], values.inbreeding[i],
+        append_names(out, pedigree, i);
+        append_cells(out, '\t', pedigree.generation[i], values.inbreeding[i],
                      values.equivalent_generations[i], values.individual_increase[i],
                      values.mean_kinship[i]);
         out += '\n';

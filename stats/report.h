@@ -33,10 +33,6 @@ std::vector<std::string_view> generation_column_names();
 // The cells of `row` in that order, as doubles (NaN where a cell is empty).
 std::vector<double> generation_row_values(const GenerationRow& row);
 
-// Appends `value` as the tables write a number: the shortest text that reads
-// back as the same double, nothing for NaN.
-void append_number(std::string& out, double value);
-
 // The summary line "# design: Nm = ..., Nf = ..., 1/c = ..., Wright's Ne = ...".
 std::string design_line(const DesignSummary& design);
 

@@ -26,23 +26,15 @@ void check_outputs(const Options& options)
         inputs.push_back({"the pedigree", pedigree});
     if (inputs.empty()) inputs.push_back({"the pedigree", options.pedigree});
     if (options.design) inputs.push_back({"--design", *options.design});
-    std::vector<NamedFile> outputs;
-    if (options.output) outputs.push_back({"-o", *options.output});
-    if (options.animals) outputs.push_back({"--animals", *options.animals});
-    refuse_shared_files(inputs, outputs);
-    if (!options.standard_output_closed) return;
-    if (output_path(options.output).empty())
-        throw Failure(ExitStatus::file_error,
-                      "standard output: it is closed; give -o FILE to write the table to a file");
-    if (is_standard_output(options.animals))
-        throw Failure(ExitStatus::file_error,
-                      "standard output: it is closed; give --animals FILE to write the animals "
-                      "to a file");
+    // The table goes to standard output when -o is not given.
+    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
+    if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
+    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-stats");
 }
 
 void run_one(const Options& options)
 {
-    TerminalProgress progress;
+    TerminalProgress progress("pedsim-stats");
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
     const Pedigree pedigree = read_pedigree(read_input(options.pedigree),

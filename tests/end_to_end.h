@@ -52,6 +52,24 @@ inline void write_file(const fs::path& path, const std::string& text)
     if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
+// A launcher that runs the program with its standard input or output
+// redirected, e.g. redirected(">&-") for a closed standard output.
+inline std::vector<std::string> redirected(const std::string& redirection)
+{
+    return {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirection};
+}
+
+// A command line the program must refuse before it reads anything: its
+// arguments, the launcher that runs it (redirected(">&-"), say), the exit
+// status and the start of the one line on standard error.
+struct RefusedCommand {
+    const char* what;
+    std::vector<std::string> args;
+    std::vector<std::string> launcher;
+    int status;
+    std::string message;
+};
+
 [[noreturn]] inline void fail(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);

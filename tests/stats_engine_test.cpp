@@ -171,21 +171,30 @@ TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
     }
 }
 
-// Every chunk runs once, with a worker number below worker_count().
+// Every chunk runs once, with a worker number below the bound on threads
+// (worker_count() by default); one thread is the caller's alone.
 TEST(StatsEngine, ChunksCoverTheRangeOnce)
 {
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
-        std::vector<std::atomic<int>> done(count);
-        std::atomic<bool> worker_in_range = true;
-        pedsim::stats::for_each_chunk(count, 7,
-                                      [&](std::size_t begin, std::size_t end, std::size_t worker) {
-                                          if (worker >= pedsim::stats::worker_count())
-                                              worker_in_range = false;
-                                          for (std::size_t k = begin; k < end; ++k) ++done[k];
-                                      });
-        EXPECT_TRUE(worker_in_range);
-        for (std::size_t k = 0; k < count; ++k) EXPECT_EQ(done[k], 1) << k;
-    }
+    const std::size_t machine = pedsim::stats::worker_count();
+    for (const std::size_t threads : {machine, std::size_t{1}, std::size_t{3}})
+        for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(count));
+            std::vector<std::atomic<int>> done(count);
+            std::atomic<bool> worker_in_range = true, off_the_caller = false;
+            const std::thread::id caller = std::this_thread::get_id();
+            const auto body = [&](std::size_t begin, std::size_t end, std::size_t worker) {
+                if (worker >= threads) worker_in_range = false;
+                if (std::this_thread::get_id() != caller) off_the_caller = true;
+                for (std::size_t k = begin; k < end; ++k) ++done[k];
+            };
+            if (threads == machine)
+                pedsim::stats::for_each_chunk(count, 7, body);
+            else
+                pedsim::stats::for_each_chunk(count, 7, body, threads);
+            EXPECT_TRUE(worker_in_range);
+            EXPECT_TRUE(threads != 1 || !off_the_caller);
+            for (std::size_t k = 0; k < count; ++k) EXPECT_EQ(done[k], 1) << k;
+        }
 }
 
 // A for_each_chunk inside a chunk runs on that chunk's thread, so that a
@@ -205,10 +214,10 @@ TEST(StatsEngine, NestedChunksStayOnTheirThread)
     EXPECT_EQ(strays, 0);
 }
 
-// pedsim-stats under `ulimit`: threads that cannot start leave their work to
-// the caller with the same table; memory that runs out in any thread ends
-// the run with one line and status 3, never "terminate called". The
-// sanitizers reserve more address space than these limits allow.
+// pedsim-stats and pedsim-traits under `ulimit`: threads that cannot start
+// leave their work to the caller with the same output; memory that runs out
+// in any thread ends the run with one line and status 3, never "terminate
+// called". The sanitizers reserve more address space than these limits allow.
 TEST(StatsEngine, LimitsOnThreadsAndMemoryEndInOneLine)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -217,32 +226,42 @@ TEST(StatsEngine, LimitsOnThreadsAndMemoryEndInOneLine)
     Sandbox box;
     box.write("parpop", "12 25 40 3 20 30 2\n271828\n");  // examples/flock.parpop
     ASSERT_EQ(box.run().status, 0);
-    const auto run_limited = [&](const std::string& limits) {
-        return box.run({"pedig"}, std::chrono::seconds(60),
-                       {"/bin/sh", "-c", limits + "; exec \"$0\" \"$@\""}, PEDSIM_STATS_BINARY);
+    box.write("m.toml", "seed = 11\ntraits = [\"w\"]\nmean = 0\nadditive = 1\nresidual = 1\n");
+    const struct {
+        std::string program, name;
+        std::vector<std::string> args;
+    } programs[] = {
+        {PEDSIM_STATS_BINARY, "pedsim-stats", {"pedig"}},
+        {PEDSIM_TRAITS_BINARY, "pedsim-traits", {"--model", "m.toml", "--threads", "4", "pedig"}},
     };
-    const end_to_end::Run unlimited = run_limited("true");
-    ASSERT_EQ(unlimited.status, 0) << unlimited.err;
-
-    struct Case {
-        const char* limits;
-        int status;
-        const char* err;
-    };
-    const Case cases[] = {
-        // 100 MB stacks in 60 MB of address space: no thread starts.
-        {"ulimit -s 100000; ulimit -v 60000", 0, ""},
-        {"ulimit -v 12000", 3, "pedsim-stats: out of memory\n"},
-        {"ulimit -v 20000", 3, "pedsim-stats: out of memory\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.limits);
-        const end_to_end::Run run = run_limited(c.limits);
-        EXPECT_EQ(run.signal, 0);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.err, c.err);
-        if (c.status == 0) {
-            EXPECT_EQ(run.out, unlimited.out);
+    for (const auto& [program, name, args] : programs) {
+        SCOPED_TRACE(name);
+        const auto run_limited = [&](const std::string& limits) {
+            return box.run(args, std::chrono::seconds(60),
+                           {"/bin/sh", "-c", limits + "; exec \"$0\" \"$@\""}, program);
+        };
+        const end_to_end::Run unlimited = run_limited("true");
+        ASSERT_EQ(unlimited.status, 0) << unlimited.err;
+        const struct {
+            const char* limits;
+            int status;
+        } cases[] = {
+            // 100 MB stacks in 60 MB of address space: no thread starts.
+            {"ulimit -s 100000; ulimit -v 60000", 0},
+            {"ulimit -v 12000", 3},
+            {"ulimit -v 20000", 3},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.limits);
+            const end_to_end::Run run = run_limited(c.limits);
+            EXPECT_EQ(run.signal, 0);
+            EXPECT_EQ(run.status, c.status);
+            if (c.status == 0) {
+                EXPECT_EQ(run.out, unlimited.out);
+                EXPECT_EQ(run.err, unlimited.err);
+            } else {
+                EXPECT_EQ(run.err, name + ": out of memory\n");
+            }
         }
     }
 }

@@ -16,6 +16,7 @@
 
 namespace {
 
+using end_to_end::redirected;
 using end_to_end::Run;
 using end_to_end::Sandbox;
 
@@ -29,12 +30,6 @@ Run run_stats(const Sandbox& box, const std::vector<std::string>& args,
               const std::vector<std::string>& launcher = {})
 {
     return box.run(args, std::chrono::seconds(60), launcher, PEDSIM_STATS_BINARY);
-}
-
-// A launcher that runs the program with its standard input or output redirected.
-std::vector<std::string> redirected(const std::string& redirection)
-{
-    return {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirection};
 }
 
 std::vector<std::string> lines_of(const std::string& text)
@@ -122,13 +117,7 @@ TEST(StatsProgram, WritesOneTableFromEveryWayOfGivingTheFiles)
 
 TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
 {
-    const struct {
-        const char* what;
-        std::vector<std::string> args;
-        std::vector<std::string> launcher;
-        int status;
-        std::string message;
-    } cases[] = {
+    const end_to_end::RefusedCommand cases[] = {
         {"unknown option", {"--bogus"}, {}, kUsage, "pedsim-stats: unknown option --bogus ("},
         {"animals of replicates",
          {"pedig", "more", "--animals", "animals.tsv"},
@@ -286,13 +275,7 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
 // output. Each is refused before anything is read, every file left intact.
 TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
 {
-    const struct {
-        const char* what;
-        std::vector<std::string> args;
-        std::vector<std::string> launcher;
-        int status;
-        std::string message;
-    } cases[] = {
+    const end_to_end::RefusedCommand cases[] = {
         {"-o naming the default pedigree",
          {"-o", "pedig"},
          {},

@@ -203,11 +203,6 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
          kUsage,
          "pedsim-traits: --seed \"x\" is not an integer from 0 to 18446744073709551615 "
          "(pedsim-traits --help lists the options)\n"},
-        {"same file twice",
-         {"--model", "m", "-o", "out", "--check", "out"},
-         kModel,
-         kUsage,
-         "pedsim-traits: two outputs name out (pedsim-traits --help lists the options)\n"},
         {"missing model",
          {"--model", "none", "-o", "out"},
          kModel,
@@ -245,6 +240,133 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
         EXPECT_EQ(box.read("out"), "kept\n");
         EXPECT_EQ(box.read("animals"), "kept too\n");
     }
+}
+
+// Outputs that would destroy an input or each other, two tables on standard
+// output, a table bound for a closed standard output: each refused before
+// anything is read, every file intact.
+TEST(TraitsProgram, RefusesOutputsThatWouldDestroyAFile)
+{
+    const end_to_end::RefusedCommand cases[] = {
+        {"-o naming the pedigree",
+         {"--model", "m", "-o", "pedig"},
+         {},
+         kUsage,
+         "the pedigree pedig and -o pedig are one file; writing there would destroy the input: "
+         "choose another output file\n"},
+        {"--animals naming the model by another path",
+         {"--model", "m", "--animals", "../work/m", "-o", "out"},
+         {},
+         kUsage,
+         "--model m and --animals ../work/m are one file;"},
+        {"a --numeric file naming the pedigree",
+         {"--model", "m", "--numeric", ".", "ids.txt"},
+         {},
+         kUsage,
+         "the pedigree ids.txt and --numeric ./ids.txt are one file;"},
+        {"--check naming -o's file",
+         {"--model", "m", "-o", "out", "--check", "./out"},
+         {},
+         kUsage,
+         "-o out and --check ./out are one file; give each table its own file\n"},
+        {"records and check table on standard output",
+         {"--model", "m", "-o", "-", "--check", "-"},
+         {},
+         kUsage,
+         "-o - and --check - both name standard output; send one of the tables to a file "
+         "(pedsim-traits --help lists the options)\n"},
+        {"animals on standard output beside the records",
+         {"--model", "m", "--animals", "-"},
+         {},
+         kUsage,
+         "--animals - and the records both go to standard output; give -o FILE for the records "
+         "(pedsim-traits --help lists the options)\n"},
+        {"closed standard output",
+         {"--model", "m"},
+         end_to_end::redirected(">&-"),
+         kFileError,
+         "standard output: it is closed; give -o FILE to write the records to a file\n"},
+        {"check table to a closed standard output",
+         {"--model", "m", "-o", "out", "--check", "-"},
+         end_to_end::redirected(">&-"),
+         kFileError,
+         "standard output: it is closed; give --check FILE to write the check table to a file\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("m", kModel);
+        box.write("pedig", "A 0 0\nB 0 0\nC A B\n");
+        box.write("ids.txt", "A 0 0\n");
+        box.write("out", "kept\n");
+        const end_to_end::Run run = run_traits(box, c.args, c.launcher);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.starts_with("pedsim-traits: " + c.message)) << run.err;
+        EXPECT_EQ(std::ranges::count(run.err, '\n'), 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(box.read("m"), kModel);
+        EXPECT_EQ(box.read("pedig"), "A 0 0\nB 0 0\nC A B\n");
+        EXPECT_EQ(box.read("ids.txt"), "A 0 0\n");
+        EXPECT_EQ(box.read("out"), "kept\n");
+    }
+}
+
+// "-" sends a table to standard output: the same bytes as its file.
+TEST(TraitsProgram, DashIsStandardOutput)
+{
+    Sandbox box;
+    box.write("m", kModel);
+    box.write("pedig", "A 0 0\nB 0 0\nC A B\nD C B\n");
+    const end_to_end::Run files =
+        run_traits(box, {"--model", "m", "-o", "rec", "--animals", "an", "--check", "ch"});
+    expect_success(files);
+    for (const auto& [args, file] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--model", "m", "-o", "-"}, "rec"},
+             {{"--model", "m", "-o", "rec2", "--animals", "-"}, "an"},
+             {{"--model", "m", "-o", "rec2", "--check", "-"}, "ch"},
+         }) {
+        SCOPED_TRACE(file);
+        const end_to_end::Run run = run_traits(box, args);
+        expect_success(run);
+        EXPECT_EQ(run.out, box.read(file).value_or("(none)"));
+    }
+}
+
+// The reading options mean what they mean to pedsim-stats: a comma-separated
+// file with a header, its columns in another order and its own mark of an
+// unknown parent, gives the animals table of the plain file.
+TEST(TraitsProgram, ReadingOptionsAsPedsimStats)
+{
+    Sandbox box;
+    box.write("m", kModel);
+    box.write("pedig", "A 0 0\nB 0 0\nC A B\nD C B\nE C D\n");
+    box.write("ped.csv", "dam,id,sire\n,A,\n,B,\nB,C,A\nB,D,C\nD,E,C\n");
+    box.write("unk.csv", "dam;id;sire\nunk;A;unk\nunk;B;UNK\nB;C;A\nB;D;C\nD;E;C\n");
+    const std::vector<std::string> to_file = {"--model", "m", "-o", "rec", "--animals", "-"};
+    const end_to_end::Run plain = run_traits(box, to_file);
+    expect_success(plain);
+    ASSERT_EQ(lines_of(plain.out).size(), 6u) << plain.out;
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"columns by name", {"--columns", "id=id,sire=sire,dam=dam", "ped.csv"}},
+        {"columns by number after '='", {"--columns=2,3,1", "--header", "ped.csv"}},
+        {"unknown labels", {"--columns", "2,3,1", "--unknown", "unk", "unk.csv"}},
+    };
+    for (const auto& [what, args] : cases) {
+        SCOPED_TRACE(what);
+        std::vector<std::string> all = to_file;
+        all.insert(all.end(), args.begin(), args.end());
+        const end_to_end::Run run = run_traits(box, all);
+        expect_success(run);
+        EXPECT_EQ(run.out, plain.out);
+    }
+    const end_to_end::Run refused =
+        run_traits(box, {"--model", "m", "--header", "--no-header", "ped.csv"});
+    EXPECT_EQ(refused.status, kUsage);
+    EXPECT_EQ(refused.err, "pedsim-traits: --header and --no-header contradict each other "
+                           "(pedsim-traits --help lists the options)\n");
 }
 
 TEST(TraitsProgram, HelpAndVersion)

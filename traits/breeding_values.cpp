@@ -4,7 +4,7 @@
 
 #include "animal_draws.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "shares.h"
+#include "relationship/parallel.h"
 
 namespace pedsim::traits {
 
@@ -93,12 +93,15 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
     simulated.breeding_value.assign(count * n, 0.0);
     if (!model.permanent.empty()) simulated.permanent.assign(count * n, 0.0);
     simulated.residual.assign(count * model.records * n, 0.0);
-    // Each thread draws for its own share of consecutive animals and writes
-    // only their entries.
-    for_each_share(count, threads, [&](std::size_t, std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i)
-            draw_own_terms(pedigree, model, seed, i, simulated);
-    });
+    // Each chunk draws for its own consecutive animals and writes only their
+    // entries: an animal's draws depend on nothing but the seed and its name.
+    stats::for_each_chunk(
+        count, stats::chunk_for(count, threads),
+        [&](std::size_t begin, std::size_t end, std::size_t) {
+            for (std::size_t i = begin; i < end; ++i)
+                draw_own_terms(pedigree, model, seed, i, simulated);
+        },
+        threads);
     add_parent_means(pedigree, simulated);
     return simulated;
 }

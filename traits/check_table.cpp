@@ -3,11 +3,14 @@
 #include <limits>
 #include <span>
 
-#include "number_text.h"
+#include "pedigree/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
+
+using stats::append_cells;
+using stats::append_number;
 
 constexpr double undefined = std::numeric_limits<double>::quiet_NaN();
 

@@ -2,44 +2,25 @@
 
 #include <charconv>
 #include <string_view>
-#include <vector>
 
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "pedigree/command_line.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& what)
-{
-    throw Failure(ExitStatus::usage_refused, what + " (pedsim-traits --help lists the options)");
-}
+constexpr std::string_view program = "pedsim-traits";
 
-struct Named {
-    std::string_view option;
-    std::optional<std::string_view> value;
-};
+[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program, what); }
 
-// The option an argument names, with its value when written after '=' or,
-// for -o, right after it.
-Named split_option(std::string_view argument)
-{
-    if (argument.starts_with("--")) {
-        const std::size_t equals = argument.find('=');
-        if (equals == std::string_view::npos) return {argument, std::nullopt};
-        return {argument.substr(0, equals), argument.substr(equals + 1)};
-    }
-    if (argument.size() > 2) return {argument.substr(0, 2), argument.substr(2)};
-    return {argument, std::nullopt};
-}
-
-// Where the value of a valued option goes; nullptr for any other.
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
     std::optional<std::string> seed, threads;
 };
 
+// Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
 {
     if (option == "--model") return &options.model;
@@ -59,17 +40,11 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    const auto [option, attached] = split_option(argument);
-    std::optional<std::string>* slot = slot_of(option, options, numbers);
+    if (stats::read_reading_option(arguments, k, options, program)) return;
+    const stats::NamedOption named = stats::split_option(argument);
+    std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    if (slot->has_value()) refuse(std::string(option) + " is given twice");
-    if (attached) {
-        *slot = std::string(*attached);
-    } else {
-        if (++k == arguments.size()) refuse(std::string(option) + " needs a value after it");
-        *slot = std::string(arguments[k]);
-    }
-    if (slot->value().empty()) refuse(std::string(option) + " needs a value, not an empty one");
+    stats::read_value(arguments, k, named, *slot, "a value", program);
 }
 
 // The integer `text` of `option`, from `least` to `most`.
@@ -82,17 +57,6 @@ std::uint64_t integer_value(std::string_view option, const std::string& text, st
         refuse(std::string(option) + " \"" + text + "\" is not an integer from " +
                std::to_string(least) + " to " + std::to_string(most));
     return value;
-}
-
-void check_distinct_outputs(const Options& options)
-{
-    std::vector<std::string> files;
-    for (const auto& file : {options.output, options.animals, options.check}) {
-        if (!file) continue;
-        for (const std::string& earlier : files)
-            if (earlier == *file) refuse("two outputs name " + *file);
-        files.push_back(*file);
-    }
 }
 
 }  // namespace
@@ -120,7 +84,6 @@ Options read_options(std::span<const char* const> arguments)
     if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
     if (options.request == Options::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
-    check_distinct_outputs(options);
     return options;
 }
 
@@ -130,18 +93,22 @@ std::string usage_text()
            "Reads PEDIGREE (default \"pedig\"; \"-\" for standard input) and the trait model\n"
            "MODEL (TOML, see pedsim-traits(1)), simulates true breeding values and records\n"
            "along the pedigree, and writes the records as a tab-separated table. A summary\n"
-           "and a per-generation check against theory go to standard error.\n"
+           "and a per-generation check against theory go to standard error. PEDIGREE is\n"
+           "read as pedsim-stats reads it, with the same reading options.\n"
            "\n"
            "Options:\n"
            "  --model MODEL     the trait model (needed)\n"
-           "  -o FILE           write the records to FILE instead of standard output\n"
+           "  -o FILE           write the records to FILE instead of standard output (\"-\")\n"
            "  --animals FILE    also write F, msv, breeding values and pe of every animal\n"
+           "                    (\"-\": standard output, when -o names a file)\n"
            "  --numeric DIR     also write pedigree.txt, data.txt, ids.txt and README.txt\n"
            "                    in DIR, animals numbered 1..N, for BLUPF90, WOMBAT, ASReml\n"
            "  --check FILE      write the summary and check table to FILE, not standard error\n"
+           "                    (\"-\": standard output, when -o names a file)\n"
            "  --seed N          the seed, over the model's\n"
            "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
-           "                    the output is the same for any N\n"
+           "                    the output is the same for any N\n" +
+           stats::reading_options_usage() +
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

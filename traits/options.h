@@ -1,6 +1,7 @@
 // The command line of pedsim-traits:
 //   pedsim-traits --model MODEL [-o FILE] [--animals FILE] [--numeric DIR]
-//                 [--check FILE] [--seed N] [--threads N] [PEDIGREE]
+//                 [--check FILE] [--seed N] [--threads N] [--columns SPEC]
+//                 [--header | --no-header] [--unknown LABELS] [--selfing] [PEDIGREE]
 //   pedsim-traits --help | -h | --version
 #pragma once
 
@@ -9,31 +10,35 @@
 #include <span>
 #include <string>
 
+#include "pedigree/command_line.h"
+
 namespace pedsim::traits {
 
-struct Options {
+// The reading options (--columns, --header, ...) are pedsim-stats' own.
+struct Options : stats::ReadingOptions {
     enum class Request {
         run,
         help,
         version,
     };
     Request request = Request::run;
-    std::string pedigree = "pedig";      // "-": standard input
-    std::optional<std::string> model;    // --model MODEL, needed for a run
-    std::optional<std::string> output;   // -o FILE; standard output when none
-    std::optional<std::string> animals;  // --animals FILE
-    std::optional<std::string> numeric;  // --numeric DIR
-    std::optional<std::string> check;    // --check FILE; standard error when none
-    std::optional<std::uint64_t> seed;   // --seed N, over the model's seed
-    std::optional<std::size_t> threads;  // --threads N for the draws; the machine's count
+    std::string pedigree = "pedig";       // "-": standard input
+    std::optional<std::string> model;     // --model MODEL, needed for a run
+    std::optional<std::string> output;    // -o FILE; standard output when none or "-"
+    std::optional<std::string> animals;   // --animals FILE; "-": standard output
+    std::optional<std::string> numeric;   // --numeric DIR
+    std::optional<std::string> check;     // --check FILE; standard error when none, "-": output
+    std::optional<std::uint64_t> seed;    // --seed N, over the model's seed
+    std::optional<std::size_t> threads;   // --threads N for the draws; the machine's count
+    bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
 };
 
 // Reads the arguments after the program's name, as pedsim-stats does: a
 // value follows its option as the next argument or after '=' ("-oFILE"),
-// "--" ends the options. Throws a Failure (usage_refused) whose message ends
+// "--" ends the options, the reading options mean what they mean there. Throws a Failure (usage_refused) whose message ends
 // with a hint at --help for an unknown option, an option without its value
 // or given twice, a second PEDIGREE, no --model for a run, a --seed that is
-// not an integer 0 .. 2^64-1, a --threads not 1 .. 64, or two outputs naming one file.
+// not an integer 0 .. 2^64-1, a --threads not 1 .. 64. Outputs are checked once read (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);
 
 // The text --help writes.

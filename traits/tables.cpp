@@ -2,26 +2,20 @@
 
 #include <string_view>
 
-#include "number_text.h"
-#include "shares.h"
+#include "pedigree/table_text.h"
+#include "relationship/parallel.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-std::string_view parent_name(const stats::Pedigree& pedigree, stats::AnimalIndex parent)
-{
-    if (parent == stats::unknown) return "0";
-    return pedigree.names[static_cast<std::size_t>(parent)];
-}
+using stats::append_cells;
+using stats::append_number;
+using stats::number_text;
 
 void append_identity(std::string& out, const stats::Pedigree& pedigree, std::size_t i)
 {
-    out += pedigree.names[i];
-    out += '\t';
-    out += parent_name(pedigree, pedigree.sire[i]);
-    out += '\t';
-    out += parent_name(pedigree, pedigree.dam[i]);
+    stats::append_names(out, pedigree, i);
     append_cells(out, '\t', pedigree.generation[i]);
 }
 
@@ -81,10 +75,9 @@ std::string model_summary(const TraitModel& model)
 }
 
 // `out` followed by the rows append_rows(text, animal) writes for every
-// animal in order. The animals are shared among run.threads threads in fixed
-// shares: the first writes straight after `out`, each other into its own
-// text, appended in order, so the text is the same for any number of
-// threads. `row_size` estimates the characters of one animal's rows, so that
+// animal in order. The animals go in chunks to up to run.threads threads:
+// the first chunk writes straight after `out`, each other into its own text,
+// appended in order, so the text is the same for any number of threads. `row_size` estimates the characters of one animal's rows, so that
 // each text is allocated about once rather than grown by copies.
 template <class AppendRows>
 std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size,
@@ -92,13 +85,17 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 {
     const std::size_t count = run.pedigree.size();
     out.reserve(out.size() + count * row_size);
-    std::vector<std::string> texts(run.threads);
-    for_each_share(count, run.threads, [&](std::size_t share, std::size_t begin, std::size_t end) {
-        std::string& text = share == 0 ? out : texts[share];
-        if (share > 0) text.reserve((end - begin) * row_size);
-        for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
-    });
-    for (std::size_t share = 1; share < texts.size(); ++share) out += texts[share];
+    const std::size_t chunk = stats::chunk_for(count, run.threads);
+    std::vector<std::string> texts(count / chunk + 1);
+    stats::for_each_chunk(
+        count, chunk,
+        [&](std::size_t begin, std::size_t end, std::size_t) {
+            std::string& text = begin == 0 ? out : texts[begin / chunk];
+            if (begin > 0) text.reserve((end - begin) * row_size);
+            for (std::size_t i = begin; i < end; ++i) append_rows(text, i);
+        },
+        run.threads);
+    for (std::size_t k = 1; k < texts.size(); ++k) out += texts[k];
     return out;
 }
 
@@ -187,11 +184,14 @@ std::vector<Output> numeric_files(const TraitRun& run, const std::string& direct
                          "data.txt: animal generation record";
     for (const std::string& name : run.model.traits) readme += ' ' + name;
     readme += "\nTrue values (seed " + number_text(run.seed) + "):\n" + model_summary(run.model);
+    const std::vector<std::string> paths = numeric_paths(directory);
+    return {{paths[0], pedigree_text}, {paths[1], data}, {paths[2], ids}, {paths[3], readme}};
+}
+
+std::vector<std::string> numeric_paths(const std::string& directory)
+{
     const std::string dir = directory + '/';
-    return {{dir + "pedigree.txt", pedigree_text},
-            {dir + "data.txt", data},
-            {dir + "ids.txt", ids},
-            {dir + "README.txt", readme}};
+    return {dir + "pedigree.txt", dir + "data.txt", dir + "ids.txt", dir + "README.txt"};
 }
 
 }  // namespace pedsim::traits

@@ -44,4 +44,7 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
 // variances).
 std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory);
 
+// The paths of the files of --numeric DIR, in numeric_files' order.
+std::vector<std::string> numeric_paths(const std::string& directory);
+
 }  // namespace pedsim::traits

@@ -41,15 +41,31 @@ void make_directory(const std::string& directory)
                       directory + ": cannot create the directory: " + error.message());
 }
 
+// Refuses, before anything is read, outputs that would destroy an input or
+// each other, and a table bound for a standard output closed at the start.
+void check_outputs(const Options& options)
+{
+    const std::vector<NamedFile> inputs{{"the pedigree", options.pedigree},
+                                        {"--model", *options.model}};
+    // The records go to standard output when -o is not given.
+    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the records"}};
+    if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
+    if (options.check) outputs.push_back({"--check", *options.check, "the check table"});
+    if (options.numeric)
+        for (const std::string& path : numeric_paths(*options.numeric))
+            outputs.push_back({"--numeric", path, "the numeric files"});
+    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-traits");
+}
+
 std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
                                const std::string& check)
 {
     // Each text is moved into place: the records of a large pedigree are
     // tens of megabytes.
     std::vector<Output> outputs;
-    outputs.push_back({options.output.value_or(""), records_table(run)});
-    if (options.animals) outputs.push_back({*options.animals, animals_table(run)});
-    if (options.check) outputs.push_back({*options.check, check});
+    outputs.push_back({output_path(options.output), records_table(run)});
+    if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run)});
+    if (options.check) outputs.push_back({output_path(options.check), check});
     if (options.numeric) {
         std::vector<Output> numeric = numeric_files(run, *options.numeric);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
@@ -68,12 +84,15 @@ void run_traits(const Options& options)
         write_outputs({&answer, 1});
         return;
     }
-    TerminalProgress progress;
+    check_outputs(options);
+    TerminalProgress progress("pedsim-traits");
     const TraitModel model =
         read_model(stats::read_input(*options.model), stats::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const stats::Pedigree pedigree = stats::read_pedigree(stats::read_input(options.pedigree),
-                                                          stats::input_name(options.pedigree));
+    const stats::Pedigree pedigree =
+        stats::read_pedigree(stats::read_input(options.pedigree),
+                             stats::input_name(options.pedigree), stats::reading_rules(options));
+    for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
     const std::size_t threads = options.threads.value_or(stats::worker_count());
