@@ -57,6 +57,9 @@ struct PedigreeRows {
     std::vector<std::string_view> animal, sire, dam;
     std::vector<std::int64_t> generation;  // one per row with a time column; no_generation: missing
     std::vector<Sex> sex;                  // one per row with a sex column
+    // One per row when the time column holds dates (its first value is one):
+    // the date in fractional years; NaN where it is missing.
+    std::vector<double> birth_time;
     std::size_t generations_missing = 0;
     std::string generation_source;  // as Pedigree::generation_source says it
     std::string layout;             // as Pedigree::layout says it

@@ -18,6 +18,8 @@ struct AgeSum {
 
 double age_at_birth(const Pedigree& pedigree, std::size_t offspring, AnimalIndex parent)
 {
+    if (!pedigree.birth_time.empty())
+        return pedigree.birth_time[offspring] - pedigree.birth_time[position(parent)];
     return static_cast<double>(pedigree.generation[offspring] -
                                pedigree.generation[position(parent)]);
 }
