@@ -14,6 +14,13 @@ namespace pedsim::stats {
 using AnimalIndex = std::int32_t;
 inline constexpr AnimalIndex unknown = -1;
 
+// An animal's sex as a sex column records it.
+enum class Sex : std::int8_t {
+    unrecorded,
+    male,
+    female,
+};
+
 struct Pedigree {
     // One entry per animal, parents before offspring: sire[i] and dam[i] are
     // below i or unknown (and may be equal when selfing is accepted).
@@ -26,6 +33,9 @@ struct Pedigree {
     // (generation holds its year), so ages at birth count days; empty
     // otherwise. Animals without a date of their own have their year's start.
     std::vector<double> birth_time;
+    // With a sex column: each animal's recorded sex (unrecorded for a parent
+    // without a row); empty otherwise.
+    std::vector<Sex> sex;
     std::size_t founders_added = 0;  // parents without a row of their own, added
 
     // How the file was read, for the summary lines: where the generations

@@ -359,6 +359,18 @@ std::vector<double> birth_times(const std::vector<double>& dated,
     return birth;
 }
 
+// Each animal's recorded sex, in the pedigree's order; unrecorded for a
+// parent without a row.
+std::vector<Sex> sexes(const std::vector<Sex>& recorded, const std::vector<AnimalIndex>& order)
+{
+    std::vector<Sex> sex(order.size(), Sex::unrecorded);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto animal = static_cast<std::size_t>(order[k]);
+        if (animal < recorded.size()) sex[k] = recorded[animal];
+    }
+    return sex;
+}
+
 // The byte order marks of the encodings a pedigree must not be in.
 void refuse_wide_encodings(std::string_view text, const Refusal& refuse)
 {
@@ -398,6 +410,7 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
                  read.generation.empty() ? derived_generations(animals, order)
                                          : given_generations(read.generation, animals, order));
     pedigree.generation_given = !read.generation.empty();
+    if (!read.sex.empty()) pedigree.sex = sexes(read.sex, order);
     if (!read.birth_time.empty())
         pedigree.birth_time = birth_times(read.birth_time, order, pedigree);
     pedigree.generation_source = std::move(read.generation_source);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pedigree/column_layout.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 
@@ -41,12 +42,6 @@ private:
 
 // The line of `text` on which `position` (a pointer into text) stands.
 LineNumber line_at(std::string_view text, const char* position);
-
-enum class Sex : std::int8_t {
-    unrecorded,
-    male,
-    female,
-};
 
 inline constexpr std::int64_t no_generation = INT64_MIN;
 

@@ -14,6 +14,7 @@
 #include "analysis.h"
 #include "ancestry.h"
 #include "common/failure.h"
+#include "generation_interval.h"
 #include "generation_table.h"
 #include "options.h"
 #include "pedigree/birth_dates.h"
@@ -68,6 +69,38 @@ TEST(StatsHerd, GenerationIntervalsOfAHandMadeHerd)
     // Default reference: the cohorts of the last round(6) years, 1998 to 2003.
     EXPECT_EQ(analysis.reference.from, 1998);
     EXPECT_EQ(analysis.reference_animals, 2u);
+}
+
+// With a sex column the four pathways take the offspring's recorded sex, so
+// C (a daughter) and E (a son), who have no offspring, count; an animal whose
+// sex is not recorded falls back to its use as a parent, as without the column.
+TEST(StatsHerd, SexColumnGivesTheOffspringsSex)
+{
+    const struct {
+        const char* sexes;  // of C and E
+        std::string_view lines;
+        double sire_son, sire_daughter, dam_son, dam_daughter;
+        std::size_t pairs;  // in each pathway
+    } cases[] = {
+        {"recorded",
+         "id sire dam year sex\nS1 0 0 1990 M\nD1 0 0 1992 F\nS2 0 0 1991 M\n"
+         "D2 0 0 1993 F\nA S1 D1 1996 M\nB S2 D2 1997 F\nC S1 D2 1999 F\nE A B 2003 M\n",
+         6.5, 7.5, 5, 5, 2},
+        {"unrecorded",
+         "id sire dam year sex\nS1 0 0 1990 M\nD1 0 0 1992 F\nS2 0 0 1991 M\n"
+         "D2 0 0 1993 F\nA S1 D1 1996 M\nB S2 D2 1997 F\nC S1 D2 1999 -\nE A B 2003 -\n",
+         6, 6, 4, 4, 1},
+    };
+    for (const auto& c : cases) {
+        const GenerationInterval l = generation_interval(stats_test::written_pedigree(c.lines));
+        EXPECT_DOUBLE_EQ(l.sire_son.mean, c.sire_son) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.sire_daughter.mean, c.sire_daughter) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.dam_son.mean, c.dam_son) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.dam_daughter.mean, c.dam_daughter) << c.sexes;
+        for (const Pathway& p : {l.sire_son, l.sire_daughter, l.dam_son, l.dam_daughter})
+            EXPECT_EQ(p.pairs, c.pairs) << c.sexes;
+        EXPECT_EQ(l.overall.pairs, 8u) << c.sexes;
+    }
 }
 
 // The time column read as asked or as its values suggest.
