@@ -14,6 +14,13 @@ namespace pedsim::stats {
 using AnimalIndex = std::int32_t;
 inline constexpr AnimalIndex unknown = -1;
 
+// An animal's sex as a sex column records it.
+enum class Sex : std::int8_t {
+    unrecorded,
+    male,
+    female,
+};
+
 struct Pedigree {
     // One entry per animal, parents before offspring: sire[i] and dam[i] are
     // below i or unknown (and may be equal when selfing is accepted).
@@ -22,7 +29,14 @@ struct Pedigree {
     std::vector<AnimalIndex> dam;          // the dam's index, or unknown
     std::vector<std::int64_t> generation;  // the group of the animal's row in the table
     bool generation_given = false;         // read from a column, not derived
-    std::size_t founders_added = 0;        // parents without a row of their own, added
+    // With a time column of dates: each animal's birth in fractional years
+    // (generation holds its year), so ages at birth count days; empty
+    // otherwise. Animals without a date of their own have their year's start.
+    std::vector<double> birth_time;
+    // With a sex column: each animal's recorded sex (unrecorded for a parent
+    // without a row); empty otherwise.
+    std::vector<Sex> sex;
+    std::size_t founders_added = 0;  // parents without a row of their own, added
 
     // How the file was read, for the summary lines: where the generations
     // come from (the words in parentheses of "# generations"), and a note on

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -343,6 +344,33 @@ Pedigree in_order(const NamedAnimals& animals, const std::vector<AnimalIndex>& o
     return pedigree;
 }
 
+// Each animal's birth in fractional years, in the pedigree's order: the date
+// of its row, or the start of its year for an animal without one (a missing
+// date, a parent without a row).
+std::vector<double> birth_times(const std::vector<double>& dated,
+                                const std::vector<AnimalIndex>& order, const Pedigree& pedigree)
+{
+    std::vector<double> birth(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto animal = static_cast<std::size_t>(order[k]);
+        const bool has_date = animal < dated.size() && !std::isnan(dated[animal]);
+        birth[k] = has_date ? dated[animal] : static_cast<double>(pedigree.generation[k]);
+    }
+    return birth;
+}
+
+// Each animal's recorded sex, in the pedigree's order; unrecorded for a
+// parent without a row.
+std::vector<Sex> sexes(const std::vector<Sex>& recorded, const std::vector<AnimalIndex>& order)
+{
+    std::vector<Sex> sex(order.size(), Sex::unrecorded);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto animal = static_cast<std::size_t>(order[k]);
+        if (animal < recorded.size()) sex[k] = recorded[animal];
+    }
+    return sex;
+}
+
 // The byte order marks of the encodings a pedigree must not be in.
 void refuse_wide_encodings(std::string_view text, const Refusal& refuse)
 {
@@ -382,6 +410,9 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
                  read.generation.empty() ? derived_generations(animals, order)
                                          : given_generations(read.generation, animals, order));
     pedigree.generation_given = !read.generation.empty();
+    if (!read.sex.empty()) pedigree.sex = sexes(read.sex, order);
+    if (!read.birth_time.empty())
+        pedigree.birth_time = birth_times(read.birth_time, order, pedigree);
     pedigree.generation_source = std::move(read.generation_source);
     pedigree.layout = std::move(read.layout);
     pedigree.notes = std::move(read.notes);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "common/failure.h"
+#include "pedigree/birth_dates.h"
 #include "pedigree/pedigree_fields.h"
 
 namespace pedsim::stats {
@@ -150,6 +151,7 @@ private:
     bool is_unknown_label(std::string_view name) const;
     void settle_first_line();
     bool named_elsewhere(std::string_view name) const;
+    std::int64_t read_time(std::string_view field, LineNumber number);
     void describe();
 
     std::string_view text_;
@@ -164,6 +166,8 @@ private:
     std::vector<std::string> header_names_;
     std::string_view first_line_;
     LineNumber first_number_ = 0, header_number_ = 0;
+    std::optional<bool> dates_;  // the time column holds dates; decided by its first value
+    double birth_time_ = 0;      // the date of the row being read, in fractional years
 };
 
 PedigreeRows RowsReader::read()
@@ -259,7 +263,8 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
     const std::size_t base = layout_.row_names ? 1 : 0;
     if (!header_layout_ && rules_.columns.entries.empty() && layout_.fields > base + 3 &&
         count == layout_.fields &&
-        (is_missing_value(fields_[base + 3]) || is_number(fields_[base + 3])))
+        (is_missing_value(fields_[base + 3]) || is_number(fields_[base + 3]) ||
+         date_named(identifier(fields_[base + 3]))))
         layout_.time = base + 3;
     for (const std::optional<std::size_t> column :
          {std::optional(layout_.animal), std::optional(layout_.sire), std::optional(layout_.dam),
@@ -328,11 +333,33 @@ void RowsReader::add_row(LineNumber number)
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
-            is_missing_value(field) ? no_generation : read_generation(field, number, refuse_);
+            is_missing_value(field) ? no_generation : read_time(field, number);
         result_.generations_missing += generation == no_generation ? 1 : 0;
         result_.generation.push_back(generation);
+        if (dates_.value_or(false)) {
+            // Rows before the first date had none.
+            constexpr double none = std::numeric_limits<double>::quiet_NaN();
+            result_.birth_time.resize(result_.generation.size() - 1, none);
+            result_.birth_time.push_back(generation == no_generation ? none : birth_time_);
+        }
     }
     if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+}
+
+// A present time value: the column's first decides whether it holds dates
+// (the cohort is then the year, and the date is kept in fractional years) or
+// integers, and every later value must be of the same kind.
+std::int64_t RowsReader::read_time(std::string_view field, LineNumber number)
+{
+    const std::optional<std::chrono::sys_days> date = date_named(identifier(field));
+    if (!dates_) dates_ = date.has_value();
+    if (!*dates_) return read_generation(field, number, refuse_);
+    if (!date)
+        refuse_(number, "time " + quoted(field) +
+                            " is not a date (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY) as the "
+                            "column's first value is");
+    birth_time_ = fractional_year(*date);
+    return static_cast<int>(std::chrono::year_month_day(*date).year());
 }
 
 bool RowsReader::named_elsewhere(std::string_view name) const
@@ -365,6 +392,7 @@ void RowsReader::settle_first_line()
         last_to_front(result_.dam);
         last_to_front(result_.generation);
         last_to_front(result_.sex);
+        last_to_front(result_.birth_time);
         return;
     }
     if (header_ || rules_.header || result_.animal.empty()) return;

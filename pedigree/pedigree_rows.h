@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pedigree/column_layout.h"
+#include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
 
@@ -42,12 +43,6 @@ private:
 // The line of `text` on which `position` (a pointer into text) stands.
 LineNumber line_at(std::string_view text, const char* position);
 
-enum class Sex : std::int8_t {
-    unrecorded,
-    male,
-    female,
-};
-
 inline constexpr std::int64_t no_generation = INT64_MIN;
 
 // The rows in input order, by column: views into the text, an unknown
@@ -57,6 +52,9 @@ struct PedigreeRows {
     std::vector<std::string_view> animal, sire, dam;
     std::vector<std::int64_t> generation;  // one per row with a time column; no_generation: missing
     std::vector<Sex> sex;                  // one per row with a sex column
+    // One per row when the time column holds dates (its first value is one):
+    // the date in fractional years; NaN where it is missing.
+    std::vector<double> birth_time;
     std::size_t generations_missing = 0;
     std::string generation_source;  // as Pedigree::generation_source says it
     std::string layout;             // as Pedigree::layout says it

@@ -82,7 +82,7 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
     analysis.time = read_time_scale(pedigree, settings.time);
     for (GenerationRow& row : analysis.generations)
         row.generation_interval = std::numeric_limits<double>::quiet_NaN();
-    if (analysis.time.scale == TimeScale::year) add_intervals(pedigree, groups, analysis);
+    if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
     if (groups.size() == 0) return;
     const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
     analysis.reference =

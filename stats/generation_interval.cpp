@@ -18,19 +18,18 @@ struct AgeSum {
 
 double age_at_birth(const Pedigree& pedigree, std::size_t offspring, AnimalIndex parent)
 {
+    if (!pedigree.birth_time.empty())
+        return pedigree.birth_time[offspring] - pedigree.birth_time[position(parent)];
     return static_cast<double>(pedigree.generation[offspring] -
                                pedigree.generation[position(parent)]);
 }
 
-enum class Sex {
-    unknown,
-    male,
-    female
-};
-
+// Each animal's sex as the sex column records it, or else as its use as a
+// sire or a dam shows it (the reader refuses uses against the record).
 std::vector<Sex> sex_by_use(const Pedigree& pedigree)
 {
-    std::vector<Sex> sex(pedigree.size(), Sex::unknown);
+    std::vector<Sex> sex = pedigree.sex;
+    sex.resize(pedigree.size(), Sex::unrecorded);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         if (is_known(pedigree.sire[i])) sex[position(pedigree.sire[i])] = Sex::male;
         if (is_known(pedigree.dam[i])) sex[position(pedigree.dam[i])] = Sex::female;

@@ -17,10 +17,10 @@ struct Pathway {
     std::size_t pairs = 0;
 };
 
-// The offspring's sex is known only from its own use as a sire (a son) or as
-// a dam (a daughter), so the four pathways count the offspring that became
-// parents: those that pass genes on, as the interval of a breeding scheme
-// counts them.
+// The offspring's sex comes from the sex column when the pedigree has one,
+// so the four pathways count every offspring of recorded sex; otherwise (and
+// for an animal whose sex is not recorded) from its own use as a sire (a son)
+// or a dam (a daughter), so they count the offspring that became parents.
 struct GenerationInterval {
     Pathway overall;  // every known parent of every animal
     Pathway sire, dam;

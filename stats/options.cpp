@@ -31,7 +31,7 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
 // What an option's value is, for the message when it is missing.
 std::string_view value_kind(std::string_view option)
 {
-    if (option == "--time") return "a scale (generation or year)";
+    if (option == "--time") return "a scale (generation, year or date)";
     if (option == "--reference") return "a range FROM-TO";
     return "a file name";
 }
@@ -40,7 +40,7 @@ std::string_view value_kind(std::string_view option)
 void check_time_values(const Options& options)
 {
     if (options.time && !time_scale_named(*options.time))
-        refuse("--time " + *options.time + ": the scale is generation or year");
+        refuse("--time " + *options.time + ": the scale is generation, year or date");
     if (options.reference && !time_range_named(*options.reference))
         refuse("--reference " + *options.reference +
                ": the range is FROM-TO (integers, FROM <= TO) or one value");
@@ -103,6 +103,10 @@ TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
     if (settings.time == TimeScale::year && !pedigree.generation_given)
         throw Failure(ExitStatus::usage_refused,
                       "--time year: " + pedigree_name + " has no fourth column of birth years");
+    if (settings.time == TimeScale::date && pedigree.birth_time.empty())
+        throw Failure(ExitStatus::usage_refused,
+                      "--time date: " + pedigree_name +
+                          " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     if (settings.reference && reference_animals(pedigree, *settings.reference).empty())
         throw Failure(ExitStatus::usage_refused,
                       "--reference " + *options.reference + ": no animal of " + pedigree_name +
@@ -134,9 +138,10 @@ std::string usage_text()
            "                    animal to FILE (\"-\": standard output, when -o names a file)\n"
            "  --design PARPOP   add the expected inbreeding of the design in the pedsim\n"
            "                    parameter file PARPOP, and its Wright's Ne\n"
-           "  --time SCALE      the fourth column holds generations (SCALE generation) or\n"
-           "                    birth years (SCALE year); by default years when every\n"
-           "                    value lies between 1000 and 3000\n"
+           "  --time SCALE      the fourth column holds generations (SCALE generation),\n"
+           "                    birth years (SCALE year) or dates (SCALE date); by\n"
+           "                    default dates when its values are dates, years when\n"
+           "                    every value lies between 1000 and 3000\n"
            "  --reference FROM-TO  the generations or birth years of the reference\n"
            "                    population of fe, fa, fg and mean_kinship; by default the\n"
            "                    last generation, or the birth years of the last interval\n"

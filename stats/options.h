@@ -32,7 +32,7 @@ struct Options : ReadingOptions {
     std::optional<std::string> output;     // -o FILE; standard output when none or "-"
     std::optional<std::string> animals;    // --animals FILE; "-": standard output
     std::optional<std::string> design;     // --design PARPOP
-    std::optional<std::string> time;       // --time generation|year
+    std::optional<std::string> time;       // --time generation|year|date
     std::optional<std::string> reference;  // --reference FROM-TO
     bool fe_known_only = false;            // --fe-known-only
     bool standard_output_closed = false;   // set by main: descriptor 1 was closed at start
@@ -47,7 +47,7 @@ struct Options : ReadingOptions {
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
 // or given twice, --header with --no-header, --animals with two or more
-// PEDIGREEs, --each with fewer, a --time other than generation or year, or a
+// PEDIGREEs, --each with fewer, a --time other than generation, year or date, or a
 // --reference that is no range. Outputs are checked once read
 // (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);

@@ -35,7 +35,7 @@ std::optional<TimeRange> time_range_named(std::string_view text)
 TimeRange default_reference(const GenerationGroups& groups, TimeScale scale, double interval)
 {
     const std::int64_t latest = groups.generation.back();
-    if (scale == TimeScale::generation || !(interval >= 1)) return {latest, latest};
+    if (!by_cohorts(scale) || !(interval >= 1)) return {latest, latest};
     return {latest - static_cast<std::int64_t>(std::lround(interval)) + 1, latest};
 }
 

@@ -105,7 +105,7 @@ std::string text(Number value)
     return out.empty() ? "undefined" : out;
 }
 
-bool by_birth_year(const Analysis& analysis) { return analysis.time.scale == TimeScale::year; }
+bool by_birth_year(const Analysis& analysis) { return by_cohorts(analysis.time.scale); }
 
 std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
 {

@@ -13,6 +13,7 @@ namespace pedsim::stats {
 enum class TimeScale {
     generation,  // rows of the table are generations, one step apart
     year,        // rows of the table are birth-year cohorts
+    date,        // birth-year cohorts, ages at birth from the dates
 };
 
 // How the time column is read, and whether that was assumed from its values
@@ -22,7 +23,7 @@ struct TimeReading {
     bool assumed = true;
 };
 
-// The scale that --time names ("generation" or "year"); nothing for any other
+// The scale that --time names ("generation", "year" or "date"); nothing for any other
 // text.
 std::optional<TimeScale> time_scale_named(std::string_view text);
 
@@ -31,9 +32,12 @@ std::optional<TimeScale> time_scale_named(std::string_view text);
 inline constexpr std::int64_t earliest_year = 1000;
 inline constexpr std::int64_t latest_year = 3000;
 
-// The scale `asked` for, or else years when the pedigree has a time column
+// The scale `asked` for, or else dates when the reader found dates in the
+// time column, years when the pedigree has a time column
 // whose every value lies in earliest_year .. latest_year, and generations
 // otherwise (always generations for derived ones).
+// Whether the rows of the table are birth-year cohorts.
+inline bool by_cohorts(TimeScale scale) { return scale != TimeScale::generation; }
 TimeReading read_time_scale(const Pedigree& pedigree, std::optional<TimeScale> asked);
 
 // The words the summary uses for a reading of `pedigree`'s time column, e.g.

@@ -13,8 +13,11 @@
 
 #include "analysis.h"
 #include "ancestry.h"
-#include "birth_dates.h"
+#include "common/failure.h"
+#include "generation_interval.h"
 #include "generation_table.h"
+#include "options.h"
+#include "pedigree/birth_dates.h"
 #include "pedigree_completeness.h"
 #include "stats_pedigrees.h"
 
@@ -68,6 +71,38 @@ TEST(StatsHerd, GenerationIntervalsOfAHandMadeHerd)
     EXPECT_EQ(analysis.reference_animals, 2u);
 }
 
+// With a sex column the four pathways take the offspring's recorded sex, so
+// C (a daughter) and E (a son), who have no offspring, count; an animal whose
+// sex is not recorded falls back to its use as a parent, as without the column.
+TEST(StatsHerd, SexColumnGivesTheOffspringsSex)
+{
+    const struct {
+        const char* sexes;  // of C and E
+        std::string_view lines;
+        double sire_son, sire_daughter, dam_son, dam_daughter;
+        std::size_t pairs;  // in each pathway
+    } cases[] = {
+        {"recorded",
+         "id sire dam year sex\nS1 0 0 1990 M\nD1 0 0 1992 F\nS2 0 0 1991 M\n"
+         "D2 0 0 1993 F\nA S1 D1 1996 M\nB S2 D2 1997 F\nC S1 D2 1999 F\nE A B 2003 M\n",
+         6.5, 7.5, 5, 5, 2},
+        {"unrecorded",
+         "id sire dam year sex\nS1 0 0 1990 M\nD1 0 0 1992 F\nS2 0 0 1991 M\n"
+         "D2 0 0 1993 F\nA S1 D1 1996 M\nB S2 D2 1997 F\nC S1 D2 1999 -\nE A B 2003 -\n",
+         6, 6, 4, 4, 1},
+    };
+    for (const auto& c : cases) {
+        const GenerationInterval l = generation_interval(stats_test::written_pedigree(c.lines));
+        EXPECT_DOUBLE_EQ(l.sire_son.mean, c.sire_son) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.sire_daughter.mean, c.sire_daughter) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.dam_son.mean, c.dam_son) << c.sexes;
+        EXPECT_DOUBLE_EQ(l.dam_daughter.mean, c.dam_daughter) << c.sexes;
+        for (const Pathway& p : {l.sire_son, l.sire_daughter, l.dam_son, l.dam_daughter})
+            EXPECT_EQ(p.pairs, c.pairs) << c.sexes;
+        EXPECT_EQ(l.overall.pairs, 8u) << c.sexes;
+    }
+}
+
 // The time column read as asked or as its values suggest.
 TEST(StatsHerd, TimeScaleDetection)
 {
@@ -88,6 +123,60 @@ TEST(StatsHerd, TimeScaleDetection)
         const TimeReading reading = read_time_scale(stats_test::written_pedigree(c.lines), c.asked);
         EXPECT_EQ(reading.scale, c.scale) << c.lines;
         EXPECT_EQ(reading.assumed, c.assumed) << c.lines;
+    }
+}
+
+// A herd book of dates, in each form the reader takes: 2000 and 2004 are
+// leap years, so 2 July is the middle of the year and the ages are known to
+// the day. Sire S born 2000.5, dam D 2001.0; A born 2004.0 (ages 3.5, 3),
+// B born 2004.5 (ages 4, 3.5).
+TEST(StatsHerd, DatedHerdGivesAgesToTheDay)
+{
+    const struct {
+        const char* form;
+        std::string_view lines;
+    } cases[] = {
+        {"YYYY-MM-DD", "S 0 0 2000-07-02\nD 0 0 2001-01-01\nA S D 2004-01-01\nB S D 2004-07-02\n"},
+        {"YYYY/MM/DD", "S 0 0 2000/07/02\nD 0 0 2001/01/01\nA S D 2004/01/01\nB S D 2004/07/02\n"},
+        {"DD.MM.YYYY", "S 0 0 02.07.2000\nD 0 0 01.01.2001\nA S D 01.01.2004\nB S D 02.07.2004\n"},
+        {"one digit", "S 0 0 2000-7-2\nD 0 0 2001-1-1\nA S D 2004-1-1\nB S D 2004-7-2\n"},
+    };
+    for (const auto& c : cases) {
+        const Pedigree herd = stats_test::written_pedigree(c.lines);
+        const Analysis analysis = analyse(herd, {}, {});
+        EXPECT_EQ(analysis.time.scale, TimeScale::date) << c.form;
+        EXPECT_TRUE(analysis.time.assumed) << c.form;
+        EXPECT_EQ(herd.generation[stats_test::animal_named(herd, "B")], 2004) << c.form;
+        ASSERT_TRUE(analysis.interval) << c.form;
+        EXPECT_DOUBLE_EQ(analysis.interval->overall.mean, 3.5) << c.form;
+        EXPECT_DOUBLE_EQ(analysis.interval->sire.mean, 3.75) << c.form;
+        EXPECT_DOUBLE_EQ(analysis.interval->dam.mean, 3.25) << c.form;
+        // Cohorts 2000, 2001 and 2004 (A and B).
+        ASSERT_EQ(analysis.generations.size(), 3u) << c.form;
+        EXPECT_DOUBLE_EQ(analysis.generations[2].generation_interval, 3.5) << c.form;
+    }
+}
+
+// A time column that is not all dates: refused by the reader when its first
+// value is a date, and by --time date when it holds none.
+TEST(StatsHerd, DatesRefused)
+{
+    try {
+        stats_test::written_pedigree("S 0 0 2000-01-01\nA S 0 2004\n");
+        ADD_FAILURE() << "a year after a date was read";
+    } catch (const pedsim::Failure& failure) {
+        EXPECT_STREQ(failure.what(), "written: line 2: time \"2004\" is not a date (YYYY-MM-DD, "
+                                     "YYYY/MM/DD or DD.MM.YYYY) as the column's first value is");
+    }
+    pedsim::stats::Options options;
+    options.time = "date";
+    try {
+        time_settings(options, stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"),
+                      "herd.txt");
+        ADD_FAILURE() << "--time date took a column of years";
+    } catch (const pedsim::Failure& failure) {
+        EXPECT_STREQ(failure.what(), "--time date: herd.txt has no time column of dates "
+                                     "(YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     }
 }
 

@@ -177,7 +177,7 @@ TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)
          {"--time", "weeks"},
          {},
          kUsage,
-         "pedsim-stats: --time weeks: the scale is generation or year ("},
+         "pedsim-stats: --time weeks: the scale is generation, year or date ("},
         {"reversed reference",
          {"--reference=2-1"},
          {},
