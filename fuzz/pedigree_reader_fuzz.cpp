@@ -57,9 +57,9 @@ pedsim::stats::ReadingRules rules_of(std::string_view& text)
     if ((flags & 2) != 0) rules.header = true;
     if ((flags & 4) != 0) rules.header = false;
     if ((flags & 8) != 0) rules.unknown_labels = {"unknown", "?"};
-    if ((flags & 16) != 0) rules.columns = pedsim::stats::read_column_spec("2,1,3");
+    if ((flags & 16) != 0) rules.columns = pedsim::stats::read_column_choice("2,1,3");
     if ((flags & 32) != 0)
-        rules.columns = pedsim::stats::read_column_spec("id=id,sire=sire,dam=dam");
+        rules.columns = pedsim::stats::read_column_choice("id=id,sire=sire,dam=dam");
     return rules;
 }
 

@@ -9,9 +9,9 @@ namespace pedsim::stats {
 
 namespace {
 
-[[noreturn]] void refuse(std::string_view spec, const std::string& what)
+[[noreturn]] void refuse(std::string_view choice, const std::string& what)
 {
-    throw Failure(ExitStatus::usage_refused, "--columns " + std::string(spec) + ": " + what +
+    throw Failure(ExitStatus::usage_refused, "--columns " + std::string(choice) + ": " + what +
                                                  " (pedsim-stats --help lists the options)");
 }
 
@@ -53,75 +53,75 @@ const char* role_word(Role role)
     return "";
 }
 
-void check_entries(std::string_view spec, const std::vector<ColumnSpec::Entry>& entries)
+void check_entries(std::string_view choice, const std::vector<ColumnChoice::Entry>& entries)
 {
     for (const Role role : {Role::animal, Role::sire, Role::dam})
         if (std::ranges::none_of(entries, [role](auto& e) { return e.role == role; }))
-            refuse(spec, std::string("no ") + role_word(role) + " column; give id, sire and dam");
+            refuse(choice, std::string("no ") + role_word(role) + " column; give id, sire and dam");
     for (std::size_t k = 0; k < entries.size(); ++k) {
         for (std::size_t j = 0; j < k; ++j) {
             if (entries[j].role == entries[k].role)
-                refuse(spec, std::string(role_word(entries[k].role)) + " is given twice");
+                refuse(choice, std::string(role_word(entries[k].role)) + " is given twice");
             const bool same_number =
                 entries[k].number != 0 && entries[j].number == entries[k].number;
             const bool same_name =
                 !entries[k].name.empty() && same_word(entries[j].name, entries[k].name);
             if (same_number || same_name)
-                refuse(spec, std::string(role_word(entries[j].role)) + " and " +
-                                 role_word(entries[k].role) + " name the same column");
+                refuse(choice, std::string(role_word(entries[j].role)) + " and " +
+                                   role_word(entries[k].role) + " name the same column");
         }
     }
 }
 
 }  // namespace
 
-bool ColumnSpec::names_columns() const
+bool ColumnChoice::names_columns() const
 {
     return std::ranges::any_of(entries, [](const Entry& e) { return !e.name.empty(); });
 }
 
-bool ColumnSpec::names(std::string_view field) const
+bool ColumnChoice::names(std::string_view field) const
 {
     return std::ranges::any_of(
         entries, [field](const Entry& e) { return !e.name.empty() && same_word(e.name, field); });
 }
 
-ColumnSpec read_column_spec(std::string_view spec)
+ColumnChoice read_column_choice(std::string_view choice)
 {
     constexpr Role positions[] = {Role::animal, Role::sire, Role::dam, Role::time, Role::sex};
-    ColumnSpec result;
-    result.text = spec;
+    ColumnChoice result;
+    result.text = choice;
     std::size_t position = 0;
-    for (std::size_t start = 0; start <= spec.size();) {
-        const std::size_t end = std::min(spec.find(',', start), spec.size());
-        const std::string_view item = spec.substr(start, end - start);
+    for (std::size_t start = 0; start <= choice.size();) {
+        const std::size_t end = std::min(choice.find(',', start), choice.size());
+        const std::string_view item = choice.substr(start, end - start);
         start = end + 1;
         const std::size_t equals = item.find('=');
-        ColumnSpec::Entry entry;
+        ColumnChoice::Entry entry;
         std::string_view value = item;
         if (equals != std::string_view::npos) {
             entry.role = role_of_key(item.substr(0, equals));
             if (entry.role == Role::none)
-                refuse(spec, "unknown key \"" + std::string(item.substr(0, equals)) +
-                                 "\"; the keys are id, sire, dam, time and sex");
+                refuse(choice, "unknown key \"" + std::string(item.substr(0, equals)) +
+                                   "\"; the keys are id, sire, dam, time and sex");
             value = item.substr(equals + 1);
         } else {
             if (position == std::size(positions))
-                refuse(spec, "more than five columns; give id, sire, dam, time and sex at most");
+                refuse(choice, "more than five columns; give id, sire, dam, time and sex at most");
             entry.role = positions[position];
             if (column_number(value) == 0)
-                refuse(spec, "\"" + std::string(value) +
-                                 "\" is no column number; write names as id=NAME,sire=NAME,...");
+                refuse(choice, "\"" + std::string(value) +
+                                   "\" is no column number; write names as id=NAME,sire=NAME,...");
         }
         ++position;
-        if (value.empty()) refuse(spec, std::string(role_word(entry.role)) + " has no column");
+        if (value.empty()) refuse(choice, std::string(role_word(entry.role)) + " has no column");
         entry.number = column_number(value);
         if (entry.number == 0 && value.find_first_not_of("0123456789") == std::string_view::npos)
-            refuse(spec, "columns are counted from 1");
+            refuse(choice, "columns are counted from 1");
         if (entry.number == 0) entry.name = value;
         result.entries.push_back(entry);
     }
-    check_entries(spec, result.entries);
+    check_entries(choice, result.entries);
     return result;
 }
 
@@ -153,7 +153,7 @@ std::vector<std::size_t> ColumnLayout::unused() const
 }
 
 std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> header,
-                                             const ColumnSpec& spec)
+                                             const ColumnChoice& choice)
 {
     ColumnLayout layout;
     layout.row_names = !header.empty() && header[0].empty();
@@ -162,7 +162,7 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
         const Role role = header_role(header[k]);
         if (role != Role::none && !found[static_cast<int>(role)]) found[static_cast<int>(role)] = k;
     }
-    for (const ColumnSpec::Entry& entry : spec.entries) {
+    for (const ColumnChoice::Entry& entry : choice.entries) {
         std::optional<std::size_t>& slot = found[static_cast<int>(entry.role)];
         if (entry.number != 0) {
             slot = entry.number - 1;
@@ -171,7 +171,7 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
         const auto named = std::ranges::find_if(
             header, [&entry](std::string_view field) { return same_word(field, entry.name); });
         if (named == header.end())
-            refuse(spec.text, "the header has no column \"" + entry.name + "\"");
+            refuse(choice.text, "the header has no column \"" + entry.name + "\"");
         slot = static_cast<std::size_t>(named - header.begin());
     }
     if (!found[static_cast<int>(Role::animal)] || !found[static_cast<int>(Role::sire)] ||
@@ -186,10 +186,10 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
     return layout;
 }
 
-ColumnLayout layout_of_numbers(const ColumnSpec& spec)
+ColumnLayout layout_of_numbers(const ColumnChoice& choice)
 {
     ColumnLayout layout;
-    for (const ColumnSpec::Entry& entry : spec.entries) {
+    for (const ColumnChoice::Entry& entry : choice.entries) {
         const std::size_t k = entry.number - 1;
         switch (entry.role) {
         case Role::animal:

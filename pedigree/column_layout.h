@@ -15,7 +15,7 @@
 namespace pedsim::stats {
 
 // What --columns says: for each role, a 1-based column number or a header name.
-struct ColumnSpec {
+struct ColumnChoice {
     struct Entry {
         Role role = Role::none;
         std::size_t number = 0;  // counted from 1; 0 when given by name
@@ -33,7 +33,7 @@ struct ColumnSpec {
 // "1,2,3[,TIME[,SEX]]". Throws a Failure (usage_refused) "--columns ...: what
 // is wrong" for an unknown key, a missing animal, sire or dam, a role or a
 // column given twice, or a column number below 1.
-ColumnSpec read_column_spec(std::string_view spec);
+ColumnChoice read_column_choice(std::string_view choice);
 
 // The columns of the rows, counted from 0 in the fields of a row.
 struct ColumnLayout {
@@ -54,9 +54,9 @@ struct ColumnLayout {
 // column of row names. Throws a Failure (usage_refused) when --columns names
 // a column the header does not hold.
 std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> header,
-                                             const ColumnSpec& spec);
+                                             const ColumnChoice& choice);
 
 // The layout --columns gives by numbers alone.
-ColumnLayout layout_of_numbers(const ColumnSpec& spec);
+ColumnLayout layout_of_numbers(const ColumnChoice& choice);
 
 }  // namespace pedsim::stats

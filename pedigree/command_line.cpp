@@ -68,7 +68,7 @@ bool read_reading_option(std::span<const char* const> arguments, std::size_t& k,
 ReadingRules reading_rules(const ReadingOptions& reading)
 {
     ReadingRules rules;
-    if (reading.columns) rules.columns = read_column_spec(*reading.columns);
+    if (reading.columns) rules.columns = read_column_choice(*reading.columns);
     rules.header = reading.header;
     rules.selfing = reading.selfing;
     if (reading.unknown) {
@@ -84,7 +84,7 @@ ReadingRules reading_rules(const ReadingOptions& reading)
 
 std::string reading_options_usage()
 {
-    return "  --columns SPEC    the columns of the animal, sire, dam and optionally the\n"
+    return "  --columns LIST    the columns of the animal, sire, dam and optionally the\n"
            "                    generation or birth year and the sex, by header name or\n"
            "                    1-based number: id=ID,sire=SIRE,dam=DAM,time=YEAR,sex=SEX\n"
            "                    or 1,2,3,5\n"

@@ -33,7 +33,7 @@ void read_value(std::span<const char* const> arguments, std::size_t& k, const Na
 
 // The options that say how a pedigree is read, the same in every program.
 struct ReadingOptions {
-    std::optional<std::string> columns;  // --columns SPEC
+    std::optional<std::string> columns;  // --columns LIST
     std::optional<std::string> unknown;  // --unknown LABEL[,LABEL...]
     std::optional<bool> header;          // --header (true), --no-header (false)
     bool selfing = false;                // --selfing: sire == dam accepted

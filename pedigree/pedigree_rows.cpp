@@ -238,7 +238,7 @@ bool RowsReader::all_header_words() const
 bool RowsReader::is_header_line() const
 {
     // Columns given by number say nothing of whether the line is a header.
-    const ColumnSpec by_names = rules_.columns.names_columns() ? rules_.columns : ColumnSpec{};
+    const ColumnChoice by_names = rules_.columns.names_columns() ? rules_.columns : ColumnChoice{};
     return all_header_words() || layout_of_header(fields_, by_names).has_value();
 }
 

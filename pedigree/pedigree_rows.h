@@ -19,7 +19,7 @@ using LineNumber = std::size_t;  // counted from 1, as editors show them
 
 // How the command line asks a pedigree to be read.
 struct ReadingRules {
-    ColumnSpec columns;                       // --columns; no entries when not given
+    ColumnChoice columns;                     // --columns; no entries when not given
     std::optional<bool> header;               // --header, --no-header; guessed when none
     std::vector<std::string> unknown_labels;  // --unknown: more marks of an unknown parent
     bool selfing = false;                     // --selfing: sire == dam accepted

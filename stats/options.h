@@ -1,6 +1,6 @@
 // The command line of pedsim-stats:
 //   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--time SCALE]
-//                [--reference FROM-TO] [--columns SPEC] [--header | --no-header]
+//                [--reference FROM-TO] [--columns LIST] [--header | --no-header]
 //                [--unknown LABELS] [--selfing] [--fe-known-only] [PEDIGREE]
 //   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [reading options]
 //                PEDIGREE PEDIGREE...

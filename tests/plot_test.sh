@@ -59,12 +59,12 @@ awk -F'\t' 'BEGIN { OFS = "\t" } /^#|^generation/ { print; next }
   { n++; if (n == 3) $10 = "1e12"; if (n == 4) $10 = "-500"; print }' \
   "$tmp/stats.tsv" >"$tmp/wild.tsv"
 /usr/bin/python3 - "$plot" "$tmp" <<'PYTHON' || fail "the figures do not show what they should"
-import importlib.machinery, importlib.util, sys
-sys.dont_write_bytecode = True  # no __pycache__ beside the script in the source tree
+import sys, types
 plot_path, tmp = sys.argv[1], sys.argv[2]
-loader = importlib.machinery.SourceFileLoader("pedsim_plot", plot_path)
-plot = importlib.util.module_from_spec(importlib.util.spec_from_loader("pedsim_plot", loader))
-loader.exec_module(plot)
+# The script has no .py ending: run its text as a module, writing no bytecode.
+plot = types.ModuleType("pedsim_plot")
+with open(plot_path) as source:
+    exec(compile(source.read(), plot_path, "exec"), plot.__dict__)
 from matplotlib import pyplot
 shown = {}
 pyplot.Figure.savefig = lambda figure, *a, **k: shown.update(figure=figure)

@@ -699,7 +699,7 @@ TEST(StatsProgram, AnswersHelpAndVersion)
     expect_success(help);
     EXPECT_TRUE(help.out.starts_with("Usage: pedsim-stats [options] [PEDIGREE]\n")) << help.out;
     for (const char* option :
-         {"-o FILE", "--animals FILE", "--design PARPOP", "--columns SPEC", "--header",
+         {"-o FILE", "--animals FILE", "--design PARPOP", "--columns LIST", "--header",
           "--no-header", "--unknown LABELS", "--selfing", "--fe-known-only", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_EQ(run_stats(box, {"-h"}).out, help.out);

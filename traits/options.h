@@ -1,6 +1,6 @@
 // The command line of pedsim-traits:
 //   pedsim-traits --model MODEL [-o FILE] [--animals FILE] [--numeric DIR]
-//                 [--check FILE] [--seed N] [--threads N] [--columns SPEC]
+//                 [--check FILE] [--seed N] [--threads N] [--columns LIST]
 //                 [--header | --no-header] [--unknown LABELS] [--selfing] [PEDIGREE]
 //   pedsim-traits --help | -h | --version
 #pragma once
