@@ -152,6 +152,34 @@ std::vector<std::size_t> ColumnLayout::unused() const
     return columns;
 }
 
+namespace {
+
+// Puts column k, counted from 0, in the role's place of `layout`.
+void place(ColumnLayout& layout, Role role, std::size_t k)
+{
+    switch (role) {
+    case Role::animal:
+        layout.animal = k;
+        break;
+    case Role::sire:
+        layout.sire = k;
+        break;
+    case Role::dam:
+        layout.dam = k;
+        break;
+    case Role::time:
+        layout.time = k;
+        break;
+    case Role::sex:
+        layout.sex = k;
+        break;
+    case Role::none:
+        break;
+    }
+}
+
+}  // namespace
+
 std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> header,
                                              const ColumnChoice& choice)
 {
@@ -177,11 +205,8 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
     if (!found[static_cast<int>(Role::animal)] || !found[static_cast<int>(Role::sire)] ||
         !found[static_cast<int>(Role::dam)])
         return std::nullopt;
-    layout.animal = *found[static_cast<int>(Role::animal)];
-    layout.sire = *found[static_cast<int>(Role::sire)];
-    layout.dam = *found[static_cast<int>(Role::dam)];
-    layout.time = found[static_cast<int>(Role::time)];
-    layout.sex = found[static_cast<int>(Role::sex)];
+    for (const Role role : {Role::animal, Role::sire, Role::dam, Role::time, Role::sex})
+        if (found[static_cast<int>(role)]) place(layout, role, *found[static_cast<int>(role)]);
     layout.fields = header.size();
     return layout;
 }
@@ -189,28 +214,8 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
 ColumnLayout layout_of_numbers(const ColumnChoice& choice)
 {
     ColumnLayout layout;
-    for (const ColumnChoice::Entry& entry : choice.entries) {
-        const std::size_t k = entry.number - 1;
-        switch (entry.role) {
-        case Role::animal:
-            layout.animal = k;
-            break;
-        case Role::sire:
-            layout.sire = k;
-            break;
-        case Role::dam:
-            layout.dam = k;
-            break;
-        case Role::time:
-            layout.time = k;
-            break;
-        case Role::sex:
-            layout.sex = k;
-            break;
-        case Role::none:
-            break;
-        }
-    }
+    for (const ColumnChoice::Entry& entry : choice.entries)
+        place(layout, entry.role, entry.number - 1);
     return layout;
 }
 
