@@ -61,7 +61,12 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
 {
     analysis.reference_animals = reference.size();
     if (reference.empty()) return;
-    analysis.reference_founders = effective_founders(pedigree, reference, founder_rule);
+    // The default reference is the last generation, whose fe is found already.
+    const bool last_generation = analysis.reference.from == analysis.reference.to &&
+                                 analysis.reference.to == analysis.generations.back().generation;
+    analysis.reference_founders = last_generation
+                                      ? analysis.effective_founders
+                                      : effective_founders(pedigree, reference, founder_rule);
     analysis.ancestors = effective_ancestors(pedigree, reference);
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
