@@ -29,6 +29,10 @@ struct Pedigree {
     std::vector<AnimalIndex> dam;          // the dam's index, or unknown
     std::vector<std::int64_t> generation;  // the group of the animal's row in the table
     bool generation_given = false;         // read from a column, not derived
+    // With a time column: whether each animal's value stands on its own row;
+    // false where it was filled in (a missing value, a parent without a
+    // row). Empty otherwise.
+    std::vector<bool> generation_recorded;
     // With a time column of dates: each animal's birth in fractional years
     // (generation holds its year), so ages at birth count days; empty
     // otherwise. Animals without a date of their own have their year's start.

@@ -169,7 +169,7 @@ void NamedAnimals::use(AnimalIndex parent, bool as_sire, std::size_t row)
         const std::string hint =
             static_cast<std::size_t>(other) == row
                 ? " (give --selfing for a pedigree where an individual is both parents)"
-                : "";
+                : " (give --selfing for a pedigree where an individual may be a sire and a dam)";
         refuse_(here, quoted(name(p)) + " is used as a " + (as_sire ? "sire" : "dam") +
                           " here and as a " + (as_sire ? "dam" : "sire") + " on line " +
                           std::to_string(line(static_cast<std::size_t>(other))) + hint);
@@ -359,6 +359,19 @@ std::vector<double> birth_times(const std::vector<double>& dated,
     return birth;
 }
 
+// Whether each animal's generation stands on its own row, in the pedigree's
+// order: not for a missing value nor for a parent without a row.
+std::vector<bool> recorded_generations(const std::vector<std::int64_t>& given,
+                                       const std::vector<AnimalIndex>& order)
+{
+    std::vector<bool> recorded(order.size(), false);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto animal = static_cast<std::size_t>(order[k]);
+        recorded[k] = animal < given.size() && given[animal] != no_generation;
+    }
+    return recorded;
+}
+
 // Each animal's recorded sex, in the pedigree's order; unrecorded for a
 // parent without a row.
 std::vector<Sex> sexes(const std::vector<Sex>& recorded, const std::vector<AnimalIndex>& order)
@@ -410,6 +423,8 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
                  read.generation.empty() ? derived_generations(animals, order)
                                          : given_generations(read.generation, animals, order));
     pedigree.generation_given = !read.generation.empty();
+    if (pedigree.generation_given)
+        pedigree.generation_recorded = recorded_generations(read.generation, order);
     if (!read.sex.empty()) pedigree.sex = sexes(read.sex, order);
     if (!read.birth_time.empty())
         pedigree.birth_time = birth_times(read.birth_time, order, pedigree);

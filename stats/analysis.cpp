@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ancestry.h"
+#include "cohorts.h"
 #include "expected_inbreeding.h"
 #include "generation_table.h"
 #include "mean_kinship.h"
@@ -67,7 +68,7 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
     analysis.reference_founders = last_generation
                                       ? analysis.effective_founders
                                       : effective_founders(pedigree, reference, founder_rule);
-    analysis.ancestors = effective_ancestors(pedigree, reference);
+    analysis.ancestors = effective_ancestors(pedigree, reference, analysis.ancestor_cap);
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
@@ -84,7 +85,6 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
 {
     add_completeness(pedigree, groups, analysis.generations);
     analysis.animals.mean_kinship.assign(pedigree.size(), std::numeric_limits<double>::quiet_NaN());
-    analysis.time = read_time_scale(pedigree, settings.time);
     for (GenerationRow& row : analysis.generations)
         row.generation_interval = std::numeric_limits<double>::quiet_NaN();
     if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
@@ -92,20 +92,26 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
     const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
     analysis.reference =
         settings.reference.value_or(default_reference(groups, analysis.time.scale, interval));
-    add_reference_measures(pedigree, reference_animals(pedigree, analysis.reference), founder_rule,
-                           analysis);
+    add_reference_measures(pedigree,
+                           reference_animals(pedigree, analysis.reference, analysis.in_cohort),
+                           founder_rule, analysis);
 }
 
 }  // namespace
 
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
                  const ProgressReport& progress, const TimeSettings& settings,
-                 FounderRule founder_rule)
+                 FounderRule founder_rule, std::size_t ancestor_cap)
 {
-    const GenerationGroups groups = group_by_generation(pedigree);
-    auto [found, method] = find_relatedness(pedigree, groups, progress);
-
     Analysis analysis;
+    analysis.time = read_time_scale(pedigree, settings.time);
+    if (by_cohorts(analysis.time.scale)) analysis.in_cohort = animals_in_cohorts(pedigree);
+    analysis.outside_cohorts = animals_outside_cohorts(analysis.in_cohort);
+    analysis.ancestor_cap = ancestor_cap;
+    GenerationGroups groups = cohort_groups(pedigree, analysis.in_cohort);
+    auto [found, method] = find_relatedness(pedigree, groups, progress);
+    if (!analysis.in_cohort.empty()) drop_outside_group(groups);
+
     analysis.method = method;
     analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
     const std::vector<double> expected =

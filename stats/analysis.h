@@ -31,12 +31,18 @@ struct Analysis {
     // How the time column was read, and the reference population of the
     // measures below (analysis.animals.mean_kinship is with it too).
     TimeReading time;
+    // With birth years: which animals stand in a cohort (empty when all do,
+    // see cohorts.h), and how many do not.
+    std::vector<bool> in_cohort;
+    std::size_t outside_cohorts = 0;
     TimeRange reference;
     std::size_t reference_animals = 0;
     double reference_founders = 0;    // fe of the reference
     AncestorContributions ancestors;  // fa of the reference
     double reference_coancestry = 0;  // C, self-coancestries included
     double founder_genomes = 0;       // fg = 1 / (2 C)
+    // The most ancestors fa may choose (--fa-ancestors).
+    std::size_t ancestor_cap = most_ancestors;
     // With birth years only.
     std::optional<GenerationInterval> interval;
     std::optional<RegressionSize> regression;
@@ -53,9 +59,13 @@ struct TimeSettings {
 // founders' generation) and its summary. `settings` says how to read the
 // time column and which animals form the reference population (an asked-for
 // reference must hold an animal); `founder_rule` which founders the
-// effective number of founders counts.
+// effective number of founders counts; `ancestor_cap` the most ancestors
+// that fa chooses. With birth years, animals with no year of their own nor
+// a parent's to take stand in no cohort (see cohorts.h): in no row, not in
+// the reference population.
 Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
                  const ProgressReport& progress, const TimeSettings& settings = {},
-                 FounderRule founder_rule = FounderRule::missing_parent_is_founder);
+                 FounderRule founder_rule = FounderRule::missing_parent_is_founder,
+                 std::size_t ancestor_cap = most_ancestors);
 
 }  // namespace pedsim::stats

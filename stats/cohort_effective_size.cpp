@@ -53,4 +53,12 @@ RegressionSize regression_effective_size(std::span<const GenerationRow> rows, st
     return {ne, t.size() > 2 ? se : undefined, t.size()};
 }
 
+std::string uninformative_reason(const RegressionSize& regression)
+{
+    if (regression.cohorts < fewest_informative_cohorts)
+        return "fewer than " + std::to_string(fewest_informative_cohorts) + " cohorts";
+    if (!(regression.se <= regression.ne)) return "its standard error is above the estimate";
+    return "";
+}
+
 }  // namespace pedsim::stats

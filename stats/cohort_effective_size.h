@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "results.h"
@@ -36,6 +37,14 @@ struct RegressionSize {
 // |dNe/db| se(b) = L exp(b L) / (2 (1 - exp(b L))^2) se(b). With L = 1 the
 // time is generations. NaN with fewer than two rows, the error with fewer
 // than three.
+// A regression over fewer cohorts than this says little of Ne.
+inline constexpr std::size_t fewest_informative_cohorts = 5;
+
+// Why `regression` is not informative, in words ("fewer than 5 cohorts",
+// "its standard error is above the estimate"; an undefined error or a
+// negative Ne counts as above); empty when it is.
+std::string uninformative_reason(const RegressionSize& regression);
+
 RegressionSize regression_effective_size(std::span<const GenerationRow> rows, std::int64_t from,
                                          std::int64_t to, double interval);
 

@@ -24,6 +24,13 @@ double age_at_birth(const Pedigree& pedigree, std::size_t offspring, AnimalIndex
                                pedigree.generation[position(parent)]);
 }
 
+// Whether a parent-offspring pair gives an age: both years recorded.
+bool recorded_pair(const Pedigree& pedigree, std::size_t offspring, AnimalIndex parent)
+{
+    return pedigree.generation_recorded.empty() || (pedigree.generation_recorded[offspring] &&
+                                                    pedigree.generation_recorded[position(parent)]);
+}
+
 // Each animal's sex as the sex column records it, or else as its use as a
 // sire or a dam shows it (the reader refuses uses against the record).
 std::vector<Sex> sex_by_use(const Pedigree& pedigree)
@@ -43,22 +50,29 @@ GenerationInterval generation_interval(const Pedigree& pedigree)
 {
     const std::vector<Sex> sex = sex_by_use(pedigree);
     AgeSum overall, sire, dam, sire_son, sire_daughter, dam_son, dam_daughter;
+    std::size_t left_out = 0;
+    const auto counts = [&](std::size_t i, AnimalIndex parent) {
+        if (!is_known(parent)) return false;
+        if (recorded_pair(pedigree, i, parent)) return true;
+        ++left_out;
+        return false;
+    };
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        if (is_known(pedigree.sire[i])) {
+        if (counts(i, pedigree.sire[i])) {
             const double age = age_at_birth(pedigree, i, pedigree.sire[i]);
             overall.add(age), sire.add(age);
             if (sex[i] == Sex::male) sire_son.add(age);
             if (sex[i] == Sex::female) sire_daughter.add(age);
         }
-        if (is_known(pedigree.dam[i])) {
+        if (counts(i, pedigree.dam[i])) {
             const double age = age_at_birth(pedigree, i, pedigree.dam[i]);
             overall.add(age), dam.add(age);
             if (sex[i] == Sex::male) dam_son.add(age);
             if (sex[i] == Sex::female) dam_daughter.add(age);
         }
     }
-    return {overall.mean(),       sire.mean(),    dam.mean(),         sire_son.mean(),
-            sire_daughter.mean(), dam_son.mean(), dam_daughter.mean()};
+    return {overall.mean(),       sire.mean(),    dam.mean(),          sire_son.mean(),
+            sire_daughter.mean(), dam_son.mean(), dam_daughter.mean(), left_out};
 }
 
 std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationGroups& groups)
@@ -69,7 +83,8 @@ std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationG
         for (const AnimalIndex animal : groups.members(g))
             for (const AnimalIndex parent :
                  {pedigree.sire[position(animal)], pedigree.dam[position(animal)]})
-                if (is_known(parent)) ages.add(age_at_birth(pedigree, position(animal), parent));
+                if (is_known(parent) && recorded_pair(pedigree, position(animal), parent))
+                    ages.add(age_at_birth(pedigree, position(animal), parent));
         interval[g] = ages.mean().mean;
     }
     return interval;

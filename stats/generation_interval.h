@@ -25,14 +25,18 @@ struct GenerationInterval {
     Pathway overall;  // every known parent of every animal
     Pathway sire, dam;
     Pathway sire_son, sire_daughter, dam_son, dam_daughter;
+    std::size_t pairs_left_out = 0;  // pairs with a filled-in year, in none of the above
 };
 
 // The intervals over every animal with a known parent; ages are differences
-// of pedigree.generation, read as birth years.
+// of pedigree.generation, read as birth years. A pair counts only when both
+// years stand on their own rows (pedigree.generation_recorded): a year filled
+// in from the file's earliest or from a parent's + 1 is no age at all.
 GenerationInterval generation_interval(const Pedigree& pedigree);
 
 // The mean age of the known parents of each group's animals at their birth
-// (the L of a cohort); NaN for a group without a known parent.
+// (the L of a cohort), over the pairs generation_interval counts; NaN for a
+// group without such a pair.
 std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationGroups& groups);
 
 }  // namespace pedsim::stats

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "common/exit_status.h"
@@ -25,6 +26,7 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options)
     if (option == "--each") return &options.each;
     if (option == "--time") return &options.time;
     if (option == "--reference") return &options.reference;
+    if (option == "--fa-ancestors") return &options.fa_ancestors;
     return nullptr;
 }
 
@@ -33,7 +35,18 @@ std::string_view value_kind(std::string_view option)
 {
     if (option == "--time") return "a scale (generation, year or date)";
     if (option == "--reference") return "a range FROM-TO";
+    if (option == "--fa-ancestors") return "a number of ancestors";
     return "a file name";
+}
+
+// The count that --fa-ancestors gives: a whole number from 1 up; nothing
+// for any other text.
+std::optional<std::size_t> ancestor_count_named(std::string_view text)
+{
+    std::size_t count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error != std::errc() || end != text.data() + text.size() || count == 0) return std::nullopt;
+    return count;
 }
 
 // Refuses a --time or --reference whose value reads as neither.
@@ -44,6 +57,9 @@ void check_time_values(const Options& options)
     if (options.reference && !time_range_named(*options.reference))
         refuse("--reference " + *options.reference +
                ": the range is FROM-TO (integers, FROM <= TO) or one value");
+    if (options.fa_ancestors && !ancestor_count_named(*options.fa_ancestors))
+        refuse("--fa-ancestors " + *options.fa_ancestors +
+               ": the most ancestors fa chooses is a whole number from 1 up");
 }
 
 // Sets the switch that `argument` names; false when it names none.
@@ -114,6 +130,12 @@ TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
     return settings;
 }
 
+std::size_t ancestor_cap(const Options& options)
+{
+    return options.fa_ancestors ? ancestor_count_named(*options.fa_ancestors).value_or(0)
+                                : most_ancestors;
+}
+
 FounderRule founder_rule(const Options& options)
 {
     return options.fe_known_only ? FounderRule::known_founders_only
@@ -145,6 +167,7 @@ std::string usage_text()
            "  --reference FROM-TO  the generations or birth years of the reference\n"
            "                    population of fe, fa, fg and mean_kinship; by default the\n"
            "                    last generation, or the birth years of the last interval\n"
+           "  --fa-ancestors N  let fa choose up to N ancestors (default 1000)\n"
            "  --each DIR        with replicates, also write each one's own table in DIR\n" +
            reading_options_usage() +
            "  --fe-known-only   count only known parents in the effective number of\n"

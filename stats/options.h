@@ -1,7 +1,8 @@
 // The command line of pedsim-stats:
 //   pedsim-stats [-o FILE] [--animals FILE] [--design PARPOP] [--time SCALE]
 //                [--reference FROM-TO] [--columns LIST] [--header | --no-header]
-//                [--unknown LABELS] [--selfing] [--fe-known-only] [PEDIGREE]
+//                [--fa-ancestors N] [--unknown LABELS] [--selfing] [--fe-known-only]
+//                [PEDIGREE]
 //   pedsim-stats [-o FILE] [--each DIR] [--design PARPOP] [reading options]
 //                PEDIGREE PEDIGREE...
 //   pedsim-stats --help | -h | --version
@@ -36,6 +37,8 @@ struct Options : ReadingOptions {
     std::optional<std::string> reference;  // --reference FROM-TO
     bool fe_known_only = false;            // --fe-known-only
     bool standard_output_closed = false;   // set by main: descriptor 1 was closed at start
+    // --fa-ancestors N: the most ancestors fa chooses
+    std::optional<std::string> fa_ancestors;
     // Every PEDIGREE given, in order; two or more are the replicates of a
     // study (`pedigree` is then the first).
     std::vector<std::string> pedigrees;
@@ -47,8 +50,9 @@ struct Options : ReadingOptions {
 // the options. Throws a Failure (usage_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
 // or given twice, --header with --no-header, --animals with two or more
-// PEDIGREEs, --each with fewer, a --time other than generation, year or date, or a
-// --reference that is no range. Outputs are checked once read
+// PEDIGREEs, --each with fewer, a --time other than generation, year or date, a
+// --reference that is no range, or an --fa-ancestors that is no whole number
+// from 1 up. Outputs are checked once read
 // (refuse_unsafe_outputs).
 Options read_options(std::span<const char* const> arguments);
 
@@ -57,6 +61,9 @@ Options read_options(std::span<const char* const> arguments);
 // pedigree without a time column, or a reference range that holds no animal.
 TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
                            const std::string& pedigree_name);
+
+// The most ancestors fa chooses: --fa-ancestors, else most_ancestors.
+std::size_t ancestor_cap(const Options& options);
 
 // The founders that the effective number of founders counts (--fe-known-only).
 FounderRule founder_rule(const Options& options);

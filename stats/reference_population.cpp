@@ -39,11 +39,13 @@ TimeRange default_reference(const GenerationGroups& groups, TimeScale scale, dou
     return {latest - static_cast<std::int64_t>(std::lround(interval)) + 1, latest};
 }
 
-std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range)
+std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range,
+                                           const std::vector<bool>& in_cohort)
 {
     std::vector<AnimalIndex> animals;
     for (std::size_t i = 0; i < pedigree.size(); ++i)
-        if (pedigree.generation[i] >= range.from && pedigree.generation[i] <= range.to)
+        if (pedigree.generation[i] >= range.from && pedigree.generation[i] <= range.to &&
+            (in_cohort.empty() || in_cohort[i]))
             animals.push_back(animal_at(i));
     return animals;
 }

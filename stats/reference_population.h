@@ -31,7 +31,9 @@ std::optional<TimeRange> time_range_named(std::string_view text);
 // latest cohort alone when the interval is undefined). Assumes groups.size() > 0.
 TimeRange default_reference(const GenerationGroups& groups, TimeScale scale, double interval);
 
-// The animals whose time value lies in `range`, ascending.
-std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range);
+// The animals whose time value lies in `range`, ascending; when `in_cohort`
+// is not empty, only those it marks (see cohorts.h).
+std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range,
+                                           const std::vector<bool>& in_cohort = {});
 
 }  // namespace pedsim::stats

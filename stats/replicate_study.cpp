@@ -70,7 +70,8 @@ Analysed analyse_one(const std::string& path, const std::optional<Parameters>& d
     const std::string name = input_name(path);
     const Pedigree pedigree = read_pedigree(read_input(path), name, reading_rules(options));
     const FounderRule rule = founder_rule(options);
-    Analysis analysis = analyse(pedigree, design, {}, time_settings(options, pedigree, name), rule);
+    Analysis analysis = analyse(pedigree, design, {}, time_settings(options, pedigree, name), rule,
+                                ancestor_cap(options));
     Analysed result{{name, {}},
                     options.each ? generation_table_text(pedigree, analysis, rule) : "",
                     pedigree.notes};

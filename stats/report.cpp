@@ -132,6 +132,36 @@ std::string pathway_text(const Pathway& pathway)
            (pathway.pairs == 1 ? " pair)" : " pairs)");
 }
 
+// The regression Ne, with a word when it says little.
+std::string regression_line(const RegressionSize& regression, double interval)
+{
+    const std::string reason = uninformative_reason(regression);
+    return summary_line(
+        "Ne from the regression of ln(1 - mean F) on birth year over the reference cohorts",
+        text(regression.ne) + " (se " + text(regression.se) + "; " + text(regression.cohorts) +
+            " cohorts, a generation of " + text(interval) + " years" +
+            (reason.empty() ? "" : "; not informative: " + reason) + ")");
+}
+
+// The words after a value of the reference population or the last
+// generation: on birth-year data which animals these are (`animals`, e.g.
+// "the 3075 animals born 2036 to 2045"), and whether fe counts known
+// founders only; nothing when neither applies.
+std::string population_note(const Analysis& analysis, const std::string& animals, FounderRule rule)
+{
+    std::string note = by_birth_year(analysis) ? animals : "";
+    if (rule == FounderRule::known_founders_only)
+        note += (note.empty() ? "" : "; ") + std::string("known founders only, rescaled");
+    return note.empty() ? "" : " (" + note + ")";
+}
+
+// "the N animals born FROM to TO" (or "born YEAR" when they are one).
+std::string born_text(std::size_t animals, std::int64_t from, std::int64_t to)
+{
+    return "the " + text(animals) + (animals == 1 ? " animal born " : " animals born ") +
+           text(from) + (from == to ? "" : " to " + text(to));
+}
+
 // The generation interval and the regression Ne, with birth years only.
 std::string cohort_lines(const Analysis& analysis)
 {
@@ -143,17 +173,17 @@ std::string cohort_lines(const Analysis& analysis)
                         "sire-son " + pathway_text(l.sire_son) + ", sire-daughter " +
                             pathway_text(l.sire_daughter) + ", dam-son " + pathway_text(l.dam_son) +
                             ", dam-daughter " + pathway_text(l.dam_daughter));
-    if (analysis.regression)
-        out += summary_line(
-            "Ne from the regression of ln(1 - mean F) on birth year over the reference cohorts",
-            text(analysis.regression->ne) + " (se " + text(analysis.regression->se) + "; " +
-                text(analysis.regression->cohorts) + " cohorts, a generation of " +
-                text(l.overall.mean) + " years)");
+    if (l.pairs_left_out > 0)
+        out += summary_line("generation interval pairs left out",
+                            text(l.pairs_left_out) +
+                                " (the parent's or the offspring's birth year filled in, not "
+                                "recorded)");
+    if (analysis.regression) out += regression_line(*analysis.regression, l.overall.mean);
     return out;
 }
 
 // How the time was read and the measures of the reference population.
-std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis)
+std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
 {
     const std::string_view unit = by_birth_year(analysis) ? "born " : "of generations ";
     std::string out = summary_line("time", std::string(time_scale_text(analysis.time, pedigree)));
@@ -161,14 +191,22 @@ std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis)
                         text(analysis.reference_animals) + " animals " + std::string(unit) +
                             text(analysis.reference.from) + " to " + text(analysis.reference.to));
     if (analysis.reference_animals == 0) return out;
-    out += summary_line("effective number of founders of the reference population",
-                        text(analysis.reference_founders));
+    out +=
+        summary_line("effective number of founders of the reference population",
+                     text(analysis.reference_founders) +
+                         population_note(analysis,
+                                         born_text(analysis.reference_animals,
+                                                   analysis.reference.from, analysis.reference.to) +
+                                             ", the reference population",
+                                         rule));
     const AncestorContributions& a = analysis.ancestors;
     out += summary_line("effective number of ancestors of the reference population",
                         text(a.effective_ancestors) + " (" + text(a.ancestors) +
                             " ancestors explain " + percent(a.explained) + " of the genes" +
-                            (a.ancestors == most_ancestors ? ", the most chosen" : "") + "; " +
-                            text(a.half) + " explain 50%)");
+                            (a.ancestors == analysis.ancestor_cap
+                                 ? ", the most chosen: --fa-ancestors N chooses up to N"
+                                 : "") +
+                            "; " + text(a.half) + " explain 50%)");
     out += summary_line(
         "founder genome equivalents of the reference population",
         text(analysis.founder_genomes) + " (mean coancestry " +
@@ -191,6 +229,16 @@ std::string founders_line(const Pedigree& pedigree, const Analysis& analysis)
     return summary_line("founders", value + ")");
 }
 
+// Which animals the last generation's fe is of, on birth-year data.
+std::string last_generation_note(const Analysis& analysis, FounderRule rule)
+{
+    if (analysis.generations.empty()) return population_note(analysis, "", rule);
+    const GenerationRow& last = analysis.generations.back();
+    return population_note(
+        analysis, born_text(last.animals, last.generation, last.generation) + ", the last cohort",
+        rule);
+}
+
 }  // namespace
 
 std::string design_line(const DesignSummary& d)
@@ -208,13 +256,16 @@ std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderR
     if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
     out += founders_line(pedigree, analysis);
     out += generations_line(pedigree, analysis);
+    if (analysis.outside_cohorts > 0)
+        out += summary_line("outside every cohort",
+                            text(analysis.outside_cohorts) +
+                                " animals with no birth year of their own nor a parent's to take "
+                                "(founders without one, parents without a row)");
     out += summary_line("method", analysis.method);
-    out += summary_line(
-        "effective number of founders of the last generation",
-        text(analysis.effective_founders) +
-            (rule == FounderRule::known_founders_only ? " (known founders only, rescaled)" : ""));
+    out += summary_line("effective number of founders of the last generation",
+                        text(analysis.effective_founders) + last_generation_note(analysis, rule));
     if (analysis.design) out += design_line(*analysis.design);
-    return out + reference_lines(pedigree, analysis);
+    return out + reference_lines(pedigree, analysis, rule);
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ void run_one(const Options& options)
     const FounderRule rule = founder_rule(options);
     const Analysis analysis =
         analyse(pedigree, design, progress.callback(),
-                time_settings(options, pedigree, input_name(options.pedigree)), rule);
+                time_settings(options, pedigree, input_name(options.pedigree)), rule,
+                ancestor_cap(options));
     std::vector<Output> outputs{
         {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
     if (options.animals)

@@ -54,6 +54,18 @@ done
   fail "pedsim-stats refused three replicates"
 awk '{ $4 = 2000 + 4 * $4; print }' "$tmp/a/pedig" >"$tmp/years.txt"
 "$PEDSIM_STATS_BINARY" -o "$tmp/years.tsv" "$tmp/years.txt" || fail "pedsim-stats: years"
+# The same cohorts with a regression Ne over 2000 to 2008, sound and not.
+regression="Ne from the regression of ln(1 - mean F) on birth year over the reference cohorts"
+for case in sound:"" weak:"; not informative: fewer than 5 cohorts"; do
+  sed -e 's/^# reference population: .*/# reference population: 28 animals born 2000 to 2008/' \
+    -e "s/^# $regression: .*/# $regression: 9.5 (se 2.1; 3 cohorts, a generation of 4 years${case#*:})/" \
+    "$tmp/years.tsv" >"$tmp/regression_${case%%:*}.tsv"
+done
+grep -q "^# $regression: 9.5 (se 2.1; 3 cohorts, a generation of 4 years; not informative" \
+  "$tmp/regression_weak.tsv" || fail "the regression line of years.tsv was not rewritten"
+# Generations derived from the parents: rows 0 to 2, but no protocol.
+awk '{ print $1, $2, $3 }' "$tmp/a/pedig" >"$tmp/derived.txt"
+"$PEDSIM_STATS_BINARY" -o "$tmp/derived.tsv" "$tmp/derived.txt" || fail "pedsim-stats: derived"
 # One Ne far beyond the others and one negative, in the Ne_delta_F column.
 awk -F'\t' 'BEGIN { OFS = "\t" } /^#|^generation/ { print; next }
   { n++; if (n == 3) $10 = "1e12"; if (n == 4) $10 = "-500"; print }' \
@@ -84,10 +96,25 @@ def whole(ticks):
 def note(axes):
     return " ".join(text.get_text() for text in axes.texts)
 
-# A single table: three panels, whole generations, Ne on a log axis with
-# Wright's Ne of the design, undefined first-row values counted.
-axes, _ = figure_of("stats.tsv")
-check(len(axes) == 3, "a single table has three panels")
+def vertical_at(axes, x):
+    return any(list(line.get_xdata()) == [x, x] for line in axes.lines)
+
+def ne_line(axes, label):
+    """The line of the Ne panel whose legend label starts with `label`."""
+    found = [line for line in axes.lines if line.get_label().startswith(label)]
+    return found[0] if found else None
+
+# A single table: four panels, whole generations, Ne on a log axis with
+# Wright's Ne of the design, undefined first-row values counted; the
+# completeness columns drawn; the protocol's start marked on every panel.
+axes, columns = figure_of("stats.tsv")
+check(len(axes) == 4, "a single table has four panels")
+check("completeness" in axes[3].get_title(), "the last panel is the completeness")
+completeness = {line.get_label(): list(line.get_ydata()) for line in axes[3].lines}
+check(completeness.get("complete generations") == columns["mean_complete_generations"],
+      f"the complete generations are drawn: {completeness}")
+check(all(vertical_at(a, 0.5) for a in axes), "the protocol's start is marked on every panel")
+check("protocol starts" in note(axes[0]), "the protocol's start is named")
 check(axes[-1].get_xlabel() == "generation" and whole(axes[-1].get_xticks()),
       "generations are whole ticks")
 check(axes[2].get_yscale() == "log", "Ne is on a logarithmic axis")
@@ -100,6 +127,20 @@ check(axes[-1].get_xlabel() == "birth year (cohort)", "cohorts are birth years")
 labels = [t.get_text() for t in axes[-1].get_xticklabels()]
 check(any(label.startswith("199") or label.startswith("200") for label in labels),
       f"years are written in full: {labels}")
+check(not any(vertical_at(a, 0.5) for a in axes), "birth years have no protocol mark")
+check(ne_line(axes[2], "regression Ne") is None, "an undefined regression Ne is not drawn")
+# Generations derived from the parents have no protocol to mark.
+axes, _ = figure_of("derived.tsv")
+check(not any(vertical_at(a, 0.5) for a in axes), "derived generations have no protocol mark")
+# The regression Ne: a line at its value over the reference cohorts, dotted
+# when pedsim-stats calls it not informative.
+for table, style in (("regression_sound.tsv", "-"), ("regression_weak.tsv", ":")):
+    axes, _ = figure_of(table)
+    line = ne_line(axes[2], "regression Ne over the reference cohorts (9.5")
+    check(line is not None, f"{table}: the regression Ne is drawn")
+    check(list(line.get_xdata()) == [2000, 2008] and list(line.get_ydata()) == [9.5, 9.5],
+          f"{table}: the regression Ne spans the reference at its value")
+    check(line.get_linestyle() == style, f"{table}: line style {line.get_linestyle()}")
 # A wild value does not flatten the others; the negative one is counted.
 axes, columns = figure_of("wild.tsv")
 low, high = axes[2].get_ylim()
@@ -109,7 +150,7 @@ check("1 negative" in note(axes[2]) and "1 off the axis" in note(axes[2]),
       f"left-out values are counted: {note(axes[2])}")
 # A replicate study: bands about the means, and the panel against expectation.
 axes, _ = figure_of("study.tsv")
-check(len(axes) == 4, "a study has a fourth panel")
+check(len(axes) == 5, "a study has a panel against the expectation, then the completeness")
 check(axes[0].collections, "the mean F has its band of two standard errors")
 check("expectation" in axes[3].get_title(), "the fourth panel compares with the expectation")
 PYTHON

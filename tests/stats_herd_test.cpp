@@ -13,6 +13,7 @@
 
 #include "analysis.h"
 #include "ancestry.h"
+#include "cohort_effective_size.h"
 #include "common/failure.h"
 #include "generation_interval.h"
 #include "generation_table.h"
@@ -477,6 +478,131 @@ TEST(StatsHerd, BirthDates)
     EXPECT_DOUBLE_EQ(fractional_year(sys_days(2000y / 7 / 2)), 2000.5);
     EXPECT_DOUBLE_EQ(fractional_year(sys_days(2001y / 1 / 1)), 2001);
     EXPECT_DOUBLE_EQ(fractional_year(sys_days(2001y / 12 / 31)), 2001 + 364.0 / 365);
+}
+
+// Years missing from a herd book: D0 is a founder without one, B takes 1 +
+// its parents' latest (1993), X, Z and X0 are parents without a row (Z's
+// offspring G is born in the first year, 1990), and H has no year and only
+// such parents.
+constexpr std::string_view missing_years_pedigree =
+    "S1 0 0 1990\nD1 0 0 1992\nD0 0 0 NA\nA S1 D0 1996\nB S1 D1 NA\nC A B 2001\n"
+    "E A X 2002\nG Z 0 1990\nH X0 D0 NA\n";
+
+// Only the pairs whose two years stand on their rows give ages: A-S1 6,
+// C-A 5 and E-A 6; the eight others are counted as left out.
+TEST(StatsHerd, FilledInYearsGiveNoAge)
+{
+    const Analysis analysis = analyse(stats_test::written_pedigree(missing_years_pedigree), {}, {});
+    ASSERT_TRUE(analysis.interval);
+    const GenerationInterval& l = *analysis.interval;
+    EXPECT_EQ(l.pairs_left_out, 8u);
+    const struct {
+        const char* pathway;
+        Pathway found;
+        double mean;  // NaN: no pair
+        std::size_t pairs;
+    } cases[] = {
+        {"overall", l.overall, 17.0 / 3, 3},
+        {"sire", l.sire, 17.0 / 3, 3},
+        {"dam", l.dam, NAN, 0},
+        {"sire-son", l.sire_son, 6, 1},
+        {"sire-daughter", l.sire_daughter, NAN, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.found.pairs, c.pairs) << c.pathway;
+        if (std::isnan(c.mean))
+            EXPECT_TRUE(std::isnan(c.found.mean)) << c.pathway;
+        else
+            EXPECT_DOUBLE_EQ(c.found.mean, c.mean) << c.pathway;
+    }
+    // Each cohort's L from the same pairs: B (1993) and G (1990) have none.
+    const struct {
+        std::int64_t year;
+        double interval;
+    } cohorts[] = {{1990, NAN}, {1992, NAN}, {1993, NAN}, {1996, 6}, {2001, 5}, {2002, 6}};
+    ASSERT_EQ(analysis.generations.size(), std::size(cohorts));
+    for (std::size_t g = 0; g < std::size(cohorts); ++g) {
+        const GenerationRow& row = analysis.generations[g];
+        EXPECT_EQ(row.generation, cohorts[g].year);
+        if (std::isnan(cohorts[g].interval))
+            EXPECT_TRUE(std::isnan(row.generation_interval)) << row.generation;
+        else
+            EXPECT_DOUBLE_EQ(row.generation_interval, cohorts[g].interval) << row.generation;
+    }
+}
+
+// An animal with no year of its own nor a parent's to take stands in no
+// cohort: no false cohort 1989 for the parents without a row, none of them
+// among the animals of 1990 or in the reference population.
+TEST(StatsHerd, AnimalsWithoutAYearToTakeStandInNoCohort)
+{
+    const Pedigree herd = stats_test::written_pedigree(missing_years_pedigree);
+    const Analysis analysis = analyse(herd, {}, {});
+    const struct {
+        const char* animal;
+        bool in_cohort;
+    } cases[] = {
+        {"S1", true}, {"D1", true}, {"D0", false}, {"A", true},  {"B", true},  {"C", true},
+        {"E", true},  {"G", true},  {"H", false},  {"X", false}, {"Z", false}, {"X0", false},
+    };
+    ASSERT_EQ(analysis.in_cohort.size(), herd.size());
+    for (const auto& c : cases)
+        EXPECT_EQ(analysis.in_cohort[stats_test::animal_named(herd, c.animal)], c.in_cohort)
+            << c.animal;
+    EXPECT_EQ(analysis.outside_cohorts, 5u);
+    std::size_t in_rows = 0;
+    for (const GenerationRow& row : analysis.generations) in_rows += row.animals;
+    EXPECT_EQ(in_rows, herd.size() - 5);
+    EXPECT_EQ(analysis.generations.front().generation, 1990);
+    EXPECT_EQ(analysis.generations.front().animals, 2u);  // S1 and G, not H
+    // The reference, 1997 to 2002 (an interval of 17/3 rounds to 6), is C
+    // and E, without X (given 2001, the year before its offspring's).
+    EXPECT_EQ(analysis.reference.from, 1997);
+    EXPECT_EQ(analysis.reference_animals, 2u);
+    // F is still every animal's: H, of two unrelated founders, is not inbred.
+    EXPECT_EQ(analysis.animals.inbreeding.size(), herd.size());
+    EXPECT_EQ(analysis.animals.inbreeding[stats_test::animal_named(herd, "H")], 0);
+}
+
+// A complete herd book keeps every animal in a cohort, as does one read
+// by generations, whatever it leaves out.
+TEST(StatsHerd, EveryAnimalInACohortWhenNoneLacksAYear)
+{
+    const struct {
+        std::string_view text;
+        std::optional<TimeScale> time;
+    } cases[] = {
+        {ages_pedigree, std::nullopt},
+        {missing_years_pedigree, TimeScale::generation},
+        {"A 0 0\nB 0 0\nC A B\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const Analysis analysis =
+            analyse(stats_test::written_pedigree(c.text), {}, {}, {c.time, std::nullopt});
+        EXPECT_TRUE(analysis.in_cohort.empty()) << c.text;
+        EXPECT_EQ(analysis.outside_cohorts, 0u) << c.text;
+    }
+}
+
+// The regression Ne is called not informative from too few cohorts or an
+// error above the estimate, undefined ones included.
+TEST(StatsHerd, RegressionSaysWhenItIsNotInformative)
+{
+    const struct {
+        RegressionSize regression;
+        std::string reason;
+    } cases[] = {
+        {{88.3, 13.2, 6}, ""},
+        {{88.3, 88.3, 5}, ""},
+        {{1592, 4427, 6}, "its standard error is above the estimate"},
+        {{88.3, 13.2, 4}, "fewer than 5 cohorts"},
+        {{88.3, NAN, 2}, "fewer than 5 cohorts"},
+        {{-300, 20, 8}, "its standard error is above the estimate"},
+        {{NAN, NAN, 7}, "its standard error is above the estimate"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(uninformative_reason(c.regression), c.reason)
+            << c.regression.ne << " " << c.regression.se << " " << c.regression.cohorts;
 }
 
 TEST(StatsHerd, ReferenceRanges)

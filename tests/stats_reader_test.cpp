@@ -97,8 +97,10 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
          "line 1: animal \"A\" is its own ancestor: \"A\" -> \"B\" -> \"C\" -> \"A\""},
         {loop_of_ten, "line 1: animal \"a0\" is its own ancestor: \"a0\" -> \"a1\" -> \"a2\" -> "
                       "\"a3\" -> ... (2 more) -> \"a6\" -> \"a7\" -> \"a8\" -> \"a9\" -> \"a0\""},
-        {"C A B\nD B E\n", "line 2: \"B\" is used as a sire here and as a dam on line 1"},
-        {"C A B\nD E A\n", "line 2: \"A\" is used as a dam here and as a sire on line 1"},
+        {"C A B\nD B E\n", "line 2: \"B\" is used as a sire here and as a dam on line 1 (give "
+                           "--selfing for a pedigree where an individual may be a sire and a dam)"},
+        {"C A B\nD E A\n", "line 2: \"A\" is used as a dam here and as a sire on line 1 (give "
+                           "--selfing for a pedigree where an individual may be a sire and a dam)"},
         {"C A A\n", "line 1: \"A\" is used as a dam here and as a sire on line 1 (give --selfing"},
         {"\"A 0 0\n", "line 1: a double quote is not closed"},
         {"\"A\"x 0 0\n", "line 1: text follows a closing double quote without a blank"},
