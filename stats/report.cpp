@@ -300,9 +300,12 @@ std::string animal_table(const Pedigree& pedigree, const Analysis& analysis)
     out.reserve(pedigree.size() * 64);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         append_names(out, pedigree, i);
-        append_cells(out, '\t', pedigree.generation[i], values.inbreeding[i],
-                     values.equivalent_generations[i], values.individual_increase[i],
-                     values.mean_kinship[i]);
+        // An animal outside every cohort has no year: its cell stays empty.
+        out += '\t';
+        if (analysis.in_cohort.empty() || analysis.in_cohort[i])
+            append_number(out, pedigree.generation[i]);
+        append_cells(out, '\t', values.inbreeding[i], values.equivalent_generations[i],
+                     values.individual_increase[i], values.mean_kinship[i]);
         out += '\n';
     }
     return out;

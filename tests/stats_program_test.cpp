@@ -757,6 +757,13 @@ TEST(StatsProgram, SaysWhatAHerdBookLeavesOutAndWhatEachFigureIsOf)
         expect_success(run);
         EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
     }
+    // In the animals table an animal outside every cohort has no year; one
+    // whose year was taken from a parent keeps it.
+    const auto animals = run_stats(box, {"--animals", "-", "-o", "/dev/null", "herd"});
+    expect_success(animals);
+    for (const char* row : {"\nD0\t0\t0\t\t", "\nH\tX0\tD0\t\t", "\nX\t0\t0\t\t",
+                            "\nB\tS1\tD1\t1993\t", "\nG\tZ\t0\t1990\t"})
+        EXPECT_NE(animals.out.find(row), std::string::npos) << row << animals.out;
     for (const char* count : {"0", "-1", "many", "2x"}) {
         const auto run = run_stats(box, {"--fa-ancestors", count, "ped"});
         EXPECT_EQ(run.status, kUsage) << count;
