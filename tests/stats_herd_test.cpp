@@ -564,26 +564,6 @@ TEST(StatsHerd, AnimalsWithoutAYearToTakeStandInNoCohort)
     EXPECT_EQ(analysis.animals.inbreeding[stats_test::animal_named(herd, "H")], 0);
 }
 
-// A complete herd book keeps every animal in a cohort, as does one read
-// by generations, whatever it leaves out.
-TEST(StatsHerd, EveryAnimalInACohortWhenNoneLacksAYear)
-{
-    const struct {
-        std::string_view text;
-        std::optional<TimeScale> time;
-    } cases[] = {
-        {ages_pedigree, std::nullopt},
-        {missing_years_pedigree, TimeScale::generation},
-        {"A 0 0\nB 0 0\nC A B\n", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        const Analysis analysis =
-            analyse(stats_test::written_pedigree(c.text), {}, {}, {c.time, std::nullopt});
-        EXPECT_TRUE(analysis.in_cohort.empty()) << c.text;
-        EXPECT_EQ(analysis.outside_cohorts, 0u) << c.text;
-    }
-}
-
 // The regression Ne is called not informative from too few cohorts or an
 // error above the estimate, undefined ones included.
 TEST(StatsHerd, RegressionSaysWhenItIsNotInformative)
