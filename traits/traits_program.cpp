@@ -16,6 +16,7 @@
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_relatedness.h"
+#include "recorded_generations.h"
 #include "relationship/parallel.h"
 #include "tables.h"
 
@@ -93,6 +94,9 @@ void run_traits(const Options& options)
         stats::read_pedigree(stats::read_input(options.pedigree),
                              stats::input_name(options.pedigree), stats::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
+    if (const auto note =
+            recorded_generations_note(model, pedigree, stats::input_name(*options.model)))
+        std::cerr << "pedsim-traits: " << *note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
     const std::size_t threads = options.threads.value_or(stats::worker_count());
