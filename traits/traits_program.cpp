@@ -1,5 +1,7 @@
 #include "traits_program.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -66,7 +68,10 @@ std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
     std::vector<Output> outputs;
     outputs.push_back({output_path(options.output), records_table(run)});
     if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run)});
+    // Without --check the check table goes to standard error, written as
+    // any table is: a failure there fails the run before any file is replaced.
     if (options.check) outputs.push_back({output_path(options.check), check});
+    if (!options.check) outputs.push_back({"", check, STDERR_FILENO});
     if (options.numeric) {
         std::vector<Output> numeric = numeric_files(run, *options.numeric);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
@@ -108,7 +113,6 @@ void run_traits(const Options& options)
     progress.erase();
     if (options.numeric) make_directory(*options.numeric);
     write_outputs(outputs);
-    if (!options.check) std::cerr << check << std::flush;
 }
 
 }  // namespace pedsim::traits
