@@ -45,7 +45,8 @@ void make_directory(const std::string& directory)
 }
 
 // Refuses, before anything is read, outputs that would destroy an input or
-// each other, and a table bound for a standard output closed at the start.
+// each other, and a table bound for a standard output or a standard error
+// closed at the start.
 void check_outputs(const Options& options)
 {
     const std::vector<NamedFile> inputs{{"the pedigree", options.pedigree},
@@ -58,6 +59,11 @@ void check_outputs(const Options& options)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
     refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-traits");
+    // The check table is a table like the others: lost on a closed standard
+    // error, where even this message goes nowhere but the exit status.
+    if (!options.check && options.standard_error_closed)
+        throw Failure(ExitStatus::file_error, "standard error: it is closed; give --check FILE "
+                                              "to write the check table to a file");
 }
 
 std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
