@@ -32,7 +32,8 @@ FileDescriptor open_pedigree_file(const std::string& path) { return open_or_fail
 void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedigree,
                      const std::string& parameter_path, const std::string& pedigree_path)
 {
-    struct stat read {}, written {};
+    struct stat read {
+    }, written{};
     if (::fstat(parameters.file.get(), &read) != 0 || ::fstat(pedigree.get(), &written) != 0)
         return;  // nothing shows them one file
     // Any number of names may share a character device (/dev/null).
