@@ -1,8 +1,13 @@
 // End-to-end tests of pedsim-traits: the built program run as a user runs
 // it, on the flock pedigree that pedsim writes in the test's directory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -291,6 +296,28 @@ TEST(TraitsProgram, RefusesOutputsThatWouldDestroyAFile)
          end_to_end::redirected(">&-"),
          kFileError,
          "standard output: it is closed; give --check FILE to write the check table to a file\n"},
+        {"records to a closed standard output named /dev/stdout",
+         {"--model", "m", "-o", "/dev/stdout"},
+         end_to_end::redirected(">&-"),
+         kFileError,
+         "standard output: it is closed; give -o FILE to write the records to a file\n"},
+        {"check table to a closed standard output named /dev/fd/1",
+         {"--model", "m", "-o", "out", "--check", "/dev/fd/1"},
+         end_to_end::redirected(">&-"),
+         kFileError,
+         "standard output: it is closed; give --check FILE to write the check table to a file\n"},
+        {"animals on standard output named /proc/self/fd/1 beside the records",
+         {"--model", "m", "--animals", "/proc/self/fd/1"},
+         {},
+         kUsage,
+         "--animals /proc/self/fd/1 and the records both go to standard output; give -o FILE "
+         "for the records (pedsim-traits --help lists the options)\n"},
+        {"-o naming a --numeric file by another path to a directory not made yet",
+         {"--model", "m", "-o", "../work/nd/data.txt", "--numeric", "nd"},
+         {},
+         kUsage,
+         "-o ../work/nd/data.txt and --numeric nd/data.txt are one file; give each table its "
+         "own file\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -308,6 +335,39 @@ TEST(TraitsProgram, RefusesOutputsThatWouldDestroyAFile)
         EXPECT_EQ(box.read("pedig"), "A 0 0\nB 0 0\nC A B\n");
         EXPECT_EQ(box.read("ids.txt"), "A 0 0\n");
         EXPECT_EQ(box.read("out"), "kept\n");
+    }
+}
+
+// A table bound for a standard stream that cannot take it, full or closed,
+// fails the run before any file is replaced: the check table on standard
+// error as much as the records on standard output.
+TEST(TraitsProgram, AStandardStreamThatCannotTakeATableFailsTheRunAndKeepsTheFiles)
+{
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string redirection;
+    } cases[] = {
+        {"check table to standard error", {"-o", "out", "--animals", "animals"}, "2>/dev/full"},
+        {"check table to a closed standard error", {"-o", "out"}, "2>&-"},
+        {"check table to standard output", {"-o", "out", "--check", "-"}, ">/dev/full"},
+        {"records to standard output", {"--animals", "animals"}, ">/dev/full"},
+    };
+    for (const auto& [what, args, redirection] : cases) {
+        SCOPED_TRACE(what);
+        Sandbox box;
+        box.write("m", kModel);
+        box.write("pedig", "A 0 0\nB 0 0\nC A B\n");
+        box.write("out", "kept\n");
+        box.write("animals", "kept too\n");
+        std::vector<std::string> all = {"--model", "m"};
+        all.insert(all.end(), args.begin(), args.end());
+        const end_to_end::Run run = run_traits(box, all, end_to_end::redirected(redirection));
+        EXPECT_EQ(run.status, kFileError) << run.err;
+        EXPECT_EQ(box.read("out"), "kept\n");
+        EXPECT_EQ(box.read("animals"), "kept too\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()), {}), 4);
     }
 }
 
@@ -414,6 +474,152 @@ TEST(TraitsProgram, RecordsCarryBreedingValueAndInbreedingDepression)
         largest_depression = std::max(largest_depression, 1000.0 * f);
     }
     EXPECT_GT(largest_depression, 10.0);  // the flock's animals are inbred
+}
+
+}  // namespace
+
+namespace {
+
+// recorded_generations against the generations of the pedigree (0, 0, 1,
+// 2): a range holding none of them is refused before anything is written,
+// one reaching beyond them is noted, and the records are those of the
+// generations both share.
+TEST(TraitsProgram, RecordedGenerationsBeyondThePedigreeAreNotedOrRefused)
+{
+    const struct {
+        std::string range;
+        int status;
+        std::string note;  // the start of standard error
+        std::vector<std::string> recorded;
+    } cases[] = {
+        {"[5, 9]",
+         kRefused,
+         "pedsim-traits: m: recorded_generations [5, 9] holds none of the pedigree's generations "
+         "(0 to 2): no animal would have a record; choose generations among them\n",
+         {}},
+        {"[-9, -1]", kRefused, "pedsim-traits: m: recorded_generations [-9, -1] holds none", {}},
+        {"[1, 5]",
+         0,
+         "pedsim-traits: m: recorded_generations [1, 5] reaches beyond the pedigree's generations "
+         "(0 to 2): only generations 1 to 2 have records\n",
+         {"C", "D"}},
+        {"[-3, 0]",
+         0,
+         "pedsim-traits: m: recorded_generations [-3, 0] reaches beyond the pedigree's "
+         "generations (0 to 2): only generations 0 to 0 have records\n",
+         {"A", "B"}},
+        {"[0, 1]", 0, "# ", {"A", "B", "C"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.range);
+        Sandbox box;
+        box.write("m", "seed = 1\ntraits = [\"w\"]\nmean = 0\nadditive = 1\nresidual = 1\n"
+                       "recorded_generations = " +
+                           c.range + "\n");
+        box.write("pedig", "A 0 0\nB 0 0\nC A B\nD C B\n");
+        box.write("out", "kept\n");
+        const end_to_end::Run run = run_traits(box, {"--model", "m", "-o", "out"});
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.starts_with(c.note)) << run.err;
+        if (c.status != 0) {
+            EXPECT_EQ(box.read("out"), "kept\n");
+            continue;
+        }
+        std::vector<std::string> recorded;
+        for (const std::string& line : lines_of(box.read("out").value()))
+            if (!line.starts_with("animal\t")) recorded.push_back(fields_of(line).at(0));
+        EXPECT_EQ(recorded, c.recorded);
+    }
+}
+
+// The largest values a model may hold, and a mean that swamps the tiniest
+// variance, give tables of finite numbers or empty cells: never "inf".
+TEST(TraitsProgram, TablesAtTheBoundsOfTheValuesHoldFiniteNumbers)
+{
+    const struct {
+        const char* what;
+        std::string model;
+        std::string pedigree;
+    } cases[] = {
+        {"largest values",
+         "traits = [\"w\", \"f\"]\nmean = [-1e100, 1e100]\nadditive = [[1e100, -1e100], [-1e100, "
+         "1e100]]\nresidual = [[1e100, 0], [0, 1e100]]\npermanent = [[1e100, 0], [0, 1e-100]]\n"
+         "records = 3\ninbreeding_depression = [1e100, -1e100]\n",
+         "A 0 0\nB 0 0\nC A B\nD A C\nE D C\n"},
+        // Two records of 1e100 + a, a of order 1e-50, are one number: the
+        // phenotypes do not vary while the breeding values do.
+        {"mean swamping the variance",
+         "traits = [\"w\"]\nmean = 1e100\nadditive = 1e-100\nresidual = 0\n", "A 0 0\nB 0 0\n"},
+    };
+    for (const auto& [what, model, pedigree] : cases) {
+        SCOPED_TRACE(what);
+        Sandbox box;
+        box.write("m", "seed = 4\n" + model);
+        box.write("pedig", pedigree);
+        expect_success(run_traits(
+            box, {"--model", "m", "-o", "rec", "--animals", "animals", "--check", "check"}));
+        std::size_t numbers = 0;
+        // The first three columns of the records and the animals are names.
+        for (const auto& [table, names] : {std::pair{"rec", 3}, {"animals", 3}, {"check", 0}})
+            for (const std::string& line : lines_of(box.read(table).value())) {
+                if (line.starts_with("#") || line.starts_with("generation\t") ||
+                    line.starts_with("animal\t"))
+                    continue;
+                std::istringstream cells(line);
+                int column = 0;
+                for (std::string cell; std::getline(cells, cell, '\t'); ++column) {
+                    if (cell.empty() || column < names) continue;
+                    EXPECT_TRUE(std::isfinite(std::stod(cell))) << table << ": " << line;
+                    ++numbers;
+                }
+            }
+        EXPECT_GT(numbers, 10u);
+    }
+}
+
+bool temporary(const std::filesystem::directory_entry& entry)
+{
+    return entry.path().filename().string().starts_with(".");
+}
+
+// The temporary files beside the outputs of the signal test.
+std::vector<std::string> temporaries(const Sandbox& box)
+{
+    std::vector<std::string> found;
+    for (const char* directory : {".", "num"})
+        if (std::filesystem::is_directory(box.path(directory)))
+            for (const auto& entry : std::filesystem::directory_iterator(box.path(directory)))
+                if (temporary(entry)) found.push_back(entry.path().filename().string());
+    return found;
+}
+
+// Six tables wait in their temporary files while the records fill a pipe
+// that nobody reads: each termination signal removes all six, however many
+// there are, and ends the run as it would have.
+TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
+{
+    Sandbox box;
+    prepare_flock(box);
+    ASSERT_EQ(::mkfifo(box.path("fifo").c_str(), 0600), 0);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const int reader = ::open(box.path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        const pid_t pid = box.start({"--model", "model.toml", "--animals", "animals.tsv", "--check",
+                                     "check.tsv", "--numeric", "num"},
+                                    end_to_end::redirected(">fifo"), PEDSIM_TRAITS_BINARY);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (temporaries(box).size() < 6 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(temporaries(box).size(), 6u);
+        ::kill(pid, signal);
+        const end_to_end::Run run = box.wait(pid);
+        ::close(reader);
+        EXPECT_EQ(run.signal, signal) << run.err;
+        EXPECT_EQ(temporaries(box), std::vector<std::string>{});
+        EXPECT_FALSE(std::filesystem::exists(box.path("animals.tsv")));
+        std::filesystem::remove_all(box.path("num"));
+    }
 }
 
 }  // namespace

@@ -46,13 +46,16 @@ struct TraitModel {
 inline constexpr std::int64_t most_records = 1000;
 
 // Reads the whole text of a model file. Keys: seed (integer >= 0), traits
-// (array of distinct names without blanks), mean, additive, residual,
-// optional permanent, records (1 .. most_records), inbreeding_depression and
-// recorded_generations ([first, last]); with one trait a vector or matrix may
-// be a number. Throws a Failure (input_refused) "FILE: line N: KEY: what is
-// wrong; what to do" for a TOML syntax error, an unknown or missing key, a
-// value of the wrong shape or type, a negative variance, a matrix that is not
-// symmetric or not positive semi-definite.
+// (array of distinct names, each 1 to 64 ASCII letters, digits, '_', '.' or
+// '-'), mean, additive, residual, optional permanent, records (1 ..
+// most_records), inbreeding_depression and recorded_generations ([first,
+// last]); with one trait a vector or matrix may be a number. Throws a Failure
+// (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line
+// with the names from the file quoted (quoted()), for text nested deeper than
+// most_nesting_levels (checked before the TOML library reads it), a TOML
+// syntax error, an unknown or missing key, a value of the wrong shape or
+// type, a number beyond -1e100 .. 1e100, a negative variance or one between 0
+// and 1e-100, a matrix that is not symmetric or not positive semi-definite.
 TraitModel read_model(std::string_view text, std::string_view file_name);
 
 // The factor L of a symmetric positive semi-definite matrix (row-major,
