@@ -47,7 +47,10 @@ TraitModel model_of(const Covariance& additive, const Covariance& residual,
     model.additive = additive;
     model.residual = residual;
     model.permanent = permanent;
-    model.records = records;
+    model.records.assign(additive.size, records);
+    model.recorded_sex.assign(additive.size, pedsim::traits::RecordedSex::all);
+    model.recorded_fraction.assign(additive.size, 1.0);
+    model.threshold.assign(additive.size, {});
     return model;
 }
 
@@ -269,7 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"unknown_key", kValid + "heritability = 0.3\n",
                     "m.toml: line 5: heritability: unknown key; the keys are seed, traits, "
                     "mean, additive, residual, permanent, records, inbreeding_depression, "
-                    "recorded_generations"},
+                    "recorded_generations, recorded_sex, recorded_fraction, fixed, maternal, "
+                    "direct_maternal, maternal_permanent, threshold"},
         RefusalCase{"missing_key", kHead + kAdditive,
                     "m.toml: line 1: residual: missing; add the key residual = ..."},
         RefusalCase{"traits_not_names", "traits = [1]\nmean = 1\nadditive = 1\nresidual = 1\n",
@@ -319,7 +323,7 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
         "seed = 5\ntraits = [\"w\"]\nmean = 3\nadditive = 4\nresidual = 0\n", "m.toml");
     EXPECT_EQ(one.seed, 5u);
     EXPECT_DOUBLE_EQ(one.additive.factor[0], 2.0);
-    EXPECT_EQ(one.records, 1u);
+    EXPECT_EQ(one.records, std::vector<std::size_t>{1});
     const TraitModel singular =
         pedsim::traits::read_model(kHead + "additive = [[1, 2], [2, 4]]\n" + kResidual, "m.toml");
     const auto& l = singular.additive.factor;

@@ -47,16 +47,29 @@ records_of(std::span<const stats::AnimalIndex> members, const Simulated& simulat
     for (const stats::AnimalIndex i : members)
         if (simulated.recorded[static_cast<std::size_t>(i)])
             for (std::size_t r = 0; r < simulated.records; ++r)
-                records.emplace_back(static_cast<std::size_t>(i), r);
+                if (simulated.has_row(static_cast<std::size_t>(i), r))
+                    records.emplace_back(static_cast<std::size_t>(i), r);
     return records;
 }
 
+// Those of the records that trait t has.
+std::vector<std::pair<std::size_t, std::size_t>>
+records_of_trait(const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                 const Simulated& simulated, std::size_t t)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> of_trait;
+    for (const auto& [animal, record] : records)
+        if (simulated.has_record(animal, record, t)) of_trait.emplace_back(animal, record);
+    return of_trait;
+}
+
 TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
-                       const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                       const std::vector<std::pair<std::size_t, std::size_t>>& all_records,
                        double expected_fraction, const TraitModel& model,
                        const Simulated& simulated, const std::vector<double>& inbreeding,
                        std::size_t t)
 {
+    const auto records = records_of_trait(all_records, simulated, t);
     const Moments tbv = moments(members.size(), [&](std::size_t k) {
         return simulated.value(static_cast<std::size_t>(members[k]), t);
     });

@@ -19,14 +19,45 @@ void append_identity(std::string& out, const stats::Pedigree& pedigree, std::siz
     append_cells(out, '\t', pedigree.generation[i]);
 }
 
-// The phenotypes of one record, each with `separator` before it.
+// The values of one record, each with `separator` before it; `missing`
+// where the trait has no such record.
 void append_phenotypes(std::string& out, const TraitRun& run, std::size_t i, std::size_t r,
-                       char separator)
+                       char separator, std::string_view missing)
 {
-    for (std::size_t t = 0; t < run.model.trait_count(); ++t)
-        append_cells(
-            out, separator,
-            phenotype(run.simulated, run.model, run.relatedness.found.inbreeding, i, r, t));
+    for (std::size_t t = 0; t < run.model.trait_count(); ++t) {
+        out += separator;
+        if (run.simulated.has_record(i, r, t))
+            append_number(out, record_value(run.simulated, run.model,
+                                            run.relatedness.found.inbreeding, i, r, t));
+        else
+            out += missing;
+    }
+}
+
+// The animal's level of every fixed effect (a covariate's value), each
+// with a tab before it.
+void append_fixed_levels(std::string& out, const TraitRun& run, std::size_t i)
+{
+    for (const FixedLevels& effect : run.simulated.fixed) {
+        out += '\t';
+        if (effect.level.empty())
+            append_number(out, effect.covariate[i]);
+        else
+            out += effect.labels[effect.level[i]];
+    }
+}
+
+// The liability of the animal's first record of a threshold trait, with a
+// tab before it; empty when it has none.
+void append_liability(std::string& out, const TraitRun& run, std::size_t i, std::size_t t)
+{
+    out += '\t';
+    for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r)
+        if (run.simulated.has_record(i, r, t)) {
+            append_number(out, phenotype(run.simulated, run.model, run.relatedness.found.inbreeding,
+                                         i, r, t));
+            return;
+        }
 }
 
 std::string summary_line(const std::string& key, const std::string& value)
@@ -34,11 +65,30 @@ std::string summary_line(const std::string& key, const std::string& value)
     return "# " + key + ": " + value + '\n';
 }
 
-std::size_t record_count(const Simulated& simulated)
+// The rows of the records table, and the records of each trait.
+std::pair<std::size_t, std::vector<std::size_t>> record_counts(const Simulated& simulated)
 {
-    std::size_t animals = 0;
-    for (const std::uint8_t recorded : simulated.recorded) animals += recorded;
-    return animals * simulated.records;
+    std::size_t rows = 0;
+    std::vector<std::size_t> per_trait(simulated.traits, 0);
+    for (std::size_t i = 0; i < simulated.recorded.size(); ++i)
+        for (std::size_t r = 0; simulated.recorded[i] && r < simulated.records; ++r) {
+            rows += simulated.has_row(i, r);
+            for (std::size_t t = 0; t < simulated.traits; ++t)
+                per_trait[t] += simulated.has_record(i, r, t);
+        }
+    return {rows, per_trait};
+}
+
+std::string records_summary(const TraitRun& run)
+{
+    const auto [rows, per_trait] = record_counts(run.simulated);
+    if (run.model.records_complete())
+        return number_text(rows) + " (" + number_text(run.simulated.records) +
+               " per recorded animal)";
+    std::string out = number_text(rows) + " rows;";
+    for (std::size_t t = 0; t < per_trait.size(); ++t)
+        out += ' ' + run.model.traits[t] + ' ' + number_text(per_trait[t]);
+    return out;
 }
 
 std::string matrix_text(const Covariance& covariance)
@@ -104,14 +154,18 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 std::string records_table(const TraitRun& run)
 {
     std::string header = "animal\tsire\tdam\tgeneration\trecord";
+    for (const FixedEffect& effect : run.model.fixed) header += '\t' + effect.name;
     for (const std::string& name : run.model.traits) header += '\t' + name;
     header += '\n';
-    const std::size_t row_size = (48 + 20 * run.model.trait_count()) * run.simulated.records;
+    const std::size_t row_size =
+        (48 + 12 * run.model.fixed.size() + 20 * run.model.trait_count()) * run.simulated.records;
     return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
         for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
+            if (!run.simulated.has_row(i, r)) continue;
             append_identity(out, run.pedigree, i);
             append_cells(out, '\t', r + 1);
-            append_phenotypes(out, run, i, r, '\t');
+            append_fixed_levels(out, run, i);
+            append_phenotypes(out, run, i, r, '\t', "");
             out += '\n';
         }
     });
@@ -120,23 +174,62 @@ std::string records_table(const TraitRun& run)
 std::string animals_table(const TraitRun& run)
 {
     const std::size_t n = run.model.trait_count();
+    const Simulated& simulated = run.simulated;
     const bool permanent = !run.model.permanent.empty();
+    const bool maternal = !simulated.maternal.empty();
+    const bool maternal_permanent = !simulated.maternal_permanent.empty();
     std::string header = "animal\tsire\tdam\tgeneration\tF\tmsv";
-    for (const std::string& name : run.model.traits) header += "\ttbv_" + name;
-    if (permanent)
-        for (const std::string& name : run.model.traits) header += "\tpe_" + name;
+    const auto add_columns = [&](bool wanted, const char* prefix) {
+        for (std::size_t t = 0; wanted && t < n; ++t) header += prefix + run.model.traits[t];
+    };
+    add_columns(true, "\ttbv_");
+    add_columns(permanent, "\tpe_");
+    add_columns(maternal, "\tmbv_");
+    add_columns(maternal_permanent, "\tmpe_");
+    for (std::size_t t = 0; t < n; ++t)
+        if (run.model.is_threshold(t)) header += "\tliability_" + run.model.traits[t];
     header += '\n';
     const std::size_t row_size = 80 + 40 * n;
     return with_rows(std::move(header), run, row_size, [&](std::string& out, std::size_t i) {
         append_identity(out, run.pedigree, i);
-        append_cells(out, '\t', run.relatedness.found.inbreeding[i], run.simulated.msv[i]);
-        for (std::size_t t = 0; t < n; ++t) append_cells(out, '\t', run.simulated.value(i, t));
+        append_cells(out, '\t', run.relatedness.found.inbreeding[i], simulated.msv[i]);
+        for (std::size_t t = 0; t < n; ++t) append_cells(out, '\t', simulated.value(i, t));
         for (std::size_t t = 0; permanent && t < n; ++t) {
             out += '\t';
-            if (run.simulated.recorded[i]) append_number(out, run.simulated.permanent[i * n + t]);
+            if (simulated.recorded[i]) append_number(out, simulated.permanent[i * n + t]);
         }
+        for (std::size_t t = 0; maternal && t < n; ++t)
+            append_cells(out, '\t', simulated.maternal[i * n + t]);
+        for (std::size_t t = 0; maternal_permanent && t < n; ++t)
+            append_cells(out, '\t', simulated.maternal_permanent[i * n + t]);
+        for (std::size_t t = 0; t < n; ++t)
+            if (run.model.is_threshold(t)) append_liability(out, run, i, t);
         out += '\n';
     });
+}
+
+std::string effects_table(const TraitRun& run)
+{
+    std::string out = "effect\tlevel";
+    for (const std::string& name : run.model.traits) out += '\t' + name;
+    out += '\n';
+    const std::size_t n = run.model.trait_count();
+    for (std::size_t k = 0; k < run.model.fixed.size(); ++k) {
+        const FixedEffect& effect = run.model.fixed[k];
+        const FixedLevels& levels = run.simulated.fixed[k];
+        if (effect.kind == FixedEffect::Kind::covariate) {
+            out += effect.name + "\tslope";
+            for (const double slope : effect.slope) append_cells(out, '\t', slope);
+            out += '\n';
+        }
+        for (std::size_t level = 0; level < levels.level_count(); ++level) {
+            out += effect.name + '\t' + levels.labels[level];
+            for (std::size_t t = 0; t < n; ++t)
+                append_cells(out, '\t', levels.values[level * n + t]);
+            out += '\n';
+        }
+    }
+    return out;
 }
 
 std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
@@ -148,9 +241,7 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
     out += summary_line("founders", number_text(founders) + " (" +
                                         number_text(run.pedigree.founders_added) +
                                         " added for parents without a row)");
-    out +=
-        summary_line("records", number_text(record_count(run.simulated)) + " (" +
-                                    number_text(run.simulated.records) + " per recorded animal)");
+    out += summary_line("records", records_summary(run));
     out += summary_line("seed", number_text(run.seed));
     out += model_summary(run.model);
     out += summary_line("inbreeding", run.relatedness.method);
@@ -173,7 +264,7 @@ std::vector<Output> numeric_files(const TraitRun& run, const std::string& direct
         for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
             append_number(data, i + 1);
             append_cells(data, ' ', pedigree.generation[i], r + 1);
-            append_phenotypes(data, run, i, r, ' ');
+            append_phenotypes(data, run, i, r, ' ', "0");
             data += '\n';
         }
     }
