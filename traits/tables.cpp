@@ -248,41 +248,4 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
     return out + check_table(rows, run.model);
 }
 
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory)
-{
-    const stats::Pedigree& pedigree = run.pedigree;
-    const auto number = [](stats::AnimalIndex parent) {
-        return parent == stats::unknown ? std::size_t{0} : static_cast<std::size_t>(parent) + 1;
-    };
-    std::string pedigree_text, data, ids;
-    for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        append_number(pedigree_text, i + 1);
-        append_cells(pedigree_text, ' ', number(pedigree.sire[i]), number(pedigree.dam[i]));
-        pedigree_text += '\n';
-        append_number(ids, i + 1);
-        ids += ' ' + pedigree.names[i] + '\n';
-        for (std::size_t r = 0; run.simulated.recorded[i] && r < run.simulated.records; ++r) {
-            append_number(data, i + 1);
-            append_cells(data, ' ', pedigree.generation[i], r + 1);
-            append_phenotypes(data, run, i, r, ' ', "0");
-            data += '\n';
-        }
-    }
-    std::string readme = "Files for BLUPF90, WOMBAT and ASReml, written by pedsim-traits.\n"
-                         "Animals are numbered 1..N, parents before offspring; 0 is unknown.\n"
-                         "pedigree.txt: animal sire dam\n"
-                         "ids.txt: number identifier\n"
-                         "data.txt: animal generation record";
-    for (const std::string& name : run.model.traits) readme += ' ' + name;
-    readme += "\nTrue values (seed " + number_text(run.seed) + "):\n" + model_summary(run.model);
-    const std::vector<std::string> paths = numeric_paths(directory);
-    return {{paths[0], pedigree_text}, {paths[1], data}, {paths[2], ids}, {paths[3], readme}};
-}
-
-std::vector<std::string> numeric_paths(const std::string& directory)
-{
-    const std::string dir = directory + '/';
-    return {dir + "pedigree.txt", dir + "data.txt", dir + "ids.txt", dir + "README.txt"};
-}
-
 }  // namespace pedsim::traits

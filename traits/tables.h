@@ -1,5 +1,5 @@
-// The texts pedsim-traits writes: the records, the animals, the summary and
-// the files for BLUPF90, WOMBAT and ASReml.
+// The texts pedsim-traits writes: the records, the animals, the effects and
+// the summary.
 #pragma once
 
 #include <cstdint>
@@ -46,15 +46,5 @@ std::string effects_table(const TraitRun& run);
 
 // "# key: value" lines about the run, then the check table.
 std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows);
-
-// The files of --numeric DIR, numbered 1..N in the pedigree's parents-first
-// order, space-separated: DIR/pedigree.txt (animal sire dam, 0 unknown),
-// DIR/data.txt (animal generation record phenotypes...), DIR/ids.txt
-// (number identifier) and DIR/README.txt (the columns and the true
-// variances).
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory);
-
-// The paths of the files of --numeric DIR, in numeric_files' order.
-std::vector<std::string> numeric_paths(const std::string& directory);
 
 }  // namespace pedsim::traits

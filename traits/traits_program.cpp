@@ -13,6 +13,7 @@
 #include "common/output_files.h"
 #include "common/progress.h"
 #include "model.h"
+#include "numeric_files.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_relatedness.h"
@@ -51,6 +52,7 @@ void check_outputs(const Options& options)
     std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the records"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.check) outputs.push_back({"--check", *options.check, "the check table"});
+    if (options.effects) outputs.push_back({"--effects", *options.effects, "the effects"});
     if (options.numeric)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
@@ -66,8 +68,9 @@ std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
     outputs.push_back({output_path(options.output), records_table(run)});
     if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run)});
     if (options.check) outputs.push_back({output_path(options.check), check});
+    if (options.effects) outputs.push_back({output_path(options.effects), effects_table(run)});
     if (options.numeric) {
-        std::vector<Output> numeric = numeric_files(run, *options.numeric);
+        std::vector<Output> numeric = numeric_files(run, *options.numeric, options.numeric_long);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
                        std::make_move_iterator(numeric.end()));
     }
