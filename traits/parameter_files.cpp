@@ -43,8 +43,8 @@ std::string upper_triangle(const std::vector<double>& values, std::size_t size)
 }
 
 // One BLUPF90 effect line: the column for every trait, the levels, the type.
-std::string blupf90_effect(const NumericModel& numeric, std::string_view column,
-                           std::size_t levels, std::string_view type, std::string_view comment)
+std::string blupf90_effect(const NumericModel& numeric, std::string_view column, std::size_t levels,
+                           std::string_view type, std::string_view comment)
 {
     std::string out;
     const std::size_t position = numeric.columns.position(column);
@@ -155,9 +155,9 @@ std::string wombat_data_block(const NumericModel& numeric)
         if (name == "record") out += ' ' + number_text(model.most_records_per_animal());
         if (name == "animal_sex") out += " 3";
         if (fixed != model.fixed.end() && fixed->kind != FixedEffect::Kind::covariate)
-            out += ' ' + number_text(numeric.fixed[static_cast<std::size_t>(
-                                                        fixed - model.fixed.begin())]
-                                         .level_count());
+            out += ' ' +
+                   number_text(numeric.fixed[static_cast<std::size_t>(fixed - model.fixed.begin())]
+                                   .level_count());
         out += '\n';
     }
     return out + "END DATA\n";
@@ -192,9 +192,8 @@ std::string wombat_parameters(const NumericModel& numeric)
                       "# the true (co)variances as starting values";
     if (!model.permanent.empty() || !model.maternal_permanent.empty())
         out += ";\n# the permanent effects are not in it: add a column coding them to fit them";
-    if (model.has_maternal() && std::ranges::any_of(model.direct_maternal, [](double c) {
-            return c != 0;
-        }))
+    if (model.has_maternal() &&
+        std::ranges::any_of(model.direct_maternal, [](double c) { return c != 0; }))
         out += ";\n# the direct-maternal covariances are in README.txt";
     out += ".\n";
     out += std::string("ANALYSIS ") + (n == 1 ? "UNI" : "MUV") + "\nPEDS pedigree.txt\n";
@@ -217,8 +216,8 @@ std::string variances_in_both_syntaxes(const TraitModel& model)
     };
     add("Additive (co)variances", model.additive.values, n);
     if (model.has_maternal())
-        add("Direct and maternal additive (co)variances, direct traits first",
-            model.joint.values, 2 * n);
+        add("Direct and maternal additive (co)variances, direct traits first", model.joint.values,
+            2 * n);
     add("Residual (co)variances", model.residual.values, n);
     if (!model.permanent.empty()) add("Permanent (co)variances", model.permanent.values, n);
     if (!model.maternal_permanent.empty())
