@@ -47,11 +47,10 @@ std::size_t utf8_sequence_length(std::string_view text)
 
 }  // namespace
 
-std::string quoted(std::string_view text)
+std::string printable(std::string_view text, std::size_t shown)
 {
-    constexpr std::size_t shown = 40;
     const std::string_view head = text.substr(0, shown);
-    std::string out = "\"";
+    std::string out;
     for (std::size_t k = 0; k < head.size();) {
         const std::size_t length = utf8_sequence_length(head.substr(k));
         if (length > 0) {
@@ -65,7 +64,9 @@ std::string quoted(std::string_view text)
         ++k;
     }
     if (text.size() > shown) out += "...";
-    return out + "\"";
+    return out;
 }
+
+std::string quoted(std::string_view text) { return '"' + printable(text, 40) + '"'; }
 
 }  // namespace pedsim

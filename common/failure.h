@@ -56,10 +56,13 @@ decltype(auto) naming_file(std::string_view file_name, ExitStatus status, Step&&
     }
 }
 
-// `text` in double quotes, as it may stand in a one-line message: printable
-// ASCII and whole UTF-8 characters as they are, any other byte (a control
-// character, DEL, a stray or cut UTF-8 byte) written as \xNN, text beyond 40
-// bytes cut and followed by "...".
+// `text` as it may stand in a one-line message: printable ASCII and whole
+// UTF-8 characters as they are, any other byte (a control character, DEL, a
+// stray or cut UTF-8 byte) written as \xNN, text beyond `shown` bytes cut and
+// followed by "...".
+std::string printable(std::string_view text, std::size_t shown);
+
+// printable(text, 40) in double quotes: a name taken from the user's input.
 std::string quoted(std::string_view text);
 
 }  // namespace pedsim

@@ -38,20 +38,26 @@ mode_t mode_for(const struct stat* existing)
     return 0666 & ~mask;
 }
 
-// The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N
-// names; -1 for any other path.
+// The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or
+// /proc/{self,thread-self,PID}/fd/N names, in any spelling of the path
+// ("../../dev/./stdout"), PID being this process's; -1 for any other path.
 int descriptor_named(const std::string& path)
 {
-    if (path == "/dev/stdout") return STDOUT_FILENO;
-    if (path == "/dev/stderr") return STDERR_FILENO;
-    for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        if (!path.starts_with(prefix)) continue;
-        int fd = -1;
-        const char* digits = path.c_str() + prefix.size();
-        const char* end = path.c_str() + path.size();
-        const auto [stop, error] = std::from_chars(digits, end, fd);
-        if (error == std::errc() && stop == end && digits != end) return fd;
-    }
+    std::error_code error;
+    const std::string spelled = std::filesystem::absolute(path, error).lexically_normal().string();
+    if (error) return -1;
+    if (spelled == "/dev/stdout") return STDOUT_FILENO;
+    if (spelled == "/dev/stderr") return STDERR_FILENO;
+    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/"})
+        if (spelled.starts_with(prefix) || spelled.starts_with(own)) {
+            const std::size_t after = spelled.starts_with(own) ? own.size() : prefix.size();
+            int fd = -1;
+            const char* digits = spelled.c_str() + after;
+            const char* end = spelled.c_str() + spelled.size();
+            const auto [stop, failed] = std::from_chars(digits, end, fd);
+            if (failed == std::errc() && stop == end && digits != end) return fd;
+        }
     return -1;
 }
 
@@ -89,40 +95,65 @@ struct Identity {
     bool operator==(const Identity&) const = default;
 };
 
-// The identity of `path` (standard input's file for "-" as an input); none
-// for a character device, which any number of outputs may share, and for
-// standard input or output when it is no file.
-std::optional<Identity> identity_of(const std::string& path, bool input)
+// An existing file's identity; none for a character device (/dev/null),
+// which any number of outputs may share.
+std::optional<Identity> existing_identity(const struct stat& status)
 {
-    struct stat status {};
-    const bool exists = path == "-" ? input && ::fstat(STDIN_FILENO, &status) == 0
-                                    : ::stat(path.c_str(), &status) == 0;
-    if (exists) {
-        if (S_ISCHR(status.st_mode)) return std::nullopt;
-        return Identity{status.st_dev, status.st_ino, {}};
-    }
-    if (path == "-") return std::nullopt;
-    const std::filesystem::path name(path);
-    const std::filesystem::path parent = name.parent_path().empty() ? "." : name.parent_path();
-    char resolved[PATH_MAX];
-    const std::string directory =
-        ::realpath(parent.c_str(), resolved) != nullptr ? resolved : parent.string();
-    return Identity{0, 0, directory + '/' + name.filename().string()};
+    if (S_ISCHR(status.st_mode)) return std::nullopt;
+    return Identity{status.st_dev, status.st_ino, {}};
 }
 
-[[noreturn]] void refuse_one_file(const NamedFile& first, const NamedFile& second, bool input)
+// A new file's identity: its path made absolute, the directories that exist
+// resolved (symbolic links followed), the rest of the path appended as
+// written, "." and ".." taken out.
+Identity new_file_identity(const std::string& path)
 {
-    const std::string names = first.role + " " + first.path + " and " + second.role + " " +
-                              second.path + " are one file; ";
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::filesystem::path resolved =
+        error ? std::filesystem::path(path) : std::filesystem::weakly_canonical(absolute, error);
+    return Identity{0, 0, error ? absolute.lexically_normal().string() : resolved.string()};
+}
+
+// What an input is: standard input's file for "-".
+std::optional<Identity> input_identity(const std::string& path)
+{
+    struct stat status {};
+    if (path == "-")
+        return ::fstat(STDIN_FILENO, &status) == 0 ? existing_identity(status) : std::nullopt;
+    if (::stat(path.c_str(), &status) == 0) return existing_identity(status);
+    return new_file_identity(path);
+}
+
+// What an output writes over: for one bound for standard output, standard
+// output's own file when that is a regular file (a pipe or a terminal is
+// nothing another name could reach).
+std::optional<Identity> output_identity(const std::string& path)
+{
+    struct stat status {};
+    if (path.empty() || names_standard_output(path))
+        return ::fstat(STDOUT_FILENO, &status) == 0 && S_ISREG(status.st_mode)
+                   ? existing_identity(status)
+                   : std::nullopt;
+    if (::stat(path.c_str(), &status) == 0) return existing_identity(status);
+    return new_file_identity(path);
+}
+
+std::string spelled(const NamedFile& file)
+{
+    return file.role + " " + (file.path.empty() ? "(standard output)" : file.path);
+}
+
+[[noreturn]] void refuse_one_file(const NamedFile& first, const NamedFile& second,
+                                  const std::string& what_to_do)
+{
     throw Failure(ExitStatus::usage_refused,
-                  names + (input ? "writing there would destroy the input: "
-                                   "choose another output file"
-                                 : "give each table its own file"));
+                  spelled(first) + " and " + spelled(second) + " are one file; " + what_to_do);
 }
 
 bool bound_for_standard_output(const NamedFile& output)
 {
-    return output.path.empty() || output.path == "-";
+    return output.path.empty() || names_standard_output(output.path);
 }
 
 // Refuses a second output bound for standard output; the first one found
@@ -135,15 +166,13 @@ void refuse_two_standard_outputs(std::span<const NamedFile> outputs, std::string
     if (second == outputs.end()) return;
     const std::string hint = " (" + std::string(program) + " --help lists the options)";
     if (first->path.empty())
-        throw Failure(ExitStatus::usage_refused, second->role + " - and " + first->contents +
+        throw Failure(ExitStatus::usage_refused, spelled(*second) + " and " + first->contents +
                                                      " both go to standard output; give " +
                                                      first->role + " FILE for " + first->contents +
                                                      hint);
     throw Failure(ExitStatus::usage_refused,
-                  first->role + " - and " + second->role +
-                      " - both name standard output; send one of the tables "
-                      "to a file" +
-                      hint);
+                  spelled(*first) + " and " + spelled(*second) +
+                      " both name standard output; send one of the tables to a file" + hint);
 }
 
 }  // namespace
@@ -152,10 +181,7 @@ void refuse_unsafe_outputs(std::span<const NamedFile> inputs, std::span<const Na
                            bool standard_output_closed, std::string_view program)
 {
     refuse_two_standard_outputs(outputs, program);
-    std::vector<NamedFile> files;
-    std::ranges::remove_copy_if(outputs, std::back_inserter(files),
-                                [](const NamedFile& output) { return output.path.empty(); });
-    refuse_shared_files(inputs, files);
+    refuse_shared_files(inputs, outputs);
     const auto closed = std::ranges::find_if(outputs, bound_for_standard_output);
     if (standard_output_closed && closed != outputs.end())
         throw Failure(ExitStatus::file_error, "standard output: it is closed; give " +
@@ -166,22 +192,39 @@ void refuse_unsafe_outputs(std::span<const NamedFile> inputs, std::span<const Na
 void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs)
 {
     std::vector<std::optional<Identity>> written;
-    for (const NamedFile& output : outputs)
-        written.push_back(output.path == "-" ? std::nullopt : identity_of(output.path, false));
+    for (const NamedFile& output : outputs) written.push_back(output_identity(output.path));
     for (const NamedFile& input : inputs) {
-        const std::optional<Identity> read = identity_of(input.path, true);
+        const std::optional<Identity> read = input_identity(input.path);
         for (std::size_t k = 0; k < outputs.size(); ++k)
-            if (read && read == written[k]) refuse_one_file(input, outputs[k], true);
+            if (read && read == written[k])
+                refuse_one_file(input, outputs[k],
+                                "writing there would destroy the input: choose another output "
+                                "file");
     }
     for (std::size_t k = 0; k < outputs.size(); ++k)
         for (std::size_t j = 0; j < k; ++j)
             if (written[k] && written[k] == written[j])
-                refuse_one_file(outputs[j], outputs[k], false);
+                refuse_one_file(outputs[j], outputs[k], "give each table its own file");
+}
+
+void refuse_repeated_inputs(std::span<const NamedFile> inputs, const std::string& what_to_do)
+{
+    std::vector<std::optional<Identity>> read;
+    for (const NamedFile& input : inputs) read.push_back(input_identity(input.path));
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        for (std::size_t j = 0; j < k; ++j)
+            if (inputs[k].path == inputs[j].path || (read[k] && read[k] == read[j]))
+                refuse_one_file(inputs[j], inputs[k], what_to_do);
+}
+
+bool names_standard_output(const std::string& path)
+{
+    return path == "-" || descriptor_named(path) == STDOUT_FILENO;
 }
 
 std::string output_path(const std::optional<std::string>& path)
 {
-    return !path || path == "-" ? std::string() : *path;
+    return !path || names_standard_output(*path) ? std::string() : *path;
 }
 
 void write_outputs(std::span<const Output> outputs)
@@ -201,7 +244,9 @@ void write_outputs(std::span<const Output> outputs)
             prepare_replacement(output.path, output.text, exists ? &status : nullptr));
     }
     for (const Output& output : outputs)
-        if (output.path.empty()) write_all(STDOUT_FILENO, output.text, "standard output");
+        if (output.path.empty())
+            write_all(output.descriptor, output.text,
+                      output.descriptor == STDERR_FILENO ? "standard error" : "standard output");
     for (const auto& replacement : replacements) replacement->replace();
 }
 

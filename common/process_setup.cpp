@@ -17,6 +17,9 @@ void prepare_process()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-bool standard_output_closed() { return ::fcntl(STDOUT_FILENO, F_GETFD) < 0; }
+ClosedStreams closed_streams()
+{
+    return {::fcntl(STDOUT_FILENO, F_GETFD) < 0, ::fcntl(STDERR_FILENO, F_GETFD) < 0};
+}
 
 }  // namespace pedsim

@@ -12,9 +12,13 @@ namespace pedsim {
 // silently.
 void prepare_process();
 
-// True when descriptor 1 is closed: a table bound for standard output would
-// go to the /dev/null that prepare_process puts there, so run_program asks
-// before it, for the program to refuse such a table.
-bool standard_output_closed();
+// Which of standard output and standard error are closed: a table bound for
+// one would go to the /dev/null that prepare_process puts there, so
+// run_program asks before it, for the program to refuse such a table.
+struct ClosedStreams {
+    bool output = false;  // descriptor 1
+    bool error = false;   // descriptor 2
+};
+ClosedStreams closed_streams();
 
 }  // namespace pedsim

@@ -8,15 +8,15 @@
 
 namespace pedsim {
 
-int run_program(std::string_view program, const std::function<void(bool)>& run)
+int run_program(std::string_view program, const std::function<void(ClosedStreams)>& run)
 {
     // Asked first: prepare_process puts /dev/null on a closed descriptor.
-    const bool output_closed = standard_output_closed();
+    const ClosedStreams closed = closed_streams();
     // A closed standard descriptor must not become an output file, and a
     // closed pipe or a file size limit is a write error to report.
     prepare_process();
     try {
-        run(output_closed);
+        run(closed);
         return 0;
     } catch (const Failure& failure) {
         std::cerr << program << ": " << failure.what() << '\n';

@@ -14,11 +14,14 @@ namespace pedsim {
 // `path` is a symbolic link, so that the link stays a link), with `mode` as
 // its permission bits. Until replace() the file at `path` stays as it was;
 // the object's end without replace() removes the temporary file, and so do
-// SIGTERM, SIGINT and SIGHUP, which then end the process as they would have.
-// The handler's list of temporary files belongs to the process: replacement
-// files are made and replaced by one thread at a time.
+// SIGTERM, SIGINT and SIGHUP, which then end the process as they would have,
+// whatever the number of replacement files made. The handler's list of
+// temporary files belongs to the process: replacement files are made by one
+// thread at a time.
 class ReplacementFile {
 public:
+    struct Removal;  // a temporary file in the termination handler's list
+
     // When no temporary file can be made there, fd() is negative and errno
     // says why: the caller decides what to do instead. Throws a Failure
     // (file_error) naming `path` when the temporary file cannot take `mode`.
@@ -41,7 +44,7 @@ private:
     std::string target_;     // the file the rename replaces
     std::string temporary_;  // empty once renamed or removed
     FileDescriptor file_;
-    int slot_ = -1;  // where the termination handler knows the temporary file
+    Removal* removal_ = nullptr;  // where the termination handler knows the temporary file
 };
 
 }  // namespace pedsim

@@ -31,6 +31,7 @@ ExitStatus run_program(std::ostream& out)
     const std::string pedigree_path = "pedig";
     const ParameterFile parameter_file = open_parameter_file(parameter_path);
     FileDescriptor pedigree_file = open_pedigree_file(pedigree_path);
+    refuse_one_file(parameter_file, pedigree_file, parameter_path, pedigree_path);
     const Parameters p = parse_parameters(read_parameter_file(parameter_file, parameter_path));
     if (check_parameters(p) == Verdict::protocol_too_large) return report_protocol_too_large(out);
 

@@ -1,6 +1,7 @@
 #include "run_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include "common/failure.h"
 #include "parameter_file.h"
@@ -27,6 +28,20 @@ ParameterFile open_parameter_file(const std::string& path)
 }
 
 FileDescriptor open_pedigree_file(const std::string& path) { return open_or_fail(path, O_WRONLY); }
+
+void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedigree,
+                     const std::string& parameter_path, const std::string& pedigree_path)
+{
+    struct stat read {
+    }, written{};
+    if (::fstat(parameters.file.get(), &read) != 0 || ::fstat(pedigree.get(), &written) != 0)
+        return;  // nothing shows them one file
+    // Any number of names may share a character device (/dev/null).
+    if (read.st_dev == written.st_dev && read.st_ino == written.st_ino && !S_ISCHR(read.st_mode))
+        throw Failure(ExitStatus::file_error, Place{pedigree_path},
+                      "is the same file as " + parameter_path +
+                          "; writing the pedigree would destroy the parameters: remove the link");
+}
 
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path)
 {

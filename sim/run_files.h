@@ -19,6 +19,12 @@ struct ParameterFile {
 // when it cannot be opened.
 ParameterFile open_parameter_file(const std::string& path);
 
+// Refuses a pedigree file that is the parameter file itself (a symbolic or
+// hard link): writing it would replace the parameters. Throws a Failure
+// (file_error) "pedig: is the same file as parpop; ...".
+void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedigree,
+                     const std::string& parameter_path, const std::string& pedigree_path);
+
 // Reads the whole parameter file as read_parameter_text does, and throws a
 // Failure (bad_parameter_file) saying so when the open had to create it.
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path);

@@ -9,10 +9,10 @@
 
 int main(int argc, char** argv)
 {
-    return pedsim::run_program("pedsim-stats", [&](bool standard_output_closed) {
+    return pedsim::run_program("pedsim-stats", [&](pedsim::ClosedStreams closed) {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
         pedsim::stats::Options options = pedsim::stats::read_options(arguments);
-        options.standard_output_closed = standard_output_closed;
+        options.standard_output_closed = closed.output;
         pedsim::stats::run_stats(options);
     });
 }

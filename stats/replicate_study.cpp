@@ -45,17 +45,6 @@ std::size_t shared_leading_parts(const std::vector<std::vector<std::string>>& pa
     return shared;
 }
 
-void refuse_repeated_pedigree(std::span<const std::string> pedigrees)
-{
-    for (std::size_t k = 1; k < pedigrees.size(); ++k)
-        if (std::find(pedigrees.begin(), pedigrees.begin() + static_cast<std::ptrdiff_t>(k),
-                      pedigrees[k]) != pedigrees.begin() + static_cast<std::ptrdiff_t>(k))
-            throw Failure(ExitStatus::usage_refused,
-                          "pedigree " + pedigrees[k] +
-                              " is given twice; each replicate counts once "
-                              "(pedsim-stats --help lists the options)");
-}
-
 // One replicate read and analysed: only its rows are kept, and its own table
 // when --each asks for it.
 struct Analysed {
@@ -142,9 +131,17 @@ std::vector<std::string> each_table_names(std::span<const std::string> pedigrees
     return names;
 }
 
+std::vector<std::string> each_table_paths(const Options& options)
+{
+    const std::vector<std::string> names = each_table_names(options.pedigrees);
+    refuse_shared_names(options.pedigrees, names, *options.each);
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(*options.each + '/' + name);
+    return paths;
+}
+
 void run_replicates(const Options& options)
 {
-    refuse_repeated_pedigree(options.pedigrees);
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
     std::vector<Analysed> analysed = analyse_all(options, design);
@@ -158,10 +155,9 @@ void run_replicates(const Options& options)
     std::vector<Output> outputs{
         {output_path(options.output), replicate_table_text(replicates, design_values)}};
     if (options.each) {
-        const std::vector<std::string> names = each_table_names(options.pedigrees);
-        refuse_shared_names(options.pedigrees, names, *options.each);
+        const std::vector<std::string> paths = each_table_paths(options);
         for (std::size_t k = 0; k < analysed.size(); ++k)
-            outputs.push_back({*options.each + '/' + names[k], std::move(analysed[k].own_table)});
+            outputs.push_back({paths[k], std::move(analysed[k].own_table)});
         make_directory(*options.each);
     }
     write_outputs(outputs);

@@ -15,10 +15,15 @@ namespace pedsim::stats {
 // progress line on a terminal, refuses them unless they share one set of
 // generations, and writes the study's table (replicate_table.h) and, with
 // --each, every replicate's own table, all or none. The tables never depend
-// on the number of threads. Throws a Failure for every failure, leaving the
-// outputs as they were: input_refused naming the pedigree refused,
-// usage_refused for a pedigree given twice.
+// on the number of threads. Assumes the pedigrees are distinct files.
+// Throws a Failure for every failure, leaving the outputs as they were:
+// input_refused naming the pedigree refused.
 void run_replicates(const Options& options);
+
+// The paths of the tables --each writes, one per pedigree in order: the
+// directory, '/', and the name each_table_names gives. Throws a Failure
+// (usage_refused) when two pedigrees would get one name. Assumes --each.
+std::vector<std::string> each_table_paths(const Options& options);
 
 // The names of the replicates' own tables in the directory of --each: each
 // pedigree's path cut at '/', less the leading parts that every path shares

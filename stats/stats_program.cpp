@@ -17,18 +17,24 @@ namespace pedsim::stats {
 
 namespace {
 
-// Refuses, before anything is read, outputs that would destroy an input or
-// each other, and a table bound for a standard output closed at the start.
+// Refuses, before anything is read, a replicate given twice (under any
+// name), outputs that would destroy an input or each other, --each's tables
+// included, and a table bound for a standard output closed at the start.
 void check_outputs(const Options& options)
 {
     std::vector<NamedFile> inputs;
     for (const std::string& pedigree : options.pedigrees)
         inputs.push_back({"the pedigree", pedigree});
     if (inputs.empty()) inputs.push_back({"the pedigree", options.pedigree});
+    refuse_repeated_inputs(inputs,
+                           "each replicate counts once (pedsim-stats --help lists the options)");
     if (options.design) inputs.push_back({"--design", *options.design});
     // The table goes to standard output when -o is not given.
     std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
+    if (options.each)
+        for (const std::string& path : each_table_paths(options))
+            outputs.push_back({"--each", path, "the replicates' tables"});
     refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-stats");
 }
 

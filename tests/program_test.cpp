@@ -479,6 +479,32 @@ TEST(ProgramFiles, PedigThatIsADirectoryFails)
     EXPECT_TRUE(fs::is_directory(box.path("pedig")));
 }
 
+// "pedig" that is "parpop" under another name: writing the pedigree would
+// replace the parameters, so the run is refused and both stay as they were.
+TEST(ProgramFiles, PedigThatIsParpopIsRefused)
+{
+    const struct {
+        const char* what;
+        void (*link)(const fs::path& to, const fs::path& name);
+    } cases[] = {
+        {"symbolic link",
+         [](const fs::path& to, const fs::path& name) { fs::create_symlink(to, name); }},
+        {"hard link",
+         [](const fs::path& to, const fs::path& name) { fs::create_hard_link(to, name); }},
+    };
+    for (const auto& [what, link] : cases) {
+        SCOPED_TRACE(what);
+        Sandbox box;
+        box.write("parpop", kSeed12345);
+        link(box.path("parpop"), box.path("pedig"));
+        expect_failed(box.run(), kFileError,
+                      "pedig: is the same file as parpop; writing the pedigree would destroy the "
+                      "parameters: remove the link");
+        EXPECT_EQ(box.read("parpop"), kSeed12345);
+        EXPECT_EQ(std::distance(fs::directory_iterator(box.dir()), {}), 2);
+    }
+}
+
 TEST(ProgramFiles, FailedWriteToPedigIsReported)
 {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";

@@ -326,6 +326,23 @@ TEST(StatsProgram, RefusesOutputsThatWouldDestroyAFile)
          redirected(">&-"),
          kFileError,
          "pedsim-stats: standard output: it is closed; give --animals FILE"},
+        {"the table to a closed standard output named /dev/stdout",
+         {"-o", "/dev/stdout"},
+         redirected(">&-"),
+         kFileError,
+         "pedsim-stats: standard output: it is closed; give -o FILE to write the table to a "
+         "file\n"},
+        {"the animals on standard output named /dev/stdout beside the table",
+         {"--animals", "/dev/stdout"},
+         {},
+         kUsage,
+         "pedsim-stats: --animals /dev/stdout and the table both go to standard output; give -o "
+         "FILE for the table ("},
+        {"-o naming the file standard output appends to, the animals going there",
+         {"-o", "out.tsv", "--animals", "-"},
+         {"/bin/sh", "-c", "exec \"$0\" \"$@\" >>out.tsv"},
+         kUsage,
+         "pedsim-stats: -o out.tsv and --animals - are one file; give each table its own file\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -811,7 +828,11 @@ TEST(StatsProgram, RefusesReplicatesThatAreNotOneStudy)
          "pedsim-stats: one: has no generation 3, which deeper has; "},
         {"refused replicate", {"one", "bad"}, kRefused, "pedsim-stats: bad: line 2: animal"},
         {"missing replicate", {"one", "none"}, kFileError, "pedsim-stats: none: cannot open: "},
-        {"repeated", {"one", "two", "one"}, kUsage, "pedsim-stats: pedigree one is given twice"},
+        {"repeated",
+         {"one", "two", "one"},
+         kUsage,
+         "pedsim-stats: the pedigree one and the pedigree one are one file; each replicate "
+         "counts once (pedsim-stats --help lists the options)\n"},
         {"--each of one", {"one"}, kUsage, "pedsim-stats: --each needs two or more pedigrees"},
         {"--each beyond reach",
          {"one", "two", "--each", "one/sub"},
@@ -835,6 +856,69 @@ TEST(StatsProgram, RefusesReplicatesThatAreNotOneStudy)
         EXPECT_EQ(std::ranges::count(run.err, '\n'), 1) << run.err;
         EXPECT_EQ(box.read("out.tsv"), "an earlier table\n");
         EXPECT_FALSE(std::filesystem::exists(box.path("each")));
+    }
+}
+
+// Every regular file under `root`, by its path below it, with its contents.
+std::map<std::string, std::string> tree_of(const std::filesystem::path& root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(root).string()] =
+                end_to_end::read_file(entry.path()).value();
+    return files;
+}
+
+// Studies whose tables would overwrite an input, the design or another
+// table, in any spelling, and one replicate given twice under two names:
+// each refused before anything is read, no file written or changed.
+TEST(StatsProgram, RefusesStudiesThatWouldDestroyAFileOrCountOnePedigreeTwice)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {"--each over an input",
+         {"-o", "all.tsv", "--each", "s", "s/a", "s/b", "s/a.tsv"},
+         "the pedigree s/a.tsv and --each s/a.tsv are one file; writing there would destroy the "
+         "input: choose another output file\n"},
+        {"--each over -o, in a directory not made yet",
+         {"-o", "e/r1.tsv", "--each", "e", "r1/pedig", "r2/pedig"},
+         "-o e/r1.tsv and --each e/r1.tsv are one file; give each table its own file\n"},
+        {"--each over -o by another spelling of a directory not made yet",
+         {"-o", "../work/e/r2.tsv", "--each", "e", "r1/pedig", "r2/pedig"},
+         "-o ../work/e/r2.tsv and --each e/r2.tsv are one file; give each table its own file\n"},
+        {"--each over the design",
+         {"--design", "d/r1.tsv", "-o", "all.tsv", "--each", "d", "r1/pedig", "r2/pedig"},
+         "--design d/r1.tsv and --each d/r1.tsv are one file; writing there would destroy the "
+         "input: choose another output file\n"},
+        {"one pedigree by two paths",
+         {"-o", "all.tsv", "r1/pedig", "r2/pedig", "./r1/pedig"},
+         "the pedigree r1/pedig and the pedigree ./r1/pedig are one file; each replicate counts "
+         "once (pedsim-stats --help lists the options)\n"},
+        {"one pedigree through a hard link",
+         {"-o", "all.tsv", "r1/link", "r2/pedig", "r1/pedig"},
+         "the pedigree r1/link and the pedigree r1/pedig are one file; each replicate counts "
+         "once (pedsim-stats --help lists the options)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        for (const char* directory : {"r1", "r2", "s", "d"})
+            std::filesystem::create_directory(box.path(directory));
+        box.write("r1/pedig", kReplicates[0]);
+        box.write("r2/pedig", kReplicates[1]);
+        std::filesystem::create_hard_link(box.path("r1/pedig"), box.path("r1/link"));
+        for (const char* name : {"s/a", "s/b", "s/a.tsv"}) box.write(name, kReplicates[2]);
+        box.write("d/r1.tsv", "3 2 3 4 2 2 3\n5\n");
+        const auto before = tree_of(box.dir());
+        const auto run = run_stats(box, c.args);
+        EXPECT_EQ(run.status, kUsage);
+        EXPECT_EQ(run.err, "pedsim-stats: " + c.message);
+        EXPECT_EQ(tree_of(box.dir()), before);
+        EXPECT_FALSE(std::filesystem::exists(box.path("e")));
     }
 }
 

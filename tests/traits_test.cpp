@@ -272,14 +272,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "m.toml: line 2: Error while parsing value: could not determine value type; "
                     "correct the TOML syntax"},
         RefusalCase{"unknown_key", kValid + "heritability = 0.3\n",
-                    "m.toml: line 5: heritability: unknown key; the keys are seed, traits, "
+                    "m.toml: line 5: \"heritability\": unknown key; the keys are seed, traits, "
                     "mean, additive, residual, permanent, records, inbreeding_depression, "
                     "recorded_generations, recorded_sex, recorded_fraction, fixed, maternal, "
                     "direct_maternal, maternal_permanent, threshold"},
         RefusalCase{"missing_key", kHead + kAdditive,
                     "m.toml: line 1: residual: missing; add the key residual = ..."},
         RefusalCase{"traits_not_names", "traits = [1]\nmean = 1\nadditive = 1\nresidual = 1\n",
-                    "m.toml: line 1: traits: expected a name without blanks, in quotes"},
+                    "m.toml: line 1: traits: expected names in quotes, e.g. [\"weight\"]"},
         RefusalCase{"trait_twice", "traits = [\"w\", \"w\"]\n",
                     "m.toml: line 1: traits: \"w\" is named twice"},
         RefusalCase{"mean_length", "traits = [\"w\", \"f\"]\nmean = [1]\n",
@@ -315,6 +315,90 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"generations_shape", kValid + "recorded_generations = [3]\n",
                     "m.toml: line 5: recorded_generations: expected [first, last], two "
                     "generations"}),
+    [](const auto& named) { return std::string(named.param.name); });
+
+// The text `part` repeated `count` times, joined by `separator`.
+std::string repeated(const std::string& part, std::size_t count, const std::string& separator)
+{
+    std::string text = part;
+    for (std::size_t k = 1; k < count; ++k) text += separator + part;
+    return text;
+}
+
+const std::string kUnknownKey = ": unknown key; the keys are seed, traits, mean, additive, "
+                                "residual, permanent, records, inbreeding_depression, "
+                                "recorded_generations, recorded_sex, recorded_fraction, fixed, "
+                                "maternal, direct_maternal, maternal_permanent, threshold";
+const std::string kTooDeep = "nested more than 16 levels deep (tables, arrays, inline tables "
+                             "and the parts of dotted keys); write the model flatter";
+
+// Text that would crash the TOML library or go whole into a message, values
+// whose squares or ratios would not be finite, names that cannot head a
+// column: each refused in one line of bounded length.
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, ModelRefusal,
+    testing::Values(
+        RefusalCase{"dotted_key_50000_deep", repeated("a", 50000, ".") + " = 1\n",
+                    "m.toml: line 1: " + kTooDeep},
+        RefusalCase{"table_header_17_deep", kValid + "[" + repeated("t", 17, ".") + "]\n",
+                    "m.toml: line 5: " + kTooDeep},
+        RefusalCase{"header_and_key_17_deep",
+                    kValid + "[[" + repeated("t", 9, ".") + "]]\n" + repeated("k", 9, ".") +
+                        " = 1\n",
+                    "m.toml: line 6: " + kTooDeep},
+        RefusalCase{"arrays_17_deep",
+                    "traits = [\"w\"]\nmean = " + std::string(17, '[') + std::string(17, ']') +
+                        "\n",
+                    "m.toml: line 2: " + kTooDeep},
+        RefusalCase{"inline_tables_17_deep",
+                    "x = " + repeated("{ y = ", 17, "") + "1" + std::string(17, '}') + "\n",
+                    "m.toml: line 1: " + kTooDeep},
+        // Brackets and dots inside strings and comments nest nothing; the
+        // run of four quotes closes the multi-line string, and what follows
+        // it on the line is counted again.
+        RefusalCase{"nesting_after_strings",
+                    "# [[[[[[[[[[[[[[[[[[ a.b.c.d.e.f.g.h.i.j.k.l.m.n.o.p.q\n"
+                    "\"a.b.c.d.e.f.g.h.i.j.k.l.m.n.o.p.q\" = '[[[[[[[[[[[[[[[[[['\n"
+                    "x = [\"\"\"\n[[[[[[[[[[[[[[[[[[\"\"\"\", { " +
+                        repeated("k", 17, ".") + " = 1 }]\n",
+                    "m.toml: line 4: " + kTooDeep},
+        RefusalCase{"sixteen_levels_reach_the_key_check",
+                    kValid + repeated("k", 16, ".") + " = 1\n",
+                    "m.toml: line 5: \"k\"" + kUnknownKey},
+        RefusalCase{"variance_1e308", kHead + "additive = [[1e308, 0], [0, 1]]\n",
+                    "m.toml: line 3: additive: a number beyond -1e100 .. 1e100 makes the "
+                    "records or their sums of squares infinite; rescale the trait"},
+        RefusalCase{"denormal_variance", kHead + kAdditive + "residual = [[3, 0], [0, 5e-324]]\n",
+                    "m.toml: line 4: residual: the variance of trait 2 is below 1e-100, where h2 "
+                    "and the check table's variances are not finite; rescale the trait or "
+                    "write 0"},
+        RefusalCase{"key_with_a_line_feed", kValid + "\"a\\nb\" = 1\n",
+                    "m.toml: line 5: \"a\\x0ab\"" + kUnknownKey},
+        RefusalCase{"key_of_a_megabyte", kValid + std::string(1 << 20, 'k') + " = 1\n",
+                    "m.toml: line 5: \"" + std::string(40, 'k') + "...\"" + kUnknownKey},
+        RefusalCase{"long_key_in_a_syntax_error",
+                    "\"" + std::string(1 << 20, 'k') + "\" = 1\n\"" + std::string(1 << 20, 'k') +
+                        "\" = 2\n",
+                    // The description is cut at 200 bytes, 71 of them before the key.
+                    "m.toml: line 2: Error while parsing key-value pair: cannot redefine "
+                    "existing integer '\"" +
+                        std::string(200 - 71, 'k') + "...; correct the TOML syntax"},
+        RefusalCase{"trait_with_a_blank", "traits = [\"w t\"]\n",
+                    "m.toml: line 1: traits: \"w t\" cannot name a column; a trait name is 1 to "
+                    "64 ASCII letters, digits, '_', '.' or '-'"},
+        RefusalCase{"trait_with_a_tab", "traits = [\"w\\t\"]\n",
+                    "m.toml: line 1: traits: \"w\\x09\" cannot name a column; a trait name is 1 "
+                    "to 64 ASCII letters, digits, '_', '.' or '-'"},
+        RefusalCase{"trait_with_a_nul", "traits = [\"w\\u0000x\"]\n",
+                    "m.toml: line 1: traits: \"w\\x00x\" cannot name a column; a trait name is "
+                    "1 to 64 ASCII letters, digits, '_', '.' or '-'"},
+        RefusalCase{"trait_empty", "traits = [\"\"]\n",
+                    "m.toml: line 1: traits: \"\" cannot name a column; a trait name is 1 to 64 "
+                    "ASCII letters, digits, '_', '.' or '-'"},
+        RefusalCase{"trait_of_65_letters", "traits = [\"" + std::string(65, 'w') + "\"]\n",
+                    "m.toml: line 1: traits: \"" + std::string(40, 'w') +
+                        "...\" cannot name a column; a trait name is 1 to 64 ASCII letters, "
+                        "digits, '_', '.' or '-'"}),
     [](const auto& named) { return std::string(named.param.name); });
 
 // A model of one trait may write its matrices as numbers; a singular

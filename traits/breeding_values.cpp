@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "animal_draws.h"
+#include "recorded_generations.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/parallel.h"
 
@@ -30,12 +31,6 @@ void correlated_draw(const Covariance& covariance, double scale, std::uint64_t s
         for (std::size_t k = 0; k < n; ++k) sum += covariance.factor[row * n + k] * z[k];
         out[row] = scale * sum;
     }
-}
-
-bool in_recorded_generations(const TraitModel& model, std::int64_t generation)
-{
-    return !model.recorded_generations || (generation >= model.recorded_generations->first &&
-                                           generation <= model.recorded_generations->last);
 }
 
 // The animal's Mendelian sampling terms (in breeding_value, and maternal

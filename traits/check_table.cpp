@@ -78,8 +78,11 @@ TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
     const Moments y = moments(records.size(), [&](std::size_t k) {
         return phenotype(simulated, model, inbreeding, records[k].first, records[k].second, t);
     });
+    // Phenotypes that do not vary (a mean that swamps the effects, or one
+    // record) leave h2 undefined, not infinite.
+    const double heritability = y.variance > 0 ? recorded_tbv.variance / y.variance : undefined;
     return {tbv.mean, tbv.variance, model.additive.at(t, t) * expected_fraction, y.variance,
-            recorded_tbv.variance / y.variance};
+            heritability};
 }
 
 }  // namespace

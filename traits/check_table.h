@@ -19,7 +19,8 @@ struct TraitCheck {
     double var_tbv = 0;           // over the generation's animals, divided by their number
     double expected_var_tbv = 0;  // G_tt [(1 + mean F) - 2 mean coancestry]
     double var_phenotype = 0;     // over the generation's records; NaN without records
-    double heritability = 0;      // variance of the records' tbv over var_phenotype; NaN without
+    double heritability =
+        0;  // variance of the records' tbv over var_phenotype; NaN unless that is > 0
 };
 
 struct CheckRow {

@@ -9,10 +9,11 @@
 
 int main(int argc, char** argv)
 {
-    return pedsim::run_program("pedsim-traits", [&](bool standard_output_closed) {
+    return pedsim::run_program("pedsim-traits", [&](pedsim::ClosedStreams closed) {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
         pedsim::traits::Options options = pedsim::traits::read_options(arguments);
-        options.standard_output_closed = standard_output_closed;
+        options.standard_output_closed = closed.output;
+        options.standard_error_closed = closed.error;
         pedsim::traits::run_traits(options);
     });
 }

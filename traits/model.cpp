@@ -8,6 +8,7 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "toml_nesting.h"
 
 namespace pedsim::traits {
 
@@ -51,12 +52,37 @@ private:
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
 
+// The magnitudes that keep every record, sum of squares and ratio of the
+// check table finite: a record adds at most a mean, three effects of
+// standard deviation at most 1e50 and the inbreeding depression, and its
+// square and the sum of billions of squares stay far below 1e308; a variance
+// of at least 1e-100 keeps the squares of its deviations (1e-100 z^2) clear
+// of the denormal numbers, where h2 would come out infinite.
+constexpr double largest_value = 1e100;
+constexpr double smallest_variance = 1e-100;
+
 double number(const toml::node& node, std::string_view key, const Refuser& refuse)
 {
     if (!node.is_number()) refuse(line_of(node), key, "expected a number; write e.g. 1.5");
     const double value = node.value<double>().value();
     if (!std::isfinite(value)) refuse(line_of(node), key, "expected a finite number");
+    if (std::abs(value) > largest_value)
+        refuse(line_of(node), key,
+               "a number beyond -1e100 .. 1e100 makes the records or their sums of squares "
+               "infinite; rescale the trait");
     return value;
+}
+
+// A variance whose deviations have finite, non-zero squares: 0 or at least
+// smallest_variance.
+void check_variance_size(double variance, std::size_t trait, std::size_t line, std::string_view key,
+                         const Refuser& refuse)
+{
+    if (variance > 0 && variance < smallest_variance)
+        refuse(line, key,
+               "the variance of trait " + std::to_string(trait + 1) +
+                   " is below 1e-100, where h2 and the check table's variances are not finite; "
+                   "rescale the trait or write 0");
 }
 
 std::int64_t integer(const toml::node& node, std::string_view key, const Refuser& refuse)
@@ -90,6 +116,7 @@ void check_covariance(const std::vector<double>& values, std::size_t n, std::siz
             refuse(line, key,
                    "the variance of trait " + std::to_string(t + 1) +
                        " is negative; variances are at least 0");
+        check_variance_size(values[t * n + t], t, line, key, refuse);
         largest = std::max(largest, values[t * n + t]);
         for (std::size_t u = 0; u < t; ++u)
             if (values[t * n + u] != values[u * n + t])
@@ -137,6 +164,22 @@ Covariance covariance_of(const toml::node& node, std::size_t n, std::string_view
     return covariance;
 }
 
+// Most bytes of a trait name.
+constexpr std::size_t longest_trait_name = 64;
+
+// A trait name names columns (weight, mean_tbv_weight) of tab- and
+// blank-separated tables that R, pandas and the evaluation programs read: 1
+// to 64 ASCII letters, digits, '_', '.' and '-', which no reader splits,
+// quotes or mangles.
+bool usable_column_name(std::string_view name)
+{
+    const auto usable = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '.' || c == '-';
+    };
+    return !name.empty() && name.size() <= longest_trait_name && std::ranges::all_of(name, usable);
+}
+
 std::vector<std::string> trait_names(const toml::node& node, const Refuser& refuse)
 {
     const toml::array* array = node.as_array();
@@ -144,13 +187,17 @@ std::vector<std::string> trait_names(const toml::node& node, const Refuser& refu
         refuse(line_of(node), "traits", "expected an array of names, e.g. [\"weight\"]");
     std::vector<std::string> names;
     for (const toml::node& element : *array) {
-        const std::optional<std::string> name = element.value<std::string>();
-        if (!element.is_string() || name->empty() ||
-            name->find_first_of(" \t\r\n") != std::string::npos)
-            refuse(line_of(element), "traits", "expected a name without blanks, in quotes");
-        if (std::ranges::find(names, *name) != names.end())
-            refuse(line_of(element), "traits", "\"" + *name + "\" is named twice");
-        names.push_back(*name);
+        if (!element.is_string())
+            refuse(line_of(element), "traits", "expected names in quotes, e.g. [\"weight\"]");
+        const std::string name = element.value<std::string>().value();
+        if (!usable_column_name(name))
+            refuse(line_of(element), "traits",
+                   quoted(name) + " cannot name a column; a trait name is 1 to " +
+                       std::to_string(longest_trait_name) +
+                       " ASCII letters, digits, '_', '.' or '-'");
+        if (std::ranges::find(names, name) != names.end())
+            refuse(line_of(element), "traits", quoted(name) + " is named twice");
+        names.push_back(name);
     }
     return names;
 }
@@ -345,14 +392,14 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
                       (table.get("covariate") != nullptr);
     if (kinds != 1)
         refuse(line, "fixed",
-               "\"" + effect.name + "\" needs exactly one of column, groups or covariate");
+               quoted(effect.name) + " needs exactly one of column, groups or covariate");
     if (const toml::node* node = table.get("column")) {
         effect.kind = FixedEffect::Kind::column;
         effect.source = text_of(*node, "fixed.column", refuse);
         if (effect.source != "sex" && effect.source != "generation")
             refuse(line_of(*node), "fixed.column",
-                   "\"" + effect.source +
-                       "\" is not a pedigree column; the columns are sex and generation");
+                   quoted(effect.source) +
+                       " is not a pedigree column; the columns are sex and generation");
     } else if (const toml::node* groups = table.get("groups")) {
         effect.kind = FixedEffect::Kind::groups;
         const std::int64_t count = integer(*groups, "fixed.groups", refuse);
@@ -365,8 +412,8 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
         effect.source = text_of(covariate, "fixed.covariate", refuse);
         if (effect.source != "F" && effect.source != "generation")
             refuse(line_of(covariate), "fixed.covariate",
-                   "\"" + effect.source +
-                       "\" is not a covariate; the covariates are F and generation");
+                   quoted(effect.source) +
+                       " is not a covariate; the covariates are F and generation");
     }
 }
 
@@ -379,12 +426,12 @@ void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& eff
     const bool covariate = effect.kind == FixedEffect::Kind::covariate;
     if (covariate != (table.get("slope") != nullptr))
         refuse(line, "fixed",
-               "\"" + effect.name + "\": a covariate, and only a covariate, has a slope");
+               quoted(effect.name) + ": a covariate, and only a covariate, has a slope");
     if (covariate) {
         effect.slope = vector_of(*table.get("slope"), n, "fixed.slope", refuse);
         if (table.get("variance") || table.get("values"))
             refuse(line, "fixed",
-                   "\"" + effect.name + "\": a covariate has a slope, no variance or values");
+                   quoted(effect.name) + ": a covariate has a slope, no variance or values");
         return;
     }
     if (const toml::node* node = table.get("values")) {
@@ -406,7 +453,7 @@ void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& eff
         }
     }
     if (effect.variance.empty() && effect.levels.empty())
-        refuse(line, "fixed", "\"" + effect.name + "\" needs a variance or values");
+        refuse(line, "fixed", quoted(effect.name) + " needs a variance or values");
 }
 
 // Names a fixed effect may not take, being another column's: the fixed
@@ -436,9 +483,13 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
     const toml::node* name = table->get("name");
     if (name == nullptr) refuse(line_of(*table), "fixed.name", "missing; add name = \"...\"");
     effect.name = text_of(*name, "fixed.name", refuse);
+    if (!usable_column_name(effect.name))
+        refuse(line_of(*name), "fixed.name",
+               quoted(effect.name) + " cannot name a column; a fixed effect's name is 1 to " +
+                   std::to_string(longest_trait_name) + " ASCII letters, digits, '_', '.' or '-'");
     if (column_name_taken(model, effect.name))
         refuse(line_of(*table), "fixed.name",
-               "\"" + effect.name + "\" is already a column of the records; choose another name");
+               quoted(effect.name) + " is already a column of the records; choose another name");
     read_fixed_kind(*table, effect, refuse);
     read_fixed_values(*table, model.trait_count(), effect, refuse);
     return effect;
@@ -486,14 +537,19 @@ void read_optional_keys(const toml::table& table, TraitModel& model, const Refus
     read_record_choice(table, model, refuse);
 }
 
+// Most bytes of the TOML library's description of a syntax error: it may
+// quote a key or a value of any length.
+constexpr std::size_t longest_description = 200;
+
 toml::table parse(std::string_view text, std::string_view file_name)
 {
+    refuse_deep_nesting(text, file_name);
     try {
         return toml::parse(text, file_name);
     } catch (const toml::parse_error& error) {
-        throw Failure(ExitStatus::input_refused,
-                      Place{std::string(file_name), error.source().begin.line},
-                      std::string(error.description()) + "; correct the TOML syntax");
+        throw Failure(
+            ExitStatus::input_refused, Place{std::string(file_name), error.source().begin.line},
+            printable(error.description(), longest_description) + "; correct the TOML syntax");
     }
 }
 
@@ -539,7 +595,7 @@ TraitModel read_model(std::string_view text, std::string_view file_name)
     const toml::table table = parse(text, file_name);
     for (const auto& [key, node] : table)
         if (std::ranges::find(known_keys, key.str()) == std::end(known_keys))
-            refuse(key.source().begin.line, key.str(),
+            refuse(key.source().begin.line, quoted(key.str()),
                    "unknown key; the keys are seed, traits, mean, additive, residual, "
                    "permanent, records, inbreeding_depression, recorded_generations, "
                    "recorded_sex, recorded_fraction, fixed, maternal, direct_maternal, "

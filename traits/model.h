@@ -92,19 +92,22 @@ struct TraitModel {
 inline constexpr std::int64_t most_records = 1000;
 
 // Reads the whole text of a model file. Keys: seed (integer >= 0), traits
-// (array of distinct names without blanks), mean, additive, residual,
-// optional permanent, records (1 .. most_records, or one per trait),
-// recorded_sex ("all", "F", "M" per trait), recorded_fraction (0 .. 1 per
-// trait), inbreeding_depression, recorded_generations ([first, last]),
-// [[fixed]] tables (name and one of column, groups or covariate, with
-// variance, values or slope), maternal, direct_maternal, maternal_permanent
-// and threshold (one ascending list per trait); with one trait a vector or
-// matrix may be a number. Throws a Failure (input_refused) "FILE: line N: KEY: what is
-// wrong; what to do" for a TOML syntax error, an unknown or missing key, a
-// value of the wrong shape or type, a negative variance, a matrix that is not
-// symmetric or not positive semi-definite (the joint direct and maternal
-// matrix included, named "maternal"), thresholds not ascending, a fixed
-// effect without its kind or named twice.
+// (array of distinct names, each 1 to 64 ASCII letters, digits, '_', '.' or
+// '-'), mean, additive, residual, optional permanent, records (1 ..
+// most_records, or one per trait), recorded_sex ("all", "F", "M" per trait),
+// recorded_fraction (0 .. 1 per trait), inbreeding_depression,
+// recorded_generations ([first, last]), [[fixed]] tables (name and one of
+// column, groups or covariate, with variance, values or slope), maternal,
+// direct_maternal, maternal_permanent and threshold (one ascending list per
+// trait); with one trait a vector or matrix may be a number. Throws a Failure
+// (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line
+// with the names from the file quoted (quoted()), for text nested deeper than
+// most_nesting_levels (checked before the TOML library reads it), a TOML
+// syntax error, an unknown or missing key, a value of the wrong shape or
+// type, a number beyond -1e100 .. 1e100, a negative variance or one between 0
+// and 1e-100, a matrix that is not symmetric or not positive semi-definite
+// (the joint direct and maternal matrix included, named "maternal"),
+// thresholds not ascending, a fixed effect without its kind or named twice.
 TraitModel read_model(std::string_view text, std::string_view file_name);
 
 // The factor L of a symmetric positive semi-definite matrix (row-major,

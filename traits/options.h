@@ -34,6 +34,7 @@ struct Options : stats::ReadingOptions {
     std::optional<std::uint64_t> seed;    // --seed N, over the model's seed
     std::optional<std::size_t> threads;   // --threads N for the draws; the machine's count
     bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
+    bool standard_error_closed = false;   // set by main: descriptor 2 was closed at start
 };
 
 // Reads the arguments after the program's name, as pedsim-stats does: a

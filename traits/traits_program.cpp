@@ -1,5 +1,7 @@
 #include "traits_program.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -17,6 +19,7 @@
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_relatedness.h"
+#include "recorded_generations.h"
 #include "relationship/parallel.h"
 #include "tables.h"
 
@@ -43,7 +46,8 @@ void make_directory(const std::string& directory)
 }
 
 // Refuses, before anything is read, outputs that would destroy an input or
-// each other, and a table bound for a standard output closed at the start.
+// each other, and a table bound for a standard output or a standard error
+// closed at the start.
 void check_outputs(const Options& options)
 {
     const std::vector<NamedFile> inputs{{"the pedigree", options.pedigree},
@@ -57,6 +61,11 @@ void check_outputs(const Options& options)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
     refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-traits");
+    // The check table is a table like the others: lost on a closed standard
+    // error, where even this message goes nowhere but the exit status.
+    if (!options.check && options.standard_error_closed)
+        throw Failure(ExitStatus::file_error, "standard error: it is closed; give --check FILE "
+                                              "to write the check table to a file");
 }
 
 std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
@@ -67,7 +76,10 @@ std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
     std::vector<Output> outputs;
     outputs.push_back({output_path(options.output), records_table(run)});
     if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run)});
+    // Without --check the check table goes to standard error, written as
+    // any table is: a failure there fails the run before any file is replaced.
     if (options.check) outputs.push_back({output_path(options.check), check});
+    if (!options.check) outputs.push_back({"", check, STDERR_FILENO});
     if (options.effects) outputs.push_back({output_path(options.effects), effects_table(run)});
     if (options.numeric) {
         std::vector<Output> numeric = numeric_files(run, *options.numeric, options.numeric_long);
@@ -96,6 +108,9 @@ void run_traits(const Options& options)
         stats::read_pedigree(stats::read_input(options.pedigree),
                              stats::input_name(options.pedigree), stats::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
+    if (const auto note =
+            recorded_generations_note(model, pedigree, stats::input_name(*options.model)))
+        std::cerr << "pedsim-traits: " << *note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
     const std::size_t threads = options.threads.value_or(stats::worker_count());
@@ -107,7 +122,6 @@ void run_traits(const Options& options)
     progress.erase();
     if (options.numeric) make_directory(*options.numeric);
     write_outputs(outputs);
-    if (!options.check) std::cerr << check << std::flush;
 }
 
 }  // namespace pedsim::traits
