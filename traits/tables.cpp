@@ -107,6 +107,7 @@ std::string matrix_text(const Covariance& covariance)
 
 std::string model_summary(const TraitModel& model)
 {
+    const std::size_t n = model.trait_count();
     std::string traits;
     for (const std::string& name : model.traits) traits += (traits.empty() ? "" : " ") + name;
     std::string means, depression;
@@ -121,6 +122,60 @@ std::string model_summary(const TraitModel& model)
     out += summary_line("residual (co)variances", matrix_text(model.residual));
     if (!model.permanent.empty())
         out += summary_line("permanent (co)variances", matrix_text(model.permanent));
+    if (model.has_maternal()) {
+        out += summary_line("maternal additive (co)variances", matrix_text(model.maternal));
+        out += summary_line("direct-maternal covariances (rows direct, columns maternal)",
+                            matrix_text(Covariance{n, model.direct_maternal, {}}));
+    }
+    if (!model.maternal_permanent.empty())
+        out +=
+            summary_line("maternal permanent (co)variances", matrix_text(model.maternal_permanent));
+    for (std::size_t t = 0; t < n; ++t)
+        if (model.is_threshold(t)) {
+            std::string thresholds;
+            for (const double threshold : model.threshold[t])
+                thresholds += (thresholds.empty() ? "" : " ") + number_text(threshold);
+            out += summary_line("thresholds of " + model.traits[t], thresholds);
+        }
+    return out;
+}
+
+// A line per fixed effect: its levels and the realised variance of their
+// values per trait beside the model's (about the levels' mean, divided by
+// their number), or a covariate's slopes.
+std::string fixed_summary(const TraitRun& run)
+{
+    const std::size_t n = run.model.trait_count();
+    std::string out;
+    for (std::size_t k = 0; k < run.model.fixed.size(); ++k) {
+        const FixedEffect& effect = run.model.fixed[k];
+        const FixedLevels& levels = run.simulated.fixed[k];
+        std::string text;
+        if (effect.kind == FixedEffect::Kind::covariate) {
+            text = "covariate " + effect.source + ", slope";
+            for (const double slope : effect.slope) text += ' ' + number_text(slope);
+        } else {
+            const auto count = static_cast<double>(levels.level_count());
+            text = number_text(levels.level_count()) + " levels; realised variance";
+            for (std::size_t t = 0; t < n; ++t) {
+                double sum = 0, squares = 0;
+                for (std::size_t l = 0; l < levels.level_count(); ++l)
+                    sum += levels.values[l * n + t];
+                for (std::size_t l = 0; l < levels.level_count(); ++l) {
+                    const double d = levels.values[l * n + t] - sum / count;
+                    squares += d * d;
+                }
+                text += ' ' + number_text(squares / count);
+            }
+            if (!effect.variance.empty()) {
+                text += " (expected";
+                for (std::size_t t = 0; t < n; ++t)
+                    text += ' ' + number_text(effect.variance.at(t, t));
+                text += ')';
+            }
+        }
+        out += summary_line("fixed effect " + effect.name, text);
+    }
     return out;
 }
 
@@ -244,6 +299,7 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
     out += summary_line("records", records_summary(run));
     out += summary_line("seed", number_text(run.seed));
     out += model_summary(run.model);
+    out += fixed_summary(run);
     out += summary_line("inbreeding", run.relatedness.method);
     return out + check_table(rows, run.model);
 }
