@@ -799,3 +799,52 @@ TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
 }
 
 }  // namespace
+
+namespace {
+
+// Without genetic or residual variance a record is its mean plus the true
+// values --effects gives for its levels plus slope times its covariate: the
+// records table's level columns, the effects table and the draws agree.
+TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
+{
+    Sandbox box;
+    prepare_flock(box);
+    box.write("fixed.toml",
+              "seed = 4\ntraits = [\"w\", \"z\"]\nmean = [10.0, 0.0]\n"
+              "additive = [[0, 0], [0, 0]]\nresidual = [[0, 0], [0, 0]]\n"
+              "recorded_generations = [0, 2]\n"
+              "[[fixed]]\nname = \"cg\"\ngroups = 4\nvariance = [[9.0, 1.0], [1.0, 2.0]]\n"
+              "[[fixed]]\nname = \"sx\"\ncolumn = \"sex\"\nvalues = { M = [5.0, 1.0] }\n"
+              "[[fixed]]\nname = \"fc\"\ncovariate = \"F\"\nslope = [-20.0, 3.0]\n");
+    expect_success(
+        run_traits(box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv"}));
+    std::map<std::string, std::vector<double>> value_of;
+    for (const std::string& line : lines_of(box.read("eff.tsv").value())) {
+        const auto cells = cells_of(line);
+        if (cells[0] == "effect") continue;
+        const bool added = value_of
+                               .emplace(cells[0] + '/' + cells[1],
+                                        std::vector{std::stod(cells[2]), std::stod(cells[3])})
+                               .second;
+        EXPECT_TRUE(added) << line;  // each level once
+    }
+    EXPECT_EQ(value_of.at("sx/M"), (std::vector{5.0, 1.0}));
+    EXPECT_EQ(value_of.at("fc/slope"), (std::vector{-20.0, 3.0}));
+    const auto records = lines_of(box.read("rec.tsv").value());
+    ASSERT_EQ(cells_of(records.at(0)),
+              (std::vector<std::string>{"animal", "sire", "dam", "generation", "record", "cg", "sx",
+                                        "fc", "w", "z"}));
+    std::size_t groups_seen = 0;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto cells = cells_of(records[k]);
+        const double f = std::stod(cells[7]);
+        const auto& cg = value_of.at("cg/" + cells[5]);
+        const auto& sx = value_of.at("sx/" + cells[6]);
+        EXPECT_NEAR(std::stod(cells[8]), 10.0 + cg[0] + sx[0] - 20.0 * f, 1e-9) << records[k];
+        EXPECT_NEAR(std::stod(cells[9]), cg[1] + sx[1] + 3.0 * f, 1e-9) << records[k];
+        groups_seen += cells[5].starts_with("1:");
+    }
+    EXPECT_GT(groups_seen, 0u);
+}
+
+}  // namespace

@@ -56,6 +56,12 @@ TraitModel model_of(const Covariance& additive, const Covariance& residual,
     return model;
 }
 
+// The model as a file reads it, for the cases that need the new keys.
+TraitModel model_read(const std::string& text)
+{
+    return pedsim::traits::read_model(text, "m.toml");
+}
+
 // The relationship matrix by the tabular method (Emik and Terrill, 1949),
 // independent of the inbreeding engine the program uses.
 std::vector<std::vector<double>> tabular_relationships(const Pedigree& pedigree)
@@ -241,6 +247,59 @@ TEST(CheckTable, FlockVarianceMatchesExpectationOverReplicates)
     }
 }
 
+// The maternal and threshold columns of the check table, averaged over
+// replicates of the flock: each generation's variance of the maternal values
+// and each recorded generation's incidence against their expectations,
+// within 4 standard errors of the replicates' mean.
+TEST(CheckTable, MaternalAndIncidenceMatchExpectationOverReplicates)
+{
+    const auto design = pedsim::stats::read_design(
+        (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
+    const Pedigree pedigree = stats_test::simulated_pedigree(design);
+    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
+    const TraitModel model =
+        model_read("traits = [\"c\"]\nmean = 0.2\nadditive = 0.3\nresidual = 0.6\nmaternal = 0.2\n"
+                   "direct_maternal = -0.1\nmaternal_permanent = 0.1\nthreshold = [0.9]\n"
+                   "recorded_generations = [0, 2]\n");
+    constexpr std::size_t replicates = 40;
+    const std::size_t groups = relatedness.groups.size();
+    struct Sums {
+        double found = 0, squares = 0, expected = 0;
+        void add(double value, double expectation)
+        {
+            found += value;
+            squares += value * value;
+            expected += expectation;
+        }
+        void expect_near(const char* what, std::int64_t generation) const
+        {
+            const double mean = found / replicates;
+            const double se =
+                std::sqrt((squares / replicates - mean * mean) / (replicates - 1)) + 1e-12;
+            EXPECT_NEAR(mean, expected / replicates, 4 * se) << what << " " << generation;
+        }
+    };
+    std::vector<Sums> maternal(groups), incidence(groups);
+    for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
+        const Simulated simulated =
+            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 2);
+        const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const auto& c = rows[g].traits[0];
+            maternal[g].add(c.var_mbv, c.expected_var_mbv);
+            if (rows[g].records > 0) incidence[g].add(c.incidence, c.expected_incidence);
+        }
+    }
+    std::size_t recorded = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        maternal[g].expect_near("maternal variance", relatedness.groups.generation[g]);
+        if (incidence[g].expected == 0) continue;
+        incidence[g].expect_near("incidence", relatedness.groups.generation[g]);
+        ++recorded;
+    }
+    EXPECT_EQ(recorded, 3u);
+}
+
 struct RefusalCase {
     const char* name;
     std::string model;
@@ -419,11 +478,6 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
                         singular.additive.at(r, c), 1e-12);
 }
 
-// The model as a file reads it, for the cases that need the new keys.
-TraitModel model_read(const std::string& text)
-{
-    return pedsim::traits::read_model(text, "m.toml");
-}
 
 // Sires s1..s40 and dams d1..d40 mated at random to 2000 offspring o1..: the
 // parents' sexes come from their use; the offspring's are unknown.
