@@ -378,6 +378,12 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
          kUsage,
          "pedsim-traits: --threads \"0\" is not an integer from 1 to 64 (pedsim-traits --help "
          "lists the options)\n"},
+        {"unknown numeric layout",
+         {"--model", "m", "--numeric", "n", "--numeric-layout", "tall"},
+         kModel,
+         kUsage,
+         "pedsim-traits: --numeric-layout \"tall\" is not wide or long (pedsim-traits --help "
+         "lists the options)\n"},
         {"bad seed",
          {"--model", "m", "--seed", "x"},
          kModel,

@@ -478,7 +478,6 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
                         singular.additive.at(r, c), 1e-12);
 }
 
-
 // Sires s1..s40 and dams d1..d40 mated at random to 2000 offspring o1..: the
 // parents' sexes come from their use; the offspring's are unknown.
 Pedigree parents_and_offspring()
