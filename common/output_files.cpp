@@ -105,14 +105,16 @@ std::optional<Identity> existing_identity(const struct stat& status)
 
 // A new file's identity: its path made absolute, the directories that exist
 // resolved (symbolic links followed), the rest of the path appended as
-// written, "." and ".." taken out.
+// written, "." and ".." taken out; the path as written, "." and ".." taken
+// out, when the working directory cannot be found.
 Identity new_file_identity(const std::string& path)
 {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    const std::filesystem::path resolved =
-        error ? std::filesystem::path(path) : std::filesystem::weakly_canonical(absolute, error);
-    return Identity{0, 0, error ? absolute.lexically_normal().string() : resolved.string()};
+    std::filesystem::path resolved;
+    if (!error) resolved = std::filesystem::weakly_canonical(absolute, error);
+    if (error) resolved = std::filesystem::path(path).lexically_normal();
+    return Identity{0, 0, resolved.string()};
 }
 
 // What an input is: standard input's file for "-".

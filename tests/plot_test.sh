@@ -141,4 +141,7 @@ check_refusal 1 "no table: expected the header line" "$tmp/summary_only.tsv" -o 
 check_refusal 1 "line 2: 2 cells where the header has $header_cells" "$tmp/short_row.tsv" -o "$tmp/out.png"
 check_refusal 1 "no/dir/out.png: cannot write the figure" "$tmp/stats.tsv" -o "$tmp/no/dir/out.png"
 check_refusal 2 "required: -o" "$tmp/stats.tsv"
+cp "$tmp/stats.tsv" "$tmp/table.png"
+check_refusal 1 "table.png and -o $tmp/./table.png are one file" "$tmp/table.png" -o "$tmp/./table.png"
+cmp -s "$tmp/stats.tsv" "$tmp/table.png" || fail "the table named as the figure was overwritten"
 echo "plot_test: figures from a real table and a check table, and every bad input refused"

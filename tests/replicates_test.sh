@@ -115,6 +115,15 @@ grep -q 'rep-0001 failed (exit status 0):  effectif historique trop faible pour 
   "$tmp/err" || fail "the protocol message was not reported: $(cat "$tmp/err")"
 [ ! -e "$tmp/protocol/rep-0001/complete" ] || fail "a replicate with no pedigree was marked complete"
 
+# A PARPOP that the run would write, named through another path: refused,
+# the file left as it was.
+cp "$out/rep-0002/parpop" "$tmp/rep2.parpop"
+replicates "$out/../study/rep-0002/parpop" 3 "$out" 7
+[ "$status" -eq 2 ] || fail "PARPOP among the outputs: status $status, expected 2"
+grep -q "is $out/rep-0002/parpop, which this run writes" "$tmp/err" ||
+  fail "PARPOP among the outputs: $(cat "$tmp/err")"
+cmp -s "$tmp/rep2.parpop" "$out/rep-0002/parpop" || fail "PARPOP among the outputs was changed"
+
 # Usage errors.
 replicates "$small" 0 "$tmp/none"
 [ "$status" -eq 2 ] || fail "0 replicates: status $status, expected 2"
