@@ -110,8 +110,22 @@ void check_model(const TraitModel& model)
     check_covariance(model.additive, n, "additive");
     check_covariance(model.residual, n, "residual");
     if (!model.permanent.empty()) check_covariance(model.permanent, n, "permanent");
-    if (model.records < 1 || model.records > static_cast<std::size_t>(pedsim::traits::most_records))
-        fail("records " + std::to_string(model.records));
+    if (model.records.size() != n) fail("records without one count per trait");
+    for (const std::size_t records : model.records)
+        if (records < 1 || records > static_cast<std::size_t>(pedsim::traits::most_records))
+            fail("records " + std::to_string(records));
+    if (model.recorded_sex.size() != n || model.recorded_fraction.size() != n ||
+        model.threshold.size() != n)
+        fail("a record choice without one value per trait");
+    for (const double fraction : model.recorded_fraction)
+        if (!(fraction >= 0 && fraction <= 1))
+            fail("recorded_fraction " + std::to_string(fraction));
+    if (model.has_maternal()) check_covariance(model.joint, 2 * n, "the joint matrix");
+    if (!model.maternal_permanent.empty())
+        check_covariance(model.maternal_permanent, n, "maternal_permanent");
+    for (const auto& thresholds : model.threshold)
+        for (std::size_t k = 1; k < thresholds.size(); ++k)
+            if (!(thresholds[k - 1] < thresholds[k])) fail("thresholds not ascending");
     if (model.recorded_generations &&
         model.recorded_generations->first > model.recorded_generations->last)
         fail("recorded_generations out of order");

@@ -145,20 +145,194 @@ TEST(TraitsProgram, SharedAnimalsKeepTheirValuesWhenRowsChange)
 
 // The numeric files read back: the pedigree parents first, the numbers those
 // of ids.txt, and the data rows the records table's.
-TEST(TraitsProgram, NumericFilesReadBack)
+// A model with every kind of effect, for the numeric files.
+const std::string kRichModel =
+    "seed = 11\ntraits = [\"weight\", \"ease\"]\nmean = [300.0, 0.0]\n"
+    "additive = [[400.0, 2.0], [2.0, 0.2]]\nresidual = [[500.0, 0.0], [0.0, 0.8]]\n"
+    "permanent = [[100.0, 0.0], [0.0, 0.1]]\nrecords = [2, 1]\n"
+    "recorded_sex = [\"all\", \"F\"]\nrecorded_fraction = [0.8, 1.0]\n"
+    "inbreeding_depression = [-50.0, 0.0]\nrecorded_generations = [0, 2]\n"
+    "maternal = [[50.0, 0.0], [0.0, 0.05]]\ndirect_maternal = [[-10.0, 0.0], [0.0, 0.0]]\n"
+    "threshold = [[], [0.5]]\n"
+    "[[fixed]]\nname = \"cg\"\ngroups = 5\nvariance = [100.0, 0.1]\n"
+    "[[fixed]]\nname = \"sexeffect\"\ncolumn = \"sex\"\nvalues = { M = [10.0, 0.2], F = [0.0, 0.0] "
+    "}\n";
+
+// Tab-separated cells, empty ones kept.
+std::vector<std::string> cells_of(const std::string& line)
+{
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        cells.push_back(line.substr(start, tab - start));
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+// The line after the one that is `key`, in the lines of a parameter file.
+std::string line_after(const std::vector<std::string>& lines, const std::string& key,
+                       std::size_t lines_down = 1)
+{
+    const auto found = std::ranges::find(lines, key);
+    if (found == lines.end() || lines.end() - found <= static_cast<long>(lines_down)) return "";
+    return *(found + static_cast<long>(lines_down));
+}
+
+// What the numeric files hold, read back: the columns README.txt lists, the
+// data's rows split into fields, and each column's largest code.
+struct NumericData {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::size_t position(const std::string& name) const
+    {
+        return static_cast<std::size_t>(std::ranges::find(columns, name) - columns.begin());
+    }
+    double largest(std::size_t column) const
+    {
+        double most = 0;
+        for (const auto& row : rows) most = std::max(most, std::stod(row.at(column)));
+        return most;
+    }
+};
+
+NumericData read_numeric(const Sandbox& box)
+{
+    NumericData data;
+    bool listing = false;
+    for (const std::string& line : lines_of(box.read("num/README.txt").value())) {
+        const auto fields = fields_of(line);
+        if (listing && fields.size() == 2 && line.starts_with("  ")) {
+            data.columns.push_back(fields[1]);
+        } else if (listing) {
+            break;
+        }
+        listing = listing || line.ends_with("its columns:");
+    }
+    for (const std::string& line : lines_of(box.read("num/data.txt").value()))
+        data.rows.push_back(fields_of(line));
+    return data;
+}
+
+// Every record of the records table, keyed "animal/record/trait", and every
+// record of data.txt under the same key by the identifiers of ids.txt: the
+// same values (a threshold category plus one), the dam, and fixed codes
+// that stand each for one level.
+void expect_data_matches_records(const Sandbox& box, const NumericData& data)
+{
+    std::map<std::string, std::string> name_of{{"0", "0"}};
+    for (const std::string& line : lines_of(box.read("num/ids.txt").value()))
+        name_of[fields_of(line).at(0)] = fields_of(line).at(1);
+    const auto records = lines_of(box.read("rec.tsv").value());
+    const auto header = cells_of(records.at(0));
+    const std::vector<std::string> traits = {"weight", "ease"};
+    std::map<std::string, std::string> value_of, row_of;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto cells = cells_of(records[k]);
+        row_of[cells[0] + '/' + cells[4]] = records[k];
+        for (std::size_t t = 0; t < traits.size(); ++t)
+            if (!cells.at(header.size() - 2 + t).empty())
+                value_of[cells[0] + '/' + cells[4] + '/' + traits[t]] =
+                    cells[header.size() - 2 + t];
+    }
+    const bool long_layout = data.columns.front() == "trait";
+    std::size_t found = 0;
+    std::map<std::string, std::string> level_of_code, code_of_level;
+    for (const auto& row : data.rows) {
+        ASSERT_EQ(row.size(), data.columns.size());
+        const std::string animal = name_of.at(row[data.position("animal")]);
+        const std::string record = row[data.position("record")];
+        const auto cells = cells_of(row_of.at(animal + '/' + record));
+        EXPECT_EQ(name_of.at(row[data.position("dam")]), cells[2]);
+        for (const std::string effect : {"cg", "sexeffect"}) {
+            const std::string code = effect + row[data.position(effect)];
+            const std::string level =
+                effect + cells[std::ranges::find(header, effect) - header.begin()];
+            EXPECT_EQ(level_of_code.try_emplace(code, level).first->second, level);
+            EXPECT_EQ(code_of_level.try_emplace(level, code).first->second, code);
+        }
+        for (std::size_t t = 0; t < traits.size(); ++t) {
+            if (long_layout && row[0] != std::to_string(t + 1)) continue;
+            const std::string value = row[data.position(long_layout ? "value" : traits[t])];
+            if (!long_layout && value == "0") continue;
+            const std::string expected = value_of.at(animal + '/' + record + '/' + traits[t]);
+            if (traits[t] == "ease")
+                EXPECT_EQ(std::stod(value), std::stod(expected) + 1);
+            else
+                EXPECT_EQ(value, expected);
+            ++found;
+        }
+    }
+    EXPECT_EQ(found, value_of.size());
+}
+
+// blupf90.par names data.txt, the traits' columns, effects whose levels
+// cover the data's codes, R, and the direct and maternal effects as one
+// group with the joint matrix.
+void expect_blupf90_parameters(const std::vector<std::string>& par, const NumericData& data)
+{
+    EXPECT_EQ(line_after(par, "DATAFILE"), "data.txt");
+    EXPECT_EQ(line_after(par, "NUMBER_OF_TRAITS"), "2");
+    const auto observations = fields_of(line_after(par, "OBSERVATION(S)"));
+    ASSERT_EQ(observations.size(), 2u);
+    EXPECT_EQ(data.columns.at(std::stoul(observations[0]) - 1), "weight");
+    EXPECT_EQ(data.columns.at(std::stoul(observations[1]) - 1), "ease");
+    std::vector<std::string> effect_columns;
+    const auto effects = std::ranges::find(par, "EFFECTS:");
+    for (auto line = effects + 1; line != par.end() && !line->starts_with("RANDOM"); ++line) {
+        const auto fields = fields_of(*line);
+        const std::size_t column = std::stoul(fields.at(0)) - 1;
+        EXPECT_EQ(fields.at(1), fields.at(0));  // the same column for both traits
+        effect_columns.push_back(data.columns.at(column));
+        if (fields.at(3) == "cross") {
+            EXPECT_GE(std::stod(fields.at(2)), data.largest(column)) << *line;
+        }
+    }
+    EXPECT_EQ(std::to_string(effect_columns.size()), line_after(par, "NUMBER_OF_EFFECTS"));
+    EXPECT_EQ(effect_columns, (std::vector<std::string>{"intercept", "cg", "sexeffect",
+                                                        "inbreeding", "animal", "dam", "animal"}));
+    EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES"), "500 0");
+    EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES", 2), "0 0.8");
+    EXPECT_EQ(line_after(par, "RANDOM_GROUP"), "5 6");
+    EXPECT_EQ(line_after(par, "FILE"), "pedigree.txt");
+    const std::vector<std::string> joint = {"400 2 -10 0", "2 0.2 0 0", "-10 0 50 0", "0 0 0 0.05"};
+    for (std::size_t r = 0; r < joint.size(); ++r)
+        EXPECT_EQ(line_after(par, "(CO)VARIANCES", r + 1), joint[r]);
+}
+
+// wombat.par names the pedigree, every column of data.txt in order with
+// levels that cover its codes, and the residual (co)variances.
+void expect_wombat_parameters(const std::vector<std::string>& par, const NumericData& data)
+{
+    EXPECT_NE(std::ranges::find(par, "ANALYSIS MUV"), par.end());
+    EXPECT_NE(std::ranges::find(par, "PEDS pedigree.txt"), par.end());
+    const auto block = std::ranges::find(par, "DATA data.txt");
+    ASSERT_NE(block, par.end());
+    std::size_t column = 0;
+    for (auto line = block + 1; line != par.end() && *line != "END DATA"; ++line, ++column) {
+        const auto fields = fields_of(*line);
+        EXPECT_EQ(fields.at(0) == "TRNO" ? "trait" : fields.at(0), data.columns.at(column));
+        if (fields.size() == 2) {
+            EXPECT_GE(std::stod(fields[1]), data.largest(column)) << *line;
+        }
+    }
+    EXPECT_EQ(column, data.columns.size());
+    EXPECT_EQ(line_after(par, "VAR residual 2 UNSTR"), "500 0 0.8");
+    EXPECT_EQ(line_after(par, "VAR animal 2 UNSTR"), "400 2 0.2");
+}
+
+class NumericLayout : public testing::TestWithParam<const char*> {};
+
+// Both layouts read back against the records table; each parameter file
+// describes the layout its program reads and says so in the other.
+TEST_P(NumericLayout, FilesReadBack)
 {
     Sandbox box;
     prepare_flock(box);
-    expect_success(run_traits(box, {"--model", "model.toml", "-o", "rec.tsv", "--numeric", "num"}));
-    std::map<std::string, std::string> name_of;
-    for (const std::string& line : lines_of(box.read("num/ids.txt").value())) {
-        const auto fields = fields_of(line);
-        ASSERT_EQ(fields.size(), 2u) << line;
-        name_of[fields[0]] = fields[1];
-    }
+    box.write("rich.toml", kRichModel);
+    expect_success(run_traits(box, {"--model", "rich.toml", "-o", "rec.tsv", "--numeric", "num",
+                                    "--numeric-layout", GetParam()}));
     const auto pedigree = lines_of(box.read("num/pedigree.txt").value());
     ASSERT_EQ(pedigree.size(), 14120u);
-    ASSERT_EQ(name_of.size(), 14120u);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         const auto fields = fields_of(pedigree[i]);
         ASSERT_EQ(fields.size(), 3u);
@@ -166,20 +340,22 @@ TEST(TraitsProgram, NumericFilesReadBack)
         EXPECT_LT(std::stoul(fields[1]), i + 1) << pedigree[i];  // 0 or an earlier animal
         EXPECT_LT(std::stoul(fields[2]), i + 1) << pedigree[i];
     }
-    const auto records = lines_of(box.read("rec.tsv").value());
-    const auto data = lines_of(box.read("num/data.txt").value());
-    ASSERT_EQ(data.size() + 1, records.size());
-    for (std::size_t k = 0; k < data.size(); ++k) {
-        const auto numeric = fields_of(data[k]), named = fields_of(records[k + 1]);
-        ASSERT_EQ(numeric.size(), 5u);
-        EXPECT_EQ(name_of.at(numeric[0]), named[0]);
-        EXPECT_EQ(std::vector(numeric.begin() + 1, numeric.end()),
-                  std::vector(named.begin() + 3, named.end()));
+    const NumericData data = read_numeric(box);
+    ASSERT_FALSE(data.rows.empty());
+    expect_data_matches_records(box, data);
+    const auto blupf90 = lines_of(box.read("num/blupf90.par").value());
+    const auto wombat = lines_of(box.read("num/wombat.par").value());
+    if (std::string(GetParam()) == "wide") {
+        expect_blupf90_parameters(blupf90, data);
+        EXPECT_TRUE(std::ranges::all_of(wombat, [](const auto& l) { return l.starts_with('#'); }));
+    } else {
+        expect_wombat_parameters(wombat, data);
+        EXPECT_TRUE(std::ranges::all_of(blupf90, [](const auto& l) { return l.starts_with('#'); }));
     }
-    const std::string readme = box.read("num/README.txt").value();
-    EXPECT_NE(readme.find("data.txt: animal generation record weight fat"), std::string::npos);
-    EXPECT_NE(readme.find("[[400, 20], [20, 1]]"), std::string::npos) << readme;
 }
+
+INSTANTIATE_TEST_SUITE_P(TraitsProgram, NumericLayout, testing::Values("wide", "long"),
+                         [](const auto& named) { return std::string(named.param); });
 
 TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
 {
@@ -201,6 +377,12 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
          kModel,
          kUsage,
          "pedsim-traits: --threads \"0\" is not an integer from 1 to 64 (pedsim-traits --help "
+         "lists the options)\n"},
+        {"unknown numeric layout",
+         {"--model", "m", "--numeric", "n", "--numeric-layout", "tall"},
+         kModel,
+         kUsage,
+         "pedsim-traits: --numeric-layout \"tall\" is not wide or long (pedsim-traits --help "
          "lists the options)\n"},
         {"bad seed",
          {"--model", "m", "--seed", "x"},
@@ -593,8 +775,8 @@ std::vector<std::string> temporaries(const Sandbox& box)
     return found;
 }
 
-// Six tables wait in their temporary files while the records fill a pipe
-// that nobody reads: each termination signal removes all six, however many
+// Eight tables wait in their temporary files while the records fill a pipe
+// that nobody reads: each termination signal removes all eight, however many
 // there are, and ends the run as it would have.
 TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
 {
@@ -609,9 +791,9 @@ TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
                                      "check.tsv", "--numeric", "num"},
                                     end_to_end::redirected(">fifo"), PEDSIM_TRAITS_BINARY);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (temporaries(box).size() < 6 && std::chrono::steady_clock::now() < deadline)
+        while (temporaries(box).size() < 8 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_EQ(temporaries(box).size(), 6u);
+        EXPECT_EQ(temporaries(box).size(), 8u);
         ::kill(pid, signal);
         const end_to_end::Run run = box.wait(pid);
         ::close(reader);
@@ -620,6 +802,55 @@ TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
         EXPECT_FALSE(std::filesystem::exists(box.path("animals.tsv")));
         std::filesystem::remove_all(box.path("num"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Without genetic or residual variance a record is its mean plus the true
+// values --effects gives for its levels plus slope times its covariate: the
+// records table's level columns, the effects table and the draws agree.
+TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
+{
+    Sandbox box;
+    prepare_flock(box);
+    box.write("fixed.toml",
+              "seed = 4\ntraits = [\"w\", \"z\"]\nmean = [10.0, 0.0]\n"
+              "additive = [[0, 0], [0, 0]]\nresidual = [[0, 0], [0, 0]]\n"
+              "recorded_generations = [0, 2]\n"
+              "[[fixed]]\nname = \"cg\"\ngroups = 4\nvariance = [[9.0, 1.0], [1.0, 2.0]]\n"
+              "[[fixed]]\nname = \"sx\"\ncolumn = \"sex\"\nvalues = { M = [5.0, 1.0] }\n"
+              "[[fixed]]\nname = \"fc\"\ncovariate = \"F\"\nslope = [-20.0, 3.0]\n");
+    expect_success(
+        run_traits(box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv"}));
+    std::map<std::string, std::vector<double>> value_of;
+    for (const std::string& line : lines_of(box.read("eff.tsv").value())) {
+        const auto cells = cells_of(line);
+        if (cells[0] == "effect") continue;
+        const bool added = value_of
+                               .emplace(cells[0] + '/' + cells[1],
+                                        std::vector{std::stod(cells[2]), std::stod(cells[3])})
+                               .second;
+        EXPECT_TRUE(added) << line;  // each level once
+    }
+    EXPECT_EQ(value_of.at("sx/M"), (std::vector{5.0, 1.0}));
+    EXPECT_EQ(value_of.at("fc/slope"), (std::vector{-20.0, 3.0}));
+    const auto records = lines_of(box.read("rec.tsv").value());
+    ASSERT_EQ(cells_of(records.at(0)),
+              (std::vector<std::string>{"animal", "sire", "dam", "generation", "record", "cg", "sx",
+                                        "fc", "w", "z"}));
+    std::size_t groups_seen = 0;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto cells = cells_of(records[k]);
+        const double f = std::stod(cells[7]);
+        const auto& cg = value_of.at("cg/" + cells[5]);
+        const auto& sx = value_of.at("sx/" + cells[6]);
+        EXPECT_NEAR(std::stod(cells[8]), 10.0 + cg[0] + sx[0] - 20.0 * f, 1e-9) << records[k];
+        EXPECT_NEAR(std::stod(cells[9]), cg[1] + sx[1] + 3.0 * f, 1e-9) << records[k];
+        groups_seen += cells[5].starts_with("1:");
+    }
+    EXPECT_GT(groups_seen, 0u);
 }
 
 }  // namespace

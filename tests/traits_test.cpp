@@ -23,6 +23,8 @@
 #include "portable_math.h"
 #include "stats_pedigrees.h"
 
+#include <Eigen/Dense>
+
 namespace {
 
 using pedsim::stats::Pedigree;
@@ -47,8 +49,17 @@ TraitModel model_of(const Covariance& additive, const Covariance& residual,
     model.additive = additive;
     model.residual = residual;
     model.permanent = permanent;
-    model.records = records;
+    model.records.assign(additive.size, records);
+    model.recorded_sex.assign(additive.size, pedsim::traits::RecordedSex::all);
+    model.recorded_fraction.assign(additive.size, 1.0);
+    model.threshold.assign(additive.size, {});
     return model;
+}
+
+// The model as a file reads it, for the cases that need the new keys.
+TraitModel model_read(const std::string& text)
+{
+    return pedsim::traits::read_model(text, "m.toml");
 }
 
 // The relationship matrix by the tabular method (Emik and Terrill, 1949),
@@ -236,6 +247,59 @@ TEST(CheckTable, FlockVarianceMatchesExpectationOverReplicates)
     }
 }
 
+// The maternal and threshold columns of the check table, averaged over
+// replicates of the flock: each generation's variance of the maternal values
+// and each recorded generation's incidence against their expectations,
+// within 4 standard errors of the replicates' mean.
+TEST(CheckTable, MaternalAndIncidenceMatchExpectationOverReplicates)
+{
+    const auto design = pedsim::stats::read_design(
+        (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
+    const Pedigree pedigree = stats_test::simulated_pedigree(design);
+    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
+    const TraitModel model =
+        model_read("traits = [\"c\"]\nmean = 0.2\nadditive = 0.3\nresidual = 0.6\nmaternal = 0.2\n"
+                   "direct_maternal = -0.1\nmaternal_permanent = 0.1\nthreshold = [0.9]\n"
+                   "recorded_generations = [0, 2]\n");
+    constexpr std::size_t replicates = 40;
+    const std::size_t groups = relatedness.groups.size();
+    struct Sums {
+        double found = 0, squares = 0, expected = 0;
+        void add(double value, double expectation)
+        {
+            found += value;
+            squares += value * value;
+            expected += expectation;
+        }
+        void expect_near(const char* what, std::int64_t generation) const
+        {
+            const double mean = found / replicates;
+            const double se =
+                std::sqrt((squares / replicates - mean * mean) / (replicates - 1)) + 1e-12;
+            EXPECT_NEAR(mean, expected / replicates, 4 * se) << what << " " << generation;
+        }
+    };
+    std::vector<Sums> maternal(groups), incidence(groups);
+    for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
+        const Simulated simulated =
+            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 2);
+        const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const auto& c = rows[g].traits[0];
+            maternal[g].add(c.var_mbv, c.expected_var_mbv);
+            if (rows[g].records > 0) incidence[g].add(c.incidence, c.expected_incidence);
+        }
+    }
+    std::size_t recorded = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        maternal[g].expect_near("maternal variance", relatedness.groups.generation[g]);
+        if (incidence[g].expected == 0) continue;
+        incidence[g].expect_near("incidence", relatedness.groups.generation[g]);
+        ++recorded;
+    }
+    EXPECT_EQ(recorded, 3u);
+}
+
 struct RefusalCase {
     const char* name;
     std::string model;
@@ -269,7 +333,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"unknown_key", kValid + "heritability = 0.3\n",
                     "m.toml: line 5: \"heritability\": unknown key; the keys are seed, traits, "
                     "mean, additive, residual, permanent, records, inbreeding_depression, "
-                    "recorded_generations"},
+                    "recorded_generations, recorded_sex, recorded_fraction, fixed, maternal, "
+                    "direct_maternal, maternal_permanent, threshold"},
         RefusalCase{"missing_key", kHead + kAdditive,
                     "m.toml: line 1: residual: missing; add the key residual = ..."},
         RefusalCase{"traits_not_names", "traits = [1]\nmean = 1\nadditive = 1\nresidual = 1\n",
@@ -321,7 +386,8 @@ std::string repeated(const std::string& part, std::size_t count, const std::stri
 
 const std::string kUnknownKey = ": unknown key; the keys are seed, traits, mean, additive, "
                                 "residual, permanent, records, inbreeding_depression, "
-                                "recorded_generations";
+                                "recorded_generations, recorded_sex, recorded_fraction, fixed, "
+                                "maternal, direct_maternal, maternal_permanent, threshold";
 const std::string kTooDeep = "nested more than 16 levels deep (tables, arrays, inline tables "
                              "and the parts of dotted keys); write the model flatter";
 
@@ -402,7 +468,7 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
         "seed = 5\ntraits = [\"w\"]\nmean = 3\nadditive = 4\nresidual = 0\n", "m.toml");
     EXPECT_EQ(one.seed, 5u);
     EXPECT_DOUBLE_EQ(one.additive.factor[0], 2.0);
-    EXPECT_EQ(one.records, 1u);
+    EXPECT_EQ(one.records, std::vector<std::size_t>{1});
     const TraitModel singular =
         pedsim::traits::read_model(kHead + "additive = [[1, 2], [2, 4]]\n" + kResidual, "m.toml");
     const auto& l = singular.additive.factor;
@@ -411,6 +477,334 @@ TEST(Model, OneTraitAsNumbersAndSingularMatrixAccepted)
             EXPECT_NEAR(l[r * 2] * l[c * 2] + l[r * 2 + 1] * l[c * 2 + 1],
                         singular.additive.at(r, c), 1e-12);
 }
+
+// Sires s1..s40 and dams d1..d40 mated at random to 2000 offspring o1..: the
+// parents' sexes come from their use; the offspring's are unknown.
+Pedigree parents_and_offspring()
+{
+    std::string lines;
+    for (int k = 1; k <= 40; ++k) lines += "s" + std::to_string(k) + " 0 0 0\n";
+    for (int k = 1; k <= 40; ++k) lines += "d" + std::to_string(k) + " 0 0 0\n";
+    for (int k = 0; k < 2000; ++k)
+        lines += "o" + std::to_string(k) + " s" + std::to_string(k % 40 + 1) + " d" +
+                 std::to_string((k * 7) % 40 + 1) + " 1\n";
+    return stats_test::written_pedigree(lines);
+}
+
+struct CountCase {
+    const char* name;
+    std::string keys;  // the record keys of a two-trait model
+    // Records expected of each trait for a sire, a dam and an offspring.
+    std::size_t sire[2], dam[2], offspring[2];
+    double fraction[2];  // the share of those kept
+};
+
+class RecordCounts : public testing::TestWithParam<CountCase> {};
+
+// Every animal has at most its trait's count of records, none of a sex the
+// trait does not record, and the share kept within 4 binomial standard
+// errors of the fraction.
+TEST_P(RecordCounts, PerTraitSexAndFraction)
+{
+    const CountCase& c = GetParam();
+    const Pedigree pedigree = parents_and_offspring();
+    const std::vector<double> inbreeding(pedigree.size(), 0.0);
+    const TraitModel model =
+        model_read("traits = [\"w\", \"m\"]\nmean = [0, 0]\nadditive = [[1, 0], [0, 1]]\n"
+                   "residual = [[1, 0], [0, 1]]\n" +
+                   c.keys);
+    const Simulated simulated = pedsim::traits::simulate(pedigree, inbreeding, model, 5, 2);
+    for (std::size_t t = 0; t < 2; ++t) {
+        double kept = 0, possible = 0;
+        for (std::size_t i = 0; i < pedigree.size(); ++i) {
+            const char kind = pedigree.names[i][0];
+            const std::size_t allowed = kind == 's'   ? c.sire[t]
+                                        : kind == 'd' ? c.dam[t]
+                                                      : c.offspring[t];
+            std::size_t found = 0;
+            for (std::size_t r = 0; r < simulated.records; ++r) {
+                found += simulated.has_record(i, r, t);
+                if (r >= allowed) {
+                    EXPECT_FALSE(simulated.has_record(i, r, t)) << pedigree.names[i];
+                }
+            }
+            kept += static_cast<double>(found);
+            possible += static_cast<double>(allowed);
+        }
+        const double p = c.fraction[t];
+        EXPECT_NEAR(kept, p * possible, 4 * std::sqrt(possible * p * (1 - p)) + 1e-9)
+            << "trait " << t;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Traits, RecordCounts,
+    testing::Values(
+        CountCase{"one_count_for_all", "records = 2\n", {2, 2}, {2, 2}, {2, 2}, {1, 1}},
+        CountCase{"count_per_trait", "records = [3, 1]\n", {3, 1}, {3, 1}, {3, 1}, {1, 1}},
+        CountCase{"female_only",
+                  "records = [1, 2]\nrecorded_sex = [\"all\", \"F\"]\n",
+                  {1, 0},
+                  {1, 2},
+                  {1, 0},
+                  {1, 1}},
+        CountCase{"male_only", "recorded_sex = [\"M\", \"all\"]\n", {1, 1}, {0, 1}, {0, 1}, {1, 1}},
+        CountCase{"fractions",
+                  "records = 2\nrecorded_fraction = [0.3, 0.85]\n",
+                  {2, 2},
+                  {2, 2},
+                  {2, 2},
+                  {0.3, 0.85}}),
+    [](const auto& named) { return std::string(named.param.name); });
+
+// The model without the new keys and with them at their neutral values
+// draws the same values: the new streams leave the old ones alone.
+TEST(RecordCounts, NeutralKeysChangeNoDraw)
+{
+    const Pedigree pedigree = parents_and_offspring();
+    const std::vector<double> inbreeding(pedigree.size(), 0.0);
+    const std::string base = "traits = [\"w\", \"m\"]\nmean = [0, 0]\n"
+                             "additive = [[1, 0.5], [0.5, 1]]\nresidual = [[1, 0], [0, 1]]\n"
+                             "permanent = [[0.5, 0], [0, 0.5]]\nrecords = 2\n";
+    const Simulated plain = pedsim::traits::simulate(pedigree, inbreeding, model_read(base), 9, 1);
+    const Simulated neutral = pedsim::traits::simulate(
+        pedigree, inbreeding,
+        model_read(base + "recorded_sex = [\"all\", \"all\"]\nrecorded_fraction = [1, 1]\n"
+                          "threshold = [[], []]\n"),
+        9, 1);
+    EXPECT_EQ(plain.breeding_value, neutral.breeding_value);
+    EXPECT_EQ(plain.permanent, neutral.permanent);
+    EXPECT_EQ(plain.residual, neutral.residual);
+    EXPECT_EQ(plain.kept, neutral.kept);
+}
+
+struct MaternalCase {
+    const char* name;
+    std::string keys;     // additive, maternal and direct_maternal of the model
+    std::size_t animals;  // the first animals of the inbred pedigree compared
+};
+
+// The first `count` lines of the inbred pedigree.
+std::string first_lines(std::string_view text, std::size_t count)
+{
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < count; ++k) end = text.find('\n', end) + 1;
+    return std::string(text.substr(0, end));
+}
+
+class MaternalCovariance : public testing::TestWithParam<MaternalCase> {};
+
+// Cov of (a_i, m_i) and (a_j, m_j) is A_ij times the joint matrix, for
+// every pair of animals of the inbred pedigree (of its first 19 with two
+// traits, which keeps the pairs near 2000 as in the direct test).
+TEST_P(MaternalCovariance, IsRelationshipTimesJointMatrix)
+{
+    const Pedigree pedigree =
+        stats_test::written_pedigree(first_lines(kInbredPedigree, GetParam().animals));
+    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
+    const auto a = tabular_relationships(pedigree);
+    const TraitModel model = model_read(GetParam().keys);
+    const std::size_t n = model.trait_count(), width = 2 * n;
+    expect_covariances(
+        pedigree.size() * width, 5000,
+        [&](std::uint64_t seed) {
+            const Simulated s =
+                pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 1);
+            std::vector<double> x;
+            for (std::size_t i = 0; i < pedigree.size(); ++i) {
+                x.insert(x.end(), s.breeding_value.begin() + static_cast<long>(i * n),
+                         s.breeding_value.begin() + static_cast<long>((i + 1) * n));
+                x.insert(x.end(), s.maternal.begin() + static_cast<long>(i * n),
+                         s.maternal.begin() + static_cast<long>((i + 1) * n));
+            }
+            return x;
+        },
+        [&](std::size_t p, std::size_t q) {
+            return a[p / width][q / width] * model.joint.at(p % width, q % width);
+        });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Traits, MaternalCovariance,
+    testing::Values(MaternalCase{"negative_covariance",
+                                 "traits = [\"w\"]\nmean = 0\nadditive = 4\nmaternal = 2\n"
+                                 "direct_maternal = -1.5\nresidual = 1\n",
+                                 31},
+                    MaternalCase{
+                        "two_traits",
+                        "traits = [\"w\", \"b\"]\nmean = [0, 0]\nadditive = [[3, 1], [1, 2]]\n"
+                        "maternal = [[1, 0.2], [0.2, 0.5]]\n"
+                        "direct_maternal = [[0.5, 0], [-0.3, 0.2]]\n"
+                        "residual = [[1, 0], [0, 1]]\n",
+                        19}),
+    [](const auto& named) { return std::string(named.param.name); });
+
+// Two offspring of one dam by unknown sires: their records covary by a
+// quarter of the direct variance, the dam's maternal and maternal permanent
+// variances, and twice half the direct-maternal covariance.
+TEST(MaternalCovariance, RecordsOfMaternalSibs)
+{
+    std::string lines;
+    for (int d = 0; d < 6000; ++d) {
+        const std::string dam = "d" + std::to_string(d);
+        lines += dam + " 0 0\n" + dam + "a 0 " + dam + "\n" + dam + "b 0 " + dam + "\n";
+    }
+    const Pedigree pedigree = stats_test::written_pedigree(lines);
+    const std::vector<double> inbreeding(pedigree.size(), 0.0);
+    const TraitModel model =
+        model_read("traits = [\"w\"]\nmean = 0\nadditive = 4\nmaternal = 3\n"
+                   "direct_maternal = -1\nmaternal_permanent = 2\nresidual = 5\n");
+    const Simulated s = pedsim::traits::simulate(pedigree, inbreeding, model, 17, 2);
+    double product = 0, squares = 0;
+    const std::size_t dams = pedigree.size() / 3;
+    for (std::size_t d = 0; d < dams; ++d) {
+        const std::size_t first = stats_test::animal_named(pedigree, pedigree.names[3 * d] + "a");
+        const double y1 = pedsim::traits::phenotype(s, model, inbreeding, first, 0, 0);
+        const double y2 = pedsim::traits::phenotype(s, model, inbreeding, first + 1, 0, 0);
+        product += y1 * y2;
+        squares += y1 * y1;
+    }
+    const double covariance = 4.0 / 4 + 3 + 2 + 2 * 0.5 * -1;
+    const double variance = 4 + 3 + 2 + 5 + 2 * 0.5 * -1;  // a dam's offspring: A(o, dam) = 1/2
+    const double n = static_cast<double>(dams);
+    EXPECT_NEAR(product / n, covariance,
+                4 * std::sqrt((variance * variance + covariance * covariance) / n));
+    EXPECT_NEAR(squares / n, variance, 4 * std::sqrt(2 * variance * variance / n));
+}
+
+// Contemporary groups: least squares on the records (a dense solve of the
+// group-means model plus a sex effect) recovers each group's true value
+// within its standard error: over replicates, z = (estimate - true) / se has
+// mean square about 1 and no |z| beyond 4.5.
+TEST(FixedEffects, DenseSolveRecoversTheGroups)
+{
+    const Pedigree pedigree = parents_and_offspring();
+    const std::vector<double> inbreeding(pedigree.size(), 0.0);
+    const TraitModel model = model_read(
+        "traits = [\"w\"]\nmean = 50\nadditive = 0\nresidual = 9\nrecorded_generations = [1, 1]\n"
+        "[[fixed]]\nname = \"cg\"\ngroups = 12\nvariance = 25\n");
+    double squares = 0, worst = 0;
+    std::size_t estimates = 0;
+    for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+        const Simulated s = pedsim::traits::simulate(pedigree, inbreeding, model, seed, 1);
+        const auto& groups = s.fixed[0];
+        const auto k = static_cast<Eigen::Index>(groups.level_count());
+        Eigen::MatrixXd xtx = Eigen::MatrixXd::Zero(k, k);
+        Eigen::VectorXd xty = Eigen::VectorXd::Zero(k);
+        for (std::size_t i = 0; i < pedigree.size(); ++i) {
+            if (!s.recorded[i]) continue;
+            const auto g = static_cast<Eigen::Index>(groups.level[i]);
+            xtx(g, g) += 1;
+            xty(g) += pedsim::traits::phenotype(s, model, inbreeding, i, 0, 0);
+        }
+        const Eigen::VectorXd b = xtx.ldlt().solve(xty);
+        for (Eigen::Index g = 0; g < k; ++g) {
+            if (xtx(g, g) == 0) continue;  // a group of the unrecorded parents
+            const double z =
+                (b(g) - 50 - groups.values[static_cast<std::size_t>(g)]) / std::sqrt(9 / xtx(g, g));
+            squares += z * z;
+            worst = std::max(worst, std::abs(z));
+            ++estimates;
+        }
+    }
+    ASSERT_EQ(estimates, 20u * 12u);
+    EXPECT_NEAR(squares / static_cast<double>(estimates), 1.0,
+                4 * std::sqrt(2.0 / static_cast<double>(estimates)));
+    EXPECT_LT(worst, 4.5);
+}
+
+struct ThresholdCase {
+    const char* name;
+    std::vector<double> thresholds;
+};
+
+class ThresholdIncidence : public testing::TestWithParam<ThresholdCase> {};
+
+// The share of records in each category against Phi of the thresholds
+// over the liability's standard deviation, within 4 binomial errors.
+TEST_P(ThresholdIncidence, IsPhiOfTheThresholds)
+{
+    std::string lines;
+    for (int i = 0; i < 20000; ++i) lines += "f" + std::to_string(i) + " 0 0\n";
+    const Pedigree pedigree = stats_test::written_pedigree(lines);
+    const std::vector<double> inbreeding(pedigree.size(), 0.0);
+    const auto& thresholds = GetParam().thresholds;
+    std::string list;
+    for (const double t : thresholds) list += (list.empty() ? "" : ", ") + std::to_string(t);
+    const TraitModel model = model_read("traits = [\"d\"]\nmean = 0.4\nadditive = 0.3\n"
+                                        "residual = 0.7\nthreshold = [" +
+                                        list + "]\n");
+    const Simulated s = pedsim::traits::simulate(pedigree, inbreeding, model, 23, 2);
+    std::vector<double> counts(thresholds.size() + 1, 0.0);
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        counts.at(static_cast<std::size_t>(
+            pedsim::traits::record_value(s, model, inbreeding, i, 0, 0)))++;
+    const auto phi = [](double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); };
+    const double n = static_cast<double>(pedigree.size());
+    for (std::size_t c = 0; c < counts.size(); ++c) {
+        const double below = c < thresholds.size() ? phi(thresholds[c] - 0.4) : 1.0;
+        const double above = c > 0 ? phi(thresholds[c - 1] - 0.4) : 0.0;
+        const double p = below - above;
+        EXPECT_NEAR(counts[c] / n, p, 4 * std::sqrt(p * (1 - p) / n)) << "category " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Traits, ThresholdIncidence,
+                         testing::Values(ThresholdCase{"binary", {1.2}},
+                                         ThresholdCase{"three_categories", {-0.5, 0.9}}),
+                         [](const auto& named) { return std::string(named.param.name); });
+
+const std::string kOneTrait = "traits = [\"w\"]\nmean = 1\nadditive = 2\nresidual = 3\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    NewKeys, ModelRefusal,
+    testing::Values(
+        RefusalCase{"records_per_trait_length", kValid + "records = [1, 2, 3]\n",
+                    "m.toml: line 5: records: expected a number, or an array of 2, one per "
+                    "trait"},
+        RefusalCase{"recorded_sex_word", kValid + "recorded_sex = [\"all\", \"cows\"]\n",
+                    "m.toml: line 5: recorded_sex: expected \"all\", \"F\" or \"M\""},
+        RefusalCase{"fraction_above_one", kValid + "recorded_fraction = [1, 1.5]\n",
+                    "m.toml: line 5: recorded_fraction: expected a fraction from 0 to 1"},
+        RefusalCase{"thresholds_descend", kOneTrait + "threshold = [1.0, 0.5]\n",
+                    "m.toml: line 5: threshold: the thresholds of a trait must ascend; write "
+                    "them smallest first"},
+        RefusalCase{"threshold_lists", kValid + "threshold = [[1.0]]\n",
+                    "m.toml: line 5: threshold: expected 2 lists, one per trait ([] when "
+                    "continuous)"},
+        RefusalCase{"cross_without_maternal", kOneTrait + "direct_maternal = 1\n",
+                    "m.toml: line 5: direct_maternal: given without maternal; add maternal = "
+                    "..."},
+        RefusalCase{"joint_not_semi_definite", kOneTrait + "maternal = 2\ndirect_maternal = 2.5\n",
+                    "m.toml: line 5: maternal: the joint matrix of additive, direct_maternal "
+                    "and maternal: not positive semi-definite (a correlation beyond -1 .. 1, "
+                    "or an inconsistent set); correct the covariances"},
+        RefusalCase{"maternal_permanent_negative", kOneTrait + "maternal_permanent = -1\n",
+                    "m.toml: line 5: maternal_permanent: the variance of trait 1 is negative; "
+                    "variances are at least 0"},
+        RefusalCase{"fixed_two_kinds",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ngroups = 3\ncolumn = \"sex\"\n",
+                    "m.toml: line 5: fixed: \"x\" needs exactly one of column, groups or "
+                    "covariate"},
+        RefusalCase{"fixed_unknown_column",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ncolumn = \"herd\"\nvariance = 1\n",
+                    "m.toml: line 7: fixed.column: \"herd\" is not a pedigree column; the "
+                    "columns are sex and generation"},
+        RefusalCase{"fixed_name_taken",
+                    kOneTrait + "[[fixed]]\nname = \"w\"\ngroups = 2\nvariance = 1\n",
+                    "m.toml: line 5: fixed.name: \"w\" is already a column of the records; "
+                    "choose another name"},
+        RefusalCase{"fixed_without_values", kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n",
+                    "m.toml: line 5: fixed: \"cg\" needs a variance or values"},
+        RefusalCase{"covariate_without_slope",
+                    kOneTrait + "[[fixed]]\nname = \"age\"\ncovariate = \"F\"\n",
+                    "m.toml: line 5: fixed: \"age\": a covariate, and only a covariate, has a "
+                    "slope"},
+        RefusalCase{"fixed_unknown_key",
+                    kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\nlevels = 3\n",
+                    "m.toml: line 8: fixed.levels: unknown key; the keys of [[fixed]] are "
+                    "name, column, groups, covariate, variance, values, slope"}),
+    [](const auto& named) { return std::string(named.param.name); });
 
 }  // namespace
 

@@ -18,6 +18,12 @@ enum class DrawStream : std::uint64_t {
     mendelian = 0,  // the Mendelian sampling term, or a founder's value
     permanent = 1,  // the permanent environmental effect
     residual = 2,   // the residual of record r is stream residual + r
+    // Streams added later start beyond every residual's, so that a model
+    // without them draws exactly what it drew before they existed.
+    maternal_permanent = std::uint64_t{1} << 32,  // the dam's maternal permanent effect
+    record_kept = (std::uint64_t{1} << 32) + 1,   // whether each record is kept
+    fixed_level = (std::uint64_t{1} << 32) + 2,   // a fixed effect level's value
+    group = (std::uint64_t{1} << 32) + 3,         // the group of fixed effect k is group + k
 };
 
 struct IdentifierHash {
@@ -37,5 +43,11 @@ IdentifierHash identifier_hash(std::string_view identifier);
 // every platform.
 void normal_deviates(std::uint64_t seed, IdentifierHash hash, std::uint64_t stream,
                      std::span<double> deviates);
+
+// Fills `uniforms` with independent uniform deviates in (0, 1] of the
+// stream `stream` of the animal with `hash`, from the same Philox blocks
+// and 53-bit rule as normal_deviates, one word each.
+void uniform_deviates(std::uint64_t seed, IdentifierHash hash, std::uint64_t stream,
+                      std::span<double> uniforms);
 
 }  // namespace pedsim::traits

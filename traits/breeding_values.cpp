@@ -1,5 +1,6 @@
 #include "breeding_values.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "animal_draws.h"
@@ -32,25 +33,76 @@ void correlated_draw(const Covariance& covariance, double scale, std::uint64_t s
     }
 }
 
-// The terms an animal draws for itself: m (in breeding_value, before its
-// parents' mean is added), pe and the residuals.
+// The animal's Mendelian sampling terms (in breeding_value, and maternal
+// with maternal effects, before its parents' mean is added): direct and
+// maternal values come from one joint draw, so that they covary as the
+// model's direct_maternal says.
+void draw_mendelian_terms(const TraitModel& model, std::uint64_t seed, IdentifierHash hash,
+                          std::size_t animal, Simulated& simulated)
+{
+    const std::size_t n = simulated.traits;
+    const double scale = std::sqrt(simulated.msv[animal]);
+    const auto stream = static_cast<std::uint64_t>(DrawStream::mendelian);
+    if (!model.has_maternal()) {
+        correlated_draw(model.additive, scale, seed, hash, stream,
+                        &simulated.breeding_value[animal * n]);
+        return;
+    }
+    std::vector<double> joint(2 * n);
+    correlated_draw(model.joint, scale, seed, hash, stream, joint.data());
+    std::copy_n(joint.begin(), n, &simulated.breeding_value[animal * n]);
+    std::copy_n(joint.begin() + static_cast<std::ptrdiff_t>(n), n, &simulated.maternal[animal * n]);
+}
+
+bool sex_fits(RecordedSex wanted, stats::Sex sex)
+{
+    return wanted == RecordedSex::all ||
+           (wanted == RecordedSex::female && sex == stats::Sex::female) ||
+           (wanted == RecordedSex::male && sex == stats::Sex::male);
+}
+
+// Which records of the animal exist; the uniforms are drawn only when a
+// fraction asks for them.
+void choose_records(const TraitModel& model, std::uint64_t seed, IdentifierHash hash,
+                    std::size_t animal, Simulated& simulated)
+{
+    const std::size_t n = simulated.traits, most = simulated.records;
+    std::vector<double> uniforms;
+    if (std::ranges::any_of(model.recorded_fraction, [](double f) { return f < 1.0; })) {
+        uniforms.resize(most * n);
+        uniform_deviates(seed, hash, static_cast<std::uint64_t>(DrawStream::record_kept), uniforms);
+    }
+    for (std::size_t r = 0; r < most; ++r)
+        for (std::size_t t = 0; t < n; ++t)
+            simulated.kept[(animal * most + r) * n + t] =
+                r < model.records[t] && sex_fits(model.recorded_sex[t], simulated.sex[animal]) &&
+                (uniforms.empty() || uniforms[r * n + t] <= model.recorded_fraction[t]);
+}
+
+// The terms an animal draws for itself: its Mendelian sampling terms, its
+// maternal permanent effect, and when recorded pe and the residuals.
 void draw_own_terms(const stats::Pedigree& pedigree, const TraitModel& model, std::uint64_t seed,
                     std::size_t animal, Simulated& simulated)
 {
     const std::size_t n = simulated.traits;
     const IdentifierHash hash = identifier_hash(pedigree.names[animal]);
-    correlated_draw(model.additive, std::sqrt(simulated.msv[animal]), seed, hash,
-                    static_cast<std::uint64_t>(DrawStream::mendelian),
-                    &simulated.breeding_value[animal * n]);
+    draw_mendelian_terms(model, seed, hash, animal, simulated);
+    if (!model.maternal_permanent.empty())
+        correlated_draw(model.maternal_permanent, 1.0, seed, hash,
+                        static_cast<std::uint64_t>(DrawStream::maternal_permanent),
+                        &simulated.maternal_permanent[animal * n]);
     if (!simulated.recorded[animal]) return;
+    choose_records(model, seed, hash, animal, simulated);
     if (!model.permanent.empty())
         correlated_draw(model.permanent, 1.0, seed, hash,
                         static_cast<std::uint64_t>(DrawStream::permanent),
                         &simulated.permanent[animal * n]);
-    for (std::size_t r = 0; r < model.records; ++r)
+    // The residuals of a record are drawn for every trait together, kept or
+    // not, so that they covary as R says and each stream stays aligned.
+    for (std::size_t r = 0; r < simulated.records; ++r)
         correlated_draw(model.residual, 1.0, seed, hash,
                         static_cast<std::uint64_t>(DrawStream::residual) + r,
-                        &simulated.residual[(animal * model.records + r) * n]);
+                        &simulated.residual[(animal * simulated.records + r) * n]);
 }
 
 // Adds each animal's parents' mean to its Mendelian sampling term, parents
@@ -70,24 +122,53 @@ void add_parent_means(const stats::Pedigree& pedigree, Simulated& simulated)
     }
 }
 
-}  // namespace
+// The same for the maternal values, which follow the same Mendelian rule.
+void add_parent_maternal_means(const stats::Pedigree& pedigree, Simulated& simulated)
+{
+    const std::size_t n = simulated.traits;
+    const auto of = [&](stats::AnimalIndex parent, std::size_t t) {
+        return parent == stats::unknown
+                   ? 0.0
+                   : simulated.maternal[static_cast<std::size_t>(parent) * n + t];
+    };
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        for (std::size_t t = 0; t < n; ++t)
+            simulated.maternal[i * n + t] +=
+                0.5 * (of(pedigree.sire[i], t) + of(pedigree.dam[i], t));
+}
 
-Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
-                   const TraitModel& model, std::uint64_t seed, std::size_t threads)
+Simulated prepared(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+                   const TraitModel& model, std::uint64_t seed)
 {
     const std::size_t count = pedigree.size(), n = model.trait_count();
     Simulated simulated;
     simulated.traits = n;
-    simulated.records = model.records;
+    simulated.records = model.most_records_per_animal();
     simulated.msv.resize(count);
     simulated.recorded.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         simulated.msv[i] = stats::mendelian_variance(pedigree, inbreeding, i);
         simulated.recorded[i] = in_recorded_generations(model, pedigree.generation[i]) ? 1 : 0;
     }
+    simulated.sex = animal_sexes(pedigree);
+    simulated.dam = pedigree.dam;
+    simulated.fixed = realise_fixed_effects(pedigree, simulated.sex, inbreeding, model, seed);
     simulated.breeding_value.assign(count * n, 0.0);
     if (!model.permanent.empty()) simulated.permanent.assign(count * n, 0.0);
-    simulated.residual.assign(count * model.records * n, 0.0);
+    if (model.has_maternal()) simulated.maternal.assign(count * n, 0.0);
+    if (!model.maternal_permanent.empty()) simulated.maternal_permanent.assign(count * n, 0.0);
+    simulated.residual.assign(count * simulated.records * n, 0.0);
+    simulated.kept.assign(count * simulated.records * n, 0);
+    return simulated;
+}
+
+}  // namespace
+
+Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+                   const TraitModel& model, std::uint64_t seed, std::size_t threads)
+{
+    const std::size_t count = pedigree.size();
+    Simulated simulated = prepared(pedigree, inbreeding, model, seed);
     // Each chunk draws for its own consecutive animals and writes only their
     // entries: an animal's draws depend on nothing but the seed and its name.
     stats::for_each_chunk(
@@ -98,7 +179,15 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
         },
         threads);
     add_parent_means(pedigree, simulated);
+    if (model.has_maternal()) add_parent_maternal_means(pedigree, simulated);
     return simulated;
+}
+
+bool Simulated::has_row(std::size_t animal, std::size_t record) const
+{
+    for (std::size_t t = 0; t < traits; ++t)
+        if (has_record(animal, record, t)) return true;
+    return false;
 }
 
 double phenotype(const Simulated& simulated, const TraitModel& model,
@@ -109,7 +198,25 @@ double phenotype(const Simulated& simulated, const TraitModel& model,
     double y = model.mean[trait] + simulated.value(animal, trait);
     if (!simulated.permanent.empty()) y += simulated.permanent[animal * n + trait];
     y += simulated.residual[(animal * simulated.records + record) * n + trait];
-    return y + model.inbreeding_depression[trait] * inbreeding[animal];
+    y += model.inbreeding_depression[trait] * inbreeding[animal];
+    if (!simulated.fixed.empty()) y += fixed_sum(simulated.fixed, model, animal, trait);
+    const stats::AnimalIndex dam = simulated.dam[animal];
+    if (dam == stats::unknown) return y;
+    const auto d = static_cast<std::size_t>(dam);
+    if (!simulated.maternal.empty()) y += simulated.maternal[d * n + trait];
+    if (!simulated.maternal_permanent.empty()) y += simulated.maternal_permanent[d * n + trait];
+    return y;
+}
+
+double record_value(const Simulated& simulated, const TraitModel& model,
+                    const std::vector<double>& inbreeding, std::size_t animal, std::size_t record,
+                    std::size_t trait)
+{
+    const double liability = phenotype(simulated, model, inbreeding, animal, record, trait);
+    if (!model.is_threshold(trait)) return liability;
+    const std::vector<double>& thresholds = model.threshold[trait];
+    return static_cast<double>(std::ranges::lower_bound(thresholds, liability) -
+                               thresholds.begin());
 }
 
 }  // namespace pedsim::traits

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fixed_effects.h"
 #include "model.h"
 #include "pedigree/pedigree.h"
 
@@ -15,25 +16,46 @@ namespace pedsim::traits {
 // several traits stand together, animal by animal (row-major).
 struct Simulated {
     std::size_t traits = 0;
-    std::size_t records = 0;             // records per recorded animal
+    std::size_t records = 0;             // most records per recorded animal, of any trait
     std::vector<double> msv;             // Mendelian sampling fraction of each animal
     std::vector<double> breeding_value;  // N x traits
     std::vector<double> permanent;       // N x traits; empty without permanent effects
     std::vector<double> residual;        // N x records x traits; 0 where not recorded
-    std::vector<std::uint8_t> recorded;  // 1 when the animal has records
+    std::vector<std::uint8_t> recorded;  // 1 when the animal is in the recorded generations
+    // 1 when record r of trait t exists (N x records x traits): the animal
+    // is recorded, r is below the trait's count, its sex fits and the record
+    // was kept.
+    std::vector<std::uint8_t> kept;
+    std::vector<stats::Sex> sex;             // as animal_sexes reads it
+    std::vector<stats::AnimalIndex> dam;     // each animal's dam, for maternal effects
+    std::vector<double> maternal;            // N x traits; empty without maternal effects
+    std::vector<double> maternal_permanent;  // N x traits; empty without them
+    std::vector<FixedLevels> fixed;          // per fixed effect of the model
 
     double value(std::size_t animal, std::size_t trait) const
     {
         return breeding_value[animal * traits + trait];
     }
+    bool has_record(std::size_t animal, std::size_t record, std::size_t trait) const
+    {
+        return kept[(animal * records + record) * traits + trait] != 0;
+    }
+    // True when record `record` of the animal exists for some trait.
+    bool has_row(std::size_t animal, std::size_t record) const;
 };
 
 // Simulates every animal, parents first: a founder's breeding value is
 // drawn from N(0, G); any other animal's is a = (a_sire + a_dam)/2 + m with
 // m ~ N(0, msv G), an unknown parent counting as a base animal of value 0,
 // and msv from stats::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
-// or 1). An animal in the model's recorded generations gets pe ~ N(0, P) and
-// a residual e ~ N(0, R) per record. Every deviate comes from the animal's own
+// or 1). With maternal effects the direct and maternal values are drawn
+// jointly by the same rule from the joint matrix. An animal in the model's
+// recorded generations gets pe ~ N(0, P) and a residual e ~ N(0, R) per
+// record; record r of trait t is kept when r < records_t, the animal's sex
+// fits recorded_sex_t and a uniform of its stream DrawStream::record_kept
+// (index r x traits + t) is at most recorded_fraction_t. Every animal gets
+// its maternal permanent effect ~ N(0, maternal_permanent), used in its
+// offspring's records. Every deviate comes from the animal's own
 // stream (animal_draws.h); the draws run on `threads` threads (>= 1), each
 // on its own consecutive animals, so the results do not depend on their
 // number. `inbreeding` holds F of every animal.
@@ -41,9 +63,17 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
                    const TraitModel& model, std::uint64_t seed, std::size_t threads);
 
 // The phenotype of record `record` of a recorded animal for `trait`:
-// y = mean + a + pe + e + b F, b the model's inbreeding depression.
+// y = mean + fixed effects + a + pe + e + b F + m_dam + mpe_dam, b the
+// model's inbreeding depression, the dam's terms with maternal effects and a
+// known dam. For a threshold trait this is the liability.
 double phenotype(const Simulated& simulated, const TraitModel& model,
                  const std::vector<double>& inbreeding, std::size_t animal, std::size_t record,
                  std::size_t trait);
+
+// The value a record shows: the phenotype, or for a threshold trait the
+// category, the number of thresholds below the liability.
+double record_value(const Simulated& simulated, const TraitModel& model,
+                    const std::vector<double>& inbreeding, std::size_t animal, std::size_t record,
+                    std::size_t trait);
 
 }  // namespace pedsim::traits

@@ -1,5 +1,6 @@
 #include "check_table.h"
 
+#include <cmath>
 #include <limits>
 #include <span>
 
@@ -47,16 +48,52 @@ records_of(std::span<const stats::AnimalIndex> members, const Simulated& simulat
     for (const stats::AnimalIndex i : members)
         if (simulated.recorded[static_cast<std::size_t>(i)])
             for (std::size_t r = 0; r < simulated.records; ++r)
-                records.emplace_back(static_cast<std::size_t>(i), r);
+                if (simulated.has_row(static_cast<std::size_t>(i), r))
+                    records.emplace_back(static_cast<std::size_t>(i), r);
     return records;
 }
 
+// Those of the records that trait t has.
+std::vector<std::pair<std::size_t, std::size_t>>
+records_of_trait(const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                 const Simulated& simulated, std::size_t t)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> of_trait;
+    for (const auto& [animal, record] : records)
+        if (simulated.has_record(animal, record, t)) of_trait.emplace_back(animal, record);
+    return of_trait;
+}
+
+// The share of the records of threshold trait t above its first threshold,
+// and its expectation given each record's liability less its residual:
+// the mean of 1 - Phi((threshold - (liability - e)) / sqrt(R_tt)).
+void add_incidence(const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                   const TraitModel& model, const Simulated& simulated,
+                   const std::vector<double>& inbreeding, std::size_t t, TraitCheck& check)
+{
+    if (records.empty()) return;
+    const double first = model.threshold[t].front(), sd = std::sqrt(model.residual.at(t, t));
+    double above = 0, expected = 0;
+    for (const auto& [animal, record] : records) {
+        const double liability = phenotype(simulated, model, inbreeding, animal, record, t);
+        const double residual =
+            simulated.residual[(animal * simulated.records + record) * simulated.traits + t];
+        above += liability > first;
+        const double systematic = liability - residual;
+        expected += sd > 0 ? 0.5 * std::erfc((first - systematic) / sd / std::sqrt(2.0))
+                           : (systematic > first ? 1.0 : 0.0);
+    }
+    check.incidence = above / static_cast<double>(records.size());
+    check.expected_incidence = expected / static_cast<double>(records.size());
+}
+
 TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
-                       const std::vector<std::pair<std::size_t, std::size_t>>& records,
+                       const std::vector<std::pair<std::size_t, std::size_t>>& all_records,
                        double expected_fraction, const TraitModel& model,
                        const Simulated& simulated, const std::vector<double>& inbreeding,
                        std::size_t t)
 {
+    const auto records = records_of_trait(all_records, simulated, t);
     const Moments tbv = moments(members.size(), [&](std::size_t k) {
         return simulated.value(static_cast<std::size_t>(members[k]), t);
     });
@@ -68,8 +105,18 @@ TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
     // Phenotypes that do not vary (a mean that swamps the effects, or one
     // record) leave h2 undefined, not infinite.
     const double heritability = y.variance > 0 ? recorded_tbv.variance / y.variance : undefined;
-    return {tbv.mean, tbv.variance, model.additive.at(t, t) * expected_fraction, y.variance,
-            heritability};
+    TraitCheck check{tbv.mean, tbv.variance, model.additive.at(t, t) * expected_fraction,
+                     y.variance, heritability};
+    if (model.has_maternal()) {
+        check.var_mbv =
+            moments(members.size(), [&](std::size_t k) {
+                return simulated
+                    .maternal[static_cast<std::size_t>(members[k]) * model.trait_count() + t];
+            }).variance;
+        check.expected_var_mbv = model.maternal.at(t, t) * expected_fraction;
+    }
+    if (model.is_threshold(t)) add_incidence(records, model, simulated, inbreeding, t, check);
+    return check;
 }
 
 }  // namespace
@@ -96,17 +143,26 @@ std::vector<CheckRow> check_rows(const PedigreeRelatedness& relatedness, const T
 std::string check_table(const std::vector<CheckRow>& rows, const TraitModel& model)
 {
     std::string out = "generation\tanimals\trecords";
-    for (const std::string& name : model.traits)
+    for (std::size_t t = 0; t < model.trait_count(); ++t) {
         for (const char* column :
              {"mean_tbv_", "var_tbv_", "expected_var_tbv_", "var_phenotype_", "h2_"})
-            out += '\t' + std::string(column) + name;
+            out += '\t' + std::string(column) + model.traits[t];
+        for (const char* column : {"var_mbv_", "expected_var_mbv_"})
+            if (model.has_maternal()) out += '\t' + std::string(column) + model.traits[t];
+        for (const char* column : {"incidence_", "expected_incidence_"})
+            if (model.is_threshold(t)) out += '\t' + std::string(column) + model.traits[t];
+    }
     out += '\n';
     for (const CheckRow& row : rows) {
         append_number(out, row.generation);
         append_cells(out, '\t', row.animals, row.records);
-        for (const TraitCheck& c : row.traits)
+        for (std::size_t t = 0; t < row.traits.size(); ++t) {
+            const TraitCheck& c = row.traits[t];
             append_cells(out, '\t', c.mean_tbv, c.var_tbv, c.expected_var_tbv, c.var_phenotype,
                          c.heritability);
+            if (model.has_maternal()) append_cells(out, '\t', c.var_mbv, c.expected_var_mbv);
+            if (model.is_threshold(t)) append_cells(out, '\t', c.incidence, c.expected_incidence);
+        }
         out += '\n';
     }
     return out;

@@ -22,7 +22,17 @@ constexpr std::string_view known_keys[] = {"seed",
                                            "permanent",
                                            "records",
                                            "inbreeding_depression",
-                                           "recorded_generations"};
+                                           "recorded_generations",
+                                           "recorded_sex",
+                                           "recorded_fraction",
+                                           "fixed",
+                                           "maternal",
+                                           "direct_maternal",
+                                           "maternal_permanent",
+                                           "threshold"};
+
+constexpr std::string_view fixed_keys[] = {"name",     "column", "groups", "covariate",
+                                           "variance", "values", "slope"};
 
 // Throws the refusal of the value of `key` standing at `line`.
 class Refuser {
@@ -95,8 +105,10 @@ std::vector<double> vector_of(const toml::node& node, std::size_t n, std::string
     return values;
 }
 
+// Refuses a negative variance, an asymmetry or a negative direction of the
+// matrix `values` (n x n), `matrix_name` naming it in the last message.
 void check_covariance(const std::vector<double>& values, std::size_t n, std::size_t line,
-                      std::string_view key, const Refuser& refuse)
+                      std::string_view key, std::string_view matrix_name, const Refuser& refuse)
 {
     double largest = 0;
     for (std::size_t t = 0; t < n; ++t) {
@@ -121,8 +133,9 @@ void check_covariance(const std::vector<double>& values, std::size_t n, std::siz
     // negative direction.
     if (solver.info() != Eigen::Success || solver.eigenvalues().minCoeff() < -1e-10 * largest)
         refuse(line, key,
-               "not positive semi-definite (a correlation beyond -1 .. 1, or an "
-               "inconsistent set); correct the covariances");
+               (matrix_name.empty() ? std::string() : std::string(matrix_name) + ": ") +
+                   "not positive semi-definite (a correlation beyond -1 .. 1, or an "
+                   "inconsistent set); correct the covariances");
 }
 
 // An n x n covariance matrix; with one trait a plain number too.
@@ -146,7 +159,7 @@ Covariance covariance_of(const toml::node& node, std::size_t n, std::string_view
             for (const toml::node& cell : *cells) values.push_back(number(cell, key, refuse));
         }
     }
-    check_covariance(values, n, line_of(node), key, refuse);
+    check_covariance(values, n, line_of(node), key, "", refuse);
     Covariance covariance{n, values, covariance_factor(values, n)};
     return covariance;
 }
@@ -196,6 +209,303 @@ const toml::node& required(const toml::table& table, std::string_view key, const
     return *node;
 }
 
+std::size_t record_count(const toml::node& node, const Refuser& refuse)
+{
+    const std::int64_t records = integer(node, "records", refuse);
+    if (records < 1 || records > most_records)
+        refuse(line_of(node), "records",
+               "expected 1 to " + std::to_string(most_records) + " records per animal");
+    return static_cast<std::size_t>(records);
+}
+
+// One count for every trait, or an array of one per trait.
+std::vector<std::size_t> record_counts(const toml::node& node, std::size_t n, const Refuser& refuse)
+{
+    if (!node.is_array()) return std::vector<std::size_t>(n, record_count(node, refuse));
+    const toml::array& array = *node.as_array();
+    if (array.size() != n)
+        refuse(line_of(node), "records",
+               "expected a number, or an array of " + std::to_string(n) + ", one per trait");
+    std::vector<std::size_t> counts;
+    for (const toml::node& element : array) counts.push_back(record_count(element, refuse));
+    return counts;
+}
+
+RecordedSex recorded_sex(const toml::node& node, const Refuser& refuse)
+{
+    const std::optional<std::string> text = node.value<std::string>();
+    if (node.is_string() && *text == "all") return RecordedSex::all;
+    if (node.is_string() && *text == "F") return RecordedSex::female;
+    if (node.is_string() && *text == "M") return RecordedSex::male;
+    refuse(line_of(node), "recorded_sex", "expected \"all\", \"F\" or \"M\"");
+}
+
+// A value for every trait: the node itself with one trait, else an array
+// of one per trait.
+template <class Value, class Read>
+std::vector<Value> per_trait(const toml::node& node, std::size_t n, std::string_view key,
+                             const Refuser& refuse, const Read& read)
+{
+    if (n == 1 && !node.is_array()) return {read(node)};
+    const toml::array* array = node.as_array();
+    if (array == nullptr || array->size() != n)
+        refuse(line_of(node), key,
+               "expected an array of " + std::to_string(n) + " values, one per trait");
+    std::vector<Value> values;
+    for (const toml::node& element : *array) values.push_back(read(element));
+    return values;
+}
+
+void read_record_choice(const toml::table& table, TraitModel& model, const Refuser& refuse)
+{
+    const std::size_t n = model.trait_count();
+    model.recorded_sex.assign(n, RecordedSex::all);
+    if (const toml::node* node = table.get("recorded_sex"))
+        model.recorded_sex = per_trait<RecordedSex>(
+            *node, n, "recorded_sex", refuse,
+            [&](const toml::node& element) { return recorded_sex(element, refuse); });
+    model.recorded_fraction.assign(n, 1.0);
+    if (const toml::node* node = table.get("recorded_fraction"))
+        model.recorded_fraction = per_trait<double>(
+            *node, n, "recorded_fraction", refuse, [&](const toml::node& element) {
+                const double fraction = number(element, "recorded_fraction", refuse);
+                if (fraction < 0 || fraction > 1)
+                    refuse(line_of(element), "recorded_fraction",
+                           "expected a fraction from 0 to 1");
+                return fraction;
+            });
+}
+
+std::vector<double> thresholds_of(const toml::node& node, const Refuser& refuse)
+{
+    const toml::array* array = node.as_array();
+    if (array == nullptr)
+        refuse(line_of(node), "threshold",
+               "expected a list of thresholds per trait, [] for a continuous trait");
+    std::vector<double> thresholds;
+    for (const toml::node& element : *array) {
+        thresholds.push_back(number(element, "threshold", refuse));
+        if (thresholds.size() > 1 && thresholds.back() <= thresholds[thresholds.size() - 2])
+            refuse(line_of(element), "threshold",
+                   "the thresholds of a trait must ascend; write them smallest first");
+    }
+    return thresholds;
+}
+
+void read_thresholds(const toml::table& table, TraitModel& model, const Refuser& refuse)
+{
+    const std::size_t n = model.trait_count();
+    model.threshold.assign(n, {});
+    const toml::node* node = table.get("threshold");
+    if (node == nullptr) return;
+    const toml::array* lists = node->as_array();
+    // With one trait, a plain list of numbers is that trait's.
+    if (n == 1 && lists != nullptr && (lists->empty() || !lists->get(0)->is_array())) {
+        model.threshold[0] = thresholds_of(*node, refuse);
+        return;
+    }
+    if (lists == nullptr || lists->size() != n)
+        refuse(line_of(*node), "threshold",
+               "expected " + std::to_string(n) + " lists, one per trait ([] when continuous)");
+    for (std::size_t t = 0; t < n; ++t) model.threshold[t] = thresholds_of(*lists->get(t), refuse);
+}
+
+// The joint matrix of the direct and maternal additive values, checked as a
+// whole: each part may be valid while their covariances are not.
+Covariance joint_matrix(const TraitModel& model, std::size_t line, const Refuser& refuse)
+{
+    const std::size_t n = model.trait_count(), size = 2 * n;
+    std::vector<double> values(size * size);
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t c = 0; c < n; ++c) {
+            values[r * size + c] = model.additive.at(r, c);
+            values[(n + r) * size + n + c] = model.maternal.at(r, c);
+            values[r * size + n + c] = model.direct_maternal[r * n + c];
+            values[(n + c) * size + r] = model.direct_maternal[r * n + c];
+        }
+    check_covariance(values, size, line, "maternal",
+                     "the joint matrix of additive, direct_maternal and maternal", refuse);
+    return Covariance{size, values, covariance_factor(values, size)};
+}
+
+// The n x n matrix of direct_maternal: not symmetric, any sign.
+std::vector<double> cross_covariances(const toml::node& node, std::size_t n, const Refuser& refuse)
+{
+    if (n == 1 && !node.is_array()) return {number(node, "direct_maternal", refuse)};
+    const toml::array* rows = node.as_array();
+    if (rows == nullptr || rows->size() != n)
+        refuse(line_of(node), "direct_maternal",
+               "expected " + std::to_string(n) + " rows of " + std::to_string(n) +
+                   " numbers: row t, column u the covariance of direct t and maternal u");
+    std::vector<double> values;
+    for (const toml::node& row : *rows) {
+        const std::vector<double> cells = vector_of(row, n, "direct_maternal", refuse);
+        values.insert(values.end(), cells.begin(), cells.end());
+    }
+    return values;
+}
+
+void read_maternal(const toml::table& table, TraitModel& model, const Refuser& refuse)
+{
+    const std::size_t n = model.trait_count();
+    if (const toml::node* node = table.get("maternal_permanent"))
+        model.maternal_permanent = covariance_of(*node, n, "maternal_permanent", refuse);
+    const toml::node* maternal = table.get("maternal");
+    const toml::node* cross = table.get("direct_maternal");
+    if (maternal == nullptr && cross != nullptr)
+        refuse(line_of(*cross), "direct_maternal", "given without maternal; add maternal = ...");
+    if (maternal == nullptr) return;
+    model.maternal = covariance_of(*maternal, n, "maternal", refuse);
+    model.direct_maternal.assign(n * n, 0.0);
+    if (cross != nullptr) model.direct_maternal = cross_covariances(*cross, n, refuse);
+    model.joint = joint_matrix(model, line_of(*maternal), refuse);
+}
+
+std::string text_of(const toml::node& node, std::string_view key, const Refuser& refuse)
+{
+    const std::optional<std::string> text = node.value<std::string>();
+    if (!node.is_string() || text->empty() || text->find_first_of(" \t\r\n") != std::string::npos)
+        refuse(line_of(node), key, "expected a name without blanks, in quotes");
+    return *text;
+}
+
+// The given values of the levels of a column effect: level = value, or an
+// array of one value per trait.
+void read_level_values(const toml::node& node, std::size_t n, FixedEffect& effect,
+                       const Refuser& refuse)
+{
+    const toml::table* levels = node.as_table();
+    if (levels == nullptr)
+        refuse(line_of(node), "fixed.values",
+               "expected a table of levels, e.g. values = { M = 20.0, F = 0.0 }");
+    for (const auto& [level, value] : *levels) {
+        effect.levels.emplace_back(level.str());
+        const std::vector<double> row = vector_of(value, n, "fixed.values", refuse);
+        effect.values.insert(effect.values.end(), row.begin(), row.end());
+    }
+}
+
+void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuser& refuse)
+{
+    const std::size_t line = line_of(table);
+    const int kinds = (table.get("column") != nullptr) + (table.get("groups") != nullptr) +
+                      (table.get("covariate") != nullptr);
+    if (kinds != 1)
+        refuse(line, "fixed",
+               quoted(effect.name) + " needs exactly one of column, groups or covariate");
+    if (const toml::node* node = table.get("column")) {
+        effect.kind = FixedEffect::Kind::column;
+        effect.source = text_of(*node, "fixed.column", refuse);
+        if (effect.source != "sex" && effect.source != "generation")
+            refuse(line_of(*node), "fixed.column",
+                   quoted(effect.source) +
+                       " is not a pedigree column; the columns are sex and generation");
+    } else if (const toml::node* groups = table.get("groups")) {
+        effect.kind = FixedEffect::Kind::groups;
+        const std::int64_t count = integer(*groups, "fixed.groups", refuse);
+        if (count < 1 || count > 1000000)
+            refuse(line_of(*groups), "fixed.groups", "expected 1 to 1000000 groups per generation");
+        effect.groups = static_cast<std::size_t>(count);
+    } else {
+        const toml::node& covariate = *table.get("covariate");
+        effect.kind = FixedEffect::Kind::covariate;
+        effect.source = text_of(covariate, "fixed.covariate", refuse);
+        if (effect.source != "F" && effect.source != "generation")
+            refuse(line_of(covariate), "fixed.covariate",
+                   quoted(effect.source) +
+                       " is not a covariate; the covariates are F and generation");
+    }
+}
+
+// The values of the effect's levels: variance (one per trait or a matrix),
+// given values (column effects) or the slope (covariates).
+void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& effect,
+                       const Refuser& refuse)
+{
+    const std::size_t line = line_of(table);
+    const bool covariate = effect.kind == FixedEffect::Kind::covariate;
+    if (covariate != (table.get("slope") != nullptr))
+        refuse(line, "fixed",
+               quoted(effect.name) + ": a covariate, and only a covariate, has a slope");
+    if (covariate) {
+        effect.slope = vector_of(*table.get("slope"), n, "fixed.slope", refuse);
+        if (table.get("variance") || table.get("values"))
+            refuse(line, "fixed",
+                   quoted(effect.name) + ": a covariate has a slope, no variance or values");
+        return;
+    }
+    if (const toml::node* node = table.get("values")) {
+        if (effect.kind != FixedEffect::Kind::column)
+            refuse(line_of(*node), "fixed.values", "only a column effect has given values");
+        read_level_values(*node, n, effect, refuse);
+    }
+    if (const toml::node* node = table.get("variance")) {
+        // One variance per trait stands for a diagonal matrix.
+        const toml::array* array = node->as_array();
+        if (n > 1 && array != nullptr && array->size() == n && !array->get(0)->is_array()) {
+            const std::vector<double> variances = vector_of(*node, n, "fixed.variance", refuse);
+            std::vector<double> diagonal(n * n, 0.0);
+            for (std::size_t t = 0; t < n; ++t) diagonal[t * n + t] = variances[t];
+            check_covariance(diagonal, n, line_of(*node), "fixed.variance", "", refuse);
+            effect.variance = Covariance{n, diagonal, covariance_factor(diagonal, n)};
+        } else {
+            effect.variance = covariance_of(*node, n, "fixed.variance", refuse);
+        }
+    }
+    if (effect.variance.empty() && effect.levels.empty())
+        refuse(line, "fixed", quoted(effect.name) + " needs a variance or values");
+}
+
+// Names a fixed effect may not take, being another column's: the fixed
+// ones and the traits'.
+bool column_name_taken(const TraitModel& model, std::string_view name)
+{
+    // Those of the records table, and those the numeric files add.
+    constexpr std::string_view fixed_columns[] = {"animal",     "sire",      "dam",   "generation",
+                                                  "record",     "trait",     "value", "intercept",
+                                                  "inbreeding", "animal_sex"};
+    return std::ranges::find(fixed_columns, name) != std::end(fixed_columns) ||
+           std::ranges::find(model.traits, name) != model.traits.end() ||
+           std::ranges::any_of(model.fixed, [&](const FixedEffect& e) { return e.name == name; });
+}
+
+FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const Refuser& refuse)
+{
+    const toml::table* table = node.as_table();
+    if (table == nullptr)
+        refuse(line_of(node), "fixed", "expected [[fixed]] tables, each with a name");
+    for (const auto& [key, value] : *table)
+        if (std::ranges::find(fixed_keys, key.str()) == std::end(fixed_keys))
+            refuse(key.source().begin.line, "fixed." + std::string(key.str()),
+                   "unknown key; the keys of [[fixed]] are name, column, groups, covariate, "
+                   "variance, values, slope");
+    FixedEffect effect;
+    const toml::node* name = table->get("name");
+    if (name == nullptr) refuse(line_of(*table), "fixed.name", "missing; add name = \"...\"");
+    effect.name = text_of(*name, "fixed.name", refuse);
+    if (!usable_column_name(effect.name))
+        refuse(line_of(*name), "fixed.name",
+               quoted(effect.name) + " cannot name a column; a fixed effect's name is 1 to " +
+                   std::to_string(longest_trait_name) + " ASCII letters, digits, '_', '.' or '-'");
+    if (column_name_taken(model, effect.name))
+        refuse(line_of(*table), "fixed.name",
+               quoted(effect.name) + " is already a column of the records; choose another name");
+    read_fixed_kind(*table, effect, refuse);
+    read_fixed_values(*table, model.trait_count(), effect, refuse);
+    return effect;
+}
+
+void read_fixed(const toml::table& table, TraitModel& model, const Refuser& refuse)
+{
+    const toml::node* node = table.get("fixed");
+    if (node == nullptr) return;
+    const toml::array* effects = node->as_array();
+    if (effects == nullptr)
+        refuse(line_of(*node), "fixed", "expected [[fixed]] tables, each with a name");
+    for (const toml::node& effect : *effects)
+        model.fixed.push_back(fixed_effect(effect, model, refuse));
+}
+
 void read_optional_keys(const toml::table& table, TraitModel& model, const Refuser& refuse)
 {
     const std::size_t n = model.trait_count();
@@ -206,13 +516,9 @@ void read_optional_keys(const toml::table& table, TraitModel& model, const Refus
     }
     if (const toml::node* node = table.get("permanent"))
         model.permanent = covariance_of(*node, n, "permanent", refuse);
-    if (const toml::node* node = table.get("records")) {
-        const std::int64_t records = integer(*node, "records", refuse);
-        if (records < 1 || records > most_records)
-            refuse(line_of(*node), "records",
-                   "expected 1 to " + std::to_string(most_records) + " records per animal");
-        model.records = static_cast<std::size_t>(records);
-    }
+    model.records.assign(n, 1);
+    if (const toml::node* node = table.get("records"))
+        model.records = record_counts(*node, n, refuse);
     model.inbreeding_depression.assign(n, 0.0);
     if (const toml::node* node = table.get("inbreeding_depression"))
         model.inbreeding_depression = vector_of(*node, n, "inbreeding_depression", refuse);
@@ -228,6 +534,7 @@ void read_optional_keys(const toml::table& table, TraitModel& model, const Refus
                    "the first generation comes after the last; write [first, last]");
         model.recorded_generations = generations;
     }
+    read_record_choice(table, model, refuse);
 }
 
 // Most bytes of the TOML library's description of a syntax error: it may
@@ -265,6 +572,23 @@ std::vector<double> covariance_factor(const std::vector<double>& values, std::si
     return out;
 }
 
+bool FixedEffect::given(std::string_view level) const
+{
+    return std::ranges::find(levels, level) != levels.end();
+}
+
+std::size_t TraitModel::most_records_per_animal() const
+{
+    return records.empty() ? 0 : *std::ranges::max_element(records);
+}
+
+bool TraitModel::records_complete() const
+{
+    return std::ranges::all_of(records, [&](std::size_t r) { return r == records.front(); }) &&
+           std::ranges::all_of(recorded_sex, [](RecordedSex s) { return s == RecordedSex::all; }) &&
+           std::ranges::all_of(recorded_fraction, [](double f) { return f == 1.0; });
+}
+
 TraitModel read_model(std::string_view text, std::string_view file_name)
 {
     const Refuser refuse(file_name);
@@ -273,7 +597,9 @@ TraitModel read_model(std::string_view text, std::string_view file_name)
         if (std::ranges::find(known_keys, key.str()) == std::end(known_keys))
             refuse(key.source().begin.line, quoted(key.str()),
                    "unknown key; the keys are seed, traits, mean, additive, residual, "
-                   "permanent, records, inbreeding_depression, recorded_generations");
+                   "permanent, records, inbreeding_depression, recorded_generations, "
+                   "recorded_sex, recorded_fraction, fixed, maternal, direct_maternal, "
+                   "maternal_permanent, threshold");
     TraitModel model;
     model.traits = trait_names(required(table, "traits", refuse), refuse);
     const std::size_t n = model.trait_count();
@@ -281,6 +607,9 @@ TraitModel read_model(std::string_view text, std::string_view file_name)
     model.additive = covariance_of(required(table, "additive", refuse), n, "additive", refuse);
     model.residual = covariance_of(required(table, "residual", refuse), n, "residual", refuse);
     read_optional_keys(table, model, refuse);
+    read_fixed(table, model, refuse);
+    read_maternal(table, model, refuse);
+    read_thresholds(table, model, refuse);
     return model;
 }
 

@@ -28,18 +28,64 @@ struct GenerationRange {
     std::int64_t last = 0;   // inclusive
 };
 
+// Which animals of the recorded generations a trait records.
+enum class RecordedSex {
+    all,     // every animal, of known sex or not
+    female,  // animals known to be female
+    male,    // animals known to be male
+};
+
+// One fixed effect added to every record.
+struct FixedEffect {
+    enum class Kind {
+        column,     // the levels of a pedigree column ("sex" or "generation")
+        groups,     // contemporary groups drawn within each generation
+        covariate,  // slope times the animal's F or generation
+    };
+    std::string name;
+    Kind kind = Kind::column;
+    std::string source;               // the column or the covariate's name
+    std::size_t groups = 0;           // groups per generation, for Kind::groups
+    Covariance variance;              // each level's value N(0, variance); or empty
+    std::vector<std::string> levels;  // levels given values, in the file's order
+    std::vector<double> values;       // levels x traits, row-major, for those levels
+    std::vector<double> slope;        // per trait, for Kind::covariate
+
+    bool given(std::string_view level) const;
+};
+
 struct TraitModel {
-    std::optional<std::uint64_t> seed;          // the file's seed; --seed overrides it
-    std::vector<std::string> traits;            // names, used as column names
-    std::vector<double> mean;                   // one per trait
-    Covariance additive;                        // G, the base population's
-    Covariance residual;                        // R, of each record
-    Covariance permanent;                       // P, once per animal; empty when not given
-    std::size_t records = 1;                    // records per recorded animal
+    std::optional<std::uint64_t> seed;      // the file's seed; --seed overrides it
+    std::vector<std::string> traits;        // names, used as column names
+    std::vector<double> mean;               // one per trait
+    Covariance additive;                    // G, the base population's
+    Covariance residual;                    // R, of each record
+    Covariance permanent;                   // P, once per animal; empty when not given
+    std::vector<std::size_t> records;       // records per recorded animal, per trait
+    std::vector<RecordedSex> recorded_sex;  // per trait; all when not given
+    std::vector<double> recorded_fraction;  // per trait, 0 .. 1; ones when not given
+    std::vector<FixedEffect> fixed;         // in the file's order
+    // The maternal additive (co)variances and their covariances with the
+    // direct ones (rows: direct traits, columns: maternal traits); empty
+    // without maternal effects. joint is [[additive, direct_maternal],
+    // [direct_maternal', maternal]], 2n x 2n.
+    Covariance maternal;
+    std::vector<double> direct_maternal;  // n x n, row-major
+    Covariance joint;
+    Covariance maternal_permanent;  // of the dam, once per dam; empty when not given
+    // Per trait, the ascending thresholds on the liability (the trait as
+    // simulated, mean included); empty for a continuous trait.
+    std::vector<std::vector<double>> threshold;
     std::vector<double> inbreeding_depression;  // added per unit of F; zeros when not given
     std::optional<GenerationRange> recorded_generations;  // every animal when not given
 
     std::size_t trait_count() const { return traits.size(); }
+    std::size_t most_records_per_animal() const;
+    bool has_maternal() const { return !maternal.empty(); }
+    bool is_threshold(std::size_t trait) const { return !threshold[trait].empty(); }
+    // True when every animal of the recorded generations has every record of
+    // every trait: no per-trait counts, sexes or fractions.
+    bool records_complete() const;
 };
 
 // Most records per animal a model may ask for.
@@ -48,14 +94,20 @@ inline constexpr std::int64_t most_records = 1000;
 // Reads the whole text of a model file. Keys: seed (integer >= 0), traits
 // (array of distinct names, each 1 to 64 ASCII letters, digits, '_', '.' or
 // '-'), mean, additive, residual, optional permanent, records (1 ..
-// most_records), inbreeding_depression and recorded_generations ([first,
-// last]); with one trait a vector or matrix may be a number. Throws a Failure
+// most_records, or one per trait), recorded_sex ("all", "F", "M" per trait),
+// recorded_fraction (0 .. 1 per trait), inbreeding_depression,
+// recorded_generations ([first, last]), [[fixed]] tables (name and one of
+// column, groups or covariate, with variance, values or slope), maternal,
+// direct_maternal, maternal_permanent and threshold (one ascending list per
+// trait); with one trait a vector or matrix may be a number. Throws a Failure
 // (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line
 // with the names from the file quoted (quoted()), for text nested deeper than
 // most_nesting_levels (checked before the TOML library reads it), a TOML
 // syntax error, an unknown or missing key, a value of the wrong shape or
 // type, a number beyond -1e100 .. 1e100, a negative variance or one between 0
-// and 1e-100, a matrix that is not symmetric or not positive semi-definite.
+// and 1e-100, a matrix that is not symmetric or not positive semi-definite
+// (the joint direct and maternal matrix included, named "maternal"),
+// thresholds not ascending, a fixed effect without its kind or named twice.
 TraitModel read_model(std::string_view text, std::string_view file_name);
 
 // The factor L of a symmetric positive semi-definite matrix (row-major,

@@ -17,7 +17,7 @@ constexpr std::string_view program = "pedsim-traits";
 
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
-    std::optional<std::string> seed, threads;
+    std::optional<std::string> seed, threads, layout;
 };
 
 // Where the value of a valued option goes; nullptr for any other.
@@ -28,6 +28,8 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options, N
     if (option == "--animals") return &options.animals;
     if (option == "--numeric") return &options.numeric;
     if (option == "--check") return &options.check;
+    if (option == "--effects") return &options.effects;
+    if (option == "--numeric-layout") return &numbers.layout;
     if (option == "--seed") return &numbers.seed;
     if (option == "--threads") return &numbers.threads;
     return nullptr;
@@ -82,6 +84,9 @@ Options read_options(std::span<const char* const> arguments)
     }
     if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
     if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
+    if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")
+        refuse("--numeric-layout \"" + *numbers.layout + "\" is not wide or long");
+    options.numeric_long = numbers.layout == "long";
     if (options.request == Options::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
     return options;
@@ -102,7 +107,11 @@ std::string usage_text()
            "  --animals FILE    also write F, msv, breeding values and pe of every animal\n"
            "                    (\"-\": standard output, when -o names a file)\n"
            "  --numeric DIR     also write pedigree.txt, data.txt, ids.txt and README.txt\n"
-           "                    in DIR, animals numbered 1..N, for BLUPF90, WOMBAT, ASReml\n"
+           "                    in DIR, every code 1..levels, with blupf90.par and wombat.par\n"
+           "  --numeric-layout wide|long\n"
+           "                    data.txt with a line per record (wide, the default) or per\n"
+           "                    record and trait, the trait's number first (long)\n"
+           "  --effects FILE    also write the true value of every fixed effect level\n"
            "  --check FILE      write the summary and check table to FILE, not standard error\n"
            "                    (\"-\": standard output, when -o names a file)\n"
            "  --seed N          the seed, over the model's\n"

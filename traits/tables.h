@@ -1,5 +1,5 @@
-// The texts pedsim-traits writes: the records, the animals, the summary and
-// the files for BLUPF90, WOMBAT and ASReml.
+// The texts pedsim-traits writes: the records, the animals, the effects and
+// the summary.
 #pragma once
 
 #include <cstdint>
@@ -26,25 +26,25 @@ struct TraitRun {
 };
 
 // One row per record, tab-separated with a header: animal sire dam
-// generation record (1-based) and one phenotype column named after each
-// trait; "0" for an unknown parent.
+// generation record (1-based), the animal's level of each fixed effect (a
+// covariate's value) named after the effect, and one column named after
+// each trait: the phenotype, a threshold trait's category, empty when the
+// trait has no such record; "0" for an unknown parent. Record r of an animal
+// has a row when some trait has it.
 std::string records_table(const TraitRun& run);
 
 // One row per animal: animal sire dam generation F msv, tbv_T for each trait
-// and, with permanent effects, pe_T for each trait (empty when not recorded).
+// and, with permanent effects, pe_T for each trait (empty when not
+// recorded); with maternal effects mbv_T, with maternal permanent effects
+// mpe_T; for each threshold trait liability_T, that of the animal's first
+// record of T (empty without one).
 std::string animals_table(const TraitRun& run);
+
+// The true values of the fixed effects' levels: effect level and one column
+// per trait; a covariate's slope as the level "slope".
+std::string effects_table(const TraitRun& run);
 
 // "# key: value" lines about the run, then the check table.
 std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows);
-
-// The files of --numeric DIR, numbered 1..N in the pedigree's parents-first
-// order, space-separated: DIR/pedigree.txt (animal sire dam, 0 unknown),
-// DIR/data.txt (animal generation record phenotypes...), DIR/ids.txt
-// (number identifier) and DIR/README.txt (the columns and the true
-// variances).
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory);
-
-// The paths of the files of --numeric DIR, in numeric_files' order.
-std::vector<std::string> numeric_paths(const std::string& directory);
 
 }  // namespace pedsim::traits

@@ -15,6 +15,7 @@
 #include "common/output_files.h"
 #include "common/progress.h"
 #include "model.h"
+#include "numeric_files.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_relatedness.h"
@@ -55,6 +56,7 @@ void check_outputs(const Options& options)
     std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the records"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.check) outputs.push_back({"--check", *options.check, "the check table"});
+    if (options.effects) outputs.push_back({"--effects", *options.effects, "the effects"});
     if (options.numeric)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
@@ -78,8 +80,9 @@ std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
     // any table is: a failure there fails the run before any file is replaced.
     if (options.check) outputs.push_back({output_path(options.check), check});
     if (!options.check) outputs.push_back({"", check, STDERR_FILENO});
+    if (options.effects) outputs.push_back({output_path(options.effects), effects_table(run)});
     if (options.numeric) {
-        std::vector<Output> numeric = numeric_files(run, *options.numeric);
+        std::vector<Output> numeric = numeric_files(run, *options.numeric, options.numeric_long);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
                        std::make_move_iterator(numeric.end()));
     }

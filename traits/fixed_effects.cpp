@@ -1,0 +1,131 @@
+#include "fixed_effects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "animal_draws.h"
+
+namespace pedsim::traits {
+
+namespace {
+
+std::string label_of(const FixedEffect& effect, const stats::Pedigree& pedigree,
+                     const std::vector<stats::Sex>& sexes, std::size_t animal, std::uint64_t seed,
+                     std::size_t index)
+{
+    const std::string generation = std::to_string(pedigree.generation[animal]);
+    if (effect.kind == FixedEffect::Kind::column)
+        return effect.source == "sex" ? sex_label(sexes[animal]) : generation;
+    double u = 0;
+    uniform_deviates(seed, identifier_hash(pedigree.names[animal]),
+                     static_cast<std::uint64_t>(DrawStream::group) + index, {&u, 1});
+    // u is in (0, 1]: ceil(u K) is 1 .. K, each with probability 1/K.
+    const auto group = static_cast<std::size_t>(std::ceil(u * static_cast<double>(effect.groups)));
+    return generation + ':' + std::to_string(group);
+}
+
+// The value of a level: given, else drawn from its own counter.
+void level_value(const FixedEffect& effect, const std::string& label, std::size_t n,
+                 std::uint64_t seed, double* out)
+{
+    const auto given = std::ranges::find(effect.levels, label);
+    if (given != effect.levels.end()) {
+        const auto k = static_cast<std::size_t>(given - effect.levels.begin());
+        for (std::size_t t = 0; t < n; ++t) out[t] = effect.values[k * n + t];
+        return;
+    }
+    if (effect.variance.empty()) {
+        for (std::size_t t = 0; t < n; ++t) out[t] = 0.0;
+        return;
+    }
+    std::vector<double> z(n);
+    normal_deviates(seed, identifier_hash(effect.name + '/' + label),
+                    static_cast<std::uint64_t>(DrawStream::fixed_level), z);
+    for (std::size_t row = 0; row < n; ++row) {
+        double sum = 0;
+        for (std::size_t k = 0; k < n; ++k) sum += effect.variance.factor[row * n + k] * z[k];
+        out[row] = sum;
+    }
+}
+
+FixedLevels realise(const FixedEffect& effect, std::size_t index, const stats::Pedigree& pedigree,
+                    const std::vector<stats::Sex>& sexes, const std::vector<double>& inbreeding,
+                    std::size_t n, std::uint64_t seed)
+{
+    FixedLevels realised;
+    if (effect.kind == FixedEffect::Kind::covariate) {
+        for (std::size_t i = 0; i < pedigree.size(); ++i)
+            realised.covariate.push_back(
+                effect.source == "F" ? inbreeding[i] : static_cast<double>(pedigree.generation[i]));
+        return realised;
+    }
+    std::map<std::string, std::uint32_t> numbers;
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        const std::string label = label_of(effect, pedigree, sexes, i, seed, index);
+        const auto [place, added] =
+            numbers.try_emplace(label, static_cast<std::uint32_t>(realised.labels.size()));
+        if (added) {
+            realised.labels.push_back(label);
+            realised.values.resize(realised.values.size() + n);
+            level_value(effect, label, n, seed, &realised.values[realised.values.size() - n]);
+        }
+        realised.level.push_back(place->second);
+    }
+    return realised;
+}
+
+}  // namespace
+
+std::vector<stats::Sex> animal_sexes(const stats::Pedigree& pedigree)
+{
+    std::vector<stats::Sex> sexes(pedigree.size(), stats::Sex::unrecorded);
+    std::vector<std::uint8_t> use(pedigree.size(), 0);  // bit 1: sire, bit 2: dam
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (pedigree.sire[i] != stats::unknown)
+            use[static_cast<std::size_t>(pedigree.sire[i])] |= 1;
+        if (pedigree.dam[i] != stats::unknown) use[static_cast<std::size_t>(pedigree.dam[i])] |= 2;
+    }
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (!pedigree.sex.empty() && pedigree.sex[i] != stats::Sex::unrecorded)
+            sexes[i] = pedigree.sex[i];
+        else if (use[i] == 1)
+            sexes[i] = stats::Sex::male;
+        else if (use[i] == 2)
+            sexes[i] = stats::Sex::female;
+    }
+    return sexes;
+}
+
+const char* sex_label(stats::Sex sex)
+{
+    return sex == stats::Sex::male ? "M" : sex == stats::Sex::female ? "F" : "0";
+}
+
+std::vector<FixedLevels> realise_fixed_effects(const stats::Pedigree& pedigree,
+                                               const std::vector<stats::Sex>& sexes,
+                                               const std::vector<double>& inbreeding,
+                                               const TraitModel& model, std::uint64_t seed)
+{
+    std::vector<FixedLevels> fixed;
+    for (std::size_t k = 0; k < model.fixed.size(); ++k)
+        fixed.push_back(
+            realise(model.fixed[k], k, pedigree, sexes, inbreeding, model.trait_count(), seed));
+    return fixed;
+}
+
+double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,
+                 std::size_t trait)
+{
+    const std::size_t n = model.trait_count();
+    double sum = 0;
+    for (std::size_t k = 0; k < fixed.size(); ++k) {
+        if (model.fixed[k].kind == FixedEffect::Kind::covariate)
+            sum += model.fixed[k].slope[trait] * fixed[k].covariate[animal];
+        else
+            sum += fixed[k].values[fixed[k].level[animal] * n + trait];
+    }
+    return sum;
+}
+
+}  // namespace pedsim::traits

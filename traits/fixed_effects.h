@@ -1,0 +1,50 @@
+// The fixed effects of a simulation: each animal's level of every effect of
+// the model and the true value of every level.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "pedigree/pedigree.h"
+
+namespace pedsim::traits {
+
+// An animal's sex as the traits read it: the pedigree's sex column where it
+// records one, else its use as a sire (male) or a dam (female); unrecorded
+// for an animal without either, or used as both.
+std::vector<stats::Sex> animal_sexes(const stats::Pedigree& pedigree);
+
+// The label of a sex as the tables write it: "M", "F" or "0".
+const char* sex_label(stats::Sex sex);
+
+// One fixed effect as realised. A covariate has no levels; its value in an
+// animal's records is slope times covariate(animal).
+struct FixedLevels {
+    std::vector<std::string> labels;   // per level, in order of first appearance
+    std::vector<double> values;        // levels x traits, row-major
+    std::vector<std::uint32_t> level;  // per animal
+    std::vector<double> covariate;     // per animal, for a covariate
+
+    std::size_t level_count() const { return labels.size(); }
+};
+
+// Realises every fixed effect of the model. A column effect's levels are the
+// animals' sexes or generations; a groups effect's are "GENERATION:K", each
+// animal in group K (1 .. groups) drawn uniformly from its own stream
+// DrawStream::group + the effect's index. A level's value is the one given
+// in the model, else N(0, variance) from the counter of the XXH3-128 hash of
+// "NAME/LABEL" (stream DrawStream::fixed_level), so that it depends only on
+// the seed, the effect's name and the level; 0 without a variance.
+std::vector<FixedLevels> realise_fixed_effects(const stats::Pedigree& pedigree,
+                                               const std::vector<stats::Sex>& sexes,
+                                               const std::vector<double>& inbreeding,
+                                               const TraitModel& model, std::uint64_t seed);
+
+// The sum of the fixed effects in a record of `animal` for `trait`.
+double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,
+                 std::size_t trait);
+
+}  // namespace pedsim::traits
