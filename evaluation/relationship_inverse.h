@@ -30,7 +30,8 @@ struct PedigreeLinks {
 // (1 + F_p) / 4 adds 1/b_i to (i,i), -1/(2 b_i) to (i,p) and (p,i), and
 // 1/(4 b_i) to (p,q) for every pair of its known parents. Reads `pedigree`
 // (sire, dam and inbreeding of equal length, F of every parent below 1);
-// returns the full symmetric matrix, about 9 non-zeros per animal at most.
+// returns the full symmetric matrix, built from at most 9 entries per
+// animal (summed where they meet).
 Eigen::SparseMatrix<double> relationship_inverse(const PedigreeLinks& pedigree);
 
 }  // namespace pedsim::evaluation

@@ -327,6 +327,19 @@ TEST_P(MixedModel, WarmStartsReachTheSameSolutions)
     EXPECT_LT(largest_difference(warm, cold), 1e-8);
 }
 
+// A limit below what the tolerance needs stops the solver there, unconverged.
+TEST_P(MixedModel, StopsAtTheIterationLimit)
+{
+    const ModelCase& c = GetParam();
+    const auto equations = pedsim::evaluation::mixed_model_equations(
+        links_of(c.parents), records_of(c), {c.additive, c.residual, c.permanent}, c.fixed_classes);
+    Solutions solutions;
+    const auto report = pedsim::evaluation::solve_mixed_model(equations, solutions, {1e-13, 2});
+    EXPECT_EQ(report.iterations, 2u);
+    EXPECT_FALSE(report.converged);
+    EXPECT_GT(report.relative_residual, 1e-13);
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, MixedModel, testing::ValuesIn(model_cases()),
                          [](const auto& test) { return test.param.name; });
 
