@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <span>
 
@@ -17,6 +18,7 @@ namespace {
 // they are counted, before a huge line is split to its end.
 constexpr std::size_t most_columns = 1000;
 constexpr std::size_t lines_deciding_separator = 5;
+constexpr std::size_t most_names = std::numeric_limits<NameEntry>::max();
 
 // The lines that hold data: not blank, not a comment, not a row of separators.
 class DataLines {
@@ -148,9 +150,12 @@ private:
     void refuse_header_in_middle(LineNumber number) const;
     void add_row(LineNumber number);
     std::string_view parent(std::string_view field) const;
+    NameEntry enter_animal(std::string_view animal, LineNumber number);
+    NameEntry enter_parent(std::string_view field, LineNumber number);
+    void refuse_listed_twice(NameEntry entry, std::string_view here) const;
+    bool used_after_first_row(NameEntry entry) const;
     bool is_unknown_label(std::string_view name) const;
     void settle_first_line();
-    bool named_elsewhere(std::string_view name) const;
     std::int64_t read_time(std::string_view field, LineNumber number);
     void describe();
 
@@ -172,6 +177,10 @@ private:
 
 PedigreeRows RowsReader::read()
 {
+    if (const void* nul = std::memchr(text_.data(), 0, text_.size()))
+        refuse_(line_at(text_, static_cast<const char*>(nul)),
+                "a NUL byte; a pedigree is text (is this file binary, or UTF-16 without its byte "
+                "order mark?)");
     DataLines lines(text_);
     std::string_view line;
     LineNumber number = 0;
@@ -317,6 +326,52 @@ std::string_view RowsReader::parent(std::string_view field) const
     return is_unknown(name) || is_unknown_label(name) ? std::string_view{} : name;
 }
 
+void RowsReader::refuse_listed_twice(NameEntry entry, std::string_view here) const
+{
+    const LineNumber other = line_at(text_, result_.names.name(entry).data());
+    const LineNumber this_line = line_at(text_, here.data());
+    const LineNumber first = std::min(other, this_line), last = std::max(other, this_line);
+    refuse_(last, "animal " + quoted(here) + " is listed twice (lines " + std::to_string(first) +
+                      " and " + std::to_string(last) + ")");
+}
+
+// The entry of a row's animal, which takes the next row; refused when an
+// earlier row holds it.
+NameEntry RowsReader::enter_animal(std::string_view animal, LineNumber number)
+{
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(animal, added);
+    const auto row = static_cast<AnimalIndex>(result_.animal.size());
+    if (added) {
+        result_.entry_row.push_back(row);
+        return entry;
+    }
+    AnimalIndex& own_row = result_.entry_row[static_cast<std::size_t>(entry)];
+    if (own_row != unknown) refuse_listed_twice(entry, animal);
+    own_row = row;
+    result_.names.place_name(entry, animal);
+    return entry;
+}
+
+// The entry of a parent's field; unknown for a mark of an unknown parent. A
+// parent without a row of its own keeps the earliest place that names it.
+NameEntry RowsReader::enter_parent(std::string_view field, LineNumber number)
+{
+    const std::string_view name = parent(field);
+    if (name.empty()) return unknown;
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(name, added);
+    if (added) {
+        result_.entry_row.push_back(unknown);
+    } else if (result_.entry_row[static_cast<std::size_t>(entry)] == unknown &&
+               name.data() < result_.names.name(entry).data()) {
+        result_.names.place_name(entry, name);
+    }
+    return entry;
+}
+
 void RowsReader::add_row(LineNumber number)
 {
     const std::string_view animal = identifier(fields_[layout_.animal]);
@@ -327,9 +382,10 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    result_.animal.push_back(animal);
-    result_.sire.push_back(parent(fields_[layout_.sire]));
-    result_.dam.push_back(parent(fields_[layout_.dam]));
+    const NameEntry entry = enter_animal(animal, number);
+    result_.animal.push_back(entry);
+    result_.sire.push_back(enter_parent(fields_[layout_.sire], number));
+    result_.dam.push_back(enter_parent(fields_[layout_.dam], number));
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -362,11 +418,13 @@ std::int64_t RowsReader::read_time(std::string_view field, LineNumber number)
     return static_cast<int>(std::chrono::year_month_day(*date).year());
 }
 
-bool RowsReader::named_elsewhere(std::string_view name) const
+// True when a row after the first names the entry, as animal or parent.
+bool RowsReader::used_after_first_row(NameEntry entry) const
 {
-    return std::ranges::find(result_.animal, name) != result_.animal.end() ||
-           std::ranges::find(result_.sire, name) != result_.sire.end() ||
-           std::ranges::find(result_.dam, name) != result_.dam.end();
+    const auto later = [entry](const std::vector<NameEntry>& column) {
+        return std::find(column.begin() + 1, column.end(), entry) != column.end();
+    };
+    return later(result_.animal) || later(result_.sire) || later(result_.dam);
 }
 
 // A first line taken for a header by the rule of earlier versions is a row
@@ -375,9 +433,10 @@ bool RowsReader::named_elsewhere(std::string_view name) const
 void RowsReader::settle_first_line()
 {
     if (guessed_header_) {
-        const std::string_view sire = identifier(header_names_[1]);
-        const std::string_view dam = identifier(header_names_[2]);
-        if (!named_elsewhere(sire) && !named_elsewhere(dam)) return;
+        // Every row's names are entered: a name found is named elsewhere.
+        if (result_.names.find(identifier(header_names_[1])) == unknown &&
+            result_.names.find(identifier(header_names_[2])) == unknown)
+            return;
         header_ = false;
         split_fields(first_line_, separator_, layout_.fields, fields_);
         const std::size_t rows = result_.animal.size();
@@ -393,23 +452,20 @@ void RowsReader::settle_first_line()
         last_to_front(result_.generation);
         last_to_front(result_.sex);
         last_to_front(result_.birth_time);
+        for (AnimalIndex& row : result_.entry_row)
+            if (row != unknown) row = row == static_cast<AnimalIndex>(rows) ? 0 : row + 1;
         return;
     }
     if (header_ || rules_.header || result_.animal.empty()) return;
-    const std::string_view animal = result_.animal[0], sire = result_.sire[0], dam = result_.dam[0];
-    if (sire.empty() || dam.empty()) return;
-    const auto named_later = [](const std::vector<std::string_view>& column,
-                                std::string_view name) {
-        return std::find(column.begin() + 1, column.end(), name) != column.end();
-    };
-    bool elsewhere = false;
-    for (const auto* column : {&result_.animal, &result_.sire, &result_.dam})
-        elsewhere = elsewhere || named_later(*column, sire) || named_later(*column, dam);
-    if (!elsewhere)
-        result_.notes.push_back(
-            std::string(refuse_.file_name()) + ": line " + std::to_string(first_number_) +
-            ": read as animal " + quoted(animal) + ", whose parents " + quoted(sire) + " and " +
-            quoted(dam) + " are named nowhere else; if it is a header, give --header");
+    const NameEntry sire = result_.sire[0], dam = result_.dam[0];
+    if (sire == unknown || dam == unknown) return;
+    if (!used_after_first_row(sire) && !used_after_first_row(dam))
+        result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
+                                std::to_string(first_number_) + ": read as animal " +
+                                quoted(result_.names.name(result_.animal[0])) + ", whose parents " +
+                                quoted(result_.names.name(sire)) + " and " +
+                                quoted(result_.names.name(dam)) +
+                                " are named nowhere else; if it is a header, give --header");
 }
 
 // The summary's words on the generations and the layout.
