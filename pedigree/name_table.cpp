@@ -1,6 +1,7 @@
 #include "pedigree/name_table.h"
 
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -13,11 +14,7 @@ namespace {
 
 constexpr std::size_t smallest_table = 64;
 constexpr std::size_t most_entries = std::numeric_limits<NameEntry>::max();
-
-std::uint32_t tag_of(std::string_view name)
-{
-    return static_cast<std::uint32_t>(XXH3_64bits(name.data(), name.size()) >> 32);
-}
+constexpr std::uint32_t hashed_bit = std::uint32_t{1} << 31;
 
 // Slots for `count` names, at most three quarters full.
 std::size_t slots_for(std::size_t count)
@@ -25,7 +22,21 @@ std::size_t slots_for(std::size_t count)
     return std::bit_ceil(std::max(smallest_table, count + count / 3 + 1));
 }
 
+// A short name's bytes are no hash: mix them (splitmix64's finalizer) so
+// that the top bits, the slot's home, depend on every byte.
+std::uint64_t mixed(std::uint64_t key)
+{
+    key = (key ^ (key >> 30)) * 0xbf58476d1ce4e5b9U;
+    key = (key ^ (key >> 27)) * 0x94d049bb133111ebU;
+    return key ^ (key >> 31);
+}
+
 }  // namespace
+
+std::size_t NameTable::home(std::uint64_t key) const
+{
+    return static_cast<std::size_t>(mixed(key) >> shift_);
+}
 
 void NameTable::reserve(std::size_t count)
 {
@@ -33,52 +44,68 @@ void NameTable::reserve(std::size_t count)
     if (slots_for(count) > slots_.size()) grow(slots_for(count));
 }
 
-// Rebuilds the slots at a new size from the tags alone: a slot's home is
-// the top bits of its tag, so no name is read again.
+// Rebuilds the slots at a new size from their keys alone.
 void NameTable::grow(std::size_t slots)
 {
-    std::vector<Slot> old = std::move(slots_);
+    Slots old = std::move(slots_);
     slots_.assign(slots, Slot{});
-    shift_ = 32 - static_cast<unsigned>(std::countr_zero(slots));
+    shift_ = 64 - static_cast<unsigned>(std::countr_zero(slots));
     const std::size_t mask = slots - 1;
     for (const Slot& slot : old) {
-        if (slot.entry_plus_one == 0) continue;
-        std::size_t k = home(slot.tag);
-        while (slots_[k].entry_plus_one != 0) k = (k + 1) & mask;
+        if (slot.tagged_entry == 0) continue;
+        std::size_t k = home(std::uint64_t{slot.key_high} << 32 | slot.key_low);
+        while (slots_[k].tagged_entry != 0) k = (k + 1) & mask;
         slots_[k] = slot;
     }
 }
 
-// The slot holding `name`, or the empty one where it would go (linear probing).
-std::size_t NameTable::slot_of(std::string_view name, std::uint32_t tag) const
+KeyedName NameTable::keyed(std::string_view name) const
+{
+    KeyedName keyed{name, 0, name.size() > sizeof(std::uint64_t)};
+    if (keyed.hashed)
+        keyed.key = XXH3_64bits(name.data(), name.size());
+    else
+        std::memcpy(&keyed.key, name.data(), name.size());
+    if (!slots_.empty()) __builtin_prefetch(&slots_[home(keyed.key)]);
+    return keyed;
+}
+
+// The slot holding the name, or the empty one where it would go (linear probing).
+std::size_t NameTable::slot_of(const KeyedName& name) const
 {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t k = home(tag);; k = (k + 1) & mask) {
+    const auto key_low = static_cast<std::uint32_t>(name.key);
+    const auto key_high = static_cast<std::uint32_t>(name.key >> 32);
+    const std::uint32_t kind = name.hashed ? hashed_bit : 0;
+    for (std::size_t k = home(name.key);; k = (k + 1) & mask) {
         const Slot& slot = slots_[k];
-        if (slot.entry_plus_one == 0) return k;
-        if (slot.tag == tag && names_[slot.entry_plus_one - 1] == name) return k;
+        if (slot.tagged_entry == 0) return k;
+        if (slot.key_low != key_low || slot.key_high != key_high ||
+            (slot.tagged_entry & hashed_bit) != kind)
+            continue;
+        if (kind == 0 || names_[(slot.tagged_entry & ~hashed_bit) - 1] == name.name) return k;
     }
 }
 
-NameEntry NameTable::enter(std::string_view name, bool& added)
+NameEntry NameTable::enter(const KeyedName& name, bool& added)
 {
     if (4 * (names_.size() + 1) > 3 * slots_.size())
         grow(std::max(smallest_table, 2 * slots_.size()));
-    const std::uint32_t tag = tag_of(name);
-    Slot& slot = slots_[slot_of(name, tag)];
-    added = slot.entry_plus_one == 0;
-    if (!added) return static_cast<NameEntry>(slot.entry_plus_one - 1);
+    Slot& slot = slots_[slot_of(name)];
+    added = slot.tagged_entry == 0;
+    if (!added) return static_cast<NameEntry>((slot.tagged_entry & ~hashed_bit) - 1);
     if (names_.size() == most_entries) throw std::length_error("more than 2^31 - 1 names");
-    names_.push_back(name);
-    slot = Slot{static_cast<std::uint32_t>(names_.size()), tag};
+    names_.push_back(name.name);
+    slot = Slot{static_cast<std::uint32_t>(name.key), static_cast<std::uint32_t>(name.key >> 32),
+                static_cast<std::uint32_t>(names_.size()) | (name.hashed ? hashed_bit : 0)};
     return static_cast<NameEntry>(names_.size() - 1);
 }
 
 NameEntry NameTable::find(std::string_view name) const
 {
     if (slots_.empty()) return -1;
-    const Slot& slot = slots_[slot_of(name, tag_of(name))];
-    return static_cast<NameEntry>(slot.entry_plus_one) - 1;
+    const Slot& slot = slots_[slot_of(keyed(name))];
+    return static_cast<NameEntry>(slot.tagged_entry & ~hashed_bit) - 1;
 }
 
 }  // namespace pedsim::stats

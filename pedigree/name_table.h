@@ -1,9 +1,12 @@
 // The identifiers of a pedigree file, each entered once, in the order first
 // met: a name is a view into the pedigree's own text, so the table copies no
-// text. Names are found through an open-addressing hash table of 8-byte
-// slots (an entry's number and 32 bits of its name's hash), at most three
-// quarters full: a name is compared with the text only when those 32 bits
-// match, and the table grows without reading a name again.
+// text. Names are found through an open-addressing hash table of 12-byte
+// slots, at most three quarters full, each holding an entry's number and a
+// 64-bit key: a name of at most 8 bytes is its own key (its bytes, padded
+// with NULs, which no identifier holds), so that the herd books' numbers are
+// found without reading the text; a longer name's key is its XXH3 hash, and
+// the text is compared only when the keys match. The table grows from the
+// keys alone, without reading a name again.
 #pragma once
 
 #include <cstddef>
@@ -11,20 +14,33 @@
 #include <string_view>
 #include <vector>
 
+#include "pedigree/huge_page_allocator.h"
+
 namespace pedsim::stats {
 
 // An identifier's number in a NameTable, counted from 0 in the order first met.
 using NameEntry = std::int32_t;
+
+// A name and its key, its slot already asked of memory: keying the names of
+// a row before entering them lets their slots load at the same time.
+struct KeyedName {
+    std::string_view name;
+    std::uint64_t key;
+    bool hashed;  // a name longer than 8 bytes: the key is its hash
+};
 
 class NameTable {
 public:
     // Makes room for `count` names in all without growing.
     void reserve(std::size_t count);
 
-    // The entry of `name`, added at the end when the table does not hold it
-    // yet (then `added` is set). The text behind `name` must outlive the
-    // table. Throws std::length_error past 2^31 - 1 names.
-    NameEntry enter(std::string_view name, bool& added);
+    // `name` with its key; starts loading the slot where it would stand.
+    // The name holds no NUL byte.
+    KeyedName keyed(std::string_view name) const;
+    // The entry of the name, added at the end when the table does not hold
+    // it yet (then `added` is set). The text behind the name must outlive
+    // the table. Throws std::length_error past 2^31 - 1 names.
+    NameEntry enter(const KeyedName& name, bool& added);
     // The entry of `name`, or -1 when the table does not hold it.
     NameEntry find(std::string_view name) const;
 
@@ -38,21 +54,23 @@ public:
     }
     std::size_t size() const { return names_.size(); }
 
-    // Frees the slots: names can no longer be found, only read by entry.
-    void forget_slots() { std::vector<Slot>().swap(slots_); }
+    // Frees the slots: names can no longer be entered or found, only read
+    // by entry.
+    void forget_slots() { Slots().swap(slots_); }
 
 private:
     struct Slot {
-        std::uint32_t entry_plus_one = 0;  // 0: empty
-        std::uint32_t tag = 0;             // the name's hash, its upper 32 bits
+        std::uint32_t key_low = 0, key_high = 0;
+        std::uint32_t tagged_entry = 0;  // 0: empty; else entry + 1, the top bit set when hashed
     };
-    std::size_t home(std::uint32_t tag) const { return tag >> shift_; }
-    std::size_t slot_of(std::string_view name, std::uint32_t tag) const;
+    using Slots = std::vector<Slot, HugePageAllocator<Slot>>;
+    std::size_t home(std::uint64_t key) const;
+    std::size_t slot_of(const KeyedName& name) const;
     void grow(std::size_t slots);
 
     std::vector<std::string_view> names_;
-    std::vector<Slot> slots_;  // a power of 2 of them
-    unsigned shift_ = 32;      // 32 - log2(slots_.size())
+    Slots slots_;          // a power of 2 of them
+    unsigned shift_ = 64;  // 64 - log2(slots_.size())
 };
 
 }  // namespace pedsim::stats

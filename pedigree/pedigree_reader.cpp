@@ -21,21 +21,18 @@ constexpr std::size_t most_loop_names_shown = 8;
 // without a row, in the order the rows first name them (sire before dam).
 class NamedAnimals {
 public:
-    // Takes the rows' entries, and releases the name table's slots.
+    // Takes the rows' entries and parents, and releases the name table.
     NamedAnimals(PedigreeRows& read, std::string_view text, const Refusal& refuse, bool selfing)
         : rows_(read.animal.size()), text_(text), refuse_(refuse), selfing_(selfing)
     {
         read.names.forget_slots();
         number_entries(read);
-        sire_.assign(names_.size(), unknown);
-        dam_.assign(names_.size(), unknown);
-        sire_use_.assign(rows_, unknown);
-        dam_use_.assign(rows_, unknown);
-        for (std::size_t r = 0; r < rows_; ++r) link_parents(r, read.sire[r], read.dam[r]);
-        std::vector<AnimalIndex>().swap(animal_of_);
-        std::vector<NameEntry>().swap(read.animal);
-        std::vector<NameEntry>().swap(read.sire);
-        std::vector<NameEntry>().swap(read.dam);
+        sire_ = std::move(read.sire);
+        dam_ = std::move(read.dam);
+        sire_.resize(names_.size(), unknown);
+        dam_.resize(names_.size(), unknown);
+        roles_.assign(names_.size(), 0);
+        for (std::size_t r = 0; r < rows_; ++r) check_parents(r);
     }
 
     std::size_t rows() const { return rows_; }
@@ -45,87 +42,87 @@ public:
     LineNumber line(std::size_t animal) const { return line_at(text_, names_[animal].data()); }
     const std::vector<AnimalIndex>& sire() const { return sire_; }
     const std::vector<AnimalIndex>& dam() const { return dam_; }
-    // The row where the animal is first used as a sire, a dam; unknown if never.
-    AnimalIndex sire_use(std::size_t animal) const { return sire_use_[animal]; }
-    AnimalIndex dam_use(std::size_t animal) const { return dam_use_[animal]; }
+    bool used_as_sire(std::size_t animal) const { return (roles_[animal] & as_sire) != 0; }
+    bool used_as_dam(std::size_t animal) const { return (roles_[animal] & as_dam) != 0; }
+    // The first row using `parent` as a sire (or a dam), which one must do:
+    // found when a message needs it, so that the rows' checks keep one byte
+    // an animal.
+    std::size_t first_use(std::size_t parent, bool sire) const;
     // Releases what only the checks of the rows need.
-    void forget_uses()
-    {
-        std::vector<AnimalIndex>().swap(sire_use_);
-        std::vector<AnimalIndex>().swap(dam_use_);
-    }
+    void forget_uses() { std::vector<std::uint8_t>().swap(roles_); }
 
 private:
+    static constexpr std::uint8_t as_sire = 1, as_dam = 2;
+
     void number_entries(PedigreeRows& read);
-    void use(AnimalIndex parent, bool as_sire, std::size_t row);
-    void link_parents(std::size_t animal, NameEntry sire_entry, NameEntry dam_entry);
+    void use(AnimalIndex parent, bool sire, std::size_t row);
+    void check_parents(std::size_t animal);
 
     std::size_t rows_;
     std::string_view text_;
     const Refusal& refuse_;
     bool selfing_;
     std::vector<std::string_view> names_;  // per animal
-    std::vector<AnimalIndex> animal_of_;   // per entry, until the parents are linked
     std::vector<AnimalIndex> sire_, dam_;
-    std::vector<AnimalIndex> sire_use_, dam_use_;  // of the rows' animals only
+    std::vector<std::uint8_t> roles_;  // per animal: as_sire, as_dam, as the rows use it
 };
 
 // Gives each entry its animal: a row's entry that row, then each parent
-// without a row the next number, as the rows first name it.
+// without a row the next number, as the rows first name it; the rows'
+// parents then name animals instead of entries.
 void NamedAnimals::number_entries(PedigreeRows& read)
 {
-    animal_of_ = std::move(read.entry_row);
-    names_.reserve(animal_of_.size());
+    std::vector<AnimalIndex> animal_of = std::move(read.entry_row);  // per entry
+    names_.reserve(animal_of.size());
     for (const NameEntry entry : read.animal) names_.push_back(read.names.name(entry));
+    std::vector<NameEntry>().swap(read.animal);
     for (std::size_t r = 0; r < rows_; ++r)
-        for (const NameEntry parent : {read.sire[r], read.dam[r]}) {
-            if (parent == unknown) continue;
-            AnimalIndex& animal = animal_of_[static_cast<std::size_t>(parent)];
-            if (animal != unknown) continue;
-            animal = static_cast<AnimalIndex>(names_.size());
-            names_.push_back(read.names.name(parent));
+        for (NameEntry* parent : {&read.sire[r], &read.dam[r]}) {
+            if (*parent == unknown) continue;
+            AnimalIndex& animal = animal_of[static_cast<std::size_t>(*parent)];
+            if (animal == unknown) {
+                animal = static_cast<AnimalIndex>(names_.size());
+                names_.push_back(read.names.name(*parent));
+            }
+            *parent = animal;
         }
     read.names = NameTable();
 }
 
+std::size_t NamedAnimals::first_use(std::size_t parent, bool sire) const
+{
+    const std::vector<AnimalIndex>& parents = sire ? sire_ : dam_;
+    const auto found = std::ranges::find(parents, static_cast<AnimalIndex>(parent));
+    return static_cast<std::size_t>(found - parents.begin());
+}
+
 // Records that row `row` uses `parent` as a sire (or a dam), refusing an
 // animal used in both roles unless selfing is accepted.
-void NamedAnimals::use(AnimalIndex parent, bool as_sire, std::size_t row)
+void NamedAnimals::use(AnimalIndex parent, bool sire, std::size_t row)
 {
     if (parent == unknown) return;
     const auto p = static_cast<std::size_t>(parent);
-    if (p >= sire_use_.size()) {
-        sire_use_.resize(size(), unknown);
-        dam_use_.resize(size(), unknown);
-    }
-    std::vector<AnimalIndex>& as = as_sire ? sire_use_ : dam_use_;
-    const AnimalIndex other = (as_sire ? dam_use_ : sire_use_)[p];
-    if (other != unknown && !selfing_) {
-        const LineNumber here = line(row);
+    const std::uint8_t role = sire ? as_sire : as_dam, other_role = sire ? as_dam : as_sire;
+    if ((roles_[p] & other_role) != 0 && !selfing_) {
+        const std::size_t other = first_use(p, !sire);
         const std::string hint =
-            static_cast<std::size_t>(other) == row
-                ? " (give --selfing for a pedigree where an individual is both parents)"
-                : "";
-        refuse_(here, quoted(name(p)) + " is used as a " + (as_sire ? "sire" : "dam") +
-                          " here and as a " + (as_sire ? "dam" : "sire") + " on line " +
-                          std::to_string(line(static_cast<std::size_t>(other))) + hint);
+            other == row ? " (give --selfing for a pedigree where an individual is both parents)"
+                         : "";
+        refuse_(line(row), quoted(name(p)) + " is used as a " + (sire ? "sire" : "dam") +
+                               " here and as a " + (sire ? "dam" : "sire") + " on line " +
+                               std::to_string(line(other)) + hint);
     }
-    if (as[p] == unknown) as[p] = static_cast<AnimalIndex>(row);
+    roles_[p] |= role;
 }
 
-// Links row number `animal` (its index, the rows coming first) to its parents.
-void NamedAnimals::link_parents(std::size_t animal, NameEntry sire_entry, NameEntry dam_entry)
+// Checks row number `animal` (its index, the rows coming first) against its parents.
+void NamedAnimals::check_parents(std::size_t animal)
 {
-    const auto animal_of = [this](NameEntry entry) {
-        return entry == unknown ? unknown : animal_of_[static_cast<std::size_t>(entry)];
-    };
-    const AnimalIndex sire = animal_of(sire_entry), dam = animal_of(dam_entry);
+    const AnimalIndex sire = sire_[animal], dam = dam_[animal];
     if (sire == static_cast<AnimalIndex>(animal))
         refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own sire");
     if (dam == static_cast<AnimalIndex>(animal))
         refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own dam");
-    sire_[animal] = sire;
-    dam_[animal] = dam;
     use(sire, true, animal);
     use(dam, false, animal);
 }
@@ -166,11 +163,10 @@ std::vector<std::string> unknown_like_parents(const NamedAnimals& animals,
 void check_sexes(const NamedAnimals& animals, const std::vector<Sex>& sex, const Refusal& refuse)
 {
     for (std::size_t r = 0; r < sex.size(); ++r) {
-        const bool female_sire = sex[r] == Sex::female && animals.sire_use(r) != unknown;
-        const bool male_dam = sex[r] == Sex::male && animals.dam_use(r) != unknown;
+        const bool female_sire = sex[r] == Sex::female && animals.used_as_sire(r);
+        const bool male_dam = sex[r] == Sex::male && animals.used_as_dam(r);
         if (!female_sire && !male_dam) continue;
-        const auto use =
-            static_cast<std::size_t>(female_sire ? animals.sire_use(r) : animals.dam_use(r));
+        const std::size_t use = animals.first_use(r, female_sire);
         refuse(animals.line(use), quoted(animals.name(r)) + " is used as a " +
                                       (female_sire ? "sire" : "dam") + " here but recorded as " +
                                       (female_sire ? "female" : "male") + " on line " +

@@ -33,7 +33,7 @@ public:
             line = text_.substr(start_, end - start_);
             start_ = end + 1;
             ++number_;
-            const std::size_t first = line.find_first_not_of(" \t\r");
+            const std::size_t first = first_non_blank(line);
             if (first == std::string_view::npos || line[first] == '#' || is_empty_row(line))
                 continue;
             if (line.ends_with('\r')) line.remove_suffix(1);
@@ -150,8 +150,8 @@ private:
     void refuse_header_in_middle(LineNumber number) const;
     void add_row(LineNumber number);
     std::string_view parent(std::string_view field) const;
-    NameEntry enter_animal(std::string_view animal, LineNumber number);
-    NameEntry enter_parent(std::string_view field, LineNumber number);
+    NameEntry enter_animal(const KeyedName& animal, LineNumber number);
+    NameEntry enter_parent(const KeyedName& parent, LineNumber number);
     void refuse_listed_twice(NameEntry entry, std::string_view here) const;
     bool used_after_first_row(NameEntry entry) const;
     bool is_unknown_label(std::string_view name) const;
@@ -337,7 +337,7 @@ void RowsReader::refuse_listed_twice(NameEntry entry, std::string_view here) con
 
 // The entry of a row's animal, which takes the next row; refused when an
 // earlier row holds it.
-NameEntry RowsReader::enter_animal(std::string_view animal, LineNumber number)
+NameEntry RowsReader::enter_animal(const KeyedName& animal, LineNumber number)
 {
     if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
     bool added = false;
@@ -348,27 +348,21 @@ NameEntry RowsReader::enter_animal(std::string_view animal, LineNumber number)
         return entry;
     }
     AnimalIndex& own_row = result_.entry_row[static_cast<std::size_t>(entry)];
-    if (own_row != unknown) refuse_listed_twice(entry, animal);
+    if (own_row != unknown) refuse_listed_twice(entry, animal.name);
     own_row = row;
-    result_.names.place_name(entry, animal);
+    result_.names.place_name(entry, animal.name);
     return entry;
 }
 
-// The entry of a parent's field; unknown for a mark of an unknown parent. A
-// parent without a row of its own keeps the earliest place that names it.
-NameEntry RowsReader::enter_parent(std::string_view field, LineNumber number)
+// The entry of a parent; unknown for an empty name (an unknown parent).
+NameEntry RowsReader::enter_parent(const KeyedName& parent, LineNumber number)
 {
-    const std::string_view name = parent(field);
+    const std::string_view name = parent.name;
     if (name.empty()) return unknown;
     if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
     bool added = false;
-    const NameEntry entry = result_.names.enter(name, added);
-    if (added) {
-        result_.entry_row.push_back(unknown);
-    } else if (result_.entry_row[static_cast<std::size_t>(entry)] == unknown &&
-               name.data() < result_.names.name(entry).data()) {
-        result_.names.place_name(entry, name);
-    }
+    const NameEntry entry = result_.names.enter(parent, added);
+    if (added) result_.entry_row.push_back(unknown);
     return entry;
 }
 
@@ -382,10 +376,12 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    const NameEntry entry = enter_animal(animal, number);
-    result_.animal.push_back(entry);
-    result_.sire.push_back(enter_parent(fields_[layout_.sire], number));
-    result_.dam.push_back(enter_parent(fields_[layout_.dam], number));
+    NameTable& names = result_.names;
+    const KeyedName keyed[] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
+                               names.keyed(parent(fields_[layout_.dam]))};
+    result_.animal.push_back(enter_animal(keyed[0], number));
+    result_.sire.push_back(enter_parent(keyed[1], number));
+    result_.dam.push_back(enter_parent(keyed[2], number));
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -454,6 +450,13 @@ void RowsReader::settle_first_line()
         last_to_front(result_.birth_time);
         for (AnimalIndex& row : result_.entry_row)
             if (row != unknown) row = row == static_cast<AnimalIndex>(rows) ? 0 : row + 1;
+        // A parent without a row is placed where it is first named: now here.
+        const std::pair<NameEntry, std::string_view> parents[] = {
+            {result_.sire[0], parent(fields_[layout_.sire])},
+            {result_.dam[0], parent(fields_[layout_.dam])}};
+        for (const auto& [entry, name] : parents)
+            if (entry != unknown && result_.entry_row[static_cast<std::size_t>(entry)] == unknown)
+                result_.names.place_name(entry, name);
         return;
     }
     if (header_ || rules_.header || result_.animal.empty()) return;
