@@ -1,10 +1,12 @@
 #include "pedigree/pedigree_rows.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <span>
+#include <utility>
 
 #include "common/failure.h"
 #include "pedigree/birth_dates.h"
@@ -149,6 +151,7 @@ private:
     bool all_header_words() const;
     void refuse_header_in_middle(LineNumber number) const;
     void add_row(LineNumber number);
+    void enter_pending_rows();
     std::string_view parent(std::string_view field) const;
     NameEntry enter_animal(const KeyedName& animal, LineNumber number);
     NameEntry enter_parent(const KeyedName& parent, LineNumber number);
@@ -173,6 +176,15 @@ private:
     LineNumber first_number_ = 0, header_number_ = 0;
     std::optional<bool> dates_;  // the time column holds dates; decided by its first value
     double birth_time_ = 0;      // the date of the row being read, in fractional years
+    // Rows whose names are keyed but not yet entered: a few rows' slots
+    // load from memory at the same time, where one row's would one by one.
+    struct PendingRow {
+        KeyedName animal, sire, dam;
+        LineNumber number;
+    };
+    static constexpr std::size_t rows_entered_together = 8;
+    std::array<PendingRow, rows_entered_together> pending_{};
+    std::size_t pending_count_ = 0;
 };
 
 PedigreeRows RowsReader::read()
@@ -185,15 +197,21 @@ PedigreeRows RowsReader::read()
     std::string_view line;
     LineNumber number = 0;
     if (!lines.next(line, number)) return std::move(result_);
-    take_first_line(line, number);
-    while (lines.next(line, number)) {
-        const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
-        if (const char* wrong = split_fields(line, separator_, most, fields_))
-            refuse_(number, wrong);
-        if (!layout_set_) set_layout(fields_.size(), number);
-        check_count(line, number);
-        add_row(number);
+    try {
+        take_first_line(line, number);
+        while (lines.next(line, number)) {
+            const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
+            if (const char* wrong = split_fields(line, separator_, most, fields_))
+                refuse_(number, wrong);
+            if (!layout_set_) set_layout(fields_.size(), number);
+            check_count(line, number);
+            add_row(number);
+        }
+    } catch (const Failure&) {
+        enter_pending_rows();  // an animal listed twice on an earlier row comes first
+        throw;
     }
+    enter_pending_rows();
     settle_first_line();
     describe();
     return std::move(result_);
@@ -376,12 +394,10 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    NameTable& names = result_.names;
-    const KeyedName keyed[] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
-                               names.keyed(parent(fields_[layout_.dam]))};
-    result_.animal.push_back(enter_animal(keyed[0], number));
-    result_.sire.push_back(enter_parent(keyed[1], number));
-    result_.dam.push_back(enter_parent(keyed[2], number));
+    const NameTable& names = result_.names;
+    pending_[pending_count_++] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
+                                  names.keyed(parent(fields_[layout_.dam])), number};
+    if (pending_count_ == rows_entered_together) enter_pending_rows();
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -396,6 +412,17 @@ void RowsReader::add_row(LineNumber number)
         }
     }
     if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+}
+
+void RowsReader::enter_pending_rows()
+{
+    const std::size_t count = std::exchange(pending_count_, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const PendingRow& row = pending_[k];
+        result_.animal.push_back(enter_animal(row.animal, row.number));
+        result_.sire.push_back(enter_parent(row.sire, row.number));
+        result_.dam.push_back(enter_parent(row.dam, row.number));
+    }
 }
 
 // A present time value: the column's first decides whether it holds dates
@@ -437,6 +464,7 @@ void RowsReader::settle_first_line()
         split_fields(first_line_, separator_, layout_.fields, fields_);
         const std::size_t rows = result_.animal.size();
         add_row(first_number_);
+        enter_pending_rows();
         const auto last_to_front = [rows](auto& values) {
             if (values.size() > rows)
                 std::rotate(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),

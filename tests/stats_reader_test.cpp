@@ -87,6 +87,11 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         {"7 0 0\n\n7.0 0 0\n", "line 3: animal \"7\" is listed twice (lines 1 and 3)"},
         {"1 0 0\n2 0 0\n1 0 0\n", "line 3: animal \"1\" is listed twice (lines 1 and 3)"},
         {"2 0 0\n2 0 0\n", "line 2: animal \"2\" is listed twice (lines 1 and 2)"},
+        // Refused on its second row, before a later row that would be refused too.
+        {"1 0 0\n1 0 0\nx\n", "line 2: animal \"1\" is listed twice (lines 1 and 2)"},
+        {"x a 0\na 0 0\na 0 0\n", "line 3: animal \"a\" is listed twice (lines 2 and 3)"},
+        {std::string("1 0 0\n2 0\0 0\n3 1 2\n", 18), "line 2: a NUL byte; a pedigree is text"},
+        {std::string("# \0\n1 0 0\n", 10), "line 1: a NUL byte"},
         {"A A 0\n", "line 1: animal \"A\" is its own sire"},
         // Names are quoted as in every program's messages: other bytes than
         // printable ASCII as \xNN, so that the message stays one line.
