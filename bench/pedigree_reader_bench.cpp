@@ -1,15 +1,20 @@
 // The pedigree reader of pedsim-stats on the largest pedsim pedigree (592,100
 // animals): as pedsim writes it, and as a real pedigree might come, the same
 // animals with names, commas, "NA" for unknown parents, a header and the rows
-// in reverse order, so that every parent stands after its offspring.
+// in reverse order, so that every parent stands after its offspring. And the
+// whole reading stage of a program (the file read, decompressed and parsed)
+// on the file named by PEDSIM_READER_FILE, when that is set, such as a
+// 10,000,000-animal herd book from herd_book_pedigree.py.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "parameters.h"
+#include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
@@ -56,7 +61,24 @@ void BM_ReadLargestNamedReversed(benchmark::State& state)
     read_text(state, text);
 }
 
+void BM_ReadFileNamedInEnvironment(benchmark::State& state)
+{
+    const char* path = std::getenv("PEDSIM_READER_FILE");
+    if (path == nullptr) {
+        state.SkipWithError("PEDSIM_READER_FILE is not set");
+        return;
+    }
+    std::size_t animals = 0;
+    for (auto _ : state) {
+        const pedsim::stats::Pedigree pedigree =
+            pedsim::stats::read_pedigree(pedsim::stats::read_input(path), path);
+        animals = pedigree.size();
+    }
+    state.counters["animals"] = static_cast<double>(animals);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ReadFileNamedInEnvironment)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ReadLargestPedsimFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadLargestNamedReversed)->Unit(benchmark::kMillisecond);

@@ -7,7 +7,7 @@
 // The reader must either refuse the text with a pedsim::Failure or return a
 // Pedigree that keeps its contract: one entry per animal in every vector,
 // parents before offspring, unique names none of which marks an unknown
-// parent, added founders without parents, and, when no generation column is
+// parent or holds a NUL byte, added founders without parents, and, when no generation column is
 // given, the generations the parents imply. Any other exception escapes and
 // libFuzzer reports it; a broken property aborts with a message.
 
@@ -77,6 +77,7 @@ void check_names(const Pedigree& p, const pedsim::stats::ReadingRules& rules)
         if (pedsim::stats::is_unknown(name) || is_unknown_label(name, rules))
             fail("an animal named like an unknown parent");
         if (!seen.insert(name).second) fail("animal \"" + name + "\" stands twice");
+        if (name.find('\0') != std::string::npos) fail("a name holds a NUL byte");
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "common/failure.h"
 
@@ -36,11 +37,34 @@ char* grow(std::string& text, std::size_t& used)
     return text.data() + used;
 }
 
+// The decoders' states, each freed by its owner on every path out, a
+// refusal thrown midway included.
+struct InflateEnd {
+    void operator()(z_stream* stream) const
+    {
+        inflateEnd(stream);
+        delete stream;
+    }
+};
+using Inflater = std::unique_ptr<z_stream, InflateEnd>;
+
+struct FreeZstdContext {
+    void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
+};
+using ZstdDecoder = std::unique_ptr<ZSTD_DCtx, FreeZstdContext>;
+
+Inflater new_inflater()
+{
+    auto stream = std::make_unique<z_stream>();
+    // 15 + 32: the largest window, and a gzip or zlib header recognised by itself.
+    if (inflateInit2(stream.get(), 15 + 32) != Z_OK) throw std::bad_alloc();
+    return Inflater(stream.release());
+}
+
 std::string gunzipped(const std::string& raw, const std::string& name)
 {
-    z_stream stream{};
-    // 15 + 32: the largest window, and a gzip or zlib header recognised by itself.
-    if (inflateInit2(&stream, 15 + 32) != Z_OK) throw std::bad_alloc();
+    const Inflater inflater = new_inflater();
+    z_stream& stream = *inflater;
     std::string text;
     std::size_t used = 0, given = 0;
     bool checked = false;
@@ -63,12 +87,10 @@ std::string gunzipped(const std::string& raw, const std::string& name)
         if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
         if (status == Z_BUF_ERROR && !input_left) break;  // the data end before their end mark
     }
-    const char* message = stream.msg;
-    inflateEnd(&stream);
     if (status == Z_MEM_ERROR) throw std::bad_alloc();
     if (status != Z_STREAM_END)
         refuse(name, std::string("damaged gzip data: ") +
-                         (message != nullptr ? message : "it ends before its end mark") +
+                         (stream.msg != nullptr ? stream.msg : "it ends before its end mark") +
                          "; check the download or recompress it");
     text.resize(used);
     return text;
@@ -76,8 +98,9 @@ std::string gunzipped(const std::string& raw, const std::string& name)
 
 std::string unzstded(const std::string& raw, const std::string& name)
 {
-    ZSTD_DCtx* context = ZSTD_createDCtx();
-    if (context == nullptr) throw std::bad_alloc();
+    const ZstdDecoder decoder(ZSTD_createDCtx());
+    if (decoder == nullptr) throw std::bad_alloc();
+    ZSTD_DCtx* context = decoder.get();
     std::string text;
     std::size_t used = 0, remaining = 1;
     bool checked = false;
@@ -96,7 +119,6 @@ std::string unzstded(const std::string& raw, const std::string& name)
         used += out.pos;
         if (out.pos == 0) break;
     }
-    ZSTD_freeDCtx(context);
     if (ZSTD_isError(remaining))
         refuse(name, std::string("damaged zstd data: ") + ZSTD_getErrorName(remaining) +
                          "; check the download or recompress it");

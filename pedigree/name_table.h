@@ -1,40 +1,76 @@
-// A hash table from identifiers to animals that stores no identifier: each
-// slot holds an animal's index, and the caller's function gives its name, a
-// view into the pedigree's own text. Four bytes a slot, at most half full,
-// where a node-based map of views would take some fifty bytes an animal.
+// The identifiers of a pedigree file, each entered once, in the order first
+// met: a name is a view into the pedigree's own text, so the table copies no
+// text. Names are found through an open-addressing hash table of 12-byte
+// slots, at most three quarters full, each holding an entry's number and a
+// 64-bit key: a name of at most 8 bytes is its own key (its bytes, padded
+// with NULs, which no identifier holds), so that the herd books' numbers are
+// found without reading the text; a longer name's key is its XXH3 hash, and
+// the text is compared only when the keys match. The table grows from the
+// keys alone, without reading a name again.
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
-#include "pedigree/pedigree.h"
+#include "pedigree/huge_page_allocator.h"
 
 namespace pedsim::stats {
 
+// An identifier's number in a NameTable, counted from 0 in the order first met.
+using NameEntry = std::int32_t;
+
+// A name and its key, its slot already asked of memory: keying the names of
+// a row before entering them lets their slots load at the same time.
+struct KeyedName {
+    std::string_view name;
+    std::uint64_t key;
+    bool hashed;  // a name longer than 8 bytes: the key is its hash
+};
+
 class NameTable {
 public:
-    // The table reads names through `name_of`, which must outlive it and
-    // give the same name for an index as long as the table lives.
-    explicit NameTable(std::function<std::string_view(AnimalIndex)> name_of)
-        : name_of_(std::move(name_of))
-    {}
-
     // Makes room for `count` names in all without growing.
     void reserve(std::size_t count);
-    // The animal named `name`; unknown when none is.
-    AnimalIndex find(std::string_view name) const;
-    // Enters `animal` under its name, which find() does not yet know.
-    void insert(AnimalIndex animal);
+
+    // `name` with its key; starts loading the slot where it would stand.
+    // The name holds no NUL byte.
+    KeyedName keyed(std::string_view name) const;
+    // The entry of the name, added at the end when the table does not hold
+    // it yet (then `added` is set). The text behind the name must outlive
+    // the table. Throws std::length_error past 2^31 - 1 names.
+    NameEntry enter(const KeyedName& name, bool& added);
+    // The entry of `name`, or -1 when the table does not hold it.
+    NameEntry find(std::string_view name) const;
+
+    // The view an entry was entered with, or the one set by place_name().
+    std::string_view name(NameEntry entry) const { return names_[static_cast<std::size_t>(entry)]; }
+    // Points an entry at another occurrence of its own name in the text
+    // (such as the one on its own row), for the line that messages give.
+    void place_name(NameEntry entry, std::string_view same_name)
+    {
+        names_[static_cast<std::size_t>(entry)] = same_name;
+    }
+    std::size_t size() const { return names_.size(); }
+
+    // Frees the slots: names can no longer be entered or found, only read
+    // by entry.
+    void forget_slots() { Slots().swap(slots_); }
 
 private:
-    std::size_t slot_of(std::string_view name) const;
-    void grow();
+    struct Slot {
+        std::uint32_t key_low = 0, key_high = 0;
+        std::uint32_t tagged_entry = 0;  // 0: empty; else entry + 1, the top bit set when hashed
+    };
+    using Slots = std::vector<Slot, HugePageAllocator<Slot>>;
+    std::size_t home(std::uint64_t key) const;
+    std::size_t slot_of(const KeyedName& name) const;
+    void grow(std::size_t slots);
 
-    std::function<std::string_view(AnimalIndex)> name_of_;
-    std::vector<AnimalIndex> slots_;  // unknown: empty; size a power of 2
-    std::size_t count_ = 0;
+    std::vector<std::string_view> names_;
+    Slots slots_;          // a power of 2 of them
+    unsigned shift_ = 64;  // 64 - log2(slots_.size())
 };
 
 }  // namespace pedsim::stats

@@ -11,6 +11,17 @@ namespace {
 
 constexpr std::string_view blanks = " \t\r";
 
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The first blank at or after `from`; npos when none is. A loop over the
+// bytes: find_first_of() would search the set of blanks once per byte.
+std::size_t first_blank(std::string_view line, std::size_t from)
+{
+    for (std::size_t k = from; k < line.size(); ++k)
+        if (is_blank(line[k])) return k;
+    return std::string_view::npos;
+}
+
 std::string_view trimmed(std::string_view text, std::string_view trim)
 {
     const std::size_t first = text.find_first_not_of(trim);
@@ -78,17 +89,17 @@ const char* split_at(std::string_view line, char separator, std::size_t most_fie
 const char* split_at_blanks(std::string_view line, std::size_t most_fields,
                             std::vector<std::string_view>& fields)
 {
-    for (std::size_t start = line.find_first_not_of(blanks);
+    for (std::size_t start = first_non_blank(line);
          start != std::string_view::npos && fields.size() <= most_fields;
-         start = line.find_first_not_of(blanks, start)) {
+         start = first_non_blank(line, start)) {
         std::size_t end = 0;
         if (line[start] == '"') {
             fields.push_back(quoted_field(line, start, end));
             if (end == std::string_view::npos) return "a double quote is not closed";
-            if (end < line.size() && blanks.find(line[end]) == std::string_view::npos)
+            if (end < line.size() && !is_blank(line[end]))
                 return "text follows a closing double quote without a blank";
         } else {
-            end = line.find_first_of(blanks, start);
+            end = first_blank(line, start);
             fields.push_back(line.substr(start, end - start));
         }
         start = end;
@@ -137,9 +148,16 @@ Separator separator_of(std::span<const std::string_view> lines)
     return Separator::blanks;
 }
 
+std::size_t first_non_blank(std::string_view line, std::size_t from)
+{
+    for (std::size_t k = from; k < line.size(); ++k)
+        if (!is_blank(line[k])) return k;
+    return std::string_view::npos;
+}
+
 bool is_empty_row(std::string_view line)
 {
-    return line.find_first_not_of(" \t\r,;") == std::string_view::npos;
+    return std::ranges::all_of(line, [](char c) { return is_blank(c) || c == ',' || c == ';'; });
 }
 
 const char* split_fields(std::string_view line, Separator separator, std::size_t most_fields,

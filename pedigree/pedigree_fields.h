@@ -25,6 +25,10 @@ const char* separator_name(Separator separator);
 // semicolon, else a comma present on every one of them, else blanks.
 Separator separator_of(std::span<const std::string_view> lines);
 
+// The first position at or after `from` that holds no blank (space, tab or
+// carriage return); npos when there is none.
+std::size_t first_non_blank(std::string_view line, std::size_t from = 0);
+
 // True for a line holding nothing but blanks and separators (",,," as
 // spreadsheets write past the last row).
 bool is_empty_row(std::string_view line);

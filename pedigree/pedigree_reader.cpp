@@ -1,7 +1,6 @@
 #include "pedigree/pedigree_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "pedigree/name_table.h"
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_order.h"
 
@@ -17,177 +15,116 @@ namespace pedsim::stats {
 
 namespace {
 
-constexpr std::size_t most_animals = std::numeric_limits<AnimalIndex>::max();
 constexpr std::size_t most_loop_names_shown = 8;
 
 // The animals numbered: the rows first, in input order, then each parent
-// without a row, in the order they are first named. The name table holds
-// every name but those of rows numbered by their own position, "1" on the
-// first row, "2" on the second and so on, as in pedsim's files, which are
-// found by that number instead: a pedsim file needs no table at all.
+// without a row, in the order the rows first name them (sire before dam).
 class NamedAnimals {
 public:
-    // Takes the rows' animals, and reads and then releases their parents.
+    // Takes the rows' entries and parents, and releases the name table.
     NamedAnimals(PedigreeRows& read, std::string_view text, const Refusal& refuse, bool selfing)
-        : rows_(std::move(read.animal)), text_(text), refuse_(refuse), selfing_(selfing),
-          index_([this](AnimalIndex animal) { return name(static_cast<std::size_t>(animal)); })
+        : rows_(read.animal.size()), text_(text), refuse_(refuse), selfing_(selfing)
     {
-        if (rows_.size() > most_animals) refuse_.whole_file("more animals than 2147483647");
-        sire_.reserve(rows_.size());
-        dam_.reserve(rows_.size());
-        for (std::size_t r = 0; r < rows_.size(); ++r) enter_row(r);
-        sire_use_.assign(rows_.size(), unknown);
-        dam_use_.assign(rows_.size(), unknown);
-        for (std::size_t r = 0; r < rows_.size(); ++r) link_parents(r, read.sire[r], read.dam[r]);
-        std::vector<std::string_view>().swap(read.sire);
-        std::vector<std::string_view>().swap(read.dam);
+        read.names.forget_slots();
+        number_entries(read);
+        sire_ = std::move(read.sire);
+        dam_ = std::move(read.dam);
+        sire_.resize(names_.size(), unknown);
+        dam_.resize(names_.size(), unknown);
+        roles_.assign(names_.size(), 0);
+        for (std::size_t r = 0; r < rows_; ++r) check_parents(r);
     }
 
-    std::size_t rows() const { return rows_.size(); }
-    std::size_t size() const { return sire_.size(); }
-    std::string_view name(std::size_t animal) const
-    {
-        return animal < rows_.size() ? rows_[animal] : added_[animal - rows_.size()];
-    }
+    std::size_t rows() const { return rows_; }
+    std::size_t size() const { return names_.size(); }
+    std::string_view name(std::size_t animal) const { return names_[animal]; }
     // The row's line; for an added parent, the line where it is first named.
-    LineNumber line(std::size_t animal) const { return line_at(text_, row_of(animal).data()); }
+    LineNumber line(std::size_t animal) const { return line_at(text_, names_[animal].data()); }
     const std::vector<AnimalIndex>& sire() const { return sire_; }
     const std::vector<AnimalIndex>& dam() const { return dam_; }
-    // The row where the animal is first used as a sire, a dam; unknown if never.
-    AnimalIndex sire_use(std::size_t animal) const { return sire_use_[animal]; }
-    AnimalIndex dam_use(std::size_t animal) const { return dam_use_[animal]; }
+    bool used_as_sire(std::size_t animal) const { return (roles_[animal] & as_sire) != 0; }
+    bool used_as_dam(std::size_t animal) const { return (roles_[animal] & as_dam) != 0; }
+    // The first row using `parent` as a sire (or a dam), which one must do:
+    // found when a message needs it, so that the rows' checks keep one byte
+    // an animal.
+    std::size_t first_use(std::size_t parent, bool sire) const;
     // Releases what only the checks of the rows need.
-    void forget_uses()
-    {
-        std::vector<AnimalIndex>().swap(sire_use_);
-        std::vector<AnimalIndex>().swap(dam_use_);
-    }
+    void forget_uses() { std::vector<std::uint8_t>().swap(roles_); }
 
 private:
-    // The row's animal; for an added parent, that of the row first naming it.
-    std::string_view row_of(std::size_t animal) const
-    {
-        return rows_[animal < rows_.size()
-                         ? animal
-                         : static_cast<std::size_t>(added_row_[animal - rows_.size()])];
-    }
-    std::size_t numbered_row(std::string_view name) const;
-    AnimalIndex find(std::string_view name) const;
-    AnimalIndex add(std::size_t row);
-    void enter_row(std::size_t r);
-    AnimalIndex parent(std::string_view name, std::size_t row);
-    void use(AnimalIndex parent, bool as_sire, std::size_t row);
-    void link_parents(std::size_t animal, std::string_view sire_name, std::string_view dam_name);
+    static constexpr std::uint8_t as_sire = 1, as_dam = 2;
 
-    std::vector<std::string_view> rows_;  // the animal of each row
+    void number_entries(PedigreeRows& read);
+    void use(AnimalIndex parent, bool sire, std::size_t row);
+    void check_parents(std::size_t animal);
+
+    std::size_t rows_;
     std::string_view text_;
     const Refusal& refuse_;
     bool selfing_;
-    NameTable index_;
-    std::vector<std::string_view> added_;  // names of the parents without a row
-    std::vector<AnimalIndex> added_row_;   // the row that first names each
+    std::vector<std::string_view> names_;  // per animal
     std::vector<AnimalIndex> sire_, dam_;
-    std::vector<AnimalIndex> sire_use_, dam_use_;  // of the rows' animals only
+    std::vector<std::uint8_t> roles_;  // per animal: as_sire, as_dam, as the rows use it
 };
 
-// The row, counted from 0, whose animal is `name` when name is that row's
-// number counted from 1; npos otherwise.
-std::size_t NamedAnimals::numbered_row(std::string_view name) const
+// Gives each entry its animal: a row's entry that row, then each parent
+// without a row the next number, as the rows first name it; the rows'
+// parents then name animals instead of entries.
+void NamedAnimals::number_entries(PedigreeRows& read)
 {
-    std::size_t number = 0;
-    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
-    if (error != std::errc() || end != name.data() + name.size() || number == 0 ||
-        number > rows_.size() || rows_[number - 1] != name)
-        return std::string_view::npos;
-    return number - 1;
+    std::vector<AnimalIndex> animal_of = std::move(read.entry_row);  // per entry
+    names_.reserve(animal_of.size());
+    for (const NameEntry entry : read.animal) names_.push_back(read.names.name(entry));
+    std::vector<NameEntry>().swap(read.animal);
+    for (std::size_t r = 0; r < rows_; ++r)
+        for (NameEntry* parent : {&read.sire[r], &read.dam[r]}) {
+            if (*parent == unknown) continue;
+            AnimalIndex& animal = animal_of[static_cast<std::size_t>(*parent)];
+            if (animal == unknown) {
+                animal = static_cast<AnimalIndex>(names_.size());
+                names_.push_back(read.names.name(*parent));
+            }
+            *parent = animal;
+        }
+    read.names = NameTable();
 }
 
-// The animal named `name` among those entered so far and the numbered rows.
-AnimalIndex NamedAnimals::find(std::string_view name) const
+std::size_t NamedAnimals::first_use(std::size_t parent, bool sire) const
 {
-    const std::size_t row = numbered_row(name);
-    if (row != std::string_view::npos) return static_cast<AnimalIndex>(row);
-    return index_.find(name);
-}
-
-// A new animal: row `row`'s own while the rows are entered, then a parent
-// first named on that row.
-AnimalIndex NamedAnimals::add(std::size_t row)
-{
-    if (sire_.size() == most_animals)
-        refuse_(line_at(text_, rows_[row].data()), "more animals than 2147483647");
-    const auto animal = static_cast<AnimalIndex>(sire_.size());
-    sire_.push_back(unknown);
-    dam_.push_back(unknown);
-    return animal;
-}
-
-void NamedAnimals::enter_row(std::size_t r)
-{
-    const std::string_view animal = rows_[r];
-    if (numbered_row(animal) == r) {  // no other numbered row has its name
-        add(r);
-        return;
-    }
-    const AnimalIndex found = find(animal);
-    if (found != unknown) {
-        const LineNumber other = line(static_cast<std::size_t>(found));
-        const LineNumber here = line_at(text_, animal.data());
-        const LineNumber first = std::min(other, here), last = std::max(other, here);
-        refuse_(last, "animal " + quoted(animal) + " is listed twice (lines " +
-                          std::to_string(first) + " and " + std::to_string(last) + ")");
-    }
-    index_.insert(add(r));
-}
-
-AnimalIndex NamedAnimals::parent(std::string_view name, std::size_t row)
-{
-    if (name.empty()) return unknown;
-    const AnimalIndex found = find(name);
-    if (found != unknown) return found;
-    added_.push_back(name);
-    added_row_.push_back(static_cast<AnimalIndex>(row));
-    const AnimalIndex added = add(row);
-    index_.insert(added);
-    return added;
+    const std::vector<AnimalIndex>& parents = sire ? sire_ : dam_;
+    const auto found = std::ranges::find(parents, static_cast<AnimalIndex>(parent));
+    return static_cast<std::size_t>(found - parents.begin());
 }
 
 // Records that row `row` uses `parent` as a sire (or a dam), refusing an
 // animal used in both roles unless selfing is accepted.
-void NamedAnimals::use(AnimalIndex parent, bool as_sire, std::size_t row)
+void NamedAnimals::use(AnimalIndex parent, bool sire, std::size_t row)
 {
     if (parent == unknown) return;
     const auto p = static_cast<std::size_t>(parent);
-    if (p >= sire_use_.size()) {
-        sire_use_.resize(size(), unknown);
-        dam_use_.resize(size(), unknown);
-    }
-    std::vector<AnimalIndex>& as = as_sire ? sire_use_ : dam_use_;
-    const AnimalIndex other = (as_sire ? dam_use_ : sire_use_)[p];
-    if (other != unknown && !selfing_) {
-        const LineNumber here = line(row);
+    const std::uint8_t role = sire ? as_sire : as_dam, other_role = sire ? as_dam : as_sire;
+    if ((roles_[p] & other_role) != 0 && !selfing_) {
+        const std::size_t other = first_use(p, !sire);
         const std::string hint =
-            static_cast<std::size_t>(other) == row
+            other == row
                 ? " (give --selfing for a pedigree where an individual is both parents)"
-                : " (give --selfing for a pedigree where an individual may be a sire and a dam)";
-        refuse_(here, quoted(name(p)) + " is used as a " + (as_sire ? "sire" : "dam") +
-                          " here and as a " + (as_sire ? "dam" : "sire") + " on line " +
-                          std::to_string(line(static_cast<std::size_t>(other))) + hint);
+                : " (give --selfing for a pedigree where an individual may be a sire and a "
+                  "dam)";
+        refuse_(line(row), quoted(name(p)) + " is used as a " + (sire ? "sire" : "dam") +
+                               " here and as a " + (sire ? "dam" : "sire") + " on line " +
+                               std::to_string(line(other)) + hint);
     }
-    if (as[p] == unknown) as[p] = static_cast<AnimalIndex>(row);
+    roles_[p] |= role;
 }
 
-// Links row number `animal` (its index, the rows coming first) to its parents.
-void NamedAnimals::link_parents(std::size_t animal, std::string_view sire_name,
-                                std::string_view dam_name)
+// Checks row number `animal` (its index, the rows coming first) against its parents.
+void NamedAnimals::check_parents(std::size_t animal)
 {
-    const AnimalIndex sire = parent(sire_name, animal), dam = parent(dam_name, animal);
+    const AnimalIndex sire = sire_[animal], dam = dam_[animal];
     if (sire == static_cast<AnimalIndex>(animal))
-        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own sire");
+        refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own sire");
     if (dam == static_cast<AnimalIndex>(animal))
-        refuse_(line(animal), "animal " + quoted(rows_[animal]) + " is its own dam");
-    sire_[animal] = sire;
-    dam_[animal] = dam;
+        refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own dam");
     use(sire, true, animal);
     use(dam, false, animal);
 }
@@ -228,11 +165,10 @@ std::vector<std::string> unknown_like_parents(const NamedAnimals& animals,
 void check_sexes(const NamedAnimals& animals, const std::vector<Sex>& sex, const Refusal& refuse)
 {
     for (std::size_t r = 0; r < sex.size(); ++r) {
-        const bool female_sire = sex[r] == Sex::female && animals.sire_use(r) != unknown;
-        const bool male_dam = sex[r] == Sex::male && animals.dam_use(r) != unknown;
+        const bool female_sire = sex[r] == Sex::female && animals.used_as_sire(r);
+        const bool male_dam = sex[r] == Sex::male && animals.used_as_dam(r);
         if (!female_sire && !male_dam) continue;
-        const auto use =
-            static_cast<std::size_t>(female_sire ? animals.sire_use(r) : animals.dam_use(r));
+        const std::size_t use = animals.first_use(r, female_sire);
         refuse(animals.line(use), quoted(animals.name(r)) + " is used as a " +
                                       (female_sire ? "sire" : "dam") + " here but recorded as " +
                                       (female_sire ? "female" : "male") + " on line " +

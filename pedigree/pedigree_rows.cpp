@@ -1,9 +1,12 @@
 #include "pedigree/pedigree_rows.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <span>
+#include <utility>
 
 #include "common/failure.h"
 #include "pedigree/birth_dates.h"
@@ -17,6 +20,7 @@ namespace {
 // they are counted, before a huge line is split to its end.
 constexpr std::size_t most_columns = 1000;
 constexpr std::size_t lines_deciding_separator = 5;
+constexpr std::size_t most_names = std::numeric_limits<NameEntry>::max();
 
 // The lines that hold data: not blank, not a comment, not a row of separators.
 class DataLines {
@@ -31,7 +35,7 @@ public:
             line = text_.substr(start_, end - start_);
             start_ = end + 1;
             ++number_;
-            const std::size_t first = line.find_first_not_of(" \t\r");
+            const std::size_t first = first_non_blank(line);
             if (first == std::string_view::npos || line[first] == '#' || is_empty_row(line))
                 continue;
             if (line.ends_with('\r')) line.remove_suffix(1);
@@ -147,10 +151,14 @@ private:
     bool all_header_words() const;
     void refuse_header_in_middle(LineNumber number) const;
     void add_row(LineNumber number);
+    void enter_pending_rows();
     std::string_view parent(std::string_view field) const;
+    NameEntry enter_animal(const KeyedName& animal, LineNumber number);
+    NameEntry enter_parent(const KeyedName& parent, LineNumber number);
+    void refuse_listed_twice(NameEntry entry, std::string_view here) const;
+    bool used_after_first_row(NameEntry entry) const;
     bool is_unknown_label(std::string_view name) const;
     void settle_first_line();
-    bool named_elsewhere(std::string_view name) const;
     std::int64_t read_time(std::string_view field, LineNumber number);
     void describe();
 
@@ -168,23 +176,42 @@ private:
     LineNumber first_number_ = 0, header_number_ = 0;
     std::optional<bool> dates_;  // the time column holds dates; decided by its first value
     double birth_time_ = 0;      // the date of the row being read, in fractional years
+    // Rows whose names are keyed but not yet entered: a few rows' slots
+    // load from memory at the same time, where one row's would one by one.
+    struct PendingRow {
+        KeyedName animal, sire, dam;
+        LineNumber number;
+    };
+    static constexpr std::size_t rows_entered_together = 8;
+    std::array<PendingRow, rows_entered_together> pending_{};
+    std::size_t pending_count_ = 0;
 };
 
 PedigreeRows RowsReader::read()
 {
+    if (const void* nul = std::memchr(text_.data(), 0, text_.size()))
+        refuse_(line_at(text_, static_cast<const char*>(nul)),
+                "a NUL byte; a pedigree is text (is this file binary, or UTF-16 without its byte "
+                "order mark?)");
     DataLines lines(text_);
     std::string_view line;
     LineNumber number = 0;
     if (!lines.next(line, number)) return std::move(result_);
-    take_first_line(line, number);
-    while (lines.next(line, number)) {
-        const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
-        if (const char* wrong = split_fields(line, separator_, most, fields_))
-            refuse_(number, wrong);
-        if (!layout_set_) set_layout(fields_.size(), number);
-        check_count(line, number);
-        add_row(number);
+    try {
+        take_first_line(line, number);
+        while (lines.next(line, number)) {
+            const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
+            if (const char* wrong = split_fields(line, separator_, most, fields_))
+                refuse_(number, wrong);
+            if (!layout_set_) set_layout(fields_.size(), number);
+            check_count(line, number);
+            add_row(number);
+        }
+    } catch (const Failure&) {
+        enter_pending_rows();  // an animal listed twice on an earlier row comes first
+        throw;
     }
+    enter_pending_rows();
     settle_first_line();
     describe();
     return std::move(result_);
@@ -317,6 +344,46 @@ std::string_view RowsReader::parent(std::string_view field) const
     return is_unknown(name) || is_unknown_label(name) ? std::string_view{} : name;
 }
 
+void RowsReader::refuse_listed_twice(NameEntry entry, std::string_view here) const
+{
+    const LineNumber other = line_at(text_, result_.names.name(entry).data());
+    const LineNumber this_line = line_at(text_, here.data());
+    const LineNumber first = std::min(other, this_line), last = std::max(other, this_line);
+    refuse_(last, "animal " + quoted(here) + " is listed twice (lines " + std::to_string(first) +
+                      " and " + std::to_string(last) + ")");
+}
+
+// The entry of a row's animal, which takes the next row; refused when an
+// earlier row holds it.
+NameEntry RowsReader::enter_animal(const KeyedName& animal, LineNumber number)
+{
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(animal, added);
+    const auto row = static_cast<AnimalIndex>(result_.animal.size());
+    if (added) {
+        result_.entry_row.push_back(row);
+        return entry;
+    }
+    AnimalIndex& own_row = result_.entry_row[static_cast<std::size_t>(entry)];
+    if (own_row != unknown) refuse_listed_twice(entry, animal.name);
+    own_row = row;
+    result_.names.place_name(entry, animal.name);
+    return entry;
+}
+
+// The entry of a parent; unknown for an empty name (an unknown parent).
+NameEntry RowsReader::enter_parent(const KeyedName& parent, LineNumber number)
+{
+    const std::string_view name = parent.name;
+    if (name.empty()) return unknown;
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(parent, added);
+    if (added) result_.entry_row.push_back(unknown);
+    return entry;
+}
+
 void RowsReader::add_row(LineNumber number)
 {
     const std::string_view animal = identifier(fields_[layout_.animal]);
@@ -327,9 +394,10 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    result_.animal.push_back(animal);
-    result_.sire.push_back(parent(fields_[layout_.sire]));
-    result_.dam.push_back(parent(fields_[layout_.dam]));
+    const NameTable& names = result_.names;
+    pending_[pending_count_++] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
+                                  names.keyed(parent(fields_[layout_.dam])), number};
+    if (pending_count_ == rows_entered_together) enter_pending_rows();
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -344,6 +412,17 @@ void RowsReader::add_row(LineNumber number)
         }
     }
     if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+}
+
+void RowsReader::enter_pending_rows()
+{
+    const std::size_t count = std::exchange(pending_count_, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const PendingRow& row = pending_[k];
+        result_.animal.push_back(enter_animal(row.animal, row.number));
+        result_.sire.push_back(enter_parent(row.sire, row.number));
+        result_.dam.push_back(enter_parent(row.dam, row.number));
+    }
 }
 
 // A present time value: the column's first decides whether it holds dates
@@ -362,11 +441,13 @@ std::int64_t RowsReader::read_time(std::string_view field, LineNumber number)
     return static_cast<int>(std::chrono::year_month_day(*date).year());
 }
 
-bool RowsReader::named_elsewhere(std::string_view name) const
+// True when a row after the first names the entry, as animal or parent.
+bool RowsReader::used_after_first_row(NameEntry entry) const
 {
-    return std::ranges::find(result_.animal, name) != result_.animal.end() ||
-           std::ranges::find(result_.sire, name) != result_.sire.end() ||
-           std::ranges::find(result_.dam, name) != result_.dam.end();
+    const auto later = [entry](const std::vector<NameEntry>& column) {
+        return std::find(column.begin() + 1, column.end(), entry) != column.end();
+    };
+    return later(result_.animal) || later(result_.sire) || later(result_.dam);
 }
 
 // A first line taken for a header by the rule of earlier versions is a row
@@ -375,13 +456,15 @@ bool RowsReader::named_elsewhere(std::string_view name) const
 void RowsReader::settle_first_line()
 {
     if (guessed_header_) {
-        const std::string_view sire = identifier(header_names_[1]);
-        const std::string_view dam = identifier(header_names_[2]);
-        if (!named_elsewhere(sire) && !named_elsewhere(dam)) return;
+        // Every row's names are entered: a name found is named elsewhere.
+        if (result_.names.find(identifier(header_names_[1])) == unknown &&
+            result_.names.find(identifier(header_names_[2])) == unknown)
+            return;
         header_ = false;
         split_fields(first_line_, separator_, layout_.fields, fields_);
         const std::size_t rows = result_.animal.size();
         add_row(first_number_);
+        enter_pending_rows();
         const auto last_to_front = [rows](auto& values) {
             if (values.size() > rows)
                 std::rotate(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),
@@ -393,23 +476,27 @@ void RowsReader::settle_first_line()
         last_to_front(result_.generation);
         last_to_front(result_.sex);
         last_to_front(result_.birth_time);
+        for (AnimalIndex& row : result_.entry_row)
+            if (row != unknown) row = row == static_cast<AnimalIndex>(rows) ? 0 : row + 1;
+        // A parent without a row is placed where it is first named: now here.
+        const std::pair<NameEntry, std::string_view> parents[] = {
+            {result_.sire[0], parent(fields_[layout_.sire])},
+            {result_.dam[0], parent(fields_[layout_.dam])}};
+        for (const auto& [entry, name] : parents)
+            if (entry != unknown && result_.entry_row[static_cast<std::size_t>(entry)] == unknown)
+                result_.names.place_name(entry, name);
         return;
     }
     if (header_ || rules_.header || result_.animal.empty()) return;
-    const std::string_view animal = result_.animal[0], sire = result_.sire[0], dam = result_.dam[0];
-    if (sire.empty() || dam.empty()) return;
-    const auto named_later = [](const std::vector<std::string_view>& column,
-                                std::string_view name) {
-        return std::find(column.begin() + 1, column.end(), name) != column.end();
-    };
-    bool elsewhere = false;
-    for (const auto* column : {&result_.animal, &result_.sire, &result_.dam})
-        elsewhere = elsewhere || named_later(*column, sire) || named_later(*column, dam);
-    if (!elsewhere)
-        result_.notes.push_back(
-            std::string(refuse_.file_name()) + ": line " + std::to_string(first_number_) +
-            ": read as animal " + quoted(animal) + ", whose parents " + quoted(sire) + " and " +
-            quoted(dam) + " are named nowhere else; if it is a header, give --header");
+    const NameEntry sire = result_.sire[0], dam = result_.dam[0];
+    if (sire == unknown || dam == unknown) return;
+    if (!used_after_first_row(sire) && !used_after_first_row(dam))
+        result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
+                                std::to_string(first_number_) + ": read as animal " +
+                                quoted(result_.names.name(result_.animal[0])) + ", whose parents " +
+                                quoted(result_.names.name(sire)) + " and " +
+                                quoted(result_.names.name(dam)) +
+                                " are named nowhere else; if it is a header, give --header");
 }
 
 // The summary's words on the generations and the layout.

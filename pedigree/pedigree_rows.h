@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pedigree/column_layout.h"
+#include "pedigree/name_table.h"
 #include "pedigree/pedigree.h"
 
 namespace pedsim::stats {
@@ -45,11 +46,14 @@ LineNumber line_at(std::string_view text, const char* position);
 
 inline constexpr std::int64_t no_generation = INT64_MIN;
 
-// The rows in input order, by column: views into the text, an unknown
-// parent an empty view. Columns, so that the parents' names can go once the
-// animals are linked.
+// The rows in input order, by column: each identifier an entry of `names`
+// (views into the text), an unknown parent `unknown`. Every animal is
+// entered as its row is read, so an animal listed twice is refused on its
+// second row.
 struct PedigreeRows {
-    std::vector<std::string_view> animal, sire, dam;
+    NameTable names;  // each entry's view is on its own row when it has one
+    std::vector<NameEntry> animal, sire, dam;
+    std::vector<AnimalIndex> entry_row;    // per entry: the row of its own, or unknown
     std::vector<std::int64_t> generation;  // one per row with a time column; no_generation: missing
     std::vector<Sex> sex;                  // one per row with a sex column
     // One per row when the time column holds dates (its first value is one):
@@ -63,8 +67,10 @@ struct PedigreeRows {
 
 // Reads the rows of `text` (its byte order mark already gone) by the rules
 // the header comment of pedigree_reader.h gives. Throws a Failure
-// (input_refused) naming the line for a malformed row, and (usage_refused)
-// for a --columns that the file's header contradicts.
+// (input_refused) naming the line for a malformed row, a NUL byte, an
+// animal listed twice ("animal NAME is listed twice (lines A and B)", when
+// the second row is read), and (usage_refused) for a --columns that the
+// file's header contradicts.
 PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
 
 }  // namespace pedsim::stats

@@ -11,6 +11,7 @@
 
 #include "common/failure.h"
 #include "parameter_file.h"
+#include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
 #include "pedigree_writer.h"
 #include "simulation.h"
@@ -87,6 +88,11 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         {"7 0 0\n\n7.0 0 0\n", "line 3: animal \"7\" is listed twice (lines 1 and 3)"},
         {"1 0 0\n2 0 0\n1 0 0\n", "line 3: animal \"1\" is listed twice (lines 1 and 3)"},
         {"2 0 0\n2 0 0\n", "line 2: animal \"2\" is listed twice (lines 1 and 2)"},
+        // Refused on its second row, before a later row that would be refused too.
+        {"1 0 0\n1 0 0\nx\n", "line 2: animal \"1\" is listed twice (lines 1 and 2)"},
+        {"x a 0\na 0 0\na 0 0\n", "line 3: animal \"a\" is listed twice (lines 2 and 3)"},
+        {std::string("1 0 0\n2 0\0 0\n3 1 2\n", 18), "line 2: a NUL byte; a pedigree is text"},
+        {std::string("# \0\n1 0 0\n", 10), "line 1: a NUL byte"},
         {"A A 0\n", "line 1: animal \"A\" is its own sire"},
         // Names are quoted as in every program's messages: other bytes than
         // printable ASCII as \xNN, so that the message stays one line.
@@ -278,3 +284,38 @@ TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
 }
 
 }  // namespace
+
+// The name table behind the reader: names of up to 8 bytes are their own
+// keys and longer ones are hashed, so names that share their first 8 bytes,
+// differ only in length or are a prefix of one another must stay apart, and
+// every entry must be found again after the table has grown many times.
+TEST(StatsReader, NameTableKeepsEveryNameApartAcrossGrowth)
+{
+    const std::vector<std::string> tricky = {
+        "1",         "12",
+        "12345678",  "123456789",
+        "123456780", "1234567",
+        "A\x01",     "A",
+        "abcdefgh",  "abcdefghi",
+        "abcdefgh ", "x",
+        "\xC3\xA9",  "0123456789012345678901234567890123456789",
+    };
+    std::vector<std::string> names = tricky;
+    for (int k = 0; k < 20000; ++k)  // from 64 slots to 32768: nine growths
+        names.push_back((k % 2 == 0 ? "n" : "long-name-") + std::to_string(k));
+    pedsim::stats::NameTable table;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        bool added = false;
+        EXPECT_EQ(table.enter(table.keyed(names[k]), added), static_cast<int>(k)) << names[k];
+        EXPECT_TRUE(added) << names[k];
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        bool added = true;
+        EXPECT_EQ(table.enter(table.keyed(names[k]), added), static_cast<int>(k)) << names[k];
+        EXPECT_FALSE(added) << names[k];
+        EXPECT_EQ(table.find(names[k]), static_cast<int>(k)) << names[k];
+        EXPECT_EQ(table.name(static_cast<int>(k)), names[k]);
+    }
+    for (const char* absent : {"123", "1234567890", "abcdefg", "n1", "long-name-0", "B"})
+        EXPECT_EQ(table.find(absent), -1) << absent;
+}
