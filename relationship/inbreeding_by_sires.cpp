@@ -1,6 +1,7 @@
 #include "relationship/inbreeding_by_sires.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -41,95 +42,207 @@ SireFamilies sire_families(const Pedigree& pedigree)
     return families;
 }
 
-// One thread's room for the passes of one sire: w = D T' e_s on the sire's
-// ancestors and a = A e_s on the reduced pedigree (zero outside the current
-// sire's), the mark of the animals found, and their lists. Sized for the
-// pedigree on the first sire the thread takes.
-struct SireScratch {
-    void claim(std::size_t animals)
+// The sires and all their ancestors, renumbered from 0 in their order in the
+// pedigree (parents first): the passes over the relationship column of a sire
+// stay among them, in arrays that fit the caches. Every other animal's sire
+// is among them, so that the relationship of a sire with any other animal
+// follows from its values here up that animal's line of dams: each mate's
+// line lists, for a member, the member itself, and otherwise the sire of each
+// dam up the line that is not a member, then the first member on the line,
+// -1 standing for an unknown animal. Kept once for all sires, the lists are
+// read one after the other where walking up the lines would miss the caches
+// at every step.
+struct SireLines {
+    std::vector<AnimalIndex> animal;                   // each member's animal
+    std::vector<std::array<std::int32_t, 2>> parents;  // members' parents, as members; -1 unknown
+    std::vector<std::int32_t> member;                  // each animal's member number, or -1
+    std::vector<std::size_t> line_begin;  // each animal's line: line[begin[i] .. begin[i + 1])
+    std::vector<std::int32_t> line;
+
+    std::span<const std::int32_t> line_of(AnimalIndex mate) const
     {
-        if (seen.size() == animals) return;
-        scaled.assign(animals, 0.0);
-        column.assign(animals, 0.0);
-        seen.assign(animals, 0);
+        const std::size_t i = position(mate);
+        return std::span(line).subspan(line_begin[i], line_begin[i + 1] - line_begin[i]);
+    }
+};
+
+constexpr std::int32_t none = -1;
+
+// The sires and their ancestors as members, in the pedigree's order.
+void add_members(const Pedigree& pedigree, const Lineage& lineage, SireLines& lines)
+{
+    std::vector<std::uint8_t> in(pedigree.size(), 0);
+    for (const AnimalIndex sire : pedigree.sire)
+        if (is_known(sire)) in[position(sire)] = 1;
+    // Offspring come after their parents: one backward sweep closes the set.
+    for (std::size_t i = pedigree.size(); i-- > 0;)
+        if (in[i])
+            for (const AnimalIndex parent : lineage.parents[i])
+                if (is_known(parent)) in[position(parent)] = 1;
+    lines.member.assign(pedigree.size(), none);
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (!in[i]) continue;
+        lines.member[i] = static_cast<std::int32_t>(lines.animal.size());
+        lines.animal.push_back(animal_at(i));
+        std::array<std::int32_t, 2> parents{none, none};
+        for (std::size_t p = 0; p < 2; ++p)
+            if (is_known(lineage.parents[i][p]))
+                parents[p] = lines.member[position(lineage.parents[i][p])];
+        lines.parents.push_back(parents);
+    }
+}
+
+// The line of every mate, and of every animal up a mate's line of dams.
+void add_lines(const Pedigree& pedigree, SireLines& lines)
+{
+    std::vector<std::uint8_t> needed(pedigree.size(), 0);
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        if (is_known(pedigree.sire[i]) && is_known(pedigree.dam[i]))
+            needed[position(pedigree.dam[i])] = 1;
+    for (std::size_t i = pedigree.size(); i-- > 0;)
+        if (needed[i] && lines.member[i] == none && is_known(pedigree.dam[i]))
+            needed[position(pedigree.dam[i])] = 1;
+    lines.line_begin.assign(pedigree.size() + 1, 0);
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        lines.line_begin[i] = lines.line.size();
+        if (!needed[i]) continue;
+        if (lines.member[i] != none) {
+            lines.line.push_back(lines.member[i]);
+            continue;
+        }
+        const AnimalIndex sire = pedigree.sire[i], dam = pedigree.dam[i];
+        lines.line.push_back(is_known(sire) ? lines.member[position(sire)] : none);
+        if (!is_known(dam)) {
+            lines.line.push_back(none);
+            continue;
+        }
+        // The dam's line is complete already: parents come first.
+        const std::size_t begin = lines.line_begin[position(dam)];
+        const std::size_t end = lines.line_begin[position(dam) + 1];
+        for (std::size_t k = begin; k < end; ++k) lines.line.push_back(lines.line[k]);
+    }
+    lines.line_begin[pedigree.size()] = lines.line.size();
+}
+
+SireLines sire_lines(const Pedigree& pedigree, const Lineage& lineage)
+{
+    SireLines lines;
+    add_members(pedigree, lineage, lines);
+    add_lines(pedigree, lines);
+    return lines;
+}
+
+// One thread's room for the passes of one sire, over the members of the sire
+// lines: w = D T' e_s on the sire's ancestors and a = A e_s (zero outside the
+// current sire's passes), the mark of the ancestors found, their list, and
+// the sire's mates. Sized on the first sire the thread takes.
+struct SireScratch {
+    void claim(std::size_t members)
+    {
+        if (seen.size() == members) return;
+        scaled.assign(members, 0.0);
+        column.assign(members, 0.0);
+        seen.assign(members, 0);
     }
     std::vector<double> scaled, column;
     std::vector<std::uint8_t> seen;
-    std::vector<AnimalIndex> ancestors, mates, reduced;
+    std::vector<std::int32_t> ancestors;
+    std::vector<AnimalIndex> mates;
 };
 
-// Lists `starts` and all their ancestors in `found`, in ascending position:
-// parents before offspring. Leaves scratch.seen set on them.
-void gather(const Lineage& lineage, std::span<const AnimalIndex> starts, SireScratch& scratch,
-            std::vector<AnimalIndex>& found)
+// w = D T' e_s on the sire and its ancestors, into scratch.scaled, listing
+// them in scratch.ancestors in ascending order: from the youngest back, each
+// member passes half its u to each parent, whose u is then complete;
+// w_j = d_j u_j, d_j from the final F of j's parents.
+void scale_backward(const Pedigree& pedigree, const SireLines& lines,
+                    const std::vector<double>& inbreeding, std::int32_t sire, SireScratch& scratch)
 {
-    found.clear();
-    const auto visit = [&](AnimalIndex animal) {
-        if (!is_known(animal) || scratch.seen[position(animal)]) return;
-        scratch.seen[position(animal)] = 1;
-        found.push_back(animal);
-    };
-    for (const AnimalIndex start : starts) visit(start);
+    std::vector<std::int32_t>& found = scratch.ancestors;
+    found.assign(1, sire);
+    scratch.seen[static_cast<std::size_t>(sire)] = 1;
     for (std::size_t k = 0; k < found.size(); ++k)
-        for (const AnimalIndex parent : lineage.parents[position(found[k])]) visit(parent);
+        for (const std::int32_t parent : lines.parents[static_cast<std::size_t>(found[k])])
+            if (parent != none && !scratch.seen[static_cast<std::size_t>(parent)]) {
+                scratch.seen[static_cast<std::size_t>(parent)] = 1;
+                found.push_back(parent);
+            }
     std::ranges::sort(found);
-}
-
-void forget(const std::vector<AnimalIndex>& found, SireScratch& scratch)
-{
-    for (const AnimalIndex animal : found) scratch.seen[position(animal)] = 0;
-}
-
-// w = D T' e_s on the sire and its ancestors, into scratch.scaled: from the
-// youngest back, each animal passes half its u to each parent, whose u is
-// then complete; w_j = d_j u_j, d_j from the final F of j's parents.
-void scale_backward(const Pedigree& pedigree, const Lineage& lineage,
-                    const std::vector<double>& inbreeding, AnimalIndex sire, SireScratch& scratch)
-{
-    gather(lineage, std::span(&sire, 1), scratch, scratch.ancestors);
-    forget(scratch.ancestors, scratch);
-    scratch.scaled[position(sire)] = 1;
-    for (auto k = scratch.ancestors.size(); k-- > 0;) {
-        const std::size_t j = position(scratch.ancestors[k]);
+    scratch.scaled[static_cast<std::size_t>(sire)] = 1;
+    for (auto k = found.size(); k-- > 0;) {
+        const auto j = static_cast<std::size_t>(found[k]);
+        scratch.seen[j] = 0;
         const double share = scratch.scaled[j];
-        for (const AnimalIndex parent : lineage.parents[j])
-            if (is_known(parent)) scratch.scaled[position(parent)] += share / 2;
-        scratch.scaled[j] = share * mendelian_variance(pedigree, inbreeding, j);
+        for (const std::int32_t parent : lines.parents[j])
+            if (parent != none) scratch.scaled[static_cast<std::size_t>(parent)] += share / 2;
+        scratch.scaled[j] =
+            share * mendelian_variance(pedigree, inbreeding, position(lines.animal[j]));
     }
 }
 
-// a = T w over the mates and their ancestors, parents first, into
-// scratch.column.
-void relate_forward(const Lineage& lineage, std::span<const AnimalIndex> mates,
-                    SireScratch& scratch)
+// The last member on the lines of `mates` (-1 when none).
+std::int32_t last_reached(const SireLines& lines, std::span<const AnimalIndex> mates)
 {
-    gather(lineage, mates, scratch, scratch.reduced);
-    forget(scratch.reduced, scratch);
-    for (const AnimalIndex animal : scratch.reduced) {
-        const std::size_t i = position(animal);
+    std::int32_t last = none;
+    for (const AnimalIndex mate : mates)
+        for (const std::int32_t member : lines.line_of(mate)) last = std::max(last, member);
+    return last;
+}
+
+// a = T w over the members from the sire's oldest ancestor (below it a is
+// zero) to `last`, parents first, into scratch.column.
+void relate_forward(const SireLines& lines, std::int32_t last, SireScratch& scratch)
+{
+    const auto first = static_cast<std::size_t>(scratch.ancestors.front());
+    for (std::size_t i = first; last != none && i <= static_cast<std::size_t>(last); ++i) {
         double from_parents = 0;
-        for (const AnimalIndex parent : lineage.parents[i])
-            if (is_known(parent)) from_parents += scratch.column[position(parent)];
+        for (const std::int32_t parent : lines.parents[i])
+            if (parent != none) from_parents += scratch.column[static_cast<std::size_t>(parent)];
         scratch.column[i] = scratch.scaled[i] + from_parents / 2;
     }
 }
 
-// F of the offspring of sire k of `families`.
-void inbreeding_of_sire(const Pedigree& pedigree, const Lineage& lineage,
+// A(s, mate) from the values of the members on the mate's line: down the
+// line of dams from its top, each dam's value is half the sum of its sire's
+// and its own dam's.
+double relationship_with_mate(const SireLines& lines, const SireScratch& scratch, AnimalIndex mate)
+{
+    const std::span<const std::int32_t> line = lines.line_of(mate);
+    const auto value = [&](std::int32_t member) {
+        return member == none ? 0.0 : scratch.column[static_cast<std::size_t>(member)];
+    };
+    double relationship = value(line.back());
+    for (std::size_t k = line.size() - 1; k-- > 0;)
+        relationship = (value(line[k]) + relationship) / 2;
+    return relationship;
+}
+
+// F of the offspring of sire k of `families`: half of A(s, dam).
+void inbreeding_of_sire(const Pedigree& pedigree, const SireLines& lines,
                         const SireFamilies& families, std::size_t k, SireScratch& scratch,
                         std::vector<double>& inbreeding)
 {
     const std::span<const AnimalIndex> offspring = families.of_sire(k);
-    scale_backward(pedigree, lineage, inbreeding, families.sires[k], scratch);
-    scratch.mates.clear();
+    const std::int32_t sire = lines.member[position(families.sires[k])];
+    scale_backward(pedigree, lines, inbreeding, sire, scratch);
+    std::vector<AnimalIndex>& mates = scratch.mates;
+    mates.clear();
     for (const AnimalIndex child : offspring)
-        if (scratch.mates.empty() || scratch.mates.back() != pedigree.dam[position(child)])
-            scratch.mates.push_back(pedigree.dam[position(child)]);
-    relate_forward(lineage, scratch.mates, scratch);
-    for (const AnimalIndex child : offspring)
-        inbreeding[position(child)] = scratch.column[position(pedigree.dam[position(child)])] / 2;
-    for (const AnimalIndex animal : scratch.ancestors) scratch.scaled[position(animal)] = 0;
-    for (const AnimalIndex animal : scratch.reduced) scratch.column[position(animal)] = 0;
+        if (mates.empty() || mates.back() != pedigree.dam[position(child)])
+            mates.push_back(pedigree.dam[position(child)]);
+    const std::int32_t last = last_reached(lines, mates);
+    relate_forward(lines, last, scratch);
+    std::size_t m = 0;
+    double relationship = relationship_with_mate(lines, scratch, mates[0]);
+    for (const AnimalIndex child : offspring) {
+        if (pedigree.dam[position(child)] != mates[m])
+            relationship = relationship_with_mate(lines, scratch, mates[++m]);
+        inbreeding[position(child)] = relationship / 2;
+    }
+    for (const std::int32_t member : scratch.ancestors)
+        scratch.scaled[static_cast<std::size_t>(member)] = 0;
+    const auto first = static_cast<std::size_t>(scratch.ancestors.front());
+    for (std::size_t i = first; last != none && i <= static_cast<std::size_t>(last); ++i)
+        scratch.column[i] = 0;
 }
 
 }  // namespace
@@ -139,6 +252,7 @@ InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressRe
 {
     StageProgress stage(progress, "inbreeding by sires");
     const Lineage lineage = lineage_of(pedigree);
+    const SireLines lines = sire_lines(pedigree, lineage);
     const SireFamilies families = sire_families(pedigree);
     std::vector<std::size_t> sire_depth(families.sires.size());
     for (std::size_t k = 0; k < families.sires.size(); ++k)
@@ -155,9 +269,9 @@ InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressRe
         for_each_chunk(
             layer.size(), 1,
             [&](std::size_t begin, std::size_t end, std::size_t worker) {
-                scratch[worker].claim(pedigree.size());
+                scratch[worker].claim(lines.animal.size());
                 for (std::size_t k = begin; k < end; ++k)
-                    inbreeding_of_sire(pedigree, lineage, families, position(layer[k]),
+                    inbreeding_of_sire(pedigree, lines, families, position(layer[k]),
                                        scratch[worker], inbreeding);
             },
             threads);

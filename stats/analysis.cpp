@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "ancestry.h"
@@ -17,6 +18,12 @@
 namespace pedsim::stats {
 
 namespace {
+
+// Tells `progress` that `stage` starts, for a stage that reports no parts.
+void announce(const ProgressReport& progress, std::string_view stage)
+{
+    if (progress) progress(stage, 0);
+}
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
 {
@@ -57,7 +64,8 @@ void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Ana
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
 void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalIndex> reference,
-                            FounderRule founder_rule, Analysis& analysis)
+                            FounderRule founder_rule, const ProgressReport& progress,
+                            Analysis& analysis)
 {
     analysis.reference_animals = reference.size();
     if (reference.empty()) return;
@@ -67,7 +75,9 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
     analysis.reference_founders = last_generation
                                       ? analysis.effective_founders
                                       : effective_founders(pedigree, reference, founder_rule);
+    announce(progress, "effective number of ancestors");
     analysis.ancestors = effective_ancestors(pedigree, reference);
+    announce(progress, "mean kinship and fg");
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
@@ -80,8 +90,10 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
 void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
-                       const TimeSettings& settings, FounderRule founder_rule, Analysis& analysis)
+                       const TimeSettings& settings, FounderRule founder_rule,
+                       const ProgressReport& progress, Analysis& analysis)
 {
+    announce(progress, "completeness and intervals");
     add_completeness(pedigree, groups, analysis.generations);
     analysis.animals.mean_kinship.assign(pedigree.size(), std::numeric_limits<double>::quiet_NaN());
     analysis.time = read_time_scale(pedigree, settings.time);
@@ -93,7 +105,7 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
     analysis.reference =
         settings.reference.value_or(default_reference(groups, analysis.time.scale, interval));
     add_reference_measures(pedigree, reference_animals(pedigree, analysis.reference), founder_rule,
-                           analysis);
+                           progress, analysis);
 }
 
 }  // namespace
@@ -102,8 +114,10 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
                  const ProgressReport& progress, const TimeSettings& settings,
                  FounderRule founder_rule)
 {
+    announce(progress, "generation groups");
     const GenerationGroups groups = group_by_generation(pedigree);
     auto [found, method] = find_relatedness(pedigree, groups, progress);
+    announce(progress, "generation table and fe");
 
     Analysis analysis;
     analysis.method = method;
@@ -118,7 +132,7 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
         analysis.effective_founders =
             effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
     if (design) analysis.design = design_summary(*design);
-    add_herd_measures(pedigree, groups, settings, founder_rule, analysis);
+    add_herd_measures(pedigree, groups, settings, founder_rule, progress, analysis);
     return analysis;
 }
 
