@@ -1,8 +1,21 @@
 #include "common/stage_times.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace pedsim {
+
+namespace {
+
+// Seconds of CPU the process has used, all its threads together.
+double process_seconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
 
 StageTimes::StageTimes(bool on, std::string_view program) : on_(on), program_(program) {}
 
@@ -14,6 +27,7 @@ void StageTimes::start(std::string_view stage)
     finish();
     stage_ = stage;
     started_ = std::chrono::steady_clock::now();
+    started_cpu_ = process_seconds();
 }
 
 void StageTimes::finish()
@@ -21,8 +35,8 @@ void StageTimes::finish()
     if (stage_.empty()) return;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started_;
     // One write per line, so that lines of several runs never interleave.
-    std::fprintf(stderr, "%s: time of %s: %.3f s\n", program_.c_str(), stage_.c_str(),
-                 took.count());
+    std::fprintf(stderr, "%s: time of %s: %.3f s, CPU %.3f s\n", program_.c_str(), stage_.c_str(),
+                 took.count(), process_seconds() - started_cpu_);
     stage_.clear();
 }
 

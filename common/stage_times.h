@@ -1,6 +1,7 @@
-// The wall time of each stage of a run, for the benchmarks: when on, each
-// stage's name and seconds go to standard error as "PROGRAM: time of STAGE:
-// S.SSS s" as the next stage starts and when the run ends.
+// The time of each stage of a run, for the benchmarks: when on, each stage's
+// name, wall seconds and CPU seconds (all threads) go to standard error as
+// "PROGRAM: time of STAGE: W.WWW s, CPU C.CCC s" as the next stage starts and
+// when the run ends.
 #pragma once
 
 #include <chrono>
@@ -36,6 +37,7 @@ private:
     const std::string program_;
     std::string stage_;  // the stage running; empty when none
     std::chrono::steady_clock::time_point started_;
+    double started_cpu_ = 0;
 };
 
 }  // namespace pedsim

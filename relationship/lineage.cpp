@@ -1,8 +1,6 @@
 #include "relationship/lineage.h"
 
 #include <algorithm>
-#include <functional>
-#include <tuple>
 
 #include "pedigree/indexing.h"
 
@@ -22,17 +20,32 @@ Lineage lineage_of(const Pedigree& pedigree)
     return lineage;
 }
 
+namespace {
+
+// `animals` reordered by parent[animal], stably, by a counting sort.
+std::vector<AnimalIndex> stably_by(const std::vector<AnimalIndex>& animals,
+                                   const std::vector<AnimalIndex>& parent)
+{
+    std::vector<std::size_t> first(parent.size() + 1, 0);
+    for (const AnimalIndex a : animals) ++first[position(parent[position(a)]) + 1];
+    for (std::size_t k = 0; k < parent.size(); ++k) first[k + 1] += first[k];
+    std::vector<AnimalIndex> sorted(animals.size());
+    for (const AnimalIndex a : animals) sorted[first[position(parent[position(a)])]++] = a;
+    return sorted;
+}
+
+}  // namespace
+
+// Two stable counting sorts, by dam then by sire: O(N) where a comparison
+// sort of the triples took a quarter of the time of inbreeding by sire on a
+// herd book of a million animals.
 std::vector<AnimalIndex> by_sire_then_dam(const Pedigree& pedigree)
 {
     std::vector<AnimalIndex> with_parents;
     for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
         if (is_known(pedigree.sire[animal]) && is_known(pedigree.dam[animal]))
             with_parents.push_back(animal_at(animal));
-    const auto parents_then_index = [&](AnimalIndex a) {
-        return std::tuple(pedigree.sire[position(a)], pedigree.dam[position(a)], a);
-    };
-    std::ranges::sort(with_parents, std::less<>(), parents_then_index);
-    return with_parents;
+    return stably_by(stably_by(with_parents, pedigree.dam), pedigree.sire);
 }
 
 std::vector<AnimalIndex> first_with_same_parents(const Pedigree& pedigree,
