@@ -69,7 +69,7 @@ struct SireLines {
 constexpr std::int32_t none = -1;
 
 // The sires and their ancestors as members, in the pedigree's order.
-void add_members(const Pedigree& pedigree, const Lineage& lineage, SireLines& lines)
+void add_members(const Pedigree& pedigree, SireLines& lines)
 {
     std::vector<std::uint8_t> in(pedigree.size(), 0);
     for (const AnimalIndex sire : pedigree.sire)
@@ -77,18 +77,17 @@ void add_members(const Pedigree& pedigree, const Lineage& lineage, SireLines& li
     // Offspring come after their parents: one backward sweep closes the set.
     for (std::size_t i = pedigree.size(); i-- > 0;)
         if (in[i])
-            for (const AnimalIndex parent : lineage.parents[i])
+            for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
                 if (is_known(parent)) in[position(parent)] = 1;
     lines.member.assign(pedigree.size(), none);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         if (!in[i]) continue;
         lines.member[i] = static_cast<std::int32_t>(lines.animal.size());
         lines.animal.push_back(animal_at(i));
-        std::array<std::int32_t, 2> parents{none, none};
-        for (std::size_t p = 0; p < 2; ++p)
-            if (is_known(lineage.parents[i][p]))
-                parents[p] = lines.member[position(lineage.parents[i][p])];
-        lines.parents.push_back(parents);
+        const auto as_member = [&](AnimalIndex parent) {
+            return is_known(parent) ? lines.member[position(parent)] : none;
+        };
+        lines.parents.push_back({as_member(pedigree.sire[i]), as_member(pedigree.dam[i])});
     }
 }
 
@@ -124,10 +123,10 @@ void add_lines(const Pedigree& pedigree, SireLines& lines)
     lines.line_begin[pedigree.size()] = lines.line.size();
 }
 
-SireLines sire_lines(const Pedigree& pedigree, const Lineage& lineage)
+SireLines sire_lines(const Pedigree& pedigree)
 {
     SireLines lines;
-    add_members(pedigree, lineage, lines);
+    add_members(pedigree, lines);
     add_lines(pedigree, lines);
     return lines;
 }
@@ -251,12 +250,17 @@ InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressRe
                                       std::size_t threads)
 {
     StageProgress stage(progress, "inbreeding by sires");
-    const Lineage lineage = lineage_of(pedigree);
-    const SireLines lines = sire_lines(pedigree, lineage);
+    const SireLines lines = sire_lines(pedigree);
     const SireFamilies families = sire_families(pedigree);
+    // A sire's ancestors are all members: their depths are the pedigree's.
+    std::vector<std::size_t> depth(lines.animal.size(), 0);
+    for (std::size_t i = 0; i < depth.size(); ++i)
+        for (const std::int32_t parent : lines.parents[i])
+            if (parent != none)
+                depth[i] = std::max(depth[i], depth[static_cast<std::size_t>(parent)] + 1);
     std::vector<std::size_t> sire_depth(families.sires.size());
     for (std::size_t k = 0; k < families.sires.size(); ++k)
-        sire_depth[k] = lineage.depth[position(families.sires[k])];
+        sire_depth[k] = depth[static_cast<std::size_t>(lines.member[position(families.sires[k])])];
     const std::size_t depths = sire_depth.empty() ? 0 : std::ranges::max(sire_depth) + 1;
     const Buckets layers = bucket_by(sire_depth, depths);
 
