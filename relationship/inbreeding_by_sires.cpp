@@ -71,14 +71,7 @@ constexpr std::int32_t none = -1;
 // The sires and their ancestors as members, in the pedigree's order.
 void add_members(const Pedigree& pedigree, SireLines& lines)
 {
-    std::vector<std::uint8_t> in(pedigree.size(), 0);
-    for (const AnimalIndex sire : pedigree.sire)
-        if (is_known(sire)) in[position(sire)] = 1;
-    // Offspring come after their parents: one backward sweep closes the set.
-    for (std::size_t i = pedigree.size(); i-- > 0;)
-        if (in[i])
-            for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
-                if (is_known(parent)) in[position(parent)] = 1;
+    const std::vector<std::uint8_t> in = sires_and_their_ancestors(pedigree);
     lines.member.assign(pedigree.size(), none);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         if (!in[i]) continue;

@@ -48,6 +48,19 @@ std::vector<AnimalIndex> by_sire_then_dam(const Pedigree& pedigree)
     return stably_by(stably_by(with_parents, pedigree.dam), pedigree.sire);
 }
 
+std::vector<std::uint8_t> sires_and_their_ancestors(const Pedigree& pedigree)
+{
+    std::vector<std::uint8_t> in(pedigree.size(), 0);
+    for (const AnimalIndex sire : pedigree.sire)
+        if (is_known(sire)) in[position(sire)] = 1;
+    // Offspring come after their parents: one backward sweep closes the set.
+    for (std::size_t i = pedigree.size(); i-- > 0;)
+        if (in[i])
+            for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+                if (is_known(parent)) in[position(parent)] = 1;
+    return in;
+}
+
 std::vector<AnimalIndex> first_with_same_parents(const Pedigree& pedigree,
                                                  const std::vector<AnimalIndex>& with_parents)
 {

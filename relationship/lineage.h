@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "pedigree/pedigree.h"
@@ -22,6 +23,9 @@ Lineage lineage_of(const Pedigree& pedigree);
 
 // The animals with both parents known, ordered by sire, then dam, then index.
 std::vector<AnimalIndex> by_sire_then_dam(const Pedigree& pedigree);
+
+// 1 for every sire of an offspring and every ancestor of one, else 0.
+std::vector<std::uint8_t> sires_and_their_ancestors(const Pedigree& pedigree);
 
 // For each animal with both parents known, the first animal with the same two
 // parents (itself when it is the first); `unknown` for the others.
