@@ -59,6 +59,7 @@ RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGrou
             coancestry_carried_forward(pedigree, groups, most_families(pedigree.size()), progress);
         if (carried) return {std::move(*carried), discrete_method};
     }
+    if (progress) progress("choice of the inbreeding method", 0);
     const bool by_sires = by_sires_is_faster(pedigree);
     InbreedingByPaths found = by_sires ? inbreeding_by_sires(pedigree, progress)
                                        : inbreeding_by_paths(pedigree, progress);
