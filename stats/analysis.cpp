@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 #include <span>
-#include <string_view>
 #include <utility>
 
 #include "ancestry.h"
@@ -14,16 +13,11 @@
 #include "pedigree_completeness.h"
 #include "relationship/generation_groups.h"
 #include "relationship/relatedness.h"
+#include "relationship/stage_progress.h"
 
 namespace pedsim::stats {
 
 namespace {
-
-// Tells `progress` that `stage` starts, for a stage that reports no parts.
-void announce(const ProgressReport& progress, std::string_view stage)
-{
-    if (progress) progress(stage, 0);
-}
 
 AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
 {
@@ -75,9 +69,11 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
     analysis.reference_founders = last_generation
                                       ? analysis.effective_founders
                                       : effective_founders(pedigree, reference, founder_rule);
-    announce(progress, "effective number of ancestors");
-    analysis.ancestors = effective_ancestors(pedigree, reference);
-    announce(progress, "mean kinship and fg");
+    {
+        StageProgress stage(progress, "effective number of ancestors");
+        analysis.ancestors = effective_ancestors(pedigree, reference);
+    }
+    StageProgress stage(progress, "mean kinship and fg");
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
@@ -93,13 +89,16 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
                        const TimeSettings& settings, FounderRule founder_rule,
                        const ProgressReport& progress, Analysis& analysis)
 {
-    announce(progress, "completeness and intervals");
-    add_completeness(pedigree, groups, analysis.generations);
-    analysis.animals.mean_kinship.assign(pedigree.size(), std::numeric_limits<double>::quiet_NaN());
-    analysis.time = read_time_scale(pedigree, settings.time);
-    for (GenerationRow& row : analysis.generations)
-        row.generation_interval = std::numeric_limits<double>::quiet_NaN();
-    if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
+    {
+        StageProgress stage(progress, "completeness and intervals");
+        add_completeness(pedigree, groups, analysis.generations);
+        analysis.animals.mean_kinship.assign(pedigree.size(),
+                                             std::numeric_limits<double>::quiet_NaN());
+        analysis.time = read_time_scale(pedigree, settings.time);
+        for (GenerationRow& row : analysis.generations)
+            row.generation_interval = std::numeric_limits<double>::quiet_NaN();
+        if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
+    }
     if (groups.size() == 0) return;
     const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
     analysis.reference =
@@ -108,17 +107,14 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
                            progress, analysis);
 }
 
-}  // namespace
-
-Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress, const TimeSettings& settings,
-                 FounderRule founder_rule)
+// The per-generation table, the founders and their fe, and the design's
+// summary, from the relatedness found.
+Analysis table_and_founders(const Pedigree& pedigree, const GenerationGroups& groups,
+                            const std::optional<Parameters>& design, Relatedness found,
+                            const std::string& method, FounderRule founder_rule,
+                            const ProgressReport& progress)
 {
-    announce(progress, "generation groups");
-    const GenerationGroups groups = group_by_generation(pedigree);
-    auto [found, method] = find_relatedness(pedigree, groups, progress);
-    announce(progress, "generation table and fe");
-
+    StageProgress stage(progress, "generation table and fe");
     Analysis analysis;
     analysis.method = method;
     analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
@@ -132,6 +128,23 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
         analysis.effective_founders =
             effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
     if (design) analysis.design = design_summary(*design);
+    return analysis;
+}
+
+}  // namespace
+
+Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
+                 const ProgressReport& progress, const TimeSettings& settings,
+                 FounderRule founder_rule)
+{
+    const GenerationGroups groups = [&] {
+        StageProgress stage(progress, "generation groups");
+        return group_by_generation(pedigree);
+    }();
+    auto [found, method] = find_relatedness(pedigree, groups, progress);
+
+    Analysis analysis = table_and_founders(pedigree, groups, design, std::move(found), method,
+                                           founder_rule, progress);
     add_herd_measures(pedigree, groups, settings, founder_rule, progress, analysis);
     return analysis;
 }
