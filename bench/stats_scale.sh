@@ -7,6 +7,11 @@
 #   family-limit   20 generations of 8,192 full-sib families of two, each
 #                  family's son mated with a random other family's daughter
 #   real-shaped    10,000,000 animals from bench/herd_book_pedigree.py
+#   herd-book      10,000,000 animals from bench/herd_book_generator (built
+#                  beside PEDSIM-STATS): 31 birth years, 300 sires a year
+#   herd-book-deep the same with --deep: 60 birth years, 2,000 sires a year
+# Each run also prints the time of each stage (PEDSIM_STAGE_TIMES): wall and
+# CPU seconds of reading, inbreeding, mean coancestry, fa and the rest.
 # It reports and never fails on a missed target.
 #
 # usage: bash bench/stats_scale.sh [PEDSIM-STATS] [--small]
@@ -38,14 +43,20 @@ awk -v families=$((8192 / scale)) 'BEGIN {
     }
 }' >"$work/family-limit"
 python3 bench/herd_book_pedigree.py $((10000000 / scale)) -o "$work/real-shaped"
+generator="$(dirname "$program")/bench/herd_book_generator"
+"$generator" $((10000000 / scale)) -o "$work/herd-book"
+"$generator" $((10000000 / scale)) --deep -o "$work/herd-book-deep"
 
 printf '%-16s %10s %12s %9s %12s %9s\n' case animals wall_s target peak_MiB target
-for case in chain:30:1024 chain-founders:60:1024 family-limit:-:1024 real-shaped:60:4096; do
+for case in chain:30:1024 chain-founders:60:1024 family-limit:-:1024 real-shaped:60:4096 \
+  herd-book:15:2048 herd-book-deep:-:2048; do
   IFS=: read -r name seconds mebibytes <<<"$case"
   animals=$(wc -l <"$work/$name")
-  /usr/bin/time -f '%e %M' -o "$work/time" "$program" "$work/$name" >"$work/out" 2>"$work/err" || true
+  PEDSIM_STAGE_TIMES=1 /usr/bin/time -f '%e %M' -o "$work/time" "$program" "$work/$name" \
+    >"$work/out" 2>"$work/err" || true
   read -r wall kilobytes <"$work/time"
   budget=$(( animals * 300 / 1048576 > mebibytes ? animals * 300 / 1048576 : mebibytes ))
   printf '%-16s %10d %12s %9s %12d %9d\n' "$name" "$animals" "$wall" "$seconds" \
     $((kilobytes / 1024)) "$budget"
+  sed -n 's/^pedsim-stats: time of /    /p' "$work/err"
 done

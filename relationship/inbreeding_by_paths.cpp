@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
-#include <tuple>
 #include <utility>
 
 #include "pedigree/indexing.h"
 #include "relationship/buckets.h"
+#include "relationship/lineage.h"
 #include "relationship/parallel.h"
 #include "relationship/stage_progress.h"
 
@@ -32,28 +31,6 @@ namespace {
 // Animals per chunk of a layer handed to one thread: enough to make the
 // hand-over cheap against tracing a few ancestors each.
 constexpr std::size_t animals_per_chunk = 64;
-
-// The pedigree as the tracing reads it: the parents of each animal side by
-// side, and its depth, 0 without known parents, else 1 + the larger depth of
-// its known parents, so that every animal is deeper than its ancestors.
-struct Lineage {
-    std::vector<std::array<AnimalIndex, 2>> parents;
-    std::vector<std::size_t> depth;
-};
-
-Lineage lineage_of(const Pedigree& pedigree)
-{
-    Lineage lineage{std::vector<std::array<AnimalIndex, 2>>(pedigree.size()),
-                    std::vector<std::size_t>(pedigree.size(), 0)};
-    for (std::size_t animal = 0; animal < pedigree.size(); ++animal) {
-        lineage.parents[animal] = {pedigree.sire[animal], pedigree.dam[animal]};
-        for (const AnimalIndex parent : lineage.parents[animal])
-            if (is_known(parent))
-                lineage.depth[animal] =
-                    std::max(lineage.depth[animal], lineage.depth[position(parent)] + 1);
-    }
-    return lineage;
-}
 
 // One thread's room for tracing the ancestors of a pair of parents: the
 // sire's and the dam's coefficients T_sj, T_dj of every animal j (zero
@@ -117,32 +94,6 @@ double coancestry_by_paths(const Lineage& lineage, const std::vector<double>& va
     return relationship / 2;
 }
 
-// For each animal with both parents known, the first animal with the same two
-// parents (itself when it is the first); `unknown` for the others.
-std::vector<AnimalIndex> first_with_same_parents(const Pedigree& pedigree)
-{
-    std::vector<AnimalIndex> with_parents;
-    for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
-        if (is_known(pedigree.sire[animal]) && is_known(pedigree.dam[animal]))
-            with_parents.push_back(animal_at(animal));
-    const auto parents_then_index = [&](AnimalIndex a) {
-        return std::tuple(pedigree.sire[position(a)], pedigree.dam[position(a)], a);
-    };
-    std::ranges::sort(with_parents, std::less<>(), parents_then_index);
-
-    const auto same_parents = [&](AnimalIndex a, AnimalIndex b) {
-        return pedigree.sire[position(a)] == pedigree.sire[position(b)] &&
-               pedigree.dam[position(a)] == pedigree.dam[position(b)];
-    };
-    std::vector<AnimalIndex> first(pedigree.size(), unknown);
-    for (std::size_t k = 0; k < with_parents.size(); ++k) {
-        const AnimalIndex animal = with_parents[k];
-        const bool follows = k > 0 && same_parents(with_parents[k - 1], animal);
-        first[position(animal)] = follows ? first[position(with_parents[k - 1])] : animal;
-    }
-    return first;
-}
-
 // Computes F for the animals of one layer: the first of each pair of parents
 // by tracing, on all threads; the others copy it or, lacking a parent, are 0.
 void inbreeding_of_layer(const Lineage& lineage, std::span<const AnimalIndex> layer,
@@ -172,7 +123,8 @@ void inbreeding_of_layer(const Lineage& lineage, std::span<const AnimalIndex> la
 InbreedingByPaths inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress)
 {
     StageProgress stage(progress, "inbreeding by ancestor paths");
-    const std::vector<AnimalIndex> first_of_pair = first_with_same_parents(pedigree);
+    const std::vector<AnimalIndex> first_of_pair =
+        first_with_same_parents(pedigree, by_sire_then_dam(pedigree));
     const Lineage lineage = lineage_of(pedigree);
     const std::size_t depths = pedigree.size() == 0 ? 0 : std::ranges::max(lineage.depth) + 1;
     const Buckets layers = bucket_by(lineage.depth, depths);

@@ -24,8 +24,11 @@ struct RelatednessFound {
 
 // The coancestry matrix carried forward when the pedigree has discrete
 // generations and the matrices fit in memory (discrete_generations.h), else
-// Meuwissen and Luo (1992) inbreeding and Colleau (2002) mean coancestry.
-// Both give the same values to within rounding.
+// Colleau (2002) mean coancestry with inbreeding by sire (inbreeding_by_sires.h)
+// when the pedigree has over 5,000 offspring of known parents and the steps of
+// that method, estimated from the pedigree's shape (method_costs.h), would
+// take less time than tracing ancestors (Meuwissen and Luo, 1992), or else by
+// tracing. All give the same values to within rounding.
 RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGroups& groups,
                                   const ProgressReport& progress);
 

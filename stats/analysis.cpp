@@ -14,6 +14,7 @@
 #include "pedigree_completeness.h"
 #include "relationship/generation_groups.h"
 #include "relationship/relatedness.h"
+#include "relationship/stage_progress.h"
 
 namespace pedsim::stats {
 
@@ -58,7 +59,8 @@ void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Ana
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
 void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalIndex> reference,
-                            FounderRule founder_rule, Analysis& analysis)
+                            FounderRule founder_rule, const ProgressReport& progress,
+                            Analysis& analysis)
 {
     analysis.reference_animals = reference.size();
     if (reference.empty()) return;
@@ -68,7 +70,11 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
     analysis.reference_founders = last_generation
                                       ? analysis.effective_founders
                                       : effective_founders(pedigree, reference, founder_rule);
-    analysis.ancestors = effective_ancestors(pedigree, reference, analysis.ancestor_cap);
+    {
+        StageProgress stage(progress, "effective number of ancestors");
+        analysis.ancestors = effective_ancestors(pedigree, reference, analysis.ancestor_cap);
+    }
+    StageProgress stage(progress, "mean kinship and fg");
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
@@ -81,37 +87,35 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
 void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
-                       const TimeSettings& settings, FounderRule founder_rule, Analysis& analysis)
+                       const TimeSettings& settings, FounderRule founder_rule,
+                       const ProgressReport& progress, Analysis& analysis)
 {
-    add_completeness(pedigree, groups, analysis.generations);
-    analysis.animals.mean_kinship.assign(pedigree.size(), std::numeric_limits<double>::quiet_NaN());
-    for (GenerationRow& row : analysis.generations)
-        row.generation_interval = std::numeric_limits<double>::quiet_NaN();
-    if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
+    {
+        StageProgress stage(progress, "completeness and intervals");
+        add_completeness(pedigree, groups, analysis.generations);
+        analysis.animals.mean_kinship.assign(pedigree.size(),
+                                             std::numeric_limits<double>::quiet_NaN());
+        for (GenerationRow& row : analysis.generations)
+            row.generation_interval = std::numeric_limits<double>::quiet_NaN();
+        if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
+    }
     if (groups.size() == 0) return;
     const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
     analysis.reference =
         settings.reference.value_or(default_reference(groups, analysis.time.scale, interval));
     add_reference_measures(pedigree,
                            reference_animals(pedigree, analysis.reference, analysis.in_cohort),
-                           founder_rule, analysis);
+                           founder_rule, progress, analysis);
 }
 
-}  // namespace
-
-Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
-                 const ProgressReport& progress, const TimeSettings& settings,
-                 FounderRule founder_rule, std::size_t ancestor_cap)
+// The per-generation table, the founders and their fe, and the design's
+// summary, from the relatedness found, added to `analysis`.
+void add_table_and_founders(const Pedigree& pedigree, const GenerationGroups& groups,
+                            const std::optional<Parameters>& design, Relatedness found,
+                            const std::string& method, FounderRule founder_rule,
+                            const ProgressReport& progress, Analysis& analysis)
 {
-    Analysis analysis;
-    analysis.time = read_time_scale(pedigree, settings.time);
-    if (by_cohorts(analysis.time.scale)) analysis.in_cohort = animals_in_cohorts(pedigree);
-    analysis.outside_cohorts = animals_outside_cohorts(analysis.in_cohort);
-    analysis.ancestor_cap = ancestor_cap;
-    GenerationGroups groups = cohort_groups(pedigree, analysis.in_cohort);
-    auto [found, method] = find_relatedness(pedigree, groups, progress);
-    if (!analysis.in_cohort.empty()) drop_outside_group(groups);
-
+    StageProgress stage(progress, "generation table and fe");
     analysis.method = method;
     analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
     const std::vector<double> expected =
@@ -124,7 +128,29 @@ Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& desi
         analysis.effective_founders =
             effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
     if (design) analysis.design = design_summary(*design);
-    add_herd_measures(pedigree, groups, settings, founder_rule, analysis);
+}
+
+}  // namespace
+
+Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
+                 const ProgressReport& progress, const TimeSettings& settings,
+                 FounderRule founder_rule, std::size_t ancestor_cap)
+{
+    Analysis analysis;
+    analysis.ancestor_cap = ancestor_cap;
+    GenerationGroups groups = [&] {
+        StageProgress stage(progress, "generation groups");
+        analysis.time = read_time_scale(pedigree, settings.time);
+        if (by_cohorts(analysis.time.scale)) analysis.in_cohort = animals_in_cohorts(pedigree);
+        analysis.outside_cohorts = animals_outside_cohorts(analysis.in_cohort);
+        return cohort_groups(pedigree, analysis.in_cohort);
+    }();
+    auto [found, method] = find_relatedness(pedigree, groups, progress);
+    if (!analysis.in_cohort.empty()) drop_outside_group(groups);
+
+    add_table_and_founders(pedigree, groups, design, std::move(found), method, founder_rule,
+                           progress, analysis);
+    add_herd_measures(pedigree, groups, settings, founder_rule, progress, analysis);
     return analysis;
 }
 

@@ -1,5 +1,6 @@
 #include "stats_program.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "common/failure.h"
 #include "common/output_files.h"
 #include "common/progress.h"
+#include "common/stage_times.h"
 #include "design_file.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
@@ -41,6 +43,9 @@ void check_outputs(const Options& options)
 void run_one(const Options& options)
 {
     TerminalProgress progress("pedsim-stats");
+    // Read here, once: the benchmarks' switch for the time of each stage.
+    StageTimes times(std::getenv("PEDSIM_STAGE_TIMES") != nullptr, "pedsim-stats");
+    times.start("reading");
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
     const Pedigree pedigree = read_pedigree(read_input(options.pedigree),
@@ -48,14 +53,16 @@ void run_one(const Options& options)
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
     const FounderRule rule = founder_rule(options);
     const Analysis analysis =
-        analyse(pedigree, design, progress.callback(),
+        analyse(pedigree, design, times.timing(progress.callback()),
                 time_settings(options, pedigree, input_name(options.pedigree)), rule,
                 ancestor_cap(options));
+    times.start("table text");
     std::vector<Output> outputs{
         {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
     if (options.animals)
         outputs.push_back({output_path(options.animals), animal_table(pedigree, analysis)});
     progress.erase();
+    times.start("writing");
     write_outputs(outputs);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -113,6 +114,62 @@ TEST(StatsProgram, WritesOneTableFromEveryWayOfGivingTheFiles)
     EXPECT_EQ(animals[1], "A\t0\t0\t0\t0\t0\t\t0.1875");
     EXPECT_EQ(animals[5], "X\t0\t0\t0\t0\t0\t\t0.125");  // the added parent stands before E
     EXPECT_TRUE(animals[6].starts_with("E\tC\tX\t2\t0\t")) << animals[6];
+}
+
+// A herd book of 10 founder sires, 200 founder dams, 3,000 daughters and
+// 3,000 granddaughters by the same sires: over 5,000 offspring, sires with
+// many mates and overlapping generations.
+std::string small_herd_book()
+{
+    std::string lines = "animal sire dam\n";
+    for (int k = 0; k < 10; ++k) lines += "s" + std::to_string(k) + " 0 0\n";
+    for (int k = 0; k < 200; ++k) lines += "f" + std::to_string(k) + " 0 0\n";
+    for (int i = 0; i < 3000; ++i)
+        lines += "o" + std::to_string(i) + " s" + std::to_string(i % 10) + " f" +
+                 std::to_string(i * 7 % 200) + "\n";
+    for (int i = 0; i < 3000; ++i)
+        lines += "p" + std::to_string(i) + " s" + std::to_string(i % 10) + " o" +
+                 std::to_string(i * 13 % 3000) + "\n";
+    return lines;
+}
+
+// PEDSIM_STAGE_TIMES adds one line per stage on standard error, from reading
+// to writing, the inbreeding named by its method, and changes nothing else.
+TEST(StatsProgram, StageTimesGoToStandardErrorAlone)
+{
+    struct Case {
+        const char* what;
+        std::string pedigree;
+        const char* inbreeding_stage;
+    };
+    const Case cases[] = {
+        {"discrete generations", kPedigree, "coancestry carried forward by generation"},
+        {"parent mated with offspring", "a 0 0\nb 0 0\nc a b\nd a c\ne d c\n",
+         "inbreeding by ancestor paths"},
+        {"herd book", small_herd_book(), "inbreeding by sires"},
+    };
+    const std::regex line(
+        R"(pedsim-stats: time of ([a-z ]+): [0-9]+\.[0-9]{3} s, CPU [0-9]+\.[0-9]{3} s)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("pedig", c.pedigree);
+        const auto plain = run_stats(box, {});
+        expect_success(plain);
+        const auto timed = run_stats(box, {}, {"/usr/bin/env", "PEDSIM_STAGE_TIMES=1"});
+        EXPECT_EQ(timed.status, 0);
+        EXPECT_EQ(timed.out, plain.out);
+        std::vector<std::string> stages;
+        for (const std::string& text : lines_of(timed.err)) {
+            std::smatch match;
+            ASSERT_TRUE(std::regex_match(text, match, line)) << text;
+            stages.push_back(match[1]);
+        }
+        ASSERT_GE(stages.size(), 4u);
+        EXPECT_EQ(stages.front(), "reading");
+        EXPECT_EQ(stages.back(), "writing");
+        EXPECT_NE(std::ranges::find(stages, c.inbreeding_stage), stages.end()) << timed.err;
+    }
 }
 
 TEST(StatsProgram, FailuresLeaveEveryOutputAsItWas)

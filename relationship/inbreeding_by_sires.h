@@ -1,0 +1,34 @@
+// Inbreeding of every animal of any pedigree, all the offspring of one sire at
+// a time (Colleau, 2002; Sargolzaei, Iwaisaki and Colleau, 2005): the work per
+// sire follows the ancestors of the sire and of its mates once, however many
+// offspring they have.
+#pragma once
+
+#include <cstddef>
+
+#include "common/progress.h"
+#include "pedigree/pedigree.h"
+#include "relationship/inbreeding_by_paths.h"
+#include "relationship/parallel.h"
+
+namespace pedsim::stats {
+
+// F of every animal and its Mendelian sampling variance d_i, as
+// inbreeding_by_paths gives them, by the sire-wise indirect method. For a sire
+// s, the column a = A e_s of the relationship matrix A = T D T' comes from
+// u = T' e_s (a backward pass from s over its ancestors: each passes half its
+// u to each parent), w = D u, then a = T w (a forward pass, parents first:
+// a_i = w_i + (a_sire(i) + a_dam(i))/2) over the sires and their ancestors
+// from the oldest ancestor of s on; every other animal's a follows up its line
+// of dams, whose sires are all among them. The offspring of s and a mate d
+// have F = a_d / 2. D is needed on the ancestors of s alone, so the sires go
+// in layers of their depth (longest path to a founder): every F a sire needs
+// comes from sires of shallower layers. The sires of a layer run on up to
+// `threads` threads (>= 1), each sire's values computed by one thread in one
+// fixed order, so that the results do not depend on the number of threads.
+// Cost: per sire, the sires and their ancestors born between its oldest
+// ancestor and its mates, plus the lines of dams of its mates.
+InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressReport& progress,
+                                      std::size_t threads = worker_count());
+
+}  // namespace pedsim::stats
