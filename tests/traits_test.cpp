@@ -216,88 +216,83 @@ INSTANTIATE_TEST_SUITE_P(Traits, RecordCovariance,
                                          RecordCase{"first_and_third", 0, 2, false}),
                          [](const auto& named) { return std::string(named.param.name); });
 
+// A column of the check table for the first trait: its value and its
+// expectation.
+struct CheckColumn {
+    const char* name;
+    double pedsim::traits::TraitCheck::*found;
+    double pedsim::traits::TraitCheck::*expected;
+};
+
+// Over `replicates` seeds of the flock, each generation's mean of every
+// column against the mean of its expectation, within 4 standard errors;
+// generations whose expectation is NaN (no records) are left out. Returns,
+// per column, the mean expectations of the generations compared.
+std::vector<std::vector<double>> expect_flock_columns(const TraitModel& model,
+                                                      std::uint64_t replicates,
+                                                      const std::vector<CheckColumn>& columns)
+{
+    const auto design = pedsim::stats::read_design(
+        (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
+    const Pedigree pedigree = stats_test::simulated_pedigree(design);
+    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
+    const std::size_t groups = relatedness.groups.size(), width = columns.size() * groups;
+    std::vector<double> sum(width, 0.0), squares(width, 0.0), expected(width, 0.0), count(width);
+    for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
+        const Simulated simulated =
+            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 2);
+        const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
+        for (std::size_t k = 0; k < width; ++k) {
+            const auto& trait = rows[k % groups].traits[0];
+            const CheckColumn& column = columns[k / groups];
+            if (std::isnan(trait.*column.expected)) continue;
+            sum[k] += trait.*column.found;
+            squares[k] += trait.*column.found * trait.*column.found;
+            expected[k] += trait.*column.expected;
+            ++count[k];
+        }
+    }
+    std::vector<std::vector<double>> compared(columns.size());
+    for (std::size_t k = 0; k < width; ++k) {
+        if (count[k] == 0) continue;
+        const double mean = sum[k] / count[k];
+        const double se = std::sqrt((squares[k] / count[k] - mean * mean) / (count[k] - 1));
+        EXPECT_NEAR(mean, expected[k] / count[k], 4 * se + 1e-12)
+            << columns[k / groups].name << ", generation "
+            << relatedness.groups.generation[k % groups];
+        compared[k / groups].push_back(expected[k] / count[k]);
+    }
+    return compared;
+}
+
 // The flock's breeding values, generation by generation, averaged over
 // replicates: their variance about the generation's mean against the check
 // table's expectation G [(1 + mean F) - 2 mean coancestry], within 4 SE.
 TEST(CheckTable, FlockVarianceMatchesExpectationOverReplicates)
 {
-    const auto design = pedsim::stats::read_design(
-        (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
-    const Pedigree pedigree = stats_test::simulated_pedigree(design);
-    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
-    const TraitModel model = model_of(covariance({5}), covariance({1}));
-    constexpr std::size_t replicates = 60;
-    const std::size_t groups = relatedness.groups.size();
-    std::vector<double> sum(groups, 0.0), squares(groups, 0.0), expected(groups, 0.0);
-    for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
-        const Simulated simulated =
-            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 1);
-        const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
-        for (std::size_t g = 0; g < groups; ++g) {
-            sum[g] += rows[g].traits[0].var_tbv;
-            squares[g] += rows[g].traits[0].var_tbv * rows[g].traits[0].var_tbv;
-            expected[g] = rows[g].traits[0].expected_var_tbv;
-        }
-    }
-    for (std::size_t g = 0; g < groups; ++g) {
-        const double mean = sum[g] / replicates;
-        const double se = std::sqrt((squares[g] / replicates - mean * mean) / (replicates - 1));
-        EXPECT_NEAR(mean, expected[g], 4 * se) << "generation " << relatedness.groups.generation[g];
-        EXPECT_LT(expected[g], 5.0);  // drift and inbreeding shrink it below G
-    }
+    using pedsim::traits::TraitCheck;
+    const auto expected =
+        expect_flock_columns(model_of(covariance({5}), covariance({1})), 60,
+                             {{"var_tbv", &TraitCheck::var_tbv, &TraitCheck::expected_var_tbv}});
+    EXPECT_FALSE(expected[0].empty());
+    for (const double e : expected[0]) EXPECT_LT(e, 5.0);  // drift and inbreeding shrink it below G
 }
 
-// The maternal and threshold columns of the check table, averaged over
-// replicates of the flock: each generation's variance of the maternal values
-// and each recorded generation's incidence against their expectations,
-// within 4 standard errors of the replicates' mean.
+// The maternal and threshold columns: each generation's variance of the
+// maternal values, and each recorded generation's incidence.
 TEST(CheckTable, MaternalAndIncidenceMatchExpectationOverReplicates)
 {
-    const auto design = pedsim::stats::read_design(
-        (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
-    const Pedigree pedigree = stats_test::simulated_pedigree(design);
-    const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
+    using pedsim::traits::TraitCheck;
     const TraitModel model =
         model_read("traits = [\"c\"]\nmean = 0.2\nadditive = 0.3\nresidual = 0.6\nmaternal = 0.2\n"
                    "direct_maternal = -0.1\nmaternal_permanent = 0.1\nthreshold = [0.9]\n"
                    "recorded_generations = [0, 2]\n");
-    constexpr std::size_t replicates = 40;
-    const std::size_t groups = relatedness.groups.size();
-    struct Sums {
-        double found = 0, squares = 0, expected = 0;
-        void add(double value, double expectation)
-        {
-            found += value;
-            squares += value * value;
-            expected += expectation;
-        }
-        void expect_near(const char* what, std::int64_t generation) const
-        {
-            const double mean = found / replicates;
-            const double se =
-                std::sqrt((squares / replicates - mean * mean) / (replicates - 1)) + 1e-12;
-            EXPECT_NEAR(mean, expected / replicates, 4 * se) << what << " " << generation;
-        }
-    };
-    std::vector<Sums> maternal(groups), incidence(groups);
-    for (std::uint64_t seed = 1; seed <= replicates; ++seed) {
-        const Simulated simulated =
-            pedsim::traits::simulate(pedigree, relatedness.found.inbreeding, model, seed, 2);
-        const auto rows = pedsim::traits::check_rows(relatedness, model, simulated);
-        for (std::size_t g = 0; g < groups; ++g) {
-            const auto& c = rows[g].traits[0];
-            maternal[g].add(c.var_mbv, c.expected_var_mbv);
-            if (rows[g].records > 0) incidence[g].add(c.incidence, c.expected_incidence);
-        }
-    }
-    std::size_t recorded = 0;
-    for (std::size_t g = 0; g < groups; ++g) {
-        maternal[g].expect_near("maternal variance", relatedness.groups.generation[g]);
-        if (incidence[g].expected == 0) continue;
-        incidence[g].expect_near("incidence", relatedness.groups.generation[g]);
-        ++recorded;
-    }
-    EXPECT_EQ(recorded, 3u);
+    const auto expected = expect_flock_columns(
+        model, 40,
+        {{"var_mbv", &TraitCheck::var_mbv, &TraitCheck::expected_var_mbv},
+         {"incidence", &TraitCheck::incidence, &TraitCheck::expected_incidence}});
+    EXPECT_FALSE(expected[0].empty());
+    EXPECT_EQ(expected[1].size(), 3u);
 }
 
 struct RefusalCase {
@@ -388,8 +383,18 @@ const std::string kUnknownKey = ": unknown key; the keys are seed, traits, mean,
                                 "residual, permanent, records, inbreeding_depression, "
                                 "recorded_generations, recorded_sex, recorded_fraction, fixed, "
                                 "maternal, direct_maternal, maternal_permanent, threshold";
-const std::string kTooDeep = "nested more than 16 levels deep (tables, arrays, inline tables "
-                             "and the parts of dotted keys); write the model flatter";
+// The refusals of a model nested too deep at `line`, and of trait name `shown`.
+std::string too_deep(int line)
+{
+    return "m.toml: line " + std::to_string(line) +
+           ": nested more than 16 levels deep (tables, arrays, inline tables and the parts of "
+           "dotted keys); write the model flatter";
+}
+std::string bad_name(const std::string& shown)
+{
+    return "m.toml: line 1: traits: " + shown +
+           " cannot name a column; a trait name is 1 to 64 ASCII letters, digits, '_', '.' or '-'";
+}
 
 // Text that would crash the TOML library or go whole into a message, values
 // whose squares or ratios would not be finite, names that cannot head a
@@ -397,21 +402,20 @@ const std::string kTooDeep = "nested more than 16 levels deep (tables, arrays, i
 INSTANTIATE_TEST_SUITE_P(
     Hostile, ModelRefusal,
     testing::Values(
-        RefusalCase{"dotted_key_50000_deep", repeated("a", 50000, ".") + " = 1\n",
-                    "m.toml: line 1: " + kTooDeep},
+        RefusalCase{"dotted_key_50000_deep", repeated("a", 50000, ".") + " = 1\n", too_deep(1)},
         RefusalCase{"table_header_17_deep", kValid + "[" + repeated("t", 17, ".") + "]\n",
-                    "m.toml: line 5: " + kTooDeep},
+                    too_deep(5)},
         RefusalCase{"header_and_key_17_deep",
                     kValid + "[[" + repeated("t", 9, ".") + "]]\n" + repeated("k", 9, ".") +
                         " = 1\n",
-                    "m.toml: line 6: " + kTooDeep},
+                    too_deep(6)},
         RefusalCase{"arrays_17_deep",
                     "traits = [\"w\"]\nmean = " + std::string(17, '[') + std::string(17, ']') +
                         "\n",
-                    "m.toml: line 2: " + kTooDeep},
+                    too_deep(2)},
         RefusalCase{"inline_tables_17_deep",
                     "x = " + repeated("{ y = ", 17, "") + "1" + std::string(17, '}') + "\n",
-                    "m.toml: line 1: " + kTooDeep},
+                    too_deep(1)},
         // Brackets and dots inside strings and comments nest nothing; the
         // run of four quotes closes the multi-line string, and what follows
         // it on the line is counted again.
@@ -420,7 +424,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\"a.b.c.d.e.f.g.h.i.j.k.l.m.n.o.p.q\" = '[[[[[[[[[[[[[[[[[['\n"
                     "x = [\"\"\"\n[[[[[[[[[[[[[[[[[[\"\"\"\", { " +
                         repeated("k", 17, ".") + " = 1 }]\n",
-                    "m.toml: line 4: " + kTooDeep},
+                    too_deep(4)},
         RefusalCase{"sixteen_levels_reach_the_key_check",
                     kValid + repeated("k", 16, ".") + " = 1\n",
                     "m.toml: line 5: \"k\"" + kUnknownKey},
@@ -442,22 +446,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "m.toml: line 2: Error while parsing key-value pair: cannot redefine "
                     "existing integer '\"" +
                         std::string(200 - 71, 'k') + "...; correct the TOML syntax"},
-        RefusalCase{"trait_with_a_blank", "traits = [\"w t\"]\n",
-                    "m.toml: line 1: traits: \"w t\" cannot name a column; a trait name is 1 to "
-                    "64 ASCII letters, digits, '_', '.' or '-'"},
-        RefusalCase{"trait_with_a_tab", "traits = [\"w\\t\"]\n",
-                    "m.toml: line 1: traits: \"w\\x09\" cannot name a column; a trait name is 1 "
-                    "to 64 ASCII letters, digits, '_', '.' or '-'"},
-        RefusalCase{"trait_with_a_nul", "traits = [\"w\\u0000x\"]\n",
-                    "m.toml: line 1: traits: \"w\\x00x\" cannot name a column; a trait name is "
-                    "1 to 64 ASCII letters, digits, '_', '.' or '-'"},
-        RefusalCase{"trait_empty", "traits = [\"\"]\n",
-                    "m.toml: line 1: traits: \"\" cannot name a column; a trait name is 1 to 64 "
-                    "ASCII letters, digits, '_', '.' or '-'"},
+        RefusalCase{"trait_with_a_blank", "traits = [\"w t\"]\n", bad_name("\"w t\"")},
+        RefusalCase{"trait_with_a_tab", "traits = [\"w\\t\"]\n", bad_name("\"w\\x09\"")},
+        RefusalCase{"trait_with_a_nul", "traits = [\"w\\u0000x\"]\n", bad_name("\"w\\x00x\"")},
+        RefusalCase{"trait_empty", "traits = [\"\"]\n", bad_name("\"\"")},
         RefusalCase{"trait_of_65_letters", "traits = [\"" + std::string(65, 'w') + "\"]\n",
-                    "m.toml: line 1: traits: \"" + std::string(40, 'w') +
-                        "...\" cannot name a column; a trait name is 1 to 64 ASCII letters, "
-                        "digits, '_', '.' or '-'"}),
+                    bad_name("\"" + std::string(40, 'w') + "...\"")}),
     [](const auto& named) { return std::string(named.param.name); });
 
 // A model of one trait may write its matrices as numbers; a singular
@@ -493,10 +487,9 @@ Pedigree parents_and_offspring()
 
 struct CountCase {
     const char* name;
-    std::string keys;  // the record keys of a two-trait model
-    // Records expected of each trait for a sire, a dam and an offspring.
-    std::size_t sire[2], dam[2], offspring[2];
-    double fraction[2];  // the share of those kept
+    std::string keys;                 // the record keys of a two-trait model
+    std::size_t allowed[3][2];        // records of each trait for a sire, a dam, an offspring
+    double fraction[2] = {1.0, 1.0};  // the share of those kept
 };
 
 class RecordCounts : public testing::TestWithParam<CountCase> {};
@@ -518,9 +511,7 @@ TEST_P(RecordCounts, PerTraitSexAndFraction)
         double kept = 0, possible = 0;
         for (std::size_t i = 0; i < pedigree.size(); ++i) {
             const char kind = pedigree.names[i][0];
-            const std::size_t allowed = kind == 's'   ? c.sire[t]
-                                        : kind == 'd' ? c.dam[t]
-                                                      : c.offspring[t];
+            const std::size_t allowed = c.allowed[kind == 's' ? 0 : kind == 'd' ? 1 : 2][t];
             std::size_t found = 0;
             for (std::size_t r = 0; r < simulated.records; ++r) {
                 found += simulated.has_record(i, r, t);
@@ -539,22 +530,17 @@ TEST_P(RecordCounts, PerTraitSexAndFraction)
 
 INSTANTIATE_TEST_SUITE_P(
     Traits, RecordCounts,
-    testing::Values(
-        CountCase{"one_count_for_all", "records = 2\n", {2, 2}, {2, 2}, {2, 2}, {1, 1}},
-        CountCase{"count_per_trait", "records = [3, 1]\n", {3, 1}, {3, 1}, {3, 1}, {1, 1}},
-        CountCase{"female_only",
-                  "records = [1, 2]\nrecorded_sex = [\"all\", \"F\"]\n",
-                  {1, 0},
-                  {1, 2},
-                  {1, 0},
-                  {1, 1}},
-        CountCase{"male_only", "recorded_sex = [\"M\", \"all\"]\n", {1, 1}, {0, 1}, {0, 1}, {1, 1}},
-        CountCase{"fractions",
-                  "records = 2\nrecorded_fraction = [0.3, 0.85]\n",
-                  {2, 2},
-                  {2, 2},
-                  {2, 2},
-                  {0.3, 0.85}}),
+    testing::Values(CountCase{"one_count_for_all", "records = 2\n", {{2, 2}, {2, 2}, {2, 2}}},
+                    CountCase{"count_per_trait", "records = [3, 1]\n", {{3, 1}, {3, 1}, {3, 1}}},
+                    CountCase{"female_only",
+                              "records = [1, 2]\nrecorded_sex = [\"all\", \"F\"]\n",
+                              {{1, 0}, {1, 2}, {1, 0}}},
+                    CountCase{
+                        "male_only", "recorded_sex = [\"M\", \"all\"]\n", {{1, 1}, {0, 1}, {0, 1}}},
+                    CountCase{"fractions",
+                              "records = 2\nrecorded_fraction = [0.3, 0.85]\n",
+                              {{2, 2}, {2, 2}, {2, 2}},
+                              {0.3, 0.85}}),
     [](const auto& named) { return std::string(named.param.name); });
 
 // The model without the new keys and with them at their neutral values
