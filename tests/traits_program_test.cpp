@@ -153,6 +153,7 @@ const std::string kRichModel =
     "recorded_sex = [\"all\", \"F\"]\nrecorded_fraction = [0.8, 1.0]\n"
     "inbreeding_depression = [-50.0, 0.0]\nrecorded_generations = [0, 2]\n"
     "maternal = [[50.0, 0.0], [0.0, 0.05]]\ndirect_maternal = [[-10.0, 0.0], [0.0, 0.0]]\n"
+    "maternal_permanent = [[20.0, 0.0], [0.0, 0.02]]\n"
     "threshold = [[], [0.5]]\n"
     "[[fixed]]\nname = \"cg\"\ngroups = 5\nvariance = [100.0, 0.1]\n"
     "[[fixed]]\nname = \"sexeffect\"\ncolumn = \"sex\"\nvalues = { M = [10.0, 0.2], F = [0.0, 0.0] "
@@ -288,8 +289,9 @@ void expect_blupf90_parameters(const std::vector<std::string>& par, const Numeri
         }
     }
     EXPECT_EQ(std::to_string(effect_columns.size()), line_after(par, "NUMBER_OF_EFFECTS"));
-    EXPECT_EQ(effect_columns, (std::vector<std::string>{"intercept", "cg", "sexeffect",
-                                                        "inbreeding", "animal", "dam", "animal"}));
+    EXPECT_EQ(effect_columns,
+              (std::vector<std::string>{"intercept", "cg", "sexeffect", "inbreeding", "animal",
+                                        "dam", "animal", "dam"}));
     EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES"), "500 0");
     EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES", 2), "0 0.8");
     EXPECT_EQ(line_after(par, "RANDOM_GROUP"), "5 6");
@@ -300,7 +302,9 @@ void expect_blupf90_parameters(const std::vector<std::string>& par, const Numeri
 }
 
 // wombat.par names the pedigree, every column of data.txt in order with
-// levels that cover its codes, and the residual (co)variances.
+// levels that cover its codes (the traits' names on the records' column),
+// each random effect on its own column with its (co)variances, the residual
+// (co)variances, and the record number as the time of repeated records.
 void expect_wombat_parameters(const std::vector<std::string>& par, const NumericData& data)
 {
     EXPECT_NE(std::ranges::find(par, "ANALYSIS MUV"), par.end());
@@ -310,14 +314,41 @@ void expect_wombat_parameters(const std::vector<std::string>& par, const Numeric
     std::size_t column = 0;
     for (auto line = block + 1; line != par.end() && *line != "END DATA"; ++line, ++column) {
         const auto fields = fields_of(*line);
+        if (data.columns.at(column) == "value") {
+            EXPECT_EQ(fields, (std::vector<std::string>{"weight", "ease"}));
+            continue;
+        }
         EXPECT_EQ(fields.at(0) == "TRNO" ? "trait" : fields.at(0), data.columns.at(column));
         if (fields.size() == 2) {
             EXPECT_GE(std::stod(fields[1]), data.largest(column)) << *line;
         }
     }
     EXPECT_EQ(column, data.columns.size());
-    EXPECT_EQ(line_after(par, "VAR residual 2 UNSTR"), "500 0 0.8");
-    EXPECT_EQ(line_after(par, "VAR animal 2 UNSTR"), "400 2 0.2");
+    const auto model = std::ranges::find(par, "MODEL");
+    ASSERT_NE(model, par.end());
+    std::vector<std::string> lines;
+    for (auto line = model + 1; line != par.end() && *line != "END MODEL"; ++line)
+        lines.push_back(*line);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"  FIX cg", "  FIX sexeffect", "  COV inbreeding(1)",
+                                        "  RAN animal NRM", "  RAN dam NRM", "  RAN pe IDE",
+                                        "  RAN mpe IDE", "  TRAIT weight 1", "  TRAIT ease 2"}));
+    // Each random effect's column holds what it says: pe the animal, mpe the dam.
+    for (const auto& row : data.rows) {
+        EXPECT_EQ(row.at(data.position("pe")), row.at(data.position("animal")));
+        EXPECT_EQ(row.at(data.position("mpe")), row.at(data.position("dam")));
+    }
+    const struct {
+        const char* head;
+        const char* values;
+    } variances[] = {{"VAR animal 2 UNSTR", "400 2 0.2"},
+                     {"VAR dam 2 UNSTR", "50 0 0.05"},
+                     {"VAR pe 2 UNSTR", "100 0 0.1"},
+                     {"VAR mpe 2 UNSTR", "20 0 0.02"},
+                     {"VAR residual 2 UNSTR", "500 0 0.8"}};
+    for (const auto& [head, values] : variances) EXPECT_EQ(line_after(par, head), values) << head;
+    EXPECT_EQ(line_after(par, "SPECIAL"), "  RPTCOV TSELECT record");
+    EXPECT_NE(std::ranges::find(par, "END SPECIAL"), par.end());
 }
 
 class NumericLayout : public testing::TestWithParam<const char*> {};
