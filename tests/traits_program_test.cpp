@@ -842,6 +842,43 @@ namespace {
 // Without genetic or residual variance a record is its mean plus the true
 // values --effects gives for its levels plus slope times its covariate: the
 // records table's level columns, the effects table and the draws agree.
+// The summary's line of a fixed effect: its number of levels and the
+// variance of their values about their mean, per trait, computed here from
+// the --effects table, then the model's variances when it has them.
+void expect_fixed_summary(const std::string& summary,
+                          const std::map<std::string, std::vector<double>>& value_of,
+                          const std::string& effect, const std::string& expected)
+{
+    std::vector<std::vector<double>> levels;
+    for (const auto& [key, values] : value_of)
+        if (key.starts_with(effect + '/')) levels.push_back(values);
+    ASSERT_FALSE(levels.empty());
+    const auto count = static_cast<double>(levels.size());
+    std::ostringstream want;
+    want << "# fixed effect " << effect << ": " << levels.size() << " levels; realised variance";
+    std::vector<double> variances;
+    for (std::size_t t = 0; t < levels.front().size(); ++t) {
+        double sum = 0, squares = 0;
+        for (const auto& level : levels) sum += level[t];
+        for (const auto& level : levels)
+            squares += (level[t] - sum / count) * (level[t] - sum / count);
+        variances.push_back(squares / count);
+    }
+    const auto lines = lines_of(summary);
+    const auto found = std::ranges::find_if(
+        lines, [&](const std::string& l) { return l.starts_with(want.str()); });
+    ASSERT_NE(found, lines.end()) << want.str() << "\n" << summary;
+    std::istringstream rest(found->substr(want.str().size()));
+    for (const double variance : variances) {
+        double shown = 0;
+        ASSERT_TRUE(rest >> shown) << *found;
+        EXPECT_NEAR(shown, variance, 1e-9 * (1 + variance)) << *found;
+    }
+    std::string tail;
+    std::getline(rest, tail);
+    EXPECT_EQ(tail, expected) << *found;
+}
+
 TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
 {
     Sandbox box;
@@ -849,12 +886,13 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
     box.write("fixed.toml",
               "seed = 4\ntraits = [\"w\", \"z\"]\nmean = [10.0, 0.0]\n"
               "additive = [[0, 0], [0, 0]]\nresidual = [[0, 0], [0, 0]]\n"
-              "recorded_generations = [0, 2]\n"
+              "recorded_generations = [0, 2]\nthreshold = [[], [0.5]]\n"
               "[[fixed]]\nname = \"cg\"\ngroups = 4\nvariance = [[9.0, 1.0], [1.0, 2.0]]\n"
               "[[fixed]]\nname = \"sx\"\ncolumn = \"sex\"\nvalues = { M = [5.0, 1.0] }\n"
               "[[fixed]]\nname = \"fc\"\ncovariate = \"F\"\nslope = [-20.0, 3.0]\n");
-    expect_success(
-        run_traits(box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv"}));
+    const end_to_end::Run run = run_traits(
+        box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv", "--animals", "a"});
+    expect_success(run);
     std::map<std::string, std::vector<double>> value_of;
     for (const std::string& line : lines_of(box.read("eff.tsv").value())) {
         const auto cells = cells_of(line);
@@ -867,6 +905,17 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
     }
     EXPECT_EQ(value_of.at("sx/M"), (std::vector{5.0, 1.0}));
     EXPECT_EQ(value_of.at("fc/slope"), (std::vector{-20.0, 3.0}));
+    expect_fixed_summary(run.err, value_of, "cg", " (expected 9 2)");
+    expect_fixed_summary(run.err, value_of, "sx", "");
+    // z is a threshold trait: its liability goes to the animals table.
+    std::map<std::string, std::string> liability_of;
+    const auto animals = lines_of(box.read("a").value());
+    const auto animal_header = cells_of(animals.at(0));
+    const auto liability_column = std::ranges::find(animal_header, "liability_z");
+    ASSERT_NE(liability_column, animal_header.end());
+    for (const std::string& line : animals)
+        liability_of[cells_of(line)[0]] =
+            cells_of(line).at(static_cast<std::size_t>(liability_column - animal_header.begin()));
     const auto records = lines_of(box.read("rec.tsv").value());
     ASSERT_EQ(cells_of(records.at(0)),
               (std::vector<std::string>{"animal", "sire", "dam", "generation", "record", "cg", "sx",
@@ -878,7 +927,9 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
         const auto& cg = value_of.at("cg/" + cells[5]);
         const auto& sx = value_of.at("sx/" + cells[6]);
         EXPECT_NEAR(std::stod(cells[8]), 10.0 + cg[0] + sx[0] - 20.0 * f, 1e-9) << records[k];
-        EXPECT_NEAR(std::stod(cells[9]), cg[1] + sx[1] + 3.0 * f, 1e-9) << records[k];
+        const double liability = cg[1] + sx[1] + 3.0 * f;
+        EXPECT_NEAR(std::stod(liability_of.at(cells[0])), liability, 1e-9) << records[k];
+        EXPECT_EQ(cells[9], liability > 0.5 ? "1" : "0") << records[k];
         groups_seen += cells[5].starts_with("1:");
     }
     EXPECT_GT(groups_seen, 0u);
