@@ -153,6 +153,7 @@ const std::string kRichModel =
     "recorded_sex = [\"all\", \"F\"]\nrecorded_fraction = [0.8, 1.0]\n"
     "inbreeding_depression = [-50.0, 0.0]\nrecorded_generations = [0, 2]\n"
     "maternal = [[50.0, 0.0], [0.0, 0.05]]\ndirect_maternal = [[-10.0, 0.0], [0.0, 0.0]]\n"
+    "maternal_permanent = [[20.0, 0.0], [0.0, 0.02]]\n"
     "threshold = [[], [0.5]]\n"
     "[[fixed]]\nname = \"cg\"\ngroups = 5\nvariance = [100.0, 0.1]\n"
     "[[fixed]]\nname = \"sexeffect\"\ncolumn = \"sex\"\nvalues = { M = [10.0, 0.2], F = [0.0, 0.0] "
@@ -288,8 +289,9 @@ void expect_blupf90_parameters(const std::vector<std::string>& par, const Numeri
         }
     }
     EXPECT_EQ(std::to_string(effect_columns.size()), line_after(par, "NUMBER_OF_EFFECTS"));
-    EXPECT_EQ(effect_columns, (std::vector<std::string>{"intercept", "cg", "sexeffect",
-                                                        "inbreeding", "animal", "dam", "animal"}));
+    EXPECT_EQ(effect_columns,
+              (std::vector<std::string>{"intercept", "cg", "sexeffect", "inbreeding", "animal",
+                                        "dam", "animal", "dam"}));
     EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES"), "500 0");
     EXPECT_EQ(line_after(par, "RANDOM_RESIDUAL VALUES", 2), "0 0.8");
     EXPECT_EQ(line_after(par, "RANDOM_GROUP"), "5 6");
@@ -300,7 +302,9 @@ void expect_blupf90_parameters(const std::vector<std::string>& par, const Numeri
 }
 
 // wombat.par names the pedigree, every column of data.txt in order with
-// levels that cover its codes, and the residual (co)variances.
+// levels that cover its codes (the traits' names on the records' column),
+// each random effect on its own column with its (co)variances, the residual
+// (co)variances, and the record number as the time of repeated records.
 void expect_wombat_parameters(const std::vector<std::string>& par, const NumericData& data)
 {
     EXPECT_NE(std::ranges::find(par, "ANALYSIS MUV"), par.end());
@@ -310,14 +314,41 @@ void expect_wombat_parameters(const std::vector<std::string>& par, const Numeric
     std::size_t column = 0;
     for (auto line = block + 1; line != par.end() && *line != "END DATA"; ++line, ++column) {
         const auto fields = fields_of(*line);
+        if (data.columns.at(column) == "value") {
+            EXPECT_EQ(fields, (std::vector<std::string>{"weight", "ease"}));
+            continue;
+        }
         EXPECT_EQ(fields.at(0) == "TRNO" ? "trait" : fields.at(0), data.columns.at(column));
         if (fields.size() == 2) {
             EXPECT_GE(std::stod(fields[1]), data.largest(column)) << *line;
         }
     }
     EXPECT_EQ(column, data.columns.size());
-    EXPECT_EQ(line_after(par, "VAR residual 2 UNSTR"), "500 0 0.8");
-    EXPECT_EQ(line_after(par, "VAR animal 2 UNSTR"), "400 2 0.2");
+    const auto model = std::ranges::find(par, "MODEL");
+    ASSERT_NE(model, par.end());
+    std::vector<std::string> lines;
+    for (auto line = model + 1; line != par.end() && *line != "END MODEL"; ++line)
+        lines.push_back(*line);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"  FIX cg", "  FIX sexeffect", "  COV inbreeding(1)",
+                                        "  RAN animal NRM", "  RAN dam NRM", "  RAN pe IDE",
+                                        "  RAN mpe IDE", "  TRAIT weight 1", "  TRAIT ease 2"}));
+    // Each random effect's column holds what it says: pe the animal, mpe the dam.
+    for (const auto& row : data.rows) {
+        EXPECT_EQ(row.at(data.position("pe")), row.at(data.position("animal")));
+        EXPECT_EQ(row.at(data.position("mpe")), row.at(data.position("dam")));
+    }
+    const struct {
+        const char* head;
+        const char* values;
+    } variances[] = {{"VAR animal 2 UNSTR", "400 2 0.2"},
+                     {"VAR dam 2 UNSTR", "50 0 0.05"},
+                     {"VAR pe 2 UNSTR", "100 0 0.1"},
+                     {"VAR mpe 2 UNSTR", "20 0 0.02"},
+                     {"VAR residual 2 UNSTR", "500 0 0.8"}};
+    for (const auto& [head, values] : variances) EXPECT_EQ(line_after(par, head), values) << head;
+    EXPECT_EQ(line_after(par, "SPECIAL"), "  RPTCOV TSELECT record");
+    EXPECT_NE(std::ranges::find(par, "END SPECIAL"), par.end());
 }
 
 class NumericLayout : public testing::TestWithParam<const char*> {};
@@ -796,6 +827,43 @@ TEST(TraitsProgram, ATerminationSignalRemovesEveryTemporaryFile)
 // Without genetic or residual variance a record is its mean plus the true
 // values --effects gives for its levels plus slope times its covariate: the
 // records table's level columns, the effects table and the draws agree.
+// The summary's line of a fixed effect: its number of levels and the
+// variance of their values about their mean, per trait, computed here from
+// the --effects table, then the model's variances when it has them.
+void expect_fixed_summary(const std::string& summary,
+                          const std::map<std::string, std::vector<double>>& value_of,
+                          const std::string& effect, const std::string& expected)
+{
+    std::vector<std::vector<double>> levels;
+    for (const auto& [key, values] : value_of)
+        if (key.starts_with(effect + '/')) levels.push_back(values);
+    ASSERT_FALSE(levels.empty());
+    const auto count = static_cast<double>(levels.size());
+    std::ostringstream want;
+    want << "# fixed effect " << effect << ": " << levels.size() << " levels; realised variance";
+    std::vector<double> variances;
+    for (std::size_t t = 0; t < levels.front().size(); ++t) {
+        double sum = 0, squares = 0;
+        for (const auto& level : levels) sum += level[t];
+        for (const auto& level : levels)
+            squares += (level[t] - sum / count) * (level[t] - sum / count);
+        variances.push_back(squares / count);
+    }
+    const auto lines = lines_of(summary);
+    const auto found = std::ranges::find_if(
+        lines, [&](const std::string& l) { return l.starts_with(want.str()); });
+    ASSERT_NE(found, lines.end()) << want.str() << "\n" << summary;
+    std::istringstream rest(found->substr(want.str().size()));
+    for (const double variance : variances) {
+        double shown = 0;
+        ASSERT_TRUE(rest >> shown) << *found;
+        EXPECT_NEAR(shown, variance, 1e-9 * (1 + variance)) << *found;
+    }
+    std::string tail;
+    std::getline(rest, tail);
+    EXPECT_EQ(tail, expected) << *found;
+}
+
 TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
 {
     Sandbox box;
@@ -803,12 +871,13 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
     box.write("fixed.toml",
               "seed = 4\ntraits = [\"w\", \"z\"]\nmean = [10.0, 0.0]\n"
               "additive = [[0, 0], [0, 0]]\nresidual = [[0, 0], [0, 0]]\n"
-              "recorded_generations = [0, 2]\n"
+              "recorded_generations = [0, 2]\nthreshold = [[], [0.5]]\n"
               "[[fixed]]\nname = \"cg\"\ngroups = 4\nvariance = [[9.0, 1.0], [1.0, 2.0]]\n"
               "[[fixed]]\nname = \"sx\"\ncolumn = \"sex\"\nvalues = { M = [5.0, 1.0] }\n"
               "[[fixed]]\nname = \"fc\"\ncovariate = \"F\"\nslope = [-20.0, 3.0]\n");
-    expect_success(
-        run_traits(box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv"}));
+    const end_to_end::Run run = run_traits(
+        box, {"--model", "fixed.toml", "-o", "rec.tsv", "--effects", "eff.tsv", "--animals", "a"});
+    expect_success(run);
     std::map<std::string, std::vector<double>> value_of;
     for (const std::string& line : lines_of(box.read("eff.tsv").value())) {
         const auto cells = cells_of(line);
@@ -821,6 +890,17 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
     }
     EXPECT_EQ(value_of.at("sx/M"), (std::vector{5.0, 1.0}));
     EXPECT_EQ(value_of.at("fc/slope"), (std::vector{-20.0, 3.0}));
+    expect_fixed_summary(run.err, value_of, "cg", " (expected 9 2)");
+    expect_fixed_summary(run.err, value_of, "sx", "");
+    // z is a threshold trait: its liability goes to the animals table.
+    std::map<std::string, std::string> liability_of;
+    const auto animals = lines_of(box.read("a").value());
+    const auto animal_header = cells_of(animals.at(0));
+    const auto liability_column = std::ranges::find(animal_header, "liability_z");
+    ASSERT_NE(liability_column, animal_header.end());
+    for (const std::string& line : animals)
+        liability_of[cells_of(line)[0]] =
+            cells_of(line).at(static_cast<std::size_t>(liability_column - animal_header.begin()));
     const auto records = lines_of(box.read("rec.tsv").value());
     ASSERT_EQ(cells_of(records.at(0)),
               (std::vector<std::string>{"animal", "sire", "dam", "generation", "record", "cg", "sx",
@@ -832,7 +912,9 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
         const auto& cg = value_of.at("cg/" + cells[5]);
         const auto& sx = value_of.at("sx/" + cells[6]);
         EXPECT_NEAR(std::stod(cells[8]), 10.0 + cg[0] + sx[0] - 20.0 * f, 1e-9) << records[k];
-        EXPECT_NEAR(std::stod(cells[9]), cg[1] + sx[1] + 3.0 * f, 1e-9) << records[k];
+        const double liability = cg[1] + sx[1] + 3.0 * f;
+        EXPECT_NEAR(std::stod(liability_of.at(cells[0])), liability, 1e-9) << records[k];
+        EXPECT_EQ(cells[9], liability > 0.5 ? "1" : "0") << records[k];
         groups_seen += cells[5].starts_with("1:");
     }
     EXPECT_GT(groups_seen, 0u);

@@ -780,6 +780,10 @@ INSTANTIATE_TEST_SUITE_P(
                     kOneTrait + "[[fixed]]\nname = \"w\"\ngroups = 2\nvariance = 1\n",
                     "m.toml: line 5: fixed.name: \"w\" is already a column of the records; "
                     "choose another name"},
+        RefusalCase{"fixed_name_of_numeric_column",
+                    kOneTrait + "[[fixed]]\nname = \"pe\"\ngroups = 2\nvariance = 1\n",
+                    "m.toml: line 5: fixed.name: \"pe\" is already a column of the records; "
+                    "choose another name"},
         RefusalCase{"fixed_without_values", kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n",
                     "m.toml: line 5: fixed: \"cg\" needs a variance or values"},
         RefusalCase{"covariate_without_slope",

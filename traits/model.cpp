@@ -461,9 +461,9 @@ void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& eff
 bool column_name_taken(const TraitModel& model, std::string_view name)
 {
     // Those of the records table, and those the numeric files add.
-    constexpr std::string_view fixed_columns[] = {"animal",     "sire",      "dam",   "generation",
-                                                  "record",     "trait",     "value", "intercept",
-                                                  "inbreeding", "animal_sex"};
+    constexpr std::string_view fixed_columns[] = {"animal",     "sire",       "dam",   "generation",
+                                                  "record",     "trait",      "value", "intercept",
+                                                  "inbreeding", "animal_sex", "pe",    "mpe"};
     return std::ranges::find(fixed_columns, name) != std::end(fixed_columns) ||
            std::ranges::find(model.traits, name) != model.traits.end() ||
            std::ranges::any_of(model.fixed, [&](const FixedEffect& e) { return e.name == name; });

@@ -41,6 +41,9 @@ void append_record_head(std::string& out, const TraitRun& run, const NumericCode
             append_cells(out, ' ', effect.level[i] + 1);
     }
     append_cells(out, ' ', run.relatedness.found.inbreeding[i], sex_code(run.simulated.sex[i]));
+    if (!run.model.permanent.empty()) append_cells(out, ' ', i + 1);
+    if (!run.model.maternal_permanent.empty())
+        append_cells(out, ' ', animal_code(run.pedigree.dam[i]));
 }
 
 void append_wide_records(std::string& out, const TraitRun& run, const NumericCodes& codes,
@@ -88,8 +91,9 @@ std::string readme_text(const TraitRun& run, const NumericColumns& columns)
     out += "trait: the trait's number; animal, dam: the numbers of pedigree.txt; intercept: 1;\n"
            "generation: 1 for the earliest; record: 1..; fixed effects: their levels 1.. in\n"
            "order of first appearance (--effects gives their true values), a covariate's\n"
-           "value; inbreeding: the animal's F; animal_sex: 1 male, 2 female, 3 unknown; a\n"
-           "threshold trait's category c is written c + 1.\n"
+           "value; inbreeding: the animal's F; animal_sex: 1 male, 2 female, 3 unknown; pe,\n"
+           "mpe: the animal and the dam again, for the permanent and maternal permanent\n"
+           "effects; a threshold trait's category c is written c + 1.\n"
            "blupf90.par and wombat.par fit the model as simulated with the true values as\n"
            "starting values: blupf90 blupf90.par, or wombat wombat.par, in this directory.\n";
     return out + variances_in_both_syntaxes(run.model);
@@ -112,6 +116,8 @@ NumericColumns numeric_columns(const TraitModel& model, bool long_layout)
     for (const FixedEffect& effect : model.fixed) columns.names.push_back(effect.name);
     columns.names.emplace_back("inbreeding");
     columns.names.emplace_back("animal_sex");
+    if (!model.permanent.empty()) columns.names.emplace_back("pe");
+    if (!model.maternal_permanent.empty()) columns.names.emplace_back("mpe");
     if (long_layout)
         columns.names.emplace_back("value");
     else

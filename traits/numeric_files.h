@@ -15,8 +15,10 @@ namespace pedsim::traits {
 
 // The columns of DIR/data.txt, in order: "trait" (long layout), animal dam
 // intercept generation record, each fixed effect's name, inbreeding
-// animal_sex, then each
-// trait's name (wide) or "value" (long).
+// animal_sex, "pe" (the animal again) with permanent effects, "mpe" (the dam
+// again) with maternal permanent effects, then each trait's name (wide) or
+// "value" (long). A program fitting two effects of one column wants a
+// column for each.
 struct NumericColumns {
     bool long_layout = false;
     std::vector<std::string> names;

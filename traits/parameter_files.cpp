@@ -137,27 +137,45 @@ std::string blupf90_parameters(const NumericModel& numeric)
 
 namespace {
 
-std::string wombat_data_block(const NumericModel& numeric)
+// The names WOMBAT gives the traits: their own.
+std::string trait_names(const TraitModel& model)
+{
+    std::string out;
+    for (const std::string& name : model.traits) out += (out.empty() ? "" : " ") + name;
+    return out;
+}
+
+// The number of levels WOMBAT is told for a column of data.txt; 0 for a
+// column holding values rather than codes.
+std::size_t wombat_levels(const NumericModel& numeric, const std::string& name)
 {
     const TraitModel& model = numeric.model;
+    if (name == "animal" || name == "dam" || name == "pe" || name == "mpe") return numeric.animals;
+    if (name == "intercept") return 1;
+    if (name == "generation") return numeric.generations;
+    if (name == "record") return model.most_records_per_animal();
+    if (name == "animal_sex") return 3;
+    const auto fixed = std::ranges::find(model.fixed, name, &FixedEffect::name);
+    if (fixed == model.fixed.end() || fixed->kind == FixedEffect::Kind::covariate) return 0;
+    return numeric.fixed[static_cast<std::size_t>(fixed - model.fixed.begin())].level_count();
+}
+
+// A line per column of data.txt: TRNO for the trait number, the name and
+// levels of a code, the name of a value, and the traits' names on the
+// column of the records.
+std::string wombat_data_block(const NumericModel& numeric)
+{
     std::string out = "DATA data.txt\n";
     for (const std::string& name : numeric.columns.names) {
         out += "  ";
-        if (name == "trait") {
-            out += "TRNO\n";
-            continue;
-        }
-        out += name;
-        const auto fixed = std::ranges::find(model.fixed, name, &FixedEffect::name);
-        if (name == "animal" || name == "dam") out += ' ' + number_text(numeric.animals);
-        if (name == "intercept") out += " 1";
-        if (name == "generation") out += ' ' + number_text(numeric.generations);
-        if (name == "record") out += ' ' + number_text(model.most_records_per_animal());
-        if (name == "animal_sex") out += " 3";
-        if (fixed != model.fixed.end() && fixed->kind != FixedEffect::Kind::covariate)
-            out += ' ' +
-                   number_text(numeric.fixed[static_cast<std::size_t>(fixed - model.fixed.begin())]
-                                   .level_count());
+        if (name == "trait")
+            out += "TRNO";
+        else if (name == "value")
+            out += trait_names(numeric.model);
+        else
+            out += name;
+        if (const std::size_t levels = wombat_levels(numeric, name); levels != 0)
+            out += ' ' + number_text(levels);
         out += '\n';
     }
     return out + "END DATA\n";
@@ -173,10 +191,45 @@ std::string wombat_model_block(const NumericModel& numeric)
     if (has_depression(model)) out += "  COV inbreeding(1)\n";
     out += "  RAN animal NRM\n";
     if (model.has_maternal()) out += "  RAN dam NRM\n";
+    if (!model.permanent.empty()) out += "  RAN pe IDE\n";
+    if (!model.maternal_permanent.empty()) out += "  RAN mpe IDE\n";
     for (std::size_t t = 0; t < model.trait_count(); ++t)
-        out += "  TRAIT " + (numeric.columns.long_layout ? std::string("value") : model.traits[t]) +
-               ' ' + number_text(t + 1) + '\n';
+        out += "  TRAIT " + model.traits[t] + ' ' + number_text(t + 1) + '\n';
     return out + "END MODEL\n";
+}
+
+// With repeated records of several traits WOMBAT wants to be told which
+// records share a time, and so a residual covariance: those of one record
+// number.
+std::string wombat_special_block(const TraitModel& model)
+{
+    if (model.trait_count() < 2 || model.most_records_per_animal() < 2) return "";
+    return "SPECIAL\n  RPTCOV TSELECT record\nEND SPECIAL\n";
+}
+
+// Traits with repeated records before those with one, as WOMBAT wants them.
+bool repeated_traits_first(const TraitModel& model)
+{
+    const auto single = std::ranges::find_if(model.records, [](std::size_t r) { return r < 2; });
+    return std::ranges::all_of(single, model.records.end(), [](std::size_t r) { return r < 2; });
+}
+
+// What a user must do before WOMBAT runs the file, as comment lines.
+std::string wombat_warnings(const TraitModel& model)
+{
+    std::string out;
+    if (model.has_maternal() || !model.maternal_permanent.empty())
+        out += "# WOMBAT refuses a dam code 0 with maternal effects: drop the records of\n"
+               "# animals whose dam is unknown (dam 0 in data.txt) before running it.\n";
+    if (model.has_maternal() &&
+        std::ranges::any_of(model.direct_maternal, [](double c) { return c != 0; }))
+        out += "# The direct-maternal covariances are not in this file: README.txt gives the\n"
+               "# joint matrix.\n";
+    if (model.trait_count() > 1 && model.most_records_per_animal() > 1 &&
+        !repeated_traits_first(model))
+        out += "# WOMBAT wants the traits with repeated records numbered first: list them\n"
+               "# first in the model's traits.\n";
+    return out;
 }
 
 }  // namespace
@@ -189,18 +242,17 @@ std::string wombat_parameters(const NumericModel& numeric)
         return "# WOMBAT reads one line per record and trait, the trait's number first: write\n"
                "# the files with --numeric-layout long for WOMBAT.\n";
     std::string out = "# WOMBAT parameter file written by pedsim-traits: the model as simulated,\n"
-                      "# the true (co)variances as starting values";
-    if (!model.permanent.empty() || !model.maternal_permanent.empty())
-        out += ";\n# the permanent effects are not in it: add a column coding them to fit them";
-    if (model.has_maternal() &&
-        std::ranges::any_of(model.direct_maternal, [](double c) { return c != 0; }))
-        out += ";\n# the direct-maternal covariances are in README.txt";
-    out += ".\n";
+                      "# the true (co)variances as starting values.\n" +
+                      wombat_warnings(model);
     out += std::string("ANALYSIS ") + (n == 1 ? "UNI" : "MUV") + "\nPEDS pedigree.txt\n";
-    out += wombat_data_block(numeric) + wombat_model_block(numeric);
+    out += wombat_data_block(numeric) + wombat_model_block(numeric) + wombat_special_block(model);
     const std::string size = ' ' + number_text(n) + " UNSTR\n";
     out += "VAR animal" + size + upper_triangle(model.additive.values, n);
     if (model.has_maternal()) out += "VAR dam" + size + upper_triangle(model.maternal.values, n);
+    if (!model.permanent.empty())
+        out += "VAR pe" + size + upper_triangle(model.permanent.values, n);
+    if (!model.maternal_permanent.empty())
+        out += "VAR mpe" + size + upper_triangle(model.maternal_permanent.values, n);
     out += "VAR residual" + size + upper_triangle(model.residual.values, n);
     return out;
 }

@@ -34,12 +34,18 @@ struct NumericModel {
 std::string blupf90_parameters(const NumericModel& numeric);
 
 // WOMBAT's parameter file: ANALYSIS UNI or MUV, PEDS pedigree.txt, the DATA
-// block naming every column of data.txt with its number of levels, the
-// MODEL block (FIX for each fixed effect, COV for covariates and F, RAN
-// animal NRM, RAN dam NRM with maternal effects, TRAIT lines) and a VAR
-// block per random effect and the residual. WOMBAT reads one line per record
-// and trait: with the wide layout and several traits the file holds only
-// comment lines saying so.
+// block naming every column of data.txt with its number of levels (TRNO for
+// the trait number, the traits' names on the records' column), the MODEL
+// block (FIX for each fixed effect, COV for covariates and F, RAN animal NRM,
+// RAN dam NRM with maternal effects, RAN pe IDE and RAN mpe IDE with
+// permanent and maternal permanent effects, a TRAIT line per trait), a
+// SPECIAL block with RPTCOV TSELECT record for repeated records of several
+// traits, and a VAR block per random effect and the residual. Comment lines
+// say what the file cannot hold (the direct-maternal covariances) and what
+// WOMBAT refuses (dam code 0 with maternal effects, traits with repeated
+// records numbered after one without). WOMBAT reads one line per record and
+// trait: with the wide layout and several traits the file holds only comment
+// lines saying so.
 std::string wombat_parameters(const NumericModel& numeric);
 
 // Each true (co)variance matrix of the model written as BLUPF90 and WOMBAT
