@@ -128,9 +128,10 @@ NumericColumns numeric_columns(const TraitModel& model, bool long_layout)
 NumericCodes numeric_codes(const stats::Pedigree& pedigree)
 {
     std::vector<std::int64_t> generations = pedigree.generation;
-    std::ranges::sort(generations);
-    const auto [end, last] = std::ranges::unique(generations);
-    generations.erase(end, last);
+    // std::sort/std::unique rather than their ranges forms: clang 14 cannot
+    // compile the subrange std::ranges::unique returns with libstdc++ 12.
+    std::sort(generations.begin(), generations.end());
+    generations.erase(std::unique(generations.begin(), generations.end()), generations.end());
     NumericCodes codes;
     codes.generation_count = generations.size();
     for (const std::int64_t generation : pedigree.generation)
