@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "ipsort.h"
-#include "ranper.h"
-#include "uniran.h"
+#include "random/ranper.h"
+#include "random/uniran.h"
+#include "sort/ipsort.h"
 
 namespace {
 

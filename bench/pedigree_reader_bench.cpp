@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "parameters.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "parameter_checks.h"
-#include "parameters.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 

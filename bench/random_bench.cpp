@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "ranper.h"
-#include "uniran.h"
+#include "random/ranper.h"
+#include "random/uniran.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
-#include "parameter_checks.h"
-#include "parameters.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
+#include "stats/analysis.h"
 
 namespace {
 

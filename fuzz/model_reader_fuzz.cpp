@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "common/failure.h"
-#include "model.h"
+#include "traits/model.h"
 
 namespace {
 

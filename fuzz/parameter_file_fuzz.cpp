@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "parameter_checks.h"
-#include "parameter_file.h"
-#include "pedigree_check.h"
-#include "pedigree_counts.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameter_file.h"
+#include "sim/pedigree_counts.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
+#include "tests/pedigree_check.h"
 
 namespace {
 

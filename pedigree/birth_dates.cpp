@@ -1,4 +1,4 @@
-#include "birth_dates.h"
+#include "pedigree/birth_dates.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "ranper.h"
+#include "random/ranper.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "uniran.h"
+#include "random/uniran.h"
 
 namespace pedsim {
 

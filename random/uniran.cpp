@@ -1,4 +1,4 @@
-#include "uniran.h"
+#include "random/uniran.h"
 
 #include <algorithm>
 #include <cassert>

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "common/failure.h"
-#include "memory_blocks.h"
+#include "sim/memory_blocks.h"
 
 namespace pedsim {
 

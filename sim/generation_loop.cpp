@@ -1,9 +1,9 @@
-#include "generation_loop.h"
+#include "sim/generation_loop.h"
 
 #include <algorithm>
 #include <array>
 
-#include "ranper.h"
+#include "random/ranper.h"
 
 namespace pedsim {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "parameters.h"
-#include "tables.h"
-#include "uniran.h"
+#include "random/uniran.h"
+#include "sim/parameters.h"
+#include "sim/tables.h"
 
 namespace pedsim {
 

@@ -4,9 +4,9 @@
 #include <new>
 #include <span>
 
-#include "command_line.h"
 #include "common/process_setup.h"
-#include "program.h"
+#include "sim/command_line.h"
+#include "sim/program.h"
 
 int main(int argc, char** argv)
 {

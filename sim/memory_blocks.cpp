@@ -1,4 +1,4 @@
-#include "memory_blocks.h"
+#include "sim/memory_blocks.h"
 
 #include <sys/mman.h>
 

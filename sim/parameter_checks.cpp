@@ -1,4 +1,4 @@
-#include "parameter_checks.h"
+#include "sim/parameter_checks.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/failure.h"
-#include "pedigree_counts.h"
+#include "sim/pedigree_counts.h"
 
 namespace pedsim {
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "parameters.h"
+#include "sim/parameters.h"
 
 namespace pedsim {
 

@@ -1,4 +1,4 @@
-#include "parameter_file.h"
+#include "sim/parameter_file.h"
 
 #include <array>
 #include <charconv>

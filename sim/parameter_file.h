@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "common/files.h"
-#include "parameters.h"
+#include "sim/parameters.h"
 
 namespace pedsim {
 

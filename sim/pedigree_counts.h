@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "parameters.h"
+#include "sim/parameters.h"
 
 namespace pedsim {
 

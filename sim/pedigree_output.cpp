@@ -1,4 +1,4 @@
-#include "pedigree_output.h"
+#include "sim/pedigree_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

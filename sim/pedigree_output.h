@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "block_sink.h"
 #include "common/files.h"
 #include "common/replacement_file.h"
+#include "sim/block_sink.h"
 
 namespace pedsim {
 

@@ -1,6 +1,6 @@
 // The text of the pedigree file: each animal's line formatted with
 // std::to_chars into a block of lines, and the blocks handed to a sink.
-#include "pedigree_writer.h"
+#include "sim/pedigree_writer.h"
 
 #include <algorithm>
 #include <charconv>

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "block_sink.h"
-#include "tables.h"
+#include "sim/block_sink.h"
+#include "sim/tables.h"
 
 namespace pedsim {
 

@@ -1,11 +1,11 @@
-#include "program.h"
+#include "sim/program.h"
 
-#include "parameter_checks.h"
-#include "parameter_file.h"
-#include "pedigree_output.h"
-#include "pedigree_writer.h"
-#include "run_files.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameter_file.h"
+#include "sim/pedigree_output.h"
+#include "sim/pedigree_writer.h"
+#include "sim/run_files.h"
+#include "sim/simulation.h"
 
 namespace pedsim {
 

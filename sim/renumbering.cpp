@@ -1,8 +1,8 @@
-#include "renumbering.h"
+#include "sim/renumbering.h"
 
 #include <span>
 
-#include "ipsort.h"
+#include "sort/ipsort.h"
 
 namespace pedsim {
 

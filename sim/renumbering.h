@@ -2,7 +2,7 @@
 // ..., with gaps between generations) become 1..N in ascending order.
 #pragma once
 
-#include "tables.h"
+#include "sim/tables.h"
 
 namespace pedsim {
 

@@ -1,10 +1,10 @@
-#include "run_files.h"
+#include "sim/run_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "common/failure.h"
-#include "parameter_file.h"
+#include "sim/parameter_file.h"
 
 namespace pedsim {
 

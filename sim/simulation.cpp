@@ -1,6 +1,6 @@
-#include "simulation.h"
+#include "sim/simulation.h"
 
-#include "renumbering.h"
+#include "sim/renumbering.h"
 
 namespace pedsim {
 

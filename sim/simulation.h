@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "generation_loop.h"
-#include "parameters.h"
-#include "tables.h"
-#include "uniran.h"
+#include "random/uniran.h"
+#include "sim/generation_loop.h"
+#include "sim/parameters.h"
+#include "sim/tables.h"
 
 namespace pedsim {
 

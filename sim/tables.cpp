@@ -1,4 +1,4 @@
-#include "tables.h"
+#include "sim/tables.h"
 
 #include <algorithm>
 

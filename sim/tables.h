@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <span>
 
-#include "buffer.h"
-#include "parameters.h"
-#include "pedigree_counts.h"
+#include "sim/buffer.h"
+#include "sim/parameters.h"
+#include "sim/pedigree_counts.h"
 
 namespace pedsim {
 

@@ -1,4 +1,4 @@
-#include "ipsort.h"
+#include "sort/ipsort.h"
 
 #include <algorithm>
 #include <array>

@@ -1,20 +1,20 @@
-#include "analysis.h"
+#include "stats/analysis.h"
 
 #include <cmath>
 #include <limits>
 #include <span>
 #include <utility>
 
-#include "ancestry.h"
-#include "cohorts.h"
-#include "expected_inbreeding.h"
-#include "generation_table.h"
-#include "mean_kinship.h"
 #include "pedigree/indexing.h"
-#include "pedigree_completeness.h"
 #include "relationship/generation_groups.h"
 #include "relationship/relatedness.h"
 #include "relationship/stage_progress.h"
+#include "stats/ancestry.h"
+#include "stats/cohorts.h"
+#include "stats/expected_inbreeding.h"
+#include "stats/generation_table.h"
+#include "stats/mean_kinship.h"
+#include "stats/pedigree_completeness.h"
 
 namespace pedsim::stats {
 

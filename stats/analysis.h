@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "ancestor_contributions.h"
-#include "ancestry.h"
-#include "cohort_effective_size.h"
 #include "common/progress.h"
-#include "generation_interval.h"
-#include "parameters.h"
 #include "pedigree/pedigree.h"
-#include "reference_population.h"
-#include "results.h"
-#include "time_scale.h"
+#include "sim/parameters.h"
+#include "stats/ancestor_contributions.h"
+#include "stats/ancestry.h"
+#include "stats/cohort_effective_size.h"
+#include "stats/generation_interval.h"
+#include "stats/reference_population.h"
+#include "stats/results.h"
+#include "stats/time_scale.h"
 
 namespace pedsim::stats {
 

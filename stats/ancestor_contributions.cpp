@@ -1,4 +1,4 @@
-#include "ancestor_contributions.h"
+#include "stats/ancestor_contributions.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "generation_table.h"
 #include "pedigree/indexing.h"
+#include "stats/generation_table.h"
 
 namespace pedsim::stats {
 

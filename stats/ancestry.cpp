@@ -1,4 +1,4 @@
-#include "ancestry.h"
+#include "stats/ancestry.h"
 
 #include <cmath>
 #include <limits>

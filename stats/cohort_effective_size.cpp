@@ -1,9 +1,9 @@
-#include "cohort_effective_size.h"
+#include "stats/cohort_effective_size.h"
 
 #include <cmath>
 #include <limits>
 
-#include "generation_table.h"
+#include "stats/generation_table.h"
 
 namespace pedsim::stats {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "results.h"
+#include "stats/results.h"
 
 namespace pedsim::stats {
 

@@ -1,4 +1,4 @@
-#include "cohorts.h"
+#include "stats/cohorts.h"
 
 #include <algorithm>
 

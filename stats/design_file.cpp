@@ -1,12 +1,12 @@
-#include "design_file.h"
+#include "stats/design_file.h"
 
 #include <cstdint>
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "parameter_checks.h"
-#include "parameter_file.h"
 #include "pedigree/input_files.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameter_file.h"
 
 namespace pedsim::stats {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "parameters.h"
+#include "sim/parameters.h"
 
 namespace pedsim::stats {
 

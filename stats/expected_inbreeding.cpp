@@ -1,4 +1,4 @@
-#include "expected_inbreeding.h"
+#include "stats/expected_inbreeding.h"
 
 #include <limits>
 

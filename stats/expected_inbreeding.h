@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "parameters.h"
-#include "results.h"
+#include "sim/parameters.h"
+#include "stats/results.h"
 
 namespace pedsim::stats {
 

@@ -1,7 +1,7 @@
-#include "generation_interval.h"
+#include "stats/generation_interval.h"
 
-#include "generation_table.h"
 #include "pedigree/indexing.h"
+#include "stats/generation_table.h"
 
 namespace pedsim::stats {
 

@@ -1,4 +1,4 @@
-#include "generation_table.h"
+#include "stats/generation_table.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include "results.h"
+#include "stats/results.h"
 
 namespace pedsim::stats {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "common/program_main.h"
-#include "options.h"
-#include "stats_program.h"
+#include "stats/options.h"
+#include "stats/stats_program.h"
 
 int main(int argc, char** argv)
 {

@@ -1,8 +1,8 @@
-#include "mean_kinship.h"
+#include "stats/mean_kinship.h"
 
-#include "generation_table.h"
 #include "pedigree/indexing.h"
 #include "relationship/inbreeding_by_paths.h"
+#include "stats/generation_table.h"
 
 namespace pedsim::stats {
 

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "stats/options.h"
 
 #include <charconv>
 #include <string_view>
@@ -6,8 +6,8 @@
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "pedigree/command_line.h"
-#include "reference_population.h"
-#include "time_scale.h"
+#include "stats/reference_population.h"
+#include "stats/time_scale.h"
 
 namespace pedsim::stats {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
-#include "ancestry.h"
 #include "pedigree/command_line.h"
 #include "pedigree/pedigree_rows.h"
+#include "stats/analysis.h"
+#include "stats/ancestry.h"
 
 namespace pedsim::stats {
 

@@ -1,4 +1,4 @@
-#include "pedigree_completeness.h"
+#include "stats/pedigree_completeness.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "reference_population.h"
+#include "stats/reference_population.h"
 
 #include <charconv>
 #include <cmath>

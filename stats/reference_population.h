@@ -11,7 +11,7 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include "time_scale.h"
+#include "stats/time_scale.h"
 
 namespace pedsim::stats {
 

@@ -1,4 +1,4 @@
-#include "replicate_study.h"
+#include "stats/replicate_study.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,17 +8,17 @@
 #include <optional>
 #include <system_error>
 
-#include "analysis.h"
 #include "common/failure.h"
 #include "common/output_files.h"
 #include "common/progress.h"
-#include "design_file.h"
-#include "expected_inbreeding.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
 #include "relationship/parallel.h"
-#include "replicate_table.h"
-#include "report.h"
+#include "stats/analysis.h"
+#include "stats/design_file.h"
+#include "stats/expected_inbreeding.h"
+#include "stats/replicate_table.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 

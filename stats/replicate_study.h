@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
+#include "stats/options.h"
 
 namespace pedsim::stats {
 

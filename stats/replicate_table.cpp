@@ -1,4 +1,4 @@
-#include "replicate_table.h"
+#include "stats/replicate_table.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include "common/failure.h"
 #include "pedigree/table_text.h"
-#include "report.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 

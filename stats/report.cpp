@@ -1,8 +1,8 @@
-#include "report.h"
+#include "stats/report.h"
 
-#include "ancestry.h"
 #include "pedigree/indexing.h"
 #include "pedigree/table_text.h"
+#include "stats/ancestry.h"
 
 namespace pedsim::stats {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "ancestry.h"
 #include "pedigree/pedigree.h"
+#include "stats/analysis.h"
+#include "stats/ancestry.h"
 
 namespace pedsim::stats {
 

@@ -1,19 +1,19 @@
-#include "stats_program.h"
+#include "stats/stats_program.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <vector>
 
-#include "analysis.h"
 #include "common/failure.h"
 #include "common/output_files.h"
 #include "common/progress.h"
 #include "common/stage_times.h"
-#include "design_file.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
-#include "replicate_study.h"
-#include "report.h"
+#include "stats/analysis.h"
+#include "stats/design_file.h"
+#include "stats/replicate_study.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 

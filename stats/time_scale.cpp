@@ -1,4 +1,4 @@
-#include "time_scale.h"
+#include "stats/time_scale.h"
 
 #include <algorithm>
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "parameter_checks.h"
-#include "pedigree_check.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
+#include "tests/pedigree_check.h"
 
 namespace pedsim {
 namespace {

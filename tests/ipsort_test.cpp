@@ -1,4 +1,4 @@
-#include "ipsort.h"
+#include "sort/ipsort.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "parameter_checks.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/simulation.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/failure.h"
-#include "parameter_checks.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/simulation.h"
 
 namespace pedsim {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/failure.h"
-#include "parameter_file.h"
+#include "sim/parameter_file.h"
 
 namespace pedsim {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "parameter_checks.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameter_checks.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace pedsim {
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "ranper.h"
+#include "random/ranper.h"
 
 namespace pedsim {
 namespace {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "ancestry.h"
 #include "common/failure.h"
 #include "pedigree/pedigree_reader.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats_pedigrees.h"
+#include "stats/ancestry.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

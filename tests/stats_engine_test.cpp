@@ -10,14 +10,14 @@
 #include <thread>
 #include <vector>
 
-#include "analysis.h"
-#include "end_to_end.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
 #include "relationship/parallel.h"
-#include "stats_pedigrees.h"
+#include "stats/analysis.h"
+#include "tests/end_to_end.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

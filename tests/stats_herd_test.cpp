@@ -11,16 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "ancestry.h"
-#include "cohort_effective_size.h"
 #include "common/failure.h"
-#include "generation_interval.h"
-#include "generation_table.h"
-#include "options.h"
 #include "pedigree/birth_dates.h"
-#include "pedigree_completeness.h"
-#include "stats_pedigrees.h"
+#include "stats/analysis.h"
+#include "stats/ancestry.h"
+#include "stats/cohort_effective_size.h"
+#include "stats/generation_interval.h"
+#include "stats/generation_table.h"
+#include "stats/options.h"
+#include "stats/pedigree_completeness.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats_pedigrees.h"
+#include "stats/analysis.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

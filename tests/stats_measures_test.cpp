@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "expected_inbreeding.h"
-#include "stats_pedigrees.h"
+#include "stats/analysis.h"
+#include "stats/expected_inbreeding.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "parameter_checks.h"
-#include "parameters.h"
 #include "pedigree/pedigree.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
-#include "uniran.h"
+#include "random/uniran.h"
+#include "sim/parameter_checks.h"
+#include "sim/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace stats_test {
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "parameter_file.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/parameter_file.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/inbreeding_by_sires.h"
-#include "stats_pedigrees.h"
+#include "stats/analysis.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 

@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "animal_draws.h"
-#include "breeding_values.h"
-#include "check_table.h"
 #include "common/failure.h"
-#include "design_file.h"
-#include "model.h"
 #include "pedigree/input_files.h"
-#include "pedigree_relatedness.h"
-#include "portable_math.h"
-#include "stats_pedigrees.h"
+#include "stats/design_file.h"
+#include "tests/stats_pedigrees.h"
+#include "traits/animal_draws.h"
+#include "traits/breeding_values.h"
+#include "traits/check_table.h"
+#include "traits/model.h"
+#include "traits/pedigree_relatedness.h"
+#include "traits/portable_math.h"
 
 #include <Eigen/Dense>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "uniran.h"
+#include "random/uniran.h"
 
 namespace pedsim {
 namespace {

@@ -1,12 +1,12 @@
-#include "breeding_values.h"
+#include "traits/breeding_values.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "animal_draws.h"
-#include "recorded_generations.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/parallel.h"
+#include "traits/animal_draws.h"
+#include "traits/recorded_generations.h"
 
 namespace pedsim::traits {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fixed_effects.h"
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/fixed_effects.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 

@@ -1,4 +1,4 @@
-#include "check_table.h"
+#include "traits/check_table.h"
 
 #include <cmath>
 #include <limits>

@@ -1,10 +1,10 @@
-#include "fixed_effects.h"
+#include "traits/fixed_effects.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 
-#include "animal_draws.h"
+#include "traits/animal_draws.h"
 
 namespace pedsim::traits {
 

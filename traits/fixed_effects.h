@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 

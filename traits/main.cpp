@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "common/program_main.h"
-#include "options.h"
-#include "traits_program.h"
+#include "traits/options.h"
+#include "traits/traits_program.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "model.h"
+#include "traits/model.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Eigenvalues>
@@ -8,7 +8,7 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "toml_nesting.h"
+#include "traits/toml_nesting.h"
 
 namespace pedsim::traits {
 

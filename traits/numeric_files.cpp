@@ -1,10 +1,10 @@
-#include "numeric_files.h"
+#include "traits/numeric_files.h"
 
 #include <algorithm>
 #include <map>
 
-#include "parameter_files.h"
 #include "pedigree/table_text.h"
+#include "traits/parameter_files.h"
 
 namespace pedsim::traits {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/output_files.h"
-#include "tables.h"
+#include "traits/tables.h"
 
 namespace pedsim::traits {
 

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "traits/options.h"
 
 #include <charconv>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "parameter_files.h"
+#include "traits/parameter_files.h"
 
 #include <algorithm>
 

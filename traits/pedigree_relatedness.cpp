@@ -1,4 +1,4 @@
-#include "pedigree_relatedness.h"
+#include "traits/pedigree_relatedness.h"
 
 #include <utility>
 

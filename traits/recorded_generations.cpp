@@ -1,4 +1,4 @@
-#include "recorded_generations.h"
+#include "traits/recorded_generations.h"
 
 #include <algorithm>
 

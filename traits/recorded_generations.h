@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 

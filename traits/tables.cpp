@@ -1,4 +1,4 @@
-#include "tables.h"
+#include "traits/tables.h"
 
 #include <string_view>
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "breeding_values.h"
-#include "check_table.h"
 #include "common/output_files.h"
-#include "model.h"
 #include "pedigree/pedigree.h"
-#include "pedigree_relatedness.h"
+#include "traits/breeding_values.h"
+#include "traits/check_table.h"
+#include "traits/model.h"
+#include "traits/pedigree_relatedness.h"
 
 namespace pedsim::traits {
 

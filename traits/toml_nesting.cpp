@@ -1,4 +1,4 @@
-#include "toml_nesting.h"
+#include "traits/toml_nesting.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "traits_program.h"
+#include "traits/traits_program.h"
 
 #include <unistd.h>
 
@@ -8,20 +8,20 @@
 #include <system_error>
 #include <vector>
 
-#include "breeding_values.h"
-#include "check_table.h"
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "common/output_files.h"
 #include "common/progress.h"
-#include "model.h"
-#include "numeric_files.h"
 #include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_relatedness.h"
-#include "recorded_generations.h"
 #include "relationship/parallel.h"
-#include "tables.h"
+#include "traits/breeding_values.h"
+#include "traits/check_table.h"
+#include "traits/model.h"
+#include "traits/numeric_files.h"
+#include "traits/pedigree_relatedness.h"
+#include "traits/recorded_generations.h"
+#include "traits/tables.h"
 
 namespace pedsim::traits {
 
