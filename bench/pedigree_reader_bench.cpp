@@ -49,7 +49,7 @@ std::string as_named_reversed_csv(const std::string& pedsim_file)
 
 void read_text(benchmark::State& state, const std::string& text)
 {
-    for (auto _ : state) benchmark::DoNotOptimize(pedsim::stats::read_pedigree(text, "bench"));
+    for (auto _ : state) benchmark::DoNotOptimize(pedsim::pedigree::read_pedigree(text, "bench"));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -70,8 +70,8 @@ void BM_ReadFileNamedInEnvironment(benchmark::State& state)
     }
     std::size_t animals = 0;
     for (auto _ : state) {
-        const pedsim::stats::Pedigree pedigree =
-            pedsim::stats::read_pedigree(pedsim::stats::read_input(path), path);
+        const pedsim::pedigree::Pedigree pedigree =
+            pedsim::pedigree::read_pedigree(pedsim::pedigree::read_input(path), path);
         animals = pedigree.size();
     }
     state.counters["animals"] = static_cast<double>(animals);

@@ -5,7 +5,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -219,4 +219,4 @@ ColumnLayout layout_of_numbers(const ColumnChoice& choice)
     return layout;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

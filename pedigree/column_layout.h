@@ -12,7 +12,7 @@
 
 #include "pedigree/pedigree_fields.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // What --columns says: for each role, a 1-based column number or a header name.
 struct ColumnChoice {
@@ -59,4 +59,4 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
 // The layout --columns gives by numbers alone.
 ColumnLayout layout_of_numbers(const ColumnChoice& choice);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

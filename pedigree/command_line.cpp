@@ -6,7 +6,7 @@
 #include "common/failure.h"
 #include "pedigree/column_layout.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 void refuse_usage(std::string_view program, const std::string& what)
 {
@@ -95,4 +95,4 @@ std::string reading_options_usage()
            "  --selfing         accept an animal whose sire is its dam (plants)\n";
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -11,7 +11,7 @@
 
 #include "pedigree/pedigree_rows.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // Throws a Failure (usage_refused) "WHAT (PROGRAM --help lists the options)".
 [[noreturn]] void refuse_usage(std::string_view program, const std::string& what);
@@ -52,4 +52,4 @@ ReadingRules reading_rules(const ReadingOptions& reading);
 // The lines of --help that describe the reading options.
 std::string reading_options_usage();
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -9,7 +9,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -150,4 +150,4 @@ std::string decompressed(std::string raw, const std::string& name)
     return raw;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // Checks, once `text` has grown past 64 MiB, that a line end stands within
 // its first 64 MiB; `checked` remembers that the check was made. Throws a
@@ -21,4 +21,4 @@ void check_line_end(std::string_view text, bool& checked, const std::string& nam
 // "NAME: damaged gzip data: ..." when the data cannot be decompressed.
 std::string decompressed(std::string raw, const std::string& name);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -11,7 +11,7 @@
 #include "common/files.h"
 #include "pedigree/compressed_input.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 FileDescriptor open_input(const std::string& path)
 {
@@ -57,4 +57,4 @@ std::string read_input(const std::string& path)
     return decompressed(read_whole(open_input(path), name), name);
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

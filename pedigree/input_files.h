@@ -6,7 +6,7 @@
 
 #include "common/files.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // The name that messages give the input `path`: "standard input" for "-".
 std::string input_name(const std::string& path);
@@ -22,4 +22,4 @@ FileDescriptor open_input(const std::string& path);
 // 64 MiB (such as /dev/zero), for bzip2 or xz data and for damaged data.
 std::string read_input(const std::string& path);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -11,7 +11,7 @@
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_order.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -370,4 +370,4 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
     return pedigree;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

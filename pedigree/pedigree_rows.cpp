@@ -12,7 +12,7 @@
 #include "pedigree/birth_dates.h"
 #include "pedigree/pedigree_fields.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -542,4 +542,4 @@ PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const Readi
     return RowsReader(text, refuse, rules).read();
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -14,7 +14,7 @@
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 using LineNumber = std::size_t;  // counted from 1, as editors show them
 
@@ -73,4 +73,4 @@ struct PedigreeRows {
 // file's header contradicts.
 PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -14,7 +14,7 @@
 #include "pedigree/indexing.h"
 #include "pedigree/pedigree.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // Appends a number in its shortest exact form; nothing for NaN.
 template <class Number>
@@ -60,4 +60,4 @@ inline void append_names(std::string& out, const Pedigree& pedigree, std::size_t
     out += parent_name(pedigree, pedigree.dam[animal]);
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -6,7 +6,7 @@
 
 #include "relationship/parallel.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 
@@ -83,4 +83,4 @@ double FamilyMatrix::quadratic_form(std::span<const double> y) const
     return std::accumulate(by_row.begin(), by_row.end(), 0.0);
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 std::size_t worker_count()
 {
@@ -92,4 +92,4 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
     failure.rethrow();
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

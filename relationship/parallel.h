@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // Threads that for_each_chunk runs at most, the caller's included: the
 // hardware's count, at least 1 and at most 8, since each thread may keep
@@ -33,4 +33,4 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
                     std::size_t threads = worker_count());
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -9,7 +9,7 @@
 
 #include "common/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // F and mean coancestries, as either method finds them.
 struct Relatedness {
@@ -29,7 +29,7 @@ struct RelatednessFound {
 // that method, estimated from the pedigree's shape (method_costs.h), would
 // take less time than tracing ancestors (Meuwissen and Luo, 1992), or else by
 // tracing. All give the same values to within rounding.
-RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGroups& groups,
-                                  const ProgressReport& progress);
+RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
+                                  const GenerationGroups& groups, const ProgressReport& progress);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

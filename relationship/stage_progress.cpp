@@ -1,6 +1,6 @@
 #include "relationship/stage_progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 constexpr double reporting_step = 0.01;
@@ -22,4 +22,4 @@ void StageProgress::update(std::size_t done, std::size_t total)
     next_report_ = fraction < 1 ? fraction + reporting_step : 2;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -8,7 +8,7 @@
 
 #include "common/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 class StageProgress {
 public:
@@ -26,4 +26,4 @@ private:
     double next_report_ = 0;
 };
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -20,7 +20,7 @@ namespace pedsim::stats {
 
 namespace {
 
-AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreeding)
+AnimalValues animal_values(const pedigree::Pedigree& pedigree, std::vector<double> inbreeding)
 {
     AnimalValues values{std::move(inbreeding), equivalent_generations(pedigree), {}, {}};
     values.individual_increase.resize(pedigree.size());
@@ -31,15 +31,16 @@ AnimalValues animal_values(const Pedigree& pedigree, std::vector<double> inbreed
 }
 
 // The mean traced generations of each row's animals.
-void add_completeness(const Pedigree& pedigree, const GenerationGroups& groups,
+void add_completeness(const pedigree::Pedigree& pedigree,
+                      const relationship::GenerationGroups& groups,
                       std::vector<GenerationRow>& rows)
 {
     const TracedGenerations traced = traced_generations(pedigree);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         double maximum = 0, complete = 0;
-        for (const AnimalIndex animal : groups.members(g))
-            maximum += traced.maximum[position(animal)],
-                complete += traced.complete[position(animal)];
+        for (const pedigree::AnimalIndex animal : groups.members(g))
+            maximum += traced.maximum[pedigree::position(animal)],
+                complete += traced.complete[pedigree::position(animal)];
         const double n = static_cast<double>(groups.members(g).size());
         rows[g].mean_maximum_generations = maximum / n;
         rows[g].mean_complete_generations = complete / n;
@@ -47,7 +48,8 @@ void add_completeness(const Pedigree& pedigree, const GenerationGroups& groups,
 }
 
 // With birth years: the intervals, each cohort's L and its Ne per generation.
-void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Analysis& analysis)
+void add_intervals(const pedigree::Pedigree& pedigree, const relationship::GenerationGroups& groups,
+                   Analysis& analysis)
 {
     const std::vector<double> cohorts = cohort_intervals(pedigree, groups);
     for (std::size_t g = 0; g < groups.size(); ++g)
@@ -58,7 +60,8 @@ void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Ana
 
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
-void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalIndex> reference,
+void add_reference_measures(const pedigree::Pedigree& pedigree,
+                            std::span<const pedigree::AnimalIndex> reference,
                             FounderRule founder_rule, const ProgressReport& progress,
                             Analysis& analysis)
 {
@@ -71,10 +74,10 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
                                       ? analysis.effective_founders
                                       : effective_founders(pedigree, reference, founder_rule);
     {
-        StageProgress stage(progress, "effective number of ancestors");
+        relationship::StageProgress stage(progress, "effective number of ancestors");
         analysis.ancestors = effective_ancestors(pedigree, reference, analysis.ancestor_cap);
     }
-    StageProgress stage(progress, "mean kinship and fg");
+    relationship::StageProgress stage(progress, "mean kinship and fg");
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
@@ -86,12 +89,12 @@ void add_reference_measures(const Pedigree& pedigree, std::span<const AnimalInde
 
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
-void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
-                       const TimeSettings& settings, FounderRule founder_rule,
-                       const ProgressReport& progress, Analysis& analysis)
+void add_herd_measures(const pedigree::Pedigree& pedigree,
+                       const relationship::GenerationGroups& groups, const TimeSettings& settings,
+                       FounderRule founder_rule, const ProgressReport& progress, Analysis& analysis)
 {
     {
-        StageProgress stage(progress, "completeness and intervals");
+        relationship::StageProgress stage(progress, "completeness and intervals");
         add_completeness(pedigree, groups, analysis.generations);
         analysis.animals.mean_kinship.assign(pedigree.size(),
                                              std::numeric_limits<double>::quiet_NaN());
@@ -110,12 +113,14 @@ void add_herd_measures(const Pedigree& pedigree, const GenerationGroups& groups,
 
 // The per-generation table, the founders and their fe, and the design's
 // summary, from the relatedness found, added to `analysis`.
-void add_table_and_founders(const Pedigree& pedigree, const GenerationGroups& groups,
-                            const std::optional<Parameters>& design, Relatedness found,
-                            const std::string& method, FounderRule founder_rule,
-                            const ProgressReport& progress, Analysis& analysis)
+void add_table_and_founders(const pedigree::Pedigree& pedigree,
+                            const relationship::GenerationGroups& groups,
+                            const std::optional<Parameters>& design,
+                            relationship::Relatedness found, const std::string& method,
+                            FounderRule founder_rule, const ProgressReport& progress,
+                            Analysis& analysis)
 {
-    StageProgress stage(progress, "generation table and fe");
+    relationship::StageProgress stage(progress, "generation table and fe");
     analysis.method = method;
     analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
     const std::vector<double> expected =
@@ -132,20 +137,20 @@ void add_table_and_founders(const Pedigree& pedigree, const GenerationGroups& gr
 
 }  // namespace
 
-Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
+Analysis analyse(const pedigree::Pedigree& pedigree, const std::optional<Parameters>& design,
                  const ProgressReport& progress, const TimeSettings& settings,
                  FounderRule founder_rule, std::size_t ancestor_cap)
 {
     Analysis analysis;
     analysis.ancestor_cap = ancestor_cap;
-    GenerationGroups groups = [&] {
-        StageProgress stage(progress, "generation groups");
+    relationship::GenerationGroups groups = [&] {
+        relationship::StageProgress stage(progress, "generation groups");
         analysis.time = read_time_scale(pedigree, settings.time);
         if (by_cohorts(analysis.time.scale)) analysis.in_cohort = animals_in_cohorts(pedigree);
         analysis.outside_cohorts = animals_outside_cohorts(analysis.in_cohort);
         return cohort_groups(pedigree, analysis.in_cohort);
     }();
-    auto [found, method] = find_relatedness(pedigree, groups, progress);
+    auto [found, method] = relationship::find_relatedness(pedigree, groups, progress);
     if (!analysis.in_cohort.empty()) drop_outside_group(groups);
 
     add_table_and_founders(pedigree, groups, design, std::move(found), method, founder_rule,

@@ -63,7 +63,7 @@ struct TimeSettings {
 // that fa chooses. With birth years, animals with no year of their own nor
 // a parent's to take stand in no cohort (see cohorts.h): in no row, not in
 // the reference population.
-Analysis analyse(const Pedigree& pedigree, const std::optional<Parameters>& design,
+Analysis analyse(const pedigree::Pedigree& pedigree, const std::optional<Parameters>& design,
                  const ProgressReport& progress, const TimeSettings& settings = {},
                  FounderRule founder_rule = FounderRule::missing_parent_is_founder,
                  std::size_t ancestor_cap = most_ancestors);

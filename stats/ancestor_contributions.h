@@ -45,8 +45,8 @@ struct AncestorContributions {
 // passes of the whole pedigree only by the order of the sums; ties go to the
 // earlier animal as in exact arithmetic, q being counted in reference animals
 // (exact binary fractions) rather than in shares of 1/n.
-AncestorContributions effective_ancestors(const Pedigree& pedigree,
-                                          std::span<const AnimalIndex> reference,
+AncestorContributions effective_ancestors(const pedigree::Pedigree& pedigree,
+                                          std::span<const pedigree::AnimalIndex> reference,
                                           std::size_t cap = most_ancestors);
 
 }  // namespace pedsim::stats

@@ -14,18 +14,18 @@ namespace pedsim::stats {
 // Equivalent complete generations of every animal: the sum over its known
 // ancestors, once per path, of (1/2)^generations back, computed as
 // ECG_i = sum over known parents p of (1 + ECG_p) / 2 (Maignel et al., 1996).
-std::vector<double> equivalent_generations(const Pedigree& pedigree);
+std::vector<double> equivalent_generations(const pedigree::Pedigree& pedigree);
 
 // Individual increase in inbreeding dF_i = 1 - (1 - F_i)^(1 / (ECG_i - 1))
 // (Gutierrez et al., 2008, 2009); NaN when ECG_i <= 1.
 double individual_increase(double inbreeding, double equivalent_generations);
 
 // Animals with both parents unknown.
-std::size_t count_founders(const Pedigree& pedigree);
+std::size_t count_founders(const pedigree::Pedigree& pedigree);
 
 // Animals with exactly one known parent: each has a missing parent that the
 // default founders' rule below counts as a founder of its own.
-std::size_t count_half_founders(const Pedigree& pedigree);
+std::size_t count_half_founders(const pedigree::Pedigree& pedigree);
 
 // What stands behind the unknown parent of an animal with one known parent.
 enum class FounderRule {
@@ -44,7 +44,8 @@ enum class FounderRule {
 // each animal of the group weight 1/n and passes half of every animal's
 // weight to each known parent; the unknown parent of an animal with one
 // known parent as `rule` says. Assumes a non-empty group.
-double effective_founders(const Pedigree& pedigree, std::span<const AnimalIndex> group,
+double effective_founders(const pedigree::Pedigree& pedigree,
+                          std::span<const pedigree::AnimalIndex> group,
                           FounderRule rule = FounderRule::missing_parent_is_founder);
 
 }  // namespace pedsim::stats

@@ -6,21 +6,23 @@
 
 namespace pedsim::stats {
 
-std::vector<bool> animals_in_cohorts(const Pedigree& pedigree)
+std::vector<bool> animals_in_cohorts(const pedigree::Pedigree& pedigree)
 {
     if (pedigree.generation_recorded.empty()) return {};
     std::vector<bool> in_cohort = pedigree.generation_recorded;
     // Parents stand before their offspring, so one pass settles every animal.
     for (std::size_t i = 0; i < pedigree.size(); ++i)
-        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
-            if (is_known(parent) && in_cohort[position(parent)]) in_cohort[i] = true;
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (pedigree::is_known(parent) && in_cohort[pedigree::position(parent)])
+                in_cohort[i] = true;
     if (std::ranges::all_of(in_cohort, [](bool in) { return in; })) return {};
     return in_cohort;
 }
 
-GenerationGroups cohort_groups(const Pedigree& pedigree, const std::vector<bool>& in_cohort)
+relationship::GenerationGroups cohort_groups(const pedigree::Pedigree& pedigree,
+                                             const std::vector<bool>& in_cohort)
 {
-    GenerationGroups groups = group_by_generation(pedigree);
+    relationship::GenerationGroups groups = relationship::group_by_generation(pedigree);
     if (in_cohort.empty()) return groups;
     // The groups that keep an animal, renumbered in order; the rest go.
     std::vector<bool> kept(groups.size(), false);
@@ -38,11 +40,11 @@ GenerationGroups cohort_groups(const Pedigree& pedigree, const std::vector<bool>
     // The outside group's value is never shown; it follows the cohorts'.
     generation.push_back(generation.empty() ? 0 : generation.back() + 1);
     groups.generation = std::move(generation);
-    groups.groups = bucket_by(groups.group_of, groups.size());
+    groups.groups = relationship::bucket_by(groups.group_of, groups.size());
     return groups;
 }
 
-void drop_outside_group(GenerationGroups& groups)
+void drop_outside_group(relationship::GenerationGroups& groups)
 {
     groups.generation.pop_back();
     groups.groups.first.pop_back();

@@ -16,17 +16,18 @@ namespace pedsim::stats {
 // value missing there, a known parent stands in one (the animal then takes
 // 1 + the latest parent's year). Empty when every animal does, and always
 // for a pedigree without a time column.
-std::vector<bool> animals_in_cohorts(const Pedigree& pedigree);
+std::vector<bool> animals_in_cohorts(const pedigree::Pedigree& pedigree);
 
 // The animals grouped by generation, those not `in_cohort` (when it is not
 // empty) in one more group after the cohorts, so that the relationship
 // engine still sees every animal; drop_outside_group() drops that group.
-GenerationGroups cohort_groups(const Pedigree& pedigree, const std::vector<bool>& in_cohort);
+relationship::GenerationGroups cohort_groups(const pedigree::Pedigree& pedigree,
+                                             const std::vector<bool>& in_cohort);
 
 // Drops the last group of `groups`, that of the animals outside every cohort
 // (cohort_groups with a non-empty `in_cohort`). Their group_of then lies
 // beyond the groups. Assumes groups.size() > 0.
-void drop_outside_group(GenerationGroups& groups);
+void drop_outside_group(relationship::GenerationGroups& groups);
 
 // The animals that are not `in_cohort`; 0 when it is empty.
 std::size_t animals_outside_cohorts(const std::vector<bool>& in_cohort);

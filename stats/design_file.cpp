@@ -12,8 +12,8 @@ namespace pedsim::stats {
 
 Parameters read_design(const std::string& path)
 {
-    const std::string name = input_name(path);
-    const std::string text = read_parameter_text(open_input(path), name);
+    const std::string name = pedigree::input_name(path);
+    const std::string text = read_parameter_text(pedigree::open_input(path), name);
     return naming_file(name, ExitStatus::input_refused, [&] {
         Parameters p;
         try {

@@ -32,11 +32,12 @@ struct GenerationInterval {
 // of pedigree.generation, read as birth years. A pair counts only when both
 // years stand on their own rows (pedigree.generation_recorded): a year filled
 // in from the file's earliest or from a parent's + 1 is no age at all.
-GenerationInterval generation_interval(const Pedigree& pedigree);
+GenerationInterval generation_interval(const pedigree::Pedigree& pedigree);
 
 // The mean age of the known parents of each group's animals at their birth
 // (the L of a cohort), over the pairs generation_interval counts; NaN for a
 // group without such a pair.
-std::vector<double> cohort_intervals(const Pedigree& pedigree, const GenerationGroups& groups);
+std::vector<double> cohort_intervals(const pedigree::Pedigree& pedigree,
+                                     const relationship::GenerationGroups& groups);
 
 }  // namespace pedsim::stats

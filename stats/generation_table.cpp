@@ -21,12 +21,12 @@ struct Sample {
 };
 
 template <class Value>
-Sample describe(std::span<const AnimalIndex> members, Value value)
+Sample describe(std::span<const pedigree::AnimalIndex> members, Value value)
 {
     Sample sample;
     double sum = 0;
-    for (const AnimalIndex animal : members) {
-        const double x = value(position(animal));
+    for (const pedigree::AnimalIndex animal : members) {
+        const double x = value(pedigree::position(animal));
         if (std::isnan(x)) continue;
         ++sample.n;
         sum += x;
@@ -34,8 +34,8 @@ Sample describe(std::span<const AnimalIndex> members, Value value)
     }
     sample.mean = ratio(sum, static_cast<double>(sample.n));
     double squares = 0;
-    for (const AnimalIndex animal : members) {
-        const double x = value(position(animal));
+    for (const pedigree::AnimalIndex animal : members) {
+        const double x = value(pedigree::position(animal));
         if (!std::isnan(x)) squares += (x - sample.mean) * (x - sample.mean);
     }
     sample.sd = std::sqrt(ratio(squares, static_cast<double>(sample.n) - 1));
@@ -43,16 +43,17 @@ Sample describe(std::span<const AnimalIndex> members, Value value)
 }
 
 // Animals that have offspring as a sire (as_sire) or as a dam.
-std::vector<bool> used_as_parent(const Pedigree& pedigree, bool as_sire)
+std::vector<bool> used_as_parent(const pedigree::Pedigree& pedigree, bool as_sire)
 {
     std::vector<bool> used(pedigree.size(), false);
-    for (const AnimalIndex parent : as_sire ? pedigree.sire : pedigree.dam)
-        if (is_known(parent)) used[position(parent)] = true;
+    for (const pedigree::AnimalIndex parent : as_sire ? pedigree.sire : pedigree.dam)
+        if (pedigree::is_known(parent)) used[pedigree::position(parent)] = true;
     return used;
 }
 
-GenerationRow row_of_group(std::span<const AnimalIndex> members, const AnimalValues& animals,
-                           const std::vector<bool>& sire, const std::vector<bool>& dam)
+GenerationRow row_of_group(std::span<const pedigree::AnimalIndex> members,
+                           const AnimalValues& animals, const std::vector<bool>& sire,
+                           const std::vector<bool>& dam)
 {
     GenerationRow row;
     row.animals = members.size();
@@ -61,10 +62,10 @@ GenerationRow row_of_group(std::span<const AnimalIndex> members, const AnimalVal
     row.sd_f = f.sd;
     row.max_f = f.max;
     std::size_t inbred = 0;
-    for (const AnimalIndex animal : members) {
-        row.sires += sire[position(animal)] ? 1 : 0;
-        row.dams += dam[position(animal)] ? 1 : 0;
-        inbred += animals.inbreeding[position(animal)] > 0 ? 1 : 0;
+    for (const pedigree::AnimalIndex animal : members) {
+        row.sires += sire[pedigree::position(animal)] ? 1 : 0;
+        row.dams += dam[pedigree::position(animal)] ? 1 : 0;
+        inbred += animals.inbreeding[pedigree::position(animal)] > 0 ? 1 : 0;
     }
     row.inbred_share = static_cast<double>(inbred) / static_cast<double>(members.size());
     row.mean_ecg =
@@ -90,8 +91,8 @@ double effective_size_error(double ne, double sd, std::size_t n)
     return 2 / std::sqrt(static_cast<double>(n)) * ne * ne * sd;
 }
 
-std::vector<GenerationRow> generation_table(const Pedigree& pedigree,
-                                            const GenerationGroups& groups,
+std::vector<GenerationRow> generation_table(const pedigree::Pedigree& pedigree,
+                                            const relationship::GenerationGroups& groups,
                                             const AnimalValues& animals,
                                             const std::vector<double>& mean_coancestry,
                                             const std::vector<double>& expected_f)

@@ -31,8 +31,8 @@ double effective_size_error(double ne, double sd, std::size_t n);
 // expected_f[g] (its size is the number of groups). Standard deviations are
 // of samples (n - 1 in the denominator); means of dF_i skip animals whose
 // dF_i is NaN.
-std::vector<GenerationRow> generation_table(const Pedigree& pedigree,
-                                            const GenerationGroups& groups,
+std::vector<GenerationRow> generation_table(const pedigree::Pedigree& pedigree,
+                                            const relationship::GenerationGroups& groups,
                                             const AnimalValues& animals,
                                             const std::vector<double>& mean_coancestry,
                                             const std::vector<double>& expected_f);

@@ -18,13 +18,14 @@ namespace pedsim::stats {
 // animal passes half its value to each known parent), a product with D and
 // one forward pass (T: each animal adds half of its parents' values), O(N).
 // `inbreeding` holds F of every animal. Assumes a non-empty reference.
-std::vector<double> mean_kinship(const Pedigree& pedigree, const std::vector<double>& inbreeding,
-                                 std::span<const AnimalIndex> reference);
+std::vector<double> mean_kinship(const pedigree::Pedigree& pedigree,
+                                 const std::vector<double>& inbreeding,
+                                 std::span<const pedigree::AnimalIndex> reference);
 
 // Mean coancestry of the reference, self-coancestries included: the mean of
 // its animals' mean kinship, x'Ax / (2 n^2).
 double reference_coancestry(const std::vector<double>& mean_kinship,
-                            std::span<const AnimalIndex> reference);
+                            std::span<const pedigree::AnimalIndex> reference);
 
 // Founder genome equivalents fg = 1 / (2 C) for the reference's mean
 // coancestry C (Lacy, 1989; Caballero and Toro, 2000): the number of equally

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-stats";
 
-[[noreturn]] void refuse(const std::string& what) { refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { pedigree::refuse_usage(program, what); }
 
 // Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options)
@@ -77,12 +77,13 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (read_switch(argument, options) || read_reading_option(arguments, k, options, program))
+    if (read_switch(argument, options) ||
+        pedigree::read_reading_option(arguments, k, options, program))
         return;
-    const NamedOption named = split_option(argument);
+    const pedigree::NamedOption named = pedigree::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    read_value(arguments, k, named, *slot, value_kind(named.option), program);
+    pedigree::read_value(arguments, k, named, *slot, value_kind(named.option), program);
 }
 
 }  // namespace
@@ -110,7 +111,7 @@ Options read_options(std::span<const char* const> arguments)
     return options;
 }
 
-TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
+TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
                            const std::string& pedigree_name)
 {
     TimeSettings settings;
@@ -169,7 +170,7 @@ std::string usage_text()
            "                    last generation, or the birth years of the last interval\n"
            "  --fa-ancestors N  let fa choose up to N ancestors (default 1000)\n"
            "  --each DIR        with replicates, also write each one's own table in DIR\n" +
-           reading_options_usage() +
+           pedigree::reading_options_usage() +
            "  --fe-known-only   count only known parents in the effective number of\n"
            "                    founders, rescaled, instead of the missing parent of an\n"
            "                    animal with one known parent as a founder of its own\n"

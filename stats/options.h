@@ -22,7 +22,7 @@ namespace pedsim::stats {
 
 // The reading options (--columns, --header, ...) are those of every program
 // that reads a pedigree.
-struct Options : ReadingOptions {
+struct Options : pedigree::ReadingOptions {
     enum class Request {
         run,
         help,
@@ -59,7 +59,7 @@ Options read_options(std::span<const char* const> arguments);
 // What --time and --reference ask of `pedigree`, read from `pedigree_name`.
 // Throws a Failure (usage_refused) when it cannot give it: birth years from a
 // pedigree without a time column, or a reference range that holds no animal.
-TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
+TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
                            const std::string& pedigree_name);
 
 // The most ancestors fa chooses: --fa-ancestors, else most_ancestors.

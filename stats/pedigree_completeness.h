@@ -20,6 +20,6 @@ struct TracedGenerations {
 };
 
 // The traced generations of every animal, in one pass in the pedigree's order.
-TracedGenerations traced_generations(const Pedigree& pedigree);
+TracedGenerations traced_generations(const pedigree::Pedigree& pedigree);
 
 }  // namespace pedsim::stats

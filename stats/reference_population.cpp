@@ -32,21 +32,23 @@ std::optional<TimeRange> time_range_named(std::string_view text)
     return TimeRange{*from, *to};
 }
 
-TimeRange default_reference(const GenerationGroups& groups, TimeScale scale, double interval)
+TimeRange default_reference(const relationship::GenerationGroups& groups, TimeScale scale,
+                            double interval)
 {
     const std::int64_t latest = groups.generation.back();
     if (!by_cohorts(scale) || !(interval >= 1)) return {latest, latest};
     return {latest - static_cast<std::int64_t>(std::lround(interval)) + 1, latest};
 }
 
-std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range,
-                                           const std::vector<bool>& in_cohort)
+std::vector<pedigree::AnimalIndex> reference_animals(const pedigree::Pedigree& pedigree,
+                                                     TimeRange range,
+                                                     const std::vector<bool>& in_cohort)
 {
-    std::vector<AnimalIndex> animals;
+    std::vector<pedigree::AnimalIndex> animals;
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         if (pedigree.generation[i] >= range.from && pedigree.generation[i] <= range.to &&
             (in_cohort.empty() || in_cohort[i]))
-            animals.push_back(animal_at(i));
+            animals.push_back(pedigree::animal_at(i));
     return animals;
 }
 

@@ -29,11 +29,13 @@ std::optional<TimeRange> time_range_named(std::string_view text);
 // The default reference: the latest group with generations; with years the
 // cohorts born in the latest round(interval) years (at least one: the
 // latest cohort alone when the interval is undefined). Assumes groups.size() > 0.
-TimeRange default_reference(const GenerationGroups& groups, TimeScale scale, double interval);
+TimeRange default_reference(const relationship::GenerationGroups& groups, TimeScale scale,
+                            double interval);
 
 // The animals whose time value lies in `range`, ascending; when `in_cohort`
 // is not empty, only those it marks (see cohorts.h).
-std::vector<AnimalIndex> reference_animals(const Pedigree& pedigree, TimeRange range,
-                                           const std::vector<bool>& in_cohort = {});
+std::vector<pedigree::AnimalIndex> reference_animals(const pedigree::Pedigree& pedigree,
+                                                     TimeRange range,
+                                                     const std::vector<bool>& in_cohort = {});
 
 }  // namespace pedsim::stats

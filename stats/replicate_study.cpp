@@ -56,8 +56,9 @@ struct Analysed {
 Analysed analyse_one(const std::string& path, const std::optional<Parameters>& design,
                      const Options& options)
 {
-    const std::string name = input_name(path);
-    const Pedigree pedigree = read_pedigree(read_input(path), name, reading_rules(options));
+    const std::string name = pedigree::input_name(path);
+    const pedigree::Pedigree pedigree =
+        pedigree::read_pedigree(pedigree::read_input(path), name, pedigree::reading_rules(options));
     const FounderRule rule = founder_rule(options);
     Analysis analysis = analyse(pedigree, design, {}, time_settings(options, pedigree, name), rule,
                                 ancestor_cap(options));
@@ -78,7 +79,7 @@ std::vector<Analysed> analyse_all(const Options& options, const std::optional<Pa
     std::mutex progress_mutex;  // the progress line is one thread's at a time
     std::atomic<std::size_t> finished = 0;
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
-    for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
+    relationship::for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t k = begin; k < end; ++k) {
             results[k] = analyse_one(options.pedigrees[k], design, options);
             const double done = static_cast<double>(++finished) / static_cast<double>(count);

@@ -79,14 +79,14 @@ std::string row_text(std::span<const Replicate> replicates, std::size_t row,
         if (left_out(names[column])) continue;
         out += '\t';
         if (names[column] == design_column) {
-            append_number(out, cells.front()[column]);
+            pedigree::append_number(out, cells.front()[column]);
             continue;
         }
         for (std::size_t r = 0; r < replicates.size(); ++r) column_values[r] = cells[r][column];
         const MeanAndError summary = mean_and_error(column_values);
-        append_number(out, summary.mean);
+        pedigree::append_number(out, summary.mean);
         out += '\t';
-        append_number(out, summary.standard_error);
+        pedigree::append_number(out, summary.standard_error);
     }
     return out + '\n';
 }

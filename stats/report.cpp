@@ -27,7 +27,7 @@ struct Column {
 template <auto member>
 void append_cell(std::string& out, const GenerationRow& row)
 {
-    append_number(out, row.*member);
+    pedigree::append_number(out, row.*member);
 }
 
 template <auto member>
@@ -101,13 +101,13 @@ template <class Number>
 std::string text(Number value)
 {
     std::string out;
-    append_number(out, value);
+    pedigree::append_number(out, value);
     return out.empty() ? "undefined" : out;
 }
 
 bool by_birth_year(const Analysis& analysis) { return by_cohorts(analysis.time.scale); }
 
-std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
+std::string generations_line(const pedigree::Pedigree& pedigree, const Analysis& analysis)
 {
     const bool years = by_birth_year(analysis);
     std::string value = text(analysis.generations.size());
@@ -183,7 +183,8 @@ std::string cohort_lines(const Analysis& analysis)
 }
 
 // How the time was read and the measures of the reference population.
-std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
+std::string reference_lines(const pedigree::Pedigree& pedigree, const Analysis& analysis,
+                            FounderRule rule)
 {
     const std::string_view unit = by_birth_year(analysis) ? "born " : "of generations ";
     std::string out = summary_line("time", std::string(time_scale_text(analysis.time, pedigree)));
@@ -220,7 +221,7 @@ std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, 
 // "N (M added for parents without a row[, K missing parents of animals with
 // one known parent])": K, only when there are such animals, counts the
 // founders that the default rule of fe adds for them.
-std::string founders_line(const Pedigree& pedigree, const Analysis& analysis)
+std::string founders_line(const pedigree::Pedigree& pedigree, const Analysis& analysis)
 {
     std::string value = text(analysis.founders) + " (" + text(pedigree.founders_added) +
                         " added for parents without a row";
@@ -250,7 +251,7 @@ std::string design_line(const DesignSummary& d)
 
 namespace {
 
-std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
+std::string summary(const pedigree::Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
 {
     std::string out = summary_line("animals", text(pedigree.size()));
     if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
@@ -284,7 +285,7 @@ std::vector<double> generation_row_values(const GenerationRow& row)
     return values;
 }
 
-std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
+std::string generation_table_text(const pedigree::Pedigree& pedigree, const Analysis& analysis,
                                   FounderRule rule)
 {
     const bool cohorts = by_birth_year(analysis);
@@ -293,19 +294,19 @@ std::string generation_table_text(const Pedigree& pedigree, const Analysis& anal
     return out;
 }
 
-std::string animal_table(const Pedigree& pedigree, const Analysis& analysis)
+std::string animal_table(const pedigree::Pedigree& pedigree, const Analysis& analysis)
 {
     const AnimalValues& values = analysis.animals;
     std::string out = animal_header;
     out.reserve(pedigree.size() * 64);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        append_names(out, pedigree, i);
+        pedigree::append_names(out, pedigree, i);
         // An animal outside every cohort has no year: its cell stays empty.
         out += '\t';
         if (analysis.in_cohort.empty() || analysis.in_cohort[i])
-            append_number(out, pedigree.generation[i]);
-        append_cells(out, '\t', values.inbreeding[i], values.equivalent_generations[i],
-                     values.individual_increase[i], values.mean_kinship[i]);
+            pedigree::append_number(out, pedigree.generation[i]);
+        pedigree::append_cells(out, '\t', values.inbreeding[i], values.equivalent_generations[i],
+                               values.individual_increase[i], values.mean_kinship[i]);
         out += '\n';
     }
     return out;

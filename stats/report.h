@@ -18,14 +18,14 @@ namespace pedsim::stats {
 // founders, and the design when given), the header line, then one row per
 // entry of analysis.generations. Assumes `analysis` is analyse(pedigree, ...)
 // with its effective number of founders found by `rule`.
-std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
+std::string generation_table_text(const pedigree::Pedigree& pedigree, const Analysis& analysis,
                                   FounderRule rule = FounderRule::missing_parent_is_founder);
 
 // The per-animal table: header `animal sire dam generation F ECG
 // dF_individual`, then one row per animal in the pedigree's order, parents
 // named as in the input and "0" when unknown. Assumes `analysis` is
 // analyse(pedigree, ...).
-std::string animal_table(const Pedigree& pedigree, const Analysis& analysis);
+std::string animal_table(const pedigree::Pedigree& pedigree, const Analysis& analysis);
 
 // The names of the per-generation table's columns, in the order written.
 std::vector<std::string_view> generation_column_names();

@@ -48,13 +48,14 @@ void run_one(const Options& options)
     times.start("reading");
     std::optional<Parameters> design;
     if (options.design) design = read_design(*options.design);
-    const Pedigree pedigree = read_pedigree(read_input(options.pedigree),
-                                            input_name(options.pedigree), reading_rules(options));
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree(
+        pedigree::read_input(options.pedigree), pedigree::input_name(options.pedigree),
+        pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
     const FounderRule rule = founder_rule(options);
     const Analysis analysis =
         analyse(pedigree, design, times.timing(progress.callback()),
-                time_settings(options, pedigree, input_name(options.pedigree)), rule,
+                time_settings(options, pedigree, pedigree::input_name(options.pedigree)), rule,
                 ancestor_cap(options));
     times.start("table text");
     std::vector<Output> outputs{

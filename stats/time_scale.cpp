@@ -12,7 +12,7 @@ std::optional<TimeScale> time_scale_named(std::string_view text)
     return std::nullopt;
 }
 
-TimeReading read_time_scale(const Pedigree& pedigree, std::optional<TimeScale> asked)
+TimeReading read_time_scale(const pedigree::Pedigree& pedigree, std::optional<TimeScale> asked)
 {
     if (asked) return {*asked, false};
     if (!pedigree.birth_time.empty()) return {TimeScale::date, true};
@@ -23,7 +23,7 @@ TimeReading read_time_scale(const Pedigree& pedigree, std::optional<TimeScale> a
     return {years ? TimeScale::year : TimeScale::generation, true};
 }
 
-std::string_view time_scale_text(const TimeReading& reading, const Pedigree& pedigree)
+std::string_view time_scale_text(const TimeReading& reading, const pedigree::Pedigree& pedigree)
 {
     if (!pedigree.generation_given) return "generations (derived from the parents)";
     if (reading.scale == TimeScale::date)

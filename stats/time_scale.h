@@ -38,10 +38,10 @@ inline constexpr std::int64_t latest_year = 3000;
 // otherwise (always generations for derived ones).
 // Whether the rows of the table are birth-year cohorts.
 inline bool by_cohorts(TimeScale scale) { return scale != TimeScale::generation; }
-TimeReading read_time_scale(const Pedigree& pedigree, std::optional<TimeScale> asked);
+TimeReading read_time_scale(const pedigree::Pedigree& pedigree, std::optional<TimeScale> asked);
 
 // The words the summary uses for a reading of `pedigree`'s time column, e.g.
 // "birth years (assumed: every value lies between 1000 and 3000)".
-std::string_view time_scale_text(const TimeReading& reading, const Pedigree& pedigree);
+std::string_view time_scale_text(const TimeReading& reading, const pedigree::Pedigree& pedigree);
 
 }  // namespace pedsim::stats

@@ -18,10 +18,10 @@
 
 namespace {
 
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::read_pedigree;
+using pedsim::pedigree::ReadingRules;
 using pedsim::stats::FounderRule;
-using pedsim::stats::Pedigree;
-using pedsim::stats::read_pedigree;
-using pedsim::stats::ReadingRules;
 using stats_test::animal_named;
 
 ReadingRules rules_with(std::vector<std::string> unknown_labels, bool selfing = false)
@@ -62,7 +62,7 @@ TEST(StatsConventions, ReadsLabelsOfAnUnknownParentOnRequest)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Pedigree p = read_pedigree(text, "ped", c.rules);
-        const std::vector<double> f = pedsim::stats::inbreeding_by_paths(p, {}).inbreeding;
+        const std::vector<double> f = pedsim::relationship::inbreeding_by_paths(p, {}).inbreeding;
         EXPECT_EQ(f[animal_named(p, "x")], c.f_x);
         EXPECT_EQ(f[animal_named(p, "y")], c.f_y);
         ASSERT_EQ(p.notes.size(), c.notes.size());
@@ -87,14 +87,14 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
                                      "is both parents)");
     }
     const Pedigree p = read_pedigree(text, "ped", rules_with({}, true));
-    const auto groups = pedsim::stats::group_by_generation(p);
-    ASSERT_TRUE(pedsim::stats::has_discrete_generations(p, groups));
-    const auto found = pedsim::stats::inbreeding_by_paths(p, {});
+    const auto groups = pedsim::relationship::group_by_generation(p);
+    ASSERT_TRUE(pedsim::relationship::has_discrete_generations(p, groups));
+    const auto found = pedsim::relationship::inbreeding_by_paths(p, {});
     const std::vector<double>& by_paths = found.inbreeding;
     const std::vector<double> coancestry =
-        pedsim::stats::mean_coancestry_by_products(p, found, groups, {});
-    const auto carried = pedsim::stats::coancestry_carried_forward(
-        p, groups, pedsim::stats::most_families(p.size()), {});
+        pedsim::relationship::mean_coancestry_by_products(p, found, groups, {});
+    const auto carried = pedsim::relationship::coancestry_carried_forward(
+        p, groups, pedsim::relationship::most_families(p.size()), {});
     ASSERT_TRUE(carried.has_value());
     const std::vector<double> ecg = pedsim::stats::equivalent_generations(p);
     double f = 0;
@@ -107,8 +107,8 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
         EXPECT_EQ(ecg[i], static_cast<double>(i));
         f = (1 + f) / 2;
     }
-    const std::vector<pedsim::stats::AnimalIndex> last = {
-        static_cast<pedsim::stats::AnimalIndex>(5)};
+    const std::vector<pedsim::pedigree::AnimalIndex> last = {
+        static_cast<pedsim::pedigree::AnimalIndex>(5)};
     EXPECT_EQ(pedsim::stats::effective_founders(p, last), 1);
 }
 
@@ -120,7 +120,7 @@ TEST(StatsConventions, EffectiveFoundersByEitherRule)
 {
     const Pedigree p = stats_test::written_pedigree("A 0 0\nB 0 0\nC A 0\nD A B\n");
     EXPECT_EQ(pedsim::stats::count_half_founders(p), 1u);
-    const std::vector<pedsim::stats::AnimalIndex> group = {2, 3};
+    const std::vector<pedsim::pedigree::AnimalIndex> group = {2, 3};
     EXPECT_DOUBLE_EQ(pedsim::stats::effective_founders(p, group), 8.0 / 3);
     EXPECT_DOUBLE_EQ(
         pedsim::stats::effective_founders(p, group, FounderRule::missing_parent_is_founder),

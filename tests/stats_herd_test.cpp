@@ -24,6 +24,8 @@
 
 namespace {
 
+using namespace pedsim::pedigree;
+using namespace pedsim::relationship;
 using namespace pedsim::stats;
 
 // Founders S1, D1, S2, D2; A (born 1996, a sire later: a son), B (1997, a dam

@@ -19,27 +19,27 @@
 namespace {
 
 using pedsim::Parameters;
-using pedsim::stats::Pedigree;
+using pedsim::pedigree::Pedigree;
 using stats_test::animal_named;
 using stats_test::written_pedigree;
 
 // Both methods on one pedigree; the carried matrix only where it applies.
 struct BothMethods {
-    pedsim::stats::Relatedness by_paths;
-    std::optional<pedsim::stats::Relatedness> carried;
+    pedsim::relationship::Relatedness by_paths;
+    std::optional<pedsim::relationship::Relatedness> carried;
 };
 
 BothMethods both_methods(const Pedigree& pedigree)
 {
-    const auto groups = pedsim::stats::group_by_generation(pedigree);
+    const auto groups = pedsim::relationship::group_by_generation(pedigree);
     BothMethods found;
-    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::relationship::inbreeding_by_paths(pedigree, {});
     found.by_paths.inbreeding = by_paths.inbreeding;
     found.by_paths.mean_coancestry =
-        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
-    if (pedsim::stats::has_discrete_generations(pedigree, groups))
-        found.carried = pedsim::stats::coancestry_carried_forward(
-            pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
+        pedsim::relationship::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+    if (pedsim::relationship::has_discrete_generations(pedigree, groups))
+        found.carried = pedsim::relationship::coancestry_carried_forward(
+            pedigree, groups, pedsim::relationship::most_families(pedigree.size()), {});
     return found;
 }
 

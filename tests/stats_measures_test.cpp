@@ -13,9 +13,9 @@
 
 namespace {
 
+using pedsim::pedigree::Pedigree;
 using pedsim::stats::analyse;
 using pedsim::stats::Analysis;
-using pedsim::stats::Pedigree;
 
 // In a complete pedigree, ECG is the number of generations back to the
 // founders (the founders' generation counting as the first), and

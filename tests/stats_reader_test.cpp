@@ -18,11 +18,11 @@
 
 namespace {
 
-using pedsim::stats::Pedigree;
-using pedsim::stats::read_pedigree;
-using pedsim::stats::unknown;
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::read_pedigree;
+using pedsim::pedigree::unknown;
 
-std::string name_of(const Pedigree& p, pedsim::stats::AnimalIndex parent)
+std::string name_of(const Pedigree& p, pedsim::pedigree::AnimalIndex parent)
 {
     return parent == unknown ? "?" : p.names[static_cast<std::size_t>(parent)];
 }
@@ -34,8 +34,8 @@ void expect_parents_first(const Pedigree& p)
     ASSERT_EQ(p.dam.size(), p.size());
     ASSERT_EQ(p.generation.size(), p.size());
     for (std::size_t i = 0; i < p.size(); ++i) {
-        EXPECT_LT(p.sire[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
-        EXPECT_LT(p.dam[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
+        EXPECT_LT(p.sire[i], static_cast<pedsim::pedigree::AnimalIndex>(i)) << p.names[i];
+        EXPECT_LT(p.dam[i], static_cast<pedsim::pedigree::AnimalIndex>(i)) << p.names[i];
     }
 }
 
@@ -163,9 +163,9 @@ TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
     }
 }
 
-pedsim::stats::ReadingRules header_rule(bool header)
+pedsim::pedigree::ReadingRules header_rule(bool header)
 {
-    pedsim::stats::ReadingRules rules;
+    pedsim::pedigree::ReadingRules rules;
     rules.header = header;
     return rules;
 }
@@ -179,7 +179,7 @@ TEST(StatsReader, TellsAHeaderFromAFirstRow)
     const struct {
         const char* what;
         std::string text;
-        pedsim::stats::ReadingRules rules;
+        pedsim::pedigree::ReadingRules rules;
         std::size_t animals;
         std::string note;  // the start of the one note, or none
     } cases[] = {
@@ -303,7 +303,7 @@ TEST(StatsReader, NameTableKeepsEveryNameApartAcrossGrowth)
     std::vector<std::string> names = tricky;
     for (int k = 0; k < 20000; ++k)  // from 64 slots to 32768: nine growths
         names.push_back((k % 2 == 0 ? "n" : "long-name-") + std::to_string(k));
-    pedsim::stats::NameTable table;
+    pedsim::pedigree::NameTable table;
     for (std::size_t k = 0; k < names.size(); ++k) {
         bool added = false;
         EXPECT_EQ(table.enter(table.keyed(names[k]), added), static_cast<int>(k)) << names[k];

@@ -27,7 +27,7 @@
 
 namespace {
 
-using pedsim::stats::Pedigree;
+using pedsim::pedigree::Pedigree;
 using pedsim::traits::Covariance;
 using pedsim::traits::Simulated;
 using pedsim::traits::TraitModel;
@@ -68,7 +68,7 @@ std::vector<std::vector<double>> tabular_relationships(const Pedigree& pedigree)
 {
     const std::size_t n = pedigree.size();
     std::vector<std::vector<double>> a(n, std::vector<double>(n, 0.0));
-    const auto of = [&](std::size_t j, pedsim::stats::AnimalIndex parent) {
+    const auto of = [&](std::size_t j, pedsim::pedigree::AnimalIndex parent) {
         return parent < 0 ? 0.0 : a[j][static_cast<std::size_t>(parent)];
     };
     for (std::size_t i = 0; i < n; ++i) {

@@ -10,13 +10,13 @@ namespace pedsim::traits {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
-using stats::number_text;
+using pedigree::append_cells;
+using pedigree::append_number;
+using pedigree::number_text;
 
-std::size_t animal_code(stats::AnimalIndex animal)
+std::size_t animal_code(pedigree::AnimalIndex animal)
 {
-    return animal == stats::unknown ? std::size_t{0} : static_cast<std::size_t>(animal) + 1;
+    return animal == pedigree::unknown ? std::size_t{0} : static_cast<std::size_t>(animal) + 1;
 }
 
 // The value a record of `trait` shows in the files.
@@ -125,7 +125,7 @@ NumericColumns numeric_columns(const TraitModel& model, bool long_layout)
     return columns;
 }
 
-NumericCodes numeric_codes(const stats::Pedigree& pedigree)
+NumericCodes numeric_codes(const pedigree::Pedigree& pedigree)
 {
     std::vector<std::int64_t> generations = pedigree.generation;
     // std::sort/std::unique rather than their ranges forms: clang 14 cannot
@@ -142,15 +142,15 @@ NumericCodes numeric_codes(const stats::Pedigree& pedigree)
     return codes;
 }
 
-std::size_t sex_code(stats::Sex sex)
+std::size_t sex_code(pedigree::Sex sex)
 {
-    return sex == stats::Sex::male ? 1 : sex == stats::Sex::female ? 2 : 3;
+    return sex == pedigree::Sex::male ? 1 : sex == pedigree::Sex::female ? 2 : 3;
 }
 
 std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory,
                                   bool long_layout)
 {
-    const stats::Pedigree& pedigree = run.pedigree;
+    const pedigree::Pedigree& pedigree = run.pedigree;
     const NumericCodes codes = numeric_codes(pedigree);
     const NumericColumns columns = numeric_columns(run.model, long_layout);
     std::string pedigree_text, data, ids;

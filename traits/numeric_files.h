@@ -37,7 +37,7 @@ struct NumericCodes {
     std::size_t generation_count = 0;
 };
 
-NumericCodes numeric_codes(const stats::Pedigree& pedigree);
+NumericCodes numeric_codes(const pedigree::Pedigree& pedigree);
 
 // The files of --numeric DIR, in numeric_paths' order: pedigree.txt (animal
 // sire dam), data.txt (NumericColumns; in the wide layout a line per record,
@@ -52,6 +52,6 @@ std::vector<Output> numeric_files(const TraitRun& run, const std::string& direct
 std::vector<std::string> numeric_paths(const std::string& directory);
 
 // The code of a sex in the files.
-std::size_t sex_code(stats::Sex sex);
+std::size_t sex_code(pedigree::Sex sex);
 
 }  // namespace pedsim::traits

@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-traits";
 
-[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { pedigree::refuse_usage(program, what); }
 
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
@@ -42,11 +42,11 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
     if (argument == "--version") options.request = Options::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (stats::read_reading_option(arguments, k, options, program)) return;
-    const stats::NamedOption named = stats::split_option(argument);
+    if (pedigree::read_reading_option(arguments, k, options, program)) return;
+    const pedigree::NamedOption named = pedigree::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    stats::read_value(arguments, k, named, *slot, "a value", program);
+    pedigree::read_value(arguments, k, named, *slot, "a value", program);
 }
 
 // The integer `text` of `option`, from `least` to `most`.
@@ -117,7 +117,7 @@ std::string usage_text()
            "  --seed N          the seed, over the model's\n"
            "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
            "                    the output is the same for any N\n" +
-           stats::reading_options_usage() +
+           pedigree::reading_options_usage() +
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -16,7 +16,7 @@
 namespace pedsim::traits {
 
 // The reading options (--columns, --header, ...) are pedsim-stats' own.
-struct Options : stats::ReadingOptions {
+struct Options : pedigree::ReadingOptions {
     enum class Request {
         run,
         help,

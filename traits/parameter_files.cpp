@@ -8,8 +8,8 @@ namespace pedsim::traits {
 
 namespace {
 
-using stats::append_number;
-using stats::number_text;
+using pedigree::append_number;
+using pedigree::number_text;
 
 bool has_depression(const TraitModel& model)
 {

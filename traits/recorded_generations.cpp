@@ -14,7 +14,7 @@ bool in_recorded_generations(const TraitModel& model, std::int64_t generation)
 }
 
 std::optional<std::string> recorded_generations_note(const TraitModel& model,
-                                                     const stats::Pedigree& pedigree,
+                                                     const pedigree::Pedigree& pedigree,
                                                      std::string_view model_name)
 {
     if (!model.recorded_generations) return std::nullopt;

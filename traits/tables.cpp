@@ -9,13 +9,13 @@ namespace pedsim::traits {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
-using stats::number_text;
+using pedigree::append_cells;
+using pedigree::append_number;
+using pedigree::number_text;
 
-void append_identity(std::string& out, const stats::Pedigree& pedigree, std::size_t i)
+void append_identity(std::string& out, const pedigree::Pedigree& pedigree, std::size_t i)
 {
-    stats::append_names(out, pedigree, i);
+    pedigree::append_names(out, pedigree, i);
     append_cells(out, '\t', pedigree.generation[i]);
 }
 
@@ -190,9 +190,9 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 {
     const std::size_t count = run.pedigree.size();
     out.reserve(out.size() + count * row_size);
-    const std::size_t chunk = stats::chunk_for(count, run.threads);
+    const std::size_t chunk = relationship::chunk_for(count, run.threads);
     std::vector<std::string> texts(count / chunk + 1);
-    stats::for_each_chunk(
+    relationship::for_each_chunk(
         count, chunk,
         [&](std::size_t begin, std::size_t end, std::size_t) {
             std::string& text = begin == 0 ? out : texts[begin / chunk];
@@ -291,7 +291,8 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
 {
     std::size_t founders = 0;
     for (std::size_t i = 0; i < run.pedigree.size(); ++i)
-        founders += run.pedigree.sire[i] == stats::unknown && run.pedigree.dam[i] == stats::unknown;
+        founders +=
+            run.pedigree.sire[i] == pedigree::unknown && run.pedigree.dam[i] == pedigree::unknown;
     std::string out = summary_line("animals", number_text(run.pedigree.size()));
     out += summary_line("founders", number_text(founders) + " (" +
                                         number_text(run.pedigree.founders_added) +

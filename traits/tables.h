@@ -17,7 +17,7 @@ namespace pedsim::traits {
 
 // Everything a run found, as the tables read it.
 struct TraitRun {
-    const stats::Pedigree& pedigree;
+    const pedigree::Pedigree& pedigree;
     const PedigreeRelatedness& relatedness;
     const TraitModel& model;
     std::uint64_t seed;

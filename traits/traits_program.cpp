@@ -102,18 +102,18 @@ void run_traits(const Options& options)
     check_outputs(options);
     TerminalProgress progress("pedsim-traits");
     const TraitModel model =
-        read_model(stats::read_input(*options.model), stats::input_name(*options.model));
+        read_model(pedigree::read_input(*options.model), pedigree::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const stats::Pedigree pedigree =
-        stats::read_pedigree(stats::read_input(options.pedigree),
-                             stats::input_name(options.pedigree), stats::reading_rules(options));
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree(
+        pedigree::read_input(options.pedigree), pedigree::input_name(options.pedigree),
+        pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     if (const auto note =
-            recorded_generations_note(model, pedigree, stats::input_name(*options.model)))
+            recorded_generations_note(model, pedigree, pedigree::input_name(*options.model)))
         std::cerr << "pedsim-traits: " << *note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
-    const std::size_t threads = options.threads.value_or(stats::worker_count());
+    const std::size_t threads = options.threads.value_or(relationship::worker_count());
     const Simulated simulated =
         simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
     const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
