@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "pedigree/input_files.h"
+#include "design/parameters.h"
 #include "pedigree/pedigree_reader.h"
-#include "sim/parameters.h"
+#include "shell/input_files.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -24,7 +24,7 @@ namespace {
 const std::string& largest_pedsim_file()
 {
     static const std::string text = [] {
-        const pedsim::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
+        const pedsim::design::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
         pedsim::UniformGenerator generator;
         return pedsim::pedigree_text(pedsim::simulate(largest, generator), largest.ngen);
     }();
@@ -71,7 +71,7 @@ void BM_ReadFileNamedInEnvironment(benchmark::State& state)
     std::size_t animals = 0;
     for (auto _ : state) {
         const pedsim::pedigree::Pedigree pedigree =
-            pedsim::pedigree::read_pedigree(pedsim::pedigree::read_input(path), path);
+            pedsim::pedigree::read_pedigree(pedsim::shell::read_input(path), path);
         animals = pedigree.size();
     }
     state.counters["animals"] = static_cast<double>(animals);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/parameter_checks.h"
-#include "sim/parameters.h"
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -38,7 +38,7 @@ struct MemorySink final : pedsim::BlockSink {
 // 12345 (592,100 lines); the simulation is done once, outside the timing.
 void BM_WritePedigree(benchmark::State& state)
 {
-    const pedsim::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
+    const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
     pedsim::UniformGenerator generator;
     const pedsim::Tables tables = pedsim::simulate(p, generator);
     MemorySink sink;

@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/parameter_checks.h"
-#include "sim/parameters.h"
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
 namespace {
 
-void whole_job(benchmark::State& state, const pedsim::Parameters& p)
+void whole_job(benchmark::State& state, const pedsim::design::Parameters& p)
 {
     std::int64_t animals = 0;
     for (auto _ : state) {
-        if (pedsim::check_parameters(p) != pedsim::Verdict::runs) {
+        if (pedsim::design::check_parameters(p) != pedsim::design::Verdict::runs) {
             state.SkipWithError("the parameters do not run");
             return;
         }

@@ -12,20 +12,20 @@
 #include <string>
 #include <vector>
 
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
+#include "measures/analysis.h"
 #include "pedigree/pedigree_reader.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "sim/parameter_checks.h"
-#include "sim/parameters.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
-#include "stats/analysis.h"
 
 namespace {
 
 using pedsim::pedigree::AnimalIndex;
 using pedsim::pedigree::Pedigree;
 
-Pedigree simulated(const pedsim::Parameters& design)
+Pedigree simulated(const pedsim::design::Parameters& design)
 {
     pedsim::UniformGenerator generator;
     return pedsim::pedigree::read_pedigree(
@@ -218,7 +218,7 @@ void count_animals(benchmark::State& state, const Pedigree& pedigree)
 void analyse(benchmark::State& state, const Pedigree& pedigree)
 {
     for (auto _ : state) {
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         benchmark::DoNotOptimize(analysis.generations.data());
     }
     count_animals(state, pedigree);

@@ -16,20 +16,20 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "sim/parameter_checks.h"
-#include "sim/parameter_file.h"
-#include "sim/pedigree_counts.h"
+#include "design/parameter_checks.h"
+#include "design/parameter_file.h"
+#include "design/pedigree_counts.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 #include "tests/pedigree_check.h"
 
 namespace {
 
-using pedsim::Parameters;
+using pedsim::design::Parameters;
 
 // Runs larger than this are only parsed and checked: under the sanitizers a
 // single input must finish in well under a second.
-constexpr pedsim::ExactCount most_animals = 20000;
+constexpr pedsim::design::ExactCount most_animals = 20000;
 constexpr double most_draws = 300000;
 
 [[noreturn]] void fail(const std::string& what)
@@ -49,16 +49,17 @@ double expected_draws(const Parameters& p)
     const int offspring = dams * p.noff;
     const double pass = dams + offspring;
     const double historical_repeats =
-        p.ngen >= 2 ? pedsim::expected_repeats(offspring, p.nsire, dams) : 0.0;
+        p.ngen >= 2 ? pedsim::design::expected_repeats(offspring, p.nsire, dams) : 0.0;
     const double protocol_repeats =
-        pedsim::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
+        pedsim::design::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
     return (p.ngen - 1) * ((1 + historical_repeats) * pass + offspring) +
            (1 + protocol_repeats) * pass + offspring + p.nsirep * p.ndpsp;
 }
 
 bool small_enough(const Parameters& p)
 {
-    return pedsim::pedigree_counts(p).animals <= most_animals && expected_draws(p) <= most_draws;
+    return pedsim::design::pedigree_counts(p).animals <= most_animals &&
+           expected_draws(p) <= most_draws;
 }
 
 // Draws the loop must have made given the passes it records: each historical
@@ -96,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Parameters p;
     try {
-        p = pedsim::parse_parameters(text);
-        if (pedsim::check_parameters(p) != pedsim::Verdict::runs) return 0;
+        p = pedsim::design::parse_parameters(text);
+        if (pedsim::design::check_parameters(p) != pedsim::design::Verdict::runs) return 0;
     } catch (const pedsim::Failure&) {
         return 0;  // the program's own refusal: a message and a non-zero exit
     }

@@ -22,9 +22,9 @@
 
 #include "common/failure.h"
 #include "pedigree/column_layout.h"
-#include "pedigree/compressed_input.h"
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_reader.h"
+#include "shell/compressed_input.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const pedsim::pedigree::ReadingRules rules = rules_of(input);
     Pedigree pedigree;
     try {
-        const std::string text = pedsim::pedigree::decompressed(std::string(input), "fuzz");
+        const std::string text = pedsim::shell::decompressed(std::string(input), "fuzz");
         pedigree = pedsim::pedigree::read_pedigree(text, "fuzz", rules);
     } catch (const pedsim::Failure& failure) {
         // The program's own refusals: of the file, or of --columns that the

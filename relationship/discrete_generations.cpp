@@ -10,8 +10,8 @@
 
 #include "pedigree/indexing.h"
 #include "relationship/family_matrix.h"
-#include "relationship/parallel.h"
-#include "relationship/stage_progress.h"
+#include "shell/parallel.h"
+#include "shell/stage_progress.h"
 
 namespace pedsim::relationship {
 
@@ -93,7 +93,8 @@ class CoancestryCarrier {
 public:
     CoancestryCarrier(const pedigree::Pedigree& pedigree, std::vector<double>& inbreeding)
         : pedigree_(pedigree), inbreeding_(inbreeding), offspring_(offspring_counts(pedigree)),
-          family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0), row_sums_(worker_count())
+          family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0),
+          row_sums_(shell::worker_count())
     {
         const double founders_only = 0;  // before the first group, only the founders' family
         matrix_.assign_upper({&founders_only, 1}, 1);
@@ -263,12 +264,12 @@ bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> mem
     // writes columns f .. count - 1 of row f, indexed from the row's start.
     std::vector<double>& upper = upper_;
     upper.resize(FamilyMatrix::upper_offset(count, count));
-    for_each_chunk(count - 1, rows_per_chunk(count),
-                   [&](std::size_t begin, std::size_t end, std::size_t worker) {
-                       for (std::size_t f = begin; f < end; ++f)
-                           fill_row(next, links, f, row_sums_[worker],
-                                    upper.data() + FamilyMatrix::upper_offset(f, count) - f);
-                   });
+    shell::for_each_chunk(count - 1, rows_per_chunk(count),
+                          [&](std::size_t begin, std::size_t end, std::size_t worker) {
+                              for (std::size_t f = begin; f < end; ++f)
+                                  fill_row(next, links, f, row_sums_[worker],
+                                           upper.data() + FamilyMatrix::upper_offset(f, count) - f);
+                          });
     upper.back() = 0;  // the founders' family with itself
     matrix_.assign_upper(upper, count);
 
@@ -316,9 +317,9 @@ bool has_discrete_generations(const pedigree::Pedigree& pedigree, const Generati
 std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& pedigree,
                                                       const GenerationGroups& groups,
                                                       std::size_t families_allowed,
-                                                      const ProgressReport& progress)
+                                                      const shell::ProgressReport& progress)
 {
-    StageProgress stage(progress, "coancestry carried forward by generation");
+    shell::StageProgress stage(progress, "coancestry carried forward by generation");
     Relatedness found{std::vector<double>(pedigree.size(), 0.0),
                       std::vector<double>(groups.size())};
     CoancestryCarrier carrier(pedigree, found.inbreeding);

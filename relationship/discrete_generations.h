@@ -9,7 +9,8 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include "relationship/relatedness.h"
+#include "relationship/relatedness_values.h"
+#include "shell/progress.h"
 
 namespace pedsim::relationship {
 
@@ -42,6 +43,6 @@ bool has_discrete_generations(const pedigree::Pedigree& pedigree, const Generati
 std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& pedigree,
                                                       const GenerationGroups& groups,
                                                       std::size_t families_allowed,
-                                                      const ProgressReport& progress);
+                                                      const shell::ProgressReport& progress);
 
 }  // namespace pedsim::relationship

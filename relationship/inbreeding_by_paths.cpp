@@ -9,8 +9,8 @@
 #include "pedigree/indexing.h"
 #include "relationship/buckets.h"
 #include "relationship/lineage.h"
-#include "relationship/parallel.h"
-#include "relationship/stage_progress.h"
+#include "shell/parallel.h"
+#include "shell/stage_progress.h"
 
 namespace pedsim::relationship {
 
@@ -106,7 +106,7 @@ void inbreeding_of_layer(const Lineage& lineage, std::span<const pedigree::Anima
                          const std::vector<double>& variance, std::vector<AncestorTrace>& traces,
                          std::vector<double>& inbreeding)
 {
-    for_each_chunk(
+    shell::for_each_chunk(
         layer.size(), animals_per_chunk,
         [&](std::size_t begin, std::size_t end, std::size_t worker) {
             for (const pedigree::AnimalIndex animal : layer.subspan(begin, end - begin)) {
@@ -126,16 +126,16 @@ void inbreeding_of_layer(const Lineage& lineage, std::span<const pedigree::Anima
 }  // namespace
 
 InbreedingByPaths inbreeding_by_paths(const pedigree::Pedigree& pedigree,
-                                      const ProgressReport& progress)
+                                      const shell::ProgressReport& progress)
 {
-    StageProgress stage(progress, "inbreeding by ancestor paths");
+    shell::StageProgress stage(progress, "inbreeding by ancestor paths");
     const std::vector<pedigree::AnimalIndex> first_of_pair =
         first_with_same_parents(pedigree, by_sire_then_dam(pedigree));
     const Lineage lineage = lineage_of(pedigree);
     const std::size_t depths = pedigree.size() == 0 ? 0 : std::ranges::max(lineage.depth) + 1;
     const Buckets layers = bucket_by(lineage.depth, depths);
     std::vector<AncestorTrace> traces;
-    for (std::size_t worker = 0; worker < worker_count(); ++worker)
+    for (std::size_t worker = 0; worker < shell::worker_count(); ++worker)
         traces.emplace_back(pedigree.size());
 
     std::vector<double> inbreeding(pedigree.size(), 0.0);

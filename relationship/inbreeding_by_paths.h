@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
+#include "shell/progress.h"
 
 namespace pedsim::relationship {
 
@@ -35,6 +35,6 @@ double mendelian_variance(const pedigree::Pedigree& pedigree, const std::vector<
 // parents are computed once; the ancestors' depths (longest path to a
 // founder) form layers whose animals are computed on several threads.
 InbreedingByPaths inbreeding_by_paths(const pedigree::Pedigree& pedigree,
-                                      const ProgressReport& progress);
+                                      const shell::ProgressReport& progress);
 
 }  // namespace pedsim::relationship

@@ -10,8 +10,8 @@
 #include "pedigree/indexing.h"
 #include "relationship/buckets.h"
 #include "relationship/lineage.h"
-#include "relationship/parallel.h"
-#include "relationship/stage_progress.h"
+#include "shell/parallel.h"
+#include "shell/stage_progress.h"
 
 namespace pedsim::relationship {
 
@@ -242,9 +242,9 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
 }  // namespace
 
 InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
-                                      const ProgressReport& progress, std::size_t threads)
+                                      const shell::ProgressReport& progress, std::size_t threads)
 {
-    StageProgress stage(progress, "inbreeding by sires");
+    shell::StageProgress stage(progress, "inbreeding by sires");
     const SireLines lines = sire_lines(pedigree);
     const SireFamilies families = sire_families(pedigree);
     // A sire's ancestors are all members: their depths are the pedigree's.
@@ -266,7 +266,7 @@ InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
     for (std::size_t d = 0; d < layers.size(); ++d) {
         // The layer lists the sires' places in `families`.
         const std::span<const pedigree::AnimalIndex> layer = layers.bucket(d);
-        for_each_chunk(
+        shell::for_each_chunk(
             layer.size(), 1,
             [&](std::size_t begin, std::size_t end, std::size_t worker) {
                 scratch[worker].claim(lines.animal.size());

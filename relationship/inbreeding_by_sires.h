@@ -6,10 +6,10 @@
 
 #include <cstddef>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
 
 namespace pedsim::relationship {
 
@@ -29,7 +29,7 @@ namespace pedsim::relationship {
 // Cost: per sire, the sires and their ancestors born between its oldest
 // ancestor and its mates, plus the lines of dams of its mates.
 InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
-                                      const ProgressReport& progress,
-                                      std::size_t threads = worker_count());
+                                      const shell::ProgressReport& progress,
+                                      std::size_t threads = shell::worker_count());
 
 }  // namespace pedsim::relationship

@@ -3,8 +3,8 @@
 #include <span>
 
 #include "pedigree/indexing.h"
-#include "relationship/parallel.h"
-#include "relationship/stage_progress.h"
+#include "shell/parallel.h"
+#include "shell/stage_progress.h"
 
 namespace pedsim::relationship {
 
@@ -34,24 +34,25 @@ double relationship_sum(const pedigree::Pedigree& pedigree, const std::vector<do
 std::vector<double> mean_coancestry_by_products(const pedigree::Pedigree& pedigree,
                                                 const InbreedingByPaths& found,
                                                 const GenerationGroups& groups,
-                                                const ProgressReport& progress)
+                                                const shell::ProgressReport& progress)
 {
-    StageProgress stage(progress, "mean coancestry by matrix products");
-    std::vector<std::vector<double>> u(worker_count());
+    shell::StageProgress stage(progress, "mean coancestry by matrix products");
+    std::vector<std::vector<double>> u(shell::worker_count());
     std::vector<double> mean(groups.size());
-    for_each_chunk(groups.size(), 1, [&](std::size_t begin, std::size_t end, std::size_t worker) {
-        if (u[worker].empty()) u[worker].assign(pedigree.size(), 0.0);
-        for (std::size_t g = begin; g < end; ++g) {
-            const auto members = groups.members(g);
-            if (members.size() == 1) {
-                mean[g] = (1 + found.inbreeding[pedigree::position(members[0])]) / 2;
-                continue;
+    shell::for_each_chunk(
+        groups.size(), 1, [&](std::size_t begin, std::size_t end, std::size_t worker) {
+            if (u[worker].empty()) u[worker].assign(pedigree.size(), 0.0);
+            for (std::size_t g = begin; g < end; ++g) {
+                const auto members = groups.members(g);
+                if (members.size() == 1) {
+                    mean[g] = (1 + found.inbreeding[pedigree::position(members[0])]) / 2;
+                    continue;
+                }
+                const double n = static_cast<double>(members.size());
+                mean[g] = relationship_sum(pedigree, found.mendelian_variance, members, u[worker]) /
+                          (2 * n * n);
             }
-            const double n = static_cast<double>(members.size());
-            mean[g] = relationship_sum(pedigree, found.mendelian_variance, members, u[worker]) /
-                      (2 * n * n);
-        }
-    });
+        });
     return mean;
 }
 

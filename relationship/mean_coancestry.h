@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
+#include "shell/progress.h"
 
 namespace pedsim::relationship {
 
@@ -20,6 +20,6 @@ namespace pedsim::relationship {
 std::vector<double> mean_coancestry_by_products(const pedigree::Pedigree& pedigree,
                                                 const InbreedingByPaths& found,
                                                 const GenerationGroups& groups,
-                                                const ProgressReport& progress);
+                                                const shell::ProgressReport& progress);
 
 }  // namespace pedsim::relationship

@@ -52,7 +52,8 @@ bool by_sires_is_faster(const pedigree::Pedigree& pedigree)
 }  // namespace
 
 RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
-                                  const GenerationGroups& groups, const ProgressReport& progress)
+                                  const GenerationGroups& groups,
+                                  const shell::ProgressReport& progress)
 {
     if (has_discrete_generations(pedigree, groups)) {
         std::optional<Relatedness> carried =

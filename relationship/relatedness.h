@@ -5,17 +5,10 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include <vector>
-
-#include "common/progress.h"
+#include "relationship/relatedness_values.h"
+#include "shell/progress.h"
 
 namespace pedsim::relationship {
-
-// F and mean coancestries, as either method finds them.
-struct Relatedness {
-    std::vector<double> inbreeding;       // F of each animal
-    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
-};
 
 struct RelatednessFound {
     Relatedness values;  // F per animal, mean coancestry per group
@@ -30,6 +23,7 @@ struct RelatednessFound {
 // take less time than tracing ancestors (Meuwissen and Luo, 1992), or else by
 // tracing. All give the same values to within rounding.
 RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
-                                  const GenerationGroups& groups, const ProgressReport& progress);
+                                  const GenerationGroups& groups,
+                                  const shell::ProgressReport& progress);
 
 }  // namespace pedsim::relationship

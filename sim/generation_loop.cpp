@@ -18,11 +18,11 @@ struct MatingPlan {
     std::int32_t offspring_per_dam;
 };
 
-MatingPlan historical_plan(const Parameters& p)
+MatingPlan historical_plan(const design::Parameters& p)
 {
     return {p.nsire, p.nsire * p.ndps, p.ndps, p.noff};
 }
-MatingPlan protocol_plan(const Parameters& p)
+MatingPlan protocol_plan(const design::Parameters& p)
 {
     return {p.nsirep, p.nsirep * p.ndpsp, p.ndpsp, p.noffp};
 }
@@ -96,7 +96,7 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, b
     const std::size_t first_sire = row(t.animal_count - plan.dams - plan.sires);
     const std::size_t first_dam = row(t.animal_count - plan.dams);
     // Offspring of this pass are numbered on from here.
-    std::int32_t identifier = (parent_generation + 1) * identifiers_per_generation;
+    std::int32_t identifier = (parent_generation + 1) * design::identifiers_per_generation;
     Litters born;
     const std::int64_t births =
         std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;
@@ -161,7 +161,7 @@ void append_protocol_offspring(Run& run, std::int32_t count, std::int32_t genera
 
 }  // namespace
 
-LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables)
+LoopRecord run_generations(const design::Parameters& p, UniformGenerator& generator, Tables& tables)
 {
     Run run{{generator, p.iseed}, tables};
     LoopRecord record;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "design/parameters.h"
 #include "random/uniran.h"
-#include "sim/parameters.h"
 #include "sim/tables.h"
 
 namespace pedsim {
@@ -25,6 +25,7 @@ struct LoopRecord {
 // number of animals. Draws every random value from `generator`, seeding it
 // with p.iseed at the first draw. Assumes parameters that passed every check,
 // so that every pass can succeed.
-LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables);
+LoopRecord run_generations(const design::Parameters& p, UniformGenerator& generator,
+                           Tables& tables);
 
 }  // namespace pedsim

@@ -1,7 +1,6 @@
 #include "sim/program.h"
-
-#include "sim/parameter_checks.h"
-#include "sim/parameter_file.h"
+#include "design/parameter_checks.h"
+#include "design/parameter_file.h"
 #include "sim/pedigree_output.h"
 #include "sim/pedigree_writer.h"
 #include "sim/run_files.h"
@@ -32,8 +31,10 @@ ExitStatus run_program(std::ostream& out)
     const ParameterFile parameter_file = open_parameter_file(parameter_path);
     FileDescriptor pedigree_file = open_pedigree_file(pedigree_path);
     refuse_one_file(parameter_file, pedigree_file, parameter_path, pedigree_path);
-    const Parameters p = parse_parameters(read_parameter_file(parameter_file, parameter_path));
-    if (check_parameters(p) == Verdict::protocol_too_large) return report_protocol_too_large(out);
+    const design::Parameters p =
+        design::parse_parameters(read_parameter_file(parameter_file, parameter_path));
+    if (design::check_parameters(p) == design::Verdict::protocol_too_large)
+        return report_protocol_too_large(out);
 
     const Tables tables = simulate(p, process_generator());
     PedigreeOutput output(std::move(pedigree_file), pedigree_path);

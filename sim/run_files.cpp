@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "common/failure.h"
-#include "sim/parameter_file.h"
+#include "design/parameter_file.h"
 
 namespace pedsim {
 
@@ -45,7 +45,7 @@ void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedi
 
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path)
 {
-    std::string text = read_parameter_text(parameters.file, path);
+    std::string text = design::read_parameter_text(parameters.file, path);
     if (parameters.created && text.empty())
         throw Failure(ExitStatus::bad_parameter_file, Place{path},
                       "not found; created an empty one: write the seven counts and the seed in it");

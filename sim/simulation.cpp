@@ -1,10 +1,9 @@
 #include "sim/simulation.h"
-
 #include "sim/renumbering.h"
 
 namespace pedsim {
 
-Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* record)
+Tables simulate(const design::Parameters& p, UniformGenerator& generator, LoopRecord* record)
 {
     Tables tables = allocate_tables(p);
     enter_founders(p, tables);

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "design/parameters.h"
 #include "random/uniran.h"
 #include "sim/generation_loop.h"
-#include "sim/parameters.h"
 #include "sim/tables.h"
 
 namespace pedsim {
@@ -16,6 +16,7 @@ namespace pedsim {
 // allocates the tables, enters the founders, runs the generations with p's
 // seed on `generator`, and renumbers. The record of the loop goes to
 // `record` when given.
-Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* record = nullptr);
+Tables simulate(const design::Parameters& p, UniformGenerator& generator,
+                LoopRecord* record = nullptr);
 
 }  // namespace pedsim

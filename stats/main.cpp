@@ -3,16 +3,18 @@
 // into one line on standard error and its exit status.
 #include <vector>
 
-#include "common/program_main.h"
+#include "shell/program_main.h"
 #include "stats/options.h"
 #include "stats/stats_program.h"
 
 int main(int argc, char** argv)
 {
-    return pedsim::run_program("pedsim-stats", [&](pedsim::ClosedStreams closed) {
+    using namespace pedsim;
+    return shell::run_program({"pedsim-stats: "}, [&](shell::ClosedStreams closed) {
         const std::vector<const char*> arguments(argv + 1, argv + argc);
-        pedsim::stats::Options options = pedsim::stats::read_options(arguments);
+        stats::Options options = stats::read_options(arguments);
         options.standard_output_closed = closed.output;
-        pedsim::stats::run_stats(options);
+        stats::run_stats(options);
+        return ExitStatus::success;
     });
 }

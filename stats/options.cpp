@@ -5,9 +5,10 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "pedigree/command_line.h"
-#include "stats/reference_population.h"
-#include "stats/time_scale.h"
+#include "measures/reference_population.h"
+#include "measures/time_scale.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::stats {
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-stats";
 
-[[noreturn]] void refuse(const std::string& what) { pedigree::refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
 // Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options)
@@ -52,9 +53,9 @@ std::optional<std::size_t> ancestor_count_named(std::string_view text)
 // Refuses a --time or --reference whose value reads as neither.
 void check_time_values(const Options& options)
 {
-    if (options.time && !time_scale_named(*options.time))
+    if (options.time && !measures::time_scale_named(*options.time))
         refuse("--time " + *options.time + ": the scale is generation, year or date");
-    if (options.reference && !time_range_named(*options.reference))
+    if (options.reference && !measures::time_range_named(*options.reference))
         refuse("--reference " + *options.reference +
                ": the range is FROM-TO (integers, FROM <= TO) or one value");
     if (options.fa_ancestors && !ancestor_count_named(*options.fa_ancestors))
@@ -74,16 +75,16 @@ bool read_switch(std::string_view argument, Options& options)
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
-    if (argument == "--version") options.request = Options::Request::version;
+    if (argument == "--help" || argument == "-h") options.request = shell::Request::help;
+    if (argument == "--version") options.request = shell::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
     if (read_switch(argument, options) ||
         pedigree::read_reading_option(arguments, k, options, program))
         return;
-    const pedigree::NamedOption named = pedigree::split_option(argument);
+    const shell::NamedOption named = shell::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    pedigree::read_value(arguments, k, named, *slot, value_kind(named.option), program);
+    shell::read_value(arguments, k, named, *slot, value_kind(named.option), program);
 }
 
 }  // namespace
@@ -111,20 +112,20 @@ Options read_options(std::span<const char* const> arguments)
     return options;
 }
 
-TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
-                           const std::string& pedigree_name)
+measures::TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
+                                     const std::string& pedigree_name)
 {
-    TimeSettings settings;
-    if (options.time) settings.time = time_scale_named(*options.time);
-    if (options.reference) settings.reference = time_range_named(*options.reference);
-    if (settings.time == TimeScale::year && !pedigree.generation_given)
+    measures::TimeSettings settings;
+    if (options.time) settings.time = measures::time_scale_named(*options.time);
+    if (options.reference) settings.reference = measures::time_range_named(*options.reference);
+    if (settings.time == measures::TimeScale::year && !pedigree.generation_given)
         throw Failure(ExitStatus::usage_refused,
                       "--time year: " + pedigree_name + " has no fourth column of birth years");
-    if (settings.time == TimeScale::date && pedigree.birth_time.empty())
+    if (settings.time == measures::TimeScale::date && pedigree.birth_time.empty())
         throw Failure(ExitStatus::usage_refused,
                       "--time date: " + pedigree_name +
                           " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
-    if (settings.reference && reference_animals(pedigree, *settings.reference).empty())
+    if (settings.reference && measures::reference_animals(pedigree, *settings.reference).empty())
         throw Failure(ExitStatus::usage_refused,
                       "--reference " + *options.reference + ": no animal of " + pedigree_name +
                           " has a generation or birth year in that range");
@@ -134,13 +135,13 @@ TimeSettings time_settings(const Options& options, const pedigree::Pedigree& ped
 std::size_t ancestor_cap(const Options& options)
 {
     return options.fa_ancestors ? ancestor_count_named(*options.fa_ancestors).value_or(0)
-                                : most_ancestors;
+                                : measures::most_ancestors;
 }
 
-FounderRule founder_rule(const Options& options)
+measures::FounderRule founder_rule(const Options& options)
 {
-    return options.fe_known_only ? FounderRule::known_founders_only
-                                 : FounderRule::missing_parent_is_founder;
+    return options.fe_known_only ? measures::FounderRule::known_founders_only
+                                 : measures::FounderRule::missing_parent_is_founder;
 }
 
 std::string usage_text()

@@ -13,22 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "pedigree/command_line.h"
+#include "measures/analysis.h"
+#include "measures/ancestry.h"
 #include "pedigree/pedigree_rows.h"
-#include "stats/analysis.h"
-#include "stats/ancestry.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::stats {
 
 // The reading options (--columns, --header, ...) are those of every program
 // that reads a pedigree.
 struct Options : pedigree::ReadingOptions {
-    enum class Request {
-        run,
-        help,
-        version,
-    };
-    Request request = Request::run;
+    shell::Request request = shell::Request::run;
     std::string pedigree = "pedig";        // "-": standard input
     std::optional<std::string> output;     // -o FILE; standard output when none or "-"
     std::optional<std::string> animals;    // --animals FILE; "-": standard output
@@ -59,14 +55,14 @@ Options read_options(std::span<const char* const> arguments);
 // What --time and --reference ask of `pedigree`, read from `pedigree_name`.
 // Throws a Failure (usage_refused) when it cannot give it: birth years from a
 // pedigree without a time column, or a reference range that holds no animal.
-TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
-                           const std::string& pedigree_name);
+measures::TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
+                                     const std::string& pedigree_name);
 
 // The most ancestors fa chooses: --fa-ancestors, else most_ancestors.
 std::size_t ancestor_cap(const Options& options);
 
 // The founders that the effective number of founders counts (--fe-known-only).
-FounderRule founder_rule(const Options& options);
+measures::FounderRule founder_rule(const Options& options);
 
 // The text --help writes.
 std::string usage_text();

@@ -10,13 +10,13 @@
 
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "pedigree/input_files.h"
+#include "design/design_file.h"
+#include "measures/analysis.h"
+#include "measures/expected_inbreeding.h"
 #include "pedigree/pedigree_reader.h"
-#include "relationship/parallel.h"
-#include "stats/analysis.h"
-#include "stats/design_file.h"
-#include "stats/expected_inbreeding.h"
+#include "shell/input_files.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
 #include "stats/replicate_table.h"
 #include "stats/report.h"
 
@@ -53,15 +53,15 @@ struct Analysed {
     std::vector<std::string> notes;  // what the reader noted, told once all are read
 };
 
-Analysed analyse_one(const std::string& path, const std::optional<Parameters>& design,
+Analysed analyse_one(const std::string& path, const std::optional<design::Parameters>& design,
                      const Options& options)
 {
-    const std::string name = pedigree::input_name(path);
+    const std::string name = shell::input_name(path);
     const pedigree::Pedigree pedigree =
-        pedigree::read_pedigree(pedigree::read_input(path), name, pedigree::reading_rules(options));
-    const FounderRule rule = founder_rule(options);
-    Analysis analysis = analyse(pedigree, design, {}, time_settings(options, pedigree, name), rule,
-                                ancestor_cap(options));
+        pedigree::read_pedigree(shell::read_input(path), name, pedigree::reading_rules(options));
+    const measures::FounderRule rule = founder_rule(options);
+    measures::Analysis analysis = measures::analyse(
+        pedigree, design, {}, time_settings(options, pedigree, name), rule, ancestor_cap(options));
     Analysed result{{name, {}},
                     options.each ? generation_table_text(pedigree, analysis, rule) : "",
                     pedigree.notes};
@@ -71,15 +71,16 @@ Analysed analyse_one(const std::string& path, const std::optional<Parameters>& d
 
 // Analyses every pedigree, as many at once as there are workers; the results
 // stand in the pedigrees' order whichever thread computed each.
-std::vector<Analysed> analyse_all(const Options& options, const std::optional<Parameters>& design)
+std::vector<Analysed> analyse_all(const Options& options,
+                                  const std::optional<design::Parameters>& design)
 {
     const std::size_t count = options.pedigrees.size();
     std::vector<Analysed> results(count);
-    TerminalProgress progress("pedsim-stats");
+    shell::TerminalProgress progress("pedsim-stats");
     std::mutex progress_mutex;  // the progress line is one thread's at a time
     std::atomic<std::size_t> finished = 0;
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
-    relationship::for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
+    shell::for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t k = begin; k < end; ++k) {
             results[k] = analyse_one(options.pedigrees[k], design, options);
             const double done = static_cast<double>(++finished) / static_cast<double>(count);
@@ -144,16 +145,16 @@ std::vector<std::string> each_table_paths(const Options& options)
 
 void run_replicates(const Options& options)
 {
-    std::optional<Parameters> design;
-    if (options.design) design = read_design(*options.design);
+    std::optional<design::Parameters> design;
+    if (options.design) design = design::read_design(*options.design);
     std::vector<Analysed> analysed = analyse_all(options, design);
     for (const Analysed& one : analysed)
         for (const std::string& note : one.notes) std::cerr << "pedsim-stats: " << note << '\n';
     std::vector<Replicate> replicates;
     for (Analysed& one : analysed) replicates.push_back(std::move(one.replicate));
     check_same_generations(replicates);
-    std::optional<DesignSummary> design_values;
-    if (design) design_values = design_summary(*design);
+    std::optional<measures::DesignSummary> design_values;
+    if (design) design_values = measures::design_summary(*design);
     std::vector<Output> outputs{
         {output_path(options.output), replicate_table_text(replicates, design_values)}};
     if (options.each) {

@@ -6,12 +6,12 @@
 
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "common/stage_times.h"
-#include "pedigree/input_files.h"
+#include "design/design_file.h"
+#include "measures/analysis.h"
 #include "pedigree/pedigree_reader.h"
-#include "stats/analysis.h"
-#include "stats/design_file.h"
+#include "shell/input_files.h"
+#include "shell/progress.h"
+#include "shell/stage_times.h"
 #include "stats/replicate_study.h"
 #include "stats/report.h"
 
@@ -42,21 +42,21 @@ void check_outputs(const Options& options)
 
 void run_one(const Options& options)
 {
-    TerminalProgress progress("pedsim-stats");
+    shell::TerminalProgress progress("pedsim-stats");
     // Read here, once: the benchmarks' switch for the time of each stage.
-    StageTimes times(std::getenv("PEDSIM_STAGE_TIMES") != nullptr, "pedsim-stats");
+    shell::StageTimes times(std::getenv("PEDSIM_STAGE_TIMES") != nullptr, "pedsim-stats");
     times.start("reading");
-    std::optional<Parameters> design;
-    if (options.design) design = read_design(*options.design);
-    const pedigree::Pedigree pedigree = pedigree::read_pedigree(
-        pedigree::read_input(options.pedigree), pedigree::input_name(options.pedigree),
-        pedigree::reading_rules(options));
+    std::optional<design::Parameters> design;
+    if (options.design) design = design::read_design(*options.design);
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree(shell::read_input(options.pedigree),
+                                                                shell::input_name(options.pedigree),
+                                                                pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
-    const FounderRule rule = founder_rule(options);
-    const Analysis analysis =
-        analyse(pedigree, design, times.timing(progress.callback()),
-                time_settings(options, pedigree, pedigree::input_name(options.pedigree)), rule,
-                ancestor_cap(options));
+    const measures::FounderRule rule = founder_rule(options);
+    const measures::Analysis analysis =
+        measures::analyse(pedigree, design, times.timing(progress.callback()),
+                          time_settings(options, pedigree, shell::input_name(options.pedigree)),
+                          rule, ancestor_cap(options));
     times.start("table text");
     std::vector<Output> outputs{
         {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
@@ -71,12 +71,7 @@ void run_one(const Options& options)
 
 void run_stats(const Options& options)
 {
-    if (options.request != Options::Request::run) {
-        const bool help = options.request == Options::Request::help;
-        const Output answer{"", help ? usage_text() : version_text()};
-        write_outputs({&answer, 1});
-        return;
-    }
+    if (shell::answer_request(options.request, usage_text(), version_text())) return;
     check_outputs(options);
     if (options.pedigrees.size() > 1) return run_replicates(options);
     run_one(options);

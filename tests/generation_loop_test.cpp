@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "sim/parameter_checks.h"
+#include "design/parameter_checks.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 #include "tests/pedigree_check.h"
@@ -20,9 +20,9 @@ struct Loop {
     std::uint64_t draws;
 };
 
-Loop simulate_loop(const Parameters& p)
+Loop simulate_loop(const design::Parameters& p)
 {
-    EXPECT_EQ(check_parameters(p), Verdict::runs);
+    EXPECT_EQ(design::check_parameters(p), design::Verdict::runs);
     UniformGenerator generator;
     Loop loop;
     loop.tables = simulate(p, generator, &loop.record);
@@ -107,11 +107,11 @@ TEST(GenerationLoop, ProtocolWithoutOffspringOrDamsAddsOnlyItsParents)
 
 TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique)
 {
-    const Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
-                                {5, 4, 5, 3, 3, 4, 2, 77},
-                                {2, 10, 2, 2, 5, 2, 3, 2024},
-                                {4, 3, 1, 4, 2, 1, 1, 0}};
-    for (const Parameters& p : cases) {
+    const design::Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
+                                        {5, 4, 5, 3, 3, 4, 2, 77},
+                                        {2, 10, 2, 2, 5, 2, 3, 2024},
+                                        {4, 3, 1, 4, 2, 1, 1, 0}};
+    for (const design::Parameters& p : cases) {
         const Tables t = simulate_loop(p).tables;
         SCOPED_TRACE(testing::Message() << "ngen " << p.ngen << " seed " << p.iseed);
         std::vector<std::int32_t> all = ids(t, 0, static_cast<std::size_t>(t.animal_count));

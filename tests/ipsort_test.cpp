@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "sim/parameter_checks.h"
+#include "design/parameter_checks.h"
 #include "sim/simulation.h"
 
 namespace {
@@ -260,8 +260,8 @@ std::uint64_t digest(const Values& values)
 // simulation.
 TEST(IpsortKnownResults, LargestExampleSortsAsBefore)
 {
-    const pedsim::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
-    ASSERT_EQ(pedsim::check_parameters(p), pedsim::Verdict::runs);
+    const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
+    ASSERT_EQ(pedsim::design::check_parameters(p), pedsim::design::Verdict::runs);
     pedsim::UniformGenerator generator;
     const pedsim::Tables t = pedsim::simulate(p, generator);
     const auto animals = static_cast<std::size_t>(t.animal_count);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/parameter_checks.h"
+#include "design/parameter_checks.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -50,8 +50,8 @@ TEST(PedigreeLine, ValuesThatDoNotFitAreAsterisks)
 
 TEST(PedigreeText, SmallRunIsNumberedByLine)
 {
-    const Parameters p{3, 2, 3, 4, 2, 2, 3, 12345};
-    ASSERT_EQ(check_parameters(p), Verdict::runs);
+    const design::Parameters p{3, 2, 3, 4, 2, 2, 3, 12345};
+    ASSERT_EQ(design::check_parameters(p), design::Verdict::runs);
     UniformGenerator generator;
     const std::string text = pedigree_text(simulate(p, generator), p.ngen);
     ASSERT_EQ(text.size(), 42 * pedigree_line_length);
@@ -65,8 +65,8 @@ TEST(PedigreeText, SmallRunIsNumberedByLine)
 TEST(PedigreeText, BlocksOfManyLinesAreWrittenWhole)
 {
     // More lines than one output block holds.
-    const Parameters p{10, 200, 4, 3, 20, 10, 5, 3};
-    ASSERT_EQ(check_parameters(p), Verdict::runs);
+    const design::Parameters p{10, 200, 4, 3, 20, 10, 5, 3};
+    ASSERT_EQ(design::check_parameters(p), design::Verdict::runs);
     UniformGenerator generator;
     const Tables t = simulate(p, generator);
     const std::string text = pedigree_text(t, p.ngen);

@@ -8,20 +8,20 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "measures/ancestry.h"
 #include "pedigree/pedigree_reader.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats/ancestry.h"
 #include "tests/stats_pedigrees.h"
 
 namespace {
 
+using pedsim::measures::FounderRule;
 using pedsim::pedigree::Pedigree;
 using pedsim::pedigree::read_pedigree;
 using pedsim::pedigree::ReadingRules;
-using pedsim::stats::FounderRule;
 using stats_test::animal_named;
 
 ReadingRules rules_with(std::vector<std::string> unknown_labels, bool selfing = false)
@@ -96,7 +96,7 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
     const auto carried = pedsim::relationship::coancestry_carried_forward(
         p, groups, pedsim::relationship::most_families(p.size()), {});
     ASSERT_TRUE(carried.has_value());
-    const std::vector<double> ecg = pedsim::stats::equivalent_generations(p);
+    const std::vector<double> ecg = pedsim::measures::equivalent_generations(p);
     double f = 0;
     for (std::size_t i = 0; i < p.size(); ++i) {
         SCOPED_TRACE(p.names[i]);
@@ -109,7 +109,7 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
     }
     const std::vector<pedsim::pedigree::AnimalIndex> last = {
         static_cast<pedsim::pedigree::AnimalIndex>(5)};
-    EXPECT_EQ(pedsim::stats::effective_founders(p, last), 1);
+    EXPECT_EQ(pedsim::measures::effective_founders(p, last), 1);
 }
 
 // fe of {C, D}, C with one known parent A, D of A and B, worked by hand:
@@ -119,14 +119,14 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
 TEST(StatsConventions, EffectiveFoundersByEitherRule)
 {
     const Pedigree p = stats_test::written_pedigree("A 0 0\nB 0 0\nC A 0\nD A B\n");
-    EXPECT_EQ(pedsim::stats::count_half_founders(p), 1u);
+    EXPECT_EQ(pedsim::measures::count_half_founders(p), 1u);
     const std::vector<pedsim::pedigree::AnimalIndex> group = {2, 3};
-    EXPECT_DOUBLE_EQ(pedsim::stats::effective_founders(p, group), 8.0 / 3);
+    EXPECT_DOUBLE_EQ(pedsim::measures::effective_founders(p, group), 8.0 / 3);
     EXPECT_DOUBLE_EQ(
-        pedsim::stats::effective_founders(p, group, FounderRule::missing_parent_is_founder),
+        pedsim::measures::effective_founders(p, group, FounderRule::missing_parent_is_founder),
         8.0 / 3);
-    EXPECT_DOUBLE_EQ(pedsim::stats::effective_founders(p, group, FounderRule::known_founders_only),
-                     9.0 / 5);
+    EXPECT_DOUBLE_EQ(
+        pedsim::measures::effective_founders(p, group, FounderRule::known_founders_only), 9.0 / 5);
 }
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "measures/analysis.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "relationship/parallel.h"
-#include "stats/analysis.h"
+#include "shell/parallel.h"
 #include "tests/end_to_end.h"
 #include "tests/stats_pedigrees.h"
 
@@ -81,7 +81,7 @@ TEST(StatsEngine, CarriedMatrixAgreesWithPathsWhereParentsAreMissing)
             ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
         for (std::size_t g = 0; g < groups.size(); ++g)
             ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
-        EXPECT_EQ(pedsim::stats::analyse(pedigree, {}, {}).method.substr(0, 20),
+        EXPECT_EQ(pedsim::measures::analyse(pedigree, {}, {}).method.substr(0, 20),
                   "discrete generations");
     }
 }
@@ -95,7 +95,7 @@ TEST(StatsEngine, ChainsHaveTheirKnownValues)
     for (const bool founder_dams : {false, true}) {
         SCOPED_TRACE(founder_dams);
         const Pedigree pedigree = stats_test::written_pedigree(chain(depth, founder_dams));
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         ASSERT_EQ(analysis.generations.size(), std::size_t{depth} + 1);
         for (const double f : analysis.animals.inbreeding) ASSERT_EQ(f, 0);
         const double founders = founder_dams ? depth + 1 : 1;
@@ -161,7 +161,7 @@ TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
             if (begin == failing) throw std::runtime_error("chunk " + std::to_string(begin));
         };
         try {
-            pedsim::relationship::for_each_chunk(64, 1, body);
+            pedsim::shell::for_each_chunk(64, 1, body);
             ADD_FAILURE() << "no exception";
         } catch (const std::runtime_error& failure) {
             running_at_return = running != 0;
@@ -175,7 +175,7 @@ TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
 // (worker_count() by default); one thread is the caller's alone.
 TEST(StatsEngine, ChunksCoverTheRangeOnce)
 {
-    const std::size_t machine = pedsim::relationship::worker_count();
+    const std::size_t machine = pedsim::shell::worker_count();
     for (const std::size_t threads : {machine, std::size_t{1}, std::size_t{3}})
         for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
             SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(count));
@@ -188,9 +188,9 @@ TEST(StatsEngine, ChunksCoverTheRangeOnce)
                 for (std::size_t k = begin; k < end; ++k) ++done[k];
             };
             if (threads == machine)
-                pedsim::relationship::for_each_chunk(count, 7, body);
+                pedsim::shell::for_each_chunk(count, 7, body);
             else
-                pedsim::relationship::for_each_chunk(count, 7, body, threads);
+                pedsim::shell::for_each_chunk(count, 7, body, threads);
             EXPECT_TRUE(worker_in_range);
             EXPECT_TRUE(threads != 1 || !off_the_caller);
             for (std::size_t k = 0; k < count; ++k) EXPECT_EQ(done[k], 1) << k;
@@ -202,14 +202,13 @@ TEST(StatsEngine, ChunksCoverTheRangeOnce)
 TEST(StatsEngine, NestedChunksStayOnTheirThread)
 {
     std::atomic<int> strays = 0, inner_chunks = 0;
-    pedsim::relationship::for_each_chunk(8, 1, [&](std::size_t, std::size_t, std::size_t) {
+    pedsim::shell::for_each_chunk(8, 1, [&](std::size_t, std::size_t, std::size_t) {
         const std::thread::id outer = std::this_thread::get_id();
-        pedsim::relationship::for_each_chunk(
-            16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
-                ++inner_chunks;
-                std::this_thread::sleep_for(std::chrono::microseconds(200));  // room for a helper
-                if (std::this_thread::get_id() != outer || worker != 0) ++strays;
-            });
+        pedsim::shell::for_each_chunk(16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
+            ++inner_chunks;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // room for a helper
+            if (std::this_thread::get_id() != outer || worker != 0) ++strays;
+        });
     });
     EXPECT_EQ(inner_chunks, 8 * 16);
     EXPECT_EQ(strays, 0);

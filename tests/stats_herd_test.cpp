@@ -12,20 +12,21 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "measures/analysis.h"
+#include "measures/ancestry.h"
+#include "measures/cohort_effective_size.h"
+#include "measures/generation_interval.h"
+#include "measures/generation_table.h"
+#include "measures/pedigree_completeness.h"
 #include "pedigree/birth_dates.h"
-#include "stats/analysis.h"
-#include "stats/ancestry.h"
-#include "stats/cohort_effective_size.h"
-#include "stats/generation_interval.h"
-#include "stats/generation_table.h"
 #include "stats/options.h"
-#include "stats/pedigree_completeness.h"
 #include "tests/stats_pedigrees.h"
 
 namespace {
 
 using namespace pedsim::pedigree;
 using namespace pedsim::relationship;
+using namespace pedsim::measures;
 using namespace pedsim::stats;
 
 // Founders S1, D1, S2, D2; A (born 1996, a sire later: a son), B (1997, a dam

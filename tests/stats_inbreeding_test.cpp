@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "measures/analysis.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats/analysis.h"
 #include "tests/stats_pedigrees.h"
 
 namespace {
 
-using pedsim::Parameters;
+using pedsim::design::Parameters;
 using pedsim::pedigree::Pedigree;
 using stats_test::animal_named;
 using stats_test::written_pedigree;
@@ -83,7 +83,7 @@ TEST(StatsInbreeding, ExactValuesOnHandWorkedPedigrees)
         if (c.discrete) {
             EXPECT_DOUBLE_EQ(found.carried->inbreeding[animal], c.inbreeding);
         }
-        EXPECT_DOUBLE_EQ(pedsim::stats::analyse(pedigree, {}, {}).animals.inbreeding[animal],
+        EXPECT_DOUBLE_EQ(pedsim::measures::analyse(pedigree, {}, {}).animals.inbreeding[animal],
                          c.inbreeding);
     }
 }
@@ -147,7 +147,7 @@ TEST(StatsInbreeding, MeanOverSeedsOfTheLastHistoricalGeneration)
     double sum = 0;
     for (int seed = 1; seed < 2 * seeds; seed += 2) {
         const Pedigree pedigree = stats_test::simulated_pedigree({12, 10, 4, 5, 1, 1, 1, seed});
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         ASSERT_EQ(analysis.generations[11].generation, 0);
         sum += analysis.generations[11].mean_f;
     }

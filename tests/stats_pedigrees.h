@@ -9,20 +9,20 @@
 #include <string_view>
 #include <vector>
 
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
 #include "pedigree/pedigree.h"
 #include "pedigree/pedigree_reader.h"
 #include "random/uniran.h"
-#include "sim/parameter_checks.h"
-#include "sim/parameters.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
 namespace stats_test {
 
 // The "pedig" pedsim writes for `design`, as pedsim-stats reads it.
-inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::Parameters& design)
+inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::design::Parameters& design)
 {
-    if (pedsim::check_parameters(design) != pedsim::Verdict::runs)
+    if (pedsim::design::check_parameters(design) != pedsim::design::Verdict::runs)
         throw std::invalid_argument("the design does not run");
     pedsim::UniformGenerator generator;
     const pedsim::Tables tables = pedsim::simulate(design, generator);

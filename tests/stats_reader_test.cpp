@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "design/parameter_file.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
-#include "sim/parameter_file.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -264,7 +264,7 @@ TEST(StatsReader, DerivesOrReadsGenerations)
 
 TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
 {
-    const pedsim::Parameters p = pedsim::parse_parameters("3 2 3 4 2 2 3\n12345\n");
+    const pedsim::design::Parameters p = pedsim::design::parse_parameters("3 2 3 4 2 2 3\n12345\n");
     pedsim::UniformGenerator generator;
     const std::string text = pedsim::pedigree_text(pedsim::simulate(p, generator), p.ngen);
     const Pedigree pedigree = read_pedigree(text, "pedig");

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "measures/analysis.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/inbreeding_by_sires.h"
-#include "stats/analysis.h"
 #include "tests/stats_pedigrees.h"
 
 namespace {
@@ -181,7 +181,7 @@ TEST(StatsSires, ChosenForHerdBooks)
     };
     for (const Shape& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string method = pedsim::stats::analyse(c.pedigree, {}, {}).method;
+        const std::string method = pedsim::measures::analyse(c.pedigree, {}, {}).method;
         EXPECT_EQ(method.substr(0, std::strlen(c.what)), c.what);
     }
 }

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "pedigree/input_files.h"
-#include "stats/design_file.h"
+#include "design/design_file.h"
+#include "shell/input_files.h"
 #include "tests/stats_pedigrees.h"
 #include "traits/animal_draws.h"
 #include "traits/breeding_values.h"
@@ -232,7 +232,7 @@ std::vector<std::vector<double>> expect_flock_columns(const TraitModel& model,
                                                       std::uint64_t replicates,
                                                       const std::vector<CheckColumn>& columns)
 {
-    const auto design = pedsim::stats::read_design(
+    const auto design = pedsim::design::read_design(
         (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
     const Pedigree pedigree = stats_test::simulated_pedigree(design);
     const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});

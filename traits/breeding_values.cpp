@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "relationship/inbreeding_by_paths.h"
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
 #include "traits/animal_draws.h"
 #include "traits/recorded_generations.h"
 
@@ -172,8 +172,8 @@ Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>
     Simulated simulated = prepared(pedigree, inbreeding, model, seed);
     // Each chunk draws for its own consecutive animals and writes only their
     // entries: an animal's draws depend on nothing but the seed and its name.
-    relationship::for_each_chunk(
-        count, relationship::chunk_for(count, threads),
+    shell::for_each_chunk(
+        count, shell::chunk_for(count, threads),
         [&](std::size_t begin, std::size_t end, std::size_t) {
             for (std::size_t i = begin; i < end; ++i)
                 draw_own_terms(pedigree, model, seed, i, simulated);

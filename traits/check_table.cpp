@@ -4,14 +4,14 @@
 #include <limits>
 #include <span>
 
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using pedigree::append_cells;
-using pedigree::append_number;
+using shell::append_cells;
+using shell::append_number;
 
 constexpr double undefined = std::numeric_limits<double>::quiet_NaN();
 

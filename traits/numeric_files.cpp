@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <map>
 
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
 #include "traits/parameter_files.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using pedigree::append_cells;
-using pedigree::append_number;
-using pedigree::number_text;
+using shell::append_cells;
+using shell::append_number;
+using shell::number_text;
 
 std::size_t animal_code(pedigree::AnimalIndex animal)
 {

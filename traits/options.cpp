@@ -5,7 +5,8 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "pedigree/command_line.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::traits {
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-traits";
 
-[[noreturn]] void refuse(const std::string& what) { pedigree::refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
@@ -39,14 +40,14 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
                  NumberTexts& numbers)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
-    if (argument == "--version") options.request = Options::Request::version;
+    if (argument == "--help" || argument == "-h") options.request = shell::Request::help;
+    if (argument == "--version") options.request = shell::Request::version;
     if (argument == "--help" || argument == "-h" || argument == "--version") return;
     if (pedigree::read_reading_option(arguments, k, options, program)) return;
-    const pedigree::NamedOption named = pedigree::split_option(argument);
+    const shell::NamedOption named = shell::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    pedigree::read_value(arguments, k, named, *slot, "a value", program);
+    shell::read_value(arguments, k, named, *slot, "a value", program);
 }
 
 // The integer `text` of `option`, from `least` to `most`.
@@ -87,7 +88,7 @@ Options read_options(std::span<const char* const> arguments)
     if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")
         refuse("--numeric-layout \"" + *numbers.layout + "\" is not wide or long");
     options.numeric_long = numbers.layout == "long";
-    if (options.request == Options::Request::run && !options.model)
+    if (options.request == shell::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
     return options;
 }

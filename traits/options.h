@@ -11,18 +11,14 @@
 #include <span>
 #include <string>
 
-#include "pedigree/command_line.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::traits {
 
 // The reading options (--columns, --header, ...) are pedsim-stats' own.
 struct Options : pedigree::ReadingOptions {
-    enum class Request {
-        run,
-        help,
-        version,
-    };
-    Request request = Request::run;
+    shell::Request request = shell::Request::run;
     std::string pedigree = "pedig";       // "-": standard input
     std::optional<std::string> model;     // --model MODEL, needed for a run
     std::optional<std::string> output;    // -o FILE; standard output when none or "-"

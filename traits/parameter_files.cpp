@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using pedigree::append_number;
-using pedigree::number_text;
+using shell::append_number;
+using shell::number_text;
 
 bool has_depression(const TraitModel& model)
 {

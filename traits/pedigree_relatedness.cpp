@@ -7,7 +7,7 @@
 namespace pedsim::traits {
 
 PedigreeRelatedness pedigree_relatedness(const pedigree::Pedigree& pedigree,
-                                         const ProgressReport& progress)
+                                         const shell::ProgressReport& progress)
 {
     PedigreeRelatedness relatedness;
     relatedness.groups = relationship::group_by_generation(pedigree);

@@ -19,6 +19,6 @@ struct PedigreeRelatedness {
 // The pedigree's generation groups, and F and mean coancestries found as
 // pedsim-stats finds them (stats/relatedness.h).
 PedigreeRelatedness pedigree_relatedness(const pedigree::Pedigree& pedigree,
-                                         const ProgressReport& progress);
+                                         const shell::ProgressReport& progress);
 
 }  // namespace pedsim::traits

@@ -2,16 +2,17 @@
 
 #include <string_view>
 
-#include "pedigree/table_text.h"
-#include "relationship/parallel.h"
+#include "pedigree/parent_names.h"
+#include "shell/parallel.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using pedigree::append_cells;
-using pedigree::append_number;
-using pedigree::number_text;
+using shell::append_cells;
+using shell::append_number;
+using shell::number_text;
 
 void append_identity(std::string& out, const pedigree::Pedigree& pedigree, std::size_t i)
 {
@@ -190,9 +191,9 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 {
     const std::size_t count = run.pedigree.size();
     out.reserve(out.size() + count * row_size);
-    const std::size_t chunk = relationship::chunk_for(count, run.threads);
+    const std::size_t chunk = shell::chunk_for(count, run.threads);
     std::vector<std::string> texts(count / chunk + 1);
-    relationship::for_each_chunk(
+    shell::for_each_chunk(
         count, chunk,
         [&](std::size_t begin, std::size_t end, std::size_t) {
             std::string& text = begin == 0 ? out : texts[begin / chunk];

@@ -11,10 +11,10 @@
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "pedigree/input_files.h"
 #include "pedigree/pedigree_reader.h"
-#include "relationship/parallel.h"
+#include "shell/input_files.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
 #include "traits/breeding_values.h"
 #include "traits/check_table.h"
 #include "traits/model.h"
@@ -93,27 +93,22 @@ std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
 
 void run_traits(const Options& options)
 {
-    if (options.request != Options::Request::run) {
-        const bool help = options.request == Options::Request::help;
-        const Output answer{"", help ? usage_text() : version_text()};
-        write_outputs({&answer, 1});
-        return;
-    }
+    if (shell::answer_request(options.request, usage_text(), version_text())) return;
     check_outputs(options);
-    TerminalProgress progress("pedsim-traits");
+    shell::TerminalProgress progress("pedsim-traits");
     const TraitModel model =
-        read_model(pedigree::read_input(*options.model), pedigree::input_name(*options.model));
+        read_model(shell::read_input(*options.model), shell::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const pedigree::Pedigree pedigree = pedigree::read_pedigree(
-        pedigree::read_input(options.pedigree), pedigree::input_name(options.pedigree),
-        pedigree::reading_rules(options));
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree(shell::read_input(options.pedigree),
+                                                                shell::input_name(options.pedigree),
+                                                                pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     if (const auto note =
-            recorded_generations_note(model, pedigree, pedigree::input_name(*options.model)))
+            recorded_generations_note(model, pedigree, shell::input_name(*options.model)))
         std::cerr << "pedsim-traits: " << *note << '\n';
     const PedigreeRelatedness relatedness = pedigree_relatedness(pedigree, progress.callback());
     progress.report("drawing breeding values", 0.0);
-    const std::size_t threads = options.threads.value_or(relationship::worker_count());
+    const std::size_t threads = options.threads.value_or(shell::worker_count());
     const Simulated simulated =
         simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
     const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
