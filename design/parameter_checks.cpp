@@ -24,7 +24,7 @@ std::string text(Exact value)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::refused_parameters, what);
+    throw Failure(ExitStatus::request_refused, what);
 }
 
 void require_at_least(const char* name, std::int32_t value, std::int32_t least, const char* meaning)
@@ -182,7 +182,7 @@ void check_passes_can_succeed(const Parameters& p)
 
 Verdict check_parameters(const Parameters& p, std::string_view file_name)
 {
-    return naming_file(file_name, ExitStatus::refused_parameters, [&] {
+    return naming_file(file_name, ExitStatus::request_refused, [&] {
         check_counts_are_sound(p);
         if (!protocol_fits(p)) return Verdict::protocol_too_large;
         check_table_sizes(p);

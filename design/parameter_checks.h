@@ -23,7 +23,7 @@ Verdict check_parameters(const Parameters& p, std::string_view file_name = "parp
 // The checks below are the steps of check_parameters. Their refusals give
 // the rule and its values, without naming the file.
 
-// Throws a Failure (refused_parameters) when a count is negative or when the
+// Throws a Failure (request_refused) when a count is negative or when the
 // products that the protocol check compares, nsire*ndps*noff and
 // nsirep*ndpsp, do not fit in 32 bits: such counts would make that check's
 // verdict meaningless.
@@ -42,14 +42,14 @@ bool protocol_fits(const Parameters& p);
 // generation vector ((ngen+1)*10000) exceeds 2,147,483,647.
 void check_table_sizes(const Parameters& p);
 
-// Throws a Failure (refused_parameters) naming the broken rule and its values
+// Throws a Failure (request_refused) naming the broken rule and its values
 // when the parameters leave the pedigree's limits: counts that must be
 // positive or not negative, identifiers of one generation running into the
 // next, identifiers beyond 1,000,000, or more animals than rows of the
 // generation table.
 void check_pedigree_limits(const Parameters& p);
 
-// Throws a Failure (refused_parameters) when a generation pass could never
+// Throws a Failure (request_refused) when a generation pass could never
 // supply the sons and daughters it must select, or would need more than a
 // million repeats on average (each offspring is a son with probability 1/2).
 // Assumes check_pedigree_limits passed.

@@ -31,7 +31,7 @@ std::string item_label(std::size_t index)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::bad_parameter_file, what);
+    throw Failure(ExitStatus::input_refused, what);
 }
 
 enum class DigitsResult {
@@ -178,7 +178,7 @@ std::string read_parameter_text(const FileDescriptor& file, const std::string& n
 
 Parameters parse_parameters(std::string_view text, std::string_view file_name)
 {
-    return naming_file(file_name, ExitStatus::bad_parameter_file, [&] { return parse(text); });
+    return naming_file(file_name, ExitStatus::input_refused, [&] { return parse(text); });
 }
 
 }  // namespace pedsim::design

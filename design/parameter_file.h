@@ -22,7 +22,7 @@ namespace pedsim::design {
 // or an endless file cannot hang the run.
 std::string read_parameter_text(const FileDescriptor& file, const std::string& name);
 
-// Parses the text of a parameter file. Throws a Failure (bad_parameter_file)
+// Parses the text of a parameter file. Throws a Failure (input_refused)
 // naming the file, the item and what was expected when the text ends before
 // an item, an item is not an integer or does not fit in 32 bits, an item
 // between two commas is empty, or a slash ends a record early.

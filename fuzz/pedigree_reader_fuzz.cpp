@@ -123,9 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const pedsim::Failure& failure) {
         // The program's own refusals: of the file, or of --columns that the
         // file's header contradicts.
-        const bool usage = failure.status() == pedsim::ExitStatus::refused_parameters &&
+        const bool usage = failure.status() == pedsim::ExitStatus::request_refused &&
                            !rules.columns.entries.empty();
-        if (failure.status() != pedsim::ExitStatus::bad_parameter_file && !usage)
+        if (failure.status() != pedsim::ExitStatus::input_refused && !usage)
             fail(std::string("a refusal with another exit status: ") + failure.what());
         return 0;
     }

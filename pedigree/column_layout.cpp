@@ -11,8 +11,8 @@ namespace {
 
 [[noreturn]] void refuse(std::string_view choice, const std::string& what)
 {
-    throw Failure(ExitStatus::usage_refused, "--columns " + std::string(choice) + ": " + what +
-                                                 " (pedsim-stats --help lists the options)");
+    throw Failure(ExitStatus::request_refused, "--columns " + std::string(choice) + ": " + what +
+                                                   " (pedsim-stats --help lists the options)");
 }
 
 Role role_of_key(std::string_view key)

@@ -227,7 +227,7 @@ void RowsReader::take_first_line(std::string_view line, LineNumber number)
                 "more than " + std::to_string(most_columns) + " fields; is this a pedigree?");
     const bool named = rules_.columns.names_columns();
     if (named && rules_.header == false)
-        throw Failure(ExitStatus::usage_refused,
+        throw Failure(ExitStatus::request_refused,
                       "--columns names columns by their header names but "
                       "--no-header says the file has no header");
     header_ = named || rules_.header.value_or(is_header_line());
@@ -297,7 +297,7 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
          {std::optional(layout_.animal), std::optional(layout_.sire), std::optional(layout_.dam),
           layout_.time, layout_.sex})
         if (column && *column >= layout_.fields && layout_.fields >= 3)
-            throw Failure(ExitStatus::usage_refused,
+            throw Failure(ExitStatus::request_refused,
                           "--columns " + rules_.columns.text + ": column " +
                               std::to_string(*column + 1) + " is beyond the " +
                               count_text(layout_.fields) + " of line " + std::to_string(number));

@@ -69,7 +69,7 @@ struct PedigreeRows {
 // the header comment of pedigree_reader.h gives. Throws a Failure
 // (input_refused) naming the line for a malformed row, a NUL byte, an
 // animal listed twice ("animal NAME is listed twice (lines A and B)", when
-// the second row is read), and (usage_refused) for a --columns that the
+// the second row is read), and (request_refused) for a --columns that the
 // file's header contradicts.
 PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
 

@@ -27,7 +27,7 @@ bool read_reading_option(std::span<const char* const> arguments, std::size_t& k,
                          ReadingOptions& reading, std::string_view program);
 
 // The reading rules that --columns, --header, --no-header, --selfing and
-// --unknown give; throws a Failure (usage_refused) for a malformed --columns.
+// --unknown give; throws a Failure (request_refused) for a malformed --columns.
 ReadingRules reading_rules(const ReadingOptions& reading);
 
 // The lines of --help that describe the reading options.

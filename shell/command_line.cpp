@@ -16,7 +16,7 @@ bool answer_request(Request request, const std::string& usage, const std::string
 
 void refuse_usage(std::string_view program, const std::string& what)
 {
-    throw Failure(ExitStatus::usage_refused,
+    throw Failure(ExitStatus::request_refused,
                   what + " (" + std::string(program) + " --help lists the options)");
 }
 

@@ -22,7 +22,7 @@ enum class Request {
 // runs only when it did not.
 bool answer_request(Request request, const std::string& usage, const std::string& version);
 
-// Throws a Failure (usage_refused) "WHAT (PROGRAM --help lists the options)".
+// Throws a Failure (request_refused) "WHAT (PROGRAM --help lists the options)".
 [[noreturn]] void refuse_usage(std::string_view program, const std::string& what);
 
 // An option as an argument names it, with its value when written after '='

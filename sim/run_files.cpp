@@ -47,7 +47,7 @@ std::string read_parameter_file(const ParameterFile& parameters, const std::stri
 {
     std::string text = design::read_parameter_text(parameters.file, path);
     if (parameters.created && text.empty())
-        throw Failure(ExitStatus::bad_parameter_file, Place{path},
+        throw Failure(ExitStatus::input_refused, Place{path},
                       "not found; created an empty one: write the seven counts and the seed in it");
     return text;
 }

@@ -26,7 +26,7 @@ void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedi
                      const std::string& parameter_path, const std::string& pedigree_path);
 
 // Reads the whole parameter file as read_parameter_text does, and throws a
-// Failure (bad_parameter_file) saying so when the open had to create it.
+// Failure (input_refused) saying so when the open had to create it.
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path);
 
 // The pedigree file, opened for writing without touching its contents; a

@@ -119,14 +119,14 @@ measures::TimeSettings time_settings(const Options& options, const pedigree::Ped
     if (options.time) settings.time = measures::time_scale_named(*options.time);
     if (options.reference) settings.reference = measures::time_range_named(*options.reference);
     if (settings.time == measures::TimeScale::year && !pedigree.generation_given)
-        throw Failure(ExitStatus::usage_refused,
+        throw Failure(ExitStatus::request_refused,
                       "--time year: " + pedigree_name + " has no fourth column of birth years");
     if (settings.time == measures::TimeScale::date && pedigree.birth_time.empty())
-        throw Failure(ExitStatus::usage_refused,
+        throw Failure(ExitStatus::request_refused,
                       "--time date: " + pedigree_name +
                           " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     if (settings.reference && measures::reference_animals(pedigree, *settings.reference).empty())
-        throw Failure(ExitStatus::usage_refused,
+        throw Failure(ExitStatus::request_refused,
                       "--reference " + *options.reference + ": no animal of " + pedigree_name +
                           " has a generation or birth year in that range");
     return settings;

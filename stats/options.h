@@ -43,7 +43,7 @@ struct Options : pedigree::ReadingOptions {
 
 // Reads the arguments after the program's name. An option's value follows it
 // as the next argument or after '=' ("--animals=FILE", "-oFILE"); "--" ends
-// the options. Throws a Failure (usage_refused) whose one-line message ends
+// the options. Throws a Failure (request_refused) whose one-line message ends
 // with a hint at --help, for an unknown option, an option without its value
 // or given twice, --header with --no-header, --animals with two or more
 // PEDIGREEs, --each with fewer, a --time other than generation, year or date, a
@@ -53,7 +53,7 @@ struct Options : pedigree::ReadingOptions {
 Options read_options(std::span<const char* const> arguments);
 
 // What --time and --reference ask of `pedigree`, read from `pedigree_name`.
-// Throws a Failure (usage_refused) when it cannot give it: birth years from a
+// Throws a Failure (request_refused) when it cannot give it: birth years from a
 // pedigree without a time column, or a reference range that holds no animal.
 measures::TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
                                      const std::string& pedigree_name);

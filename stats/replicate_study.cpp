@@ -99,10 +99,10 @@ void refuse_shared_names(std::span<const std::string> pedigrees, std::span<const
     for (std::size_t k = 1; k < names.size(); ++k)
         for (std::size_t j = 0; j < k; ++j)
             if (names[j] == names[k])
-                throw Failure(ExitStatus::usage_refused, "--each: the tables of " + pedigrees[j] +
-                                                             " and " + pedigrees[k] +
-                                                             " would both be " + directory + '/' +
-                                                             names[k] + "; rename one of them");
+                throw Failure(ExitStatus::request_refused, "--each: the tables of " + pedigrees[j] +
+                                                               " and " + pedigrees[k] +
+                                                               " would both be " + directory + '/' +
+                                                               names[k] + "; rename one of them");
 }
 
 void make_directory(const std::string& directory)

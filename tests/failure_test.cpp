@@ -38,13 +38,13 @@ TEST(Failure, NamingFilePlacesOnlyItsOwnUnplacedFailures)
         Failure thrown;
         const char* line;
     } cases[] = {
-        {Failure(ExitStatus::refused_parameters, "ngen = 0"), "parpop: ngen = 0"},
+        {Failure(ExitStatus::request_refused, "ngen = 0"), "parpop: ngen = 0"},
         {Failure(ExitStatus::out_of_memory, "too large"), "too large"},
-        {Failure(ExitStatus::refused_parameters, Place{"other", 3}, "x"), "other: line 3: x"},
+        {Failure(ExitStatus::request_refused, Place{"other", 3}, "x"), "other: line 3: x"},
     };
     for (const auto& c : cases) {
         try {
-            pedsim::naming_file("parpop", ExitStatus::refused_parameters,
+            pedsim::naming_file("parpop", ExitStatus::request_refused,
                                 [&]() -> int { throw c.thrown; });
             ADD_FAILURE() << "nothing thrown";
         } catch (const Failure& failure) {

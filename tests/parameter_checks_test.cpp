@@ -62,7 +62,7 @@ TEST(TableSizes, ElementCountsAbove32BitsAreOverflows)
         EXPECT_EQ(r.message, overflow);
     }
     // One generation less fits the generation table; the limits refuse it instead.
-    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, ExitStatus::refused_parameters);
+    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, ExitStatus::request_refused);
 }
 
 TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
@@ -111,7 +111,7 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
         SCOPED_TRACE(c.message);
         EXPECT_EQ(design::check_parameters(c.inside), design::Verdict::runs);
         const Refusal r = refusal(c.outside);
-        EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+        EXPECT_EQ(r.status, ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
 }
@@ -164,7 +164,7 @@ TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
     };
     for (const auto& c : cases) {
         const Refusal r = refusal(c.p);
-        EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+        EXPECT_EQ(r.status, ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
     // With one generation the founders' offspring are the protocol's parents,
@@ -178,7 +178,7 @@ TEST(PassFeasibility, SelectionsThatWouldRepeatTooOftenAreRefused)
     // (about 3e4 repeats), 5250 are 5 (about 3.5e6).
     EXPECT_EQ(design::check_parameters({2, 5000, 1, 2, 5200, 0, 0, 1}), design::Verdict::runs);
     const Refusal r = refusal({2, 5000, 1, 2, 5250, 0, 0, 1});
-    EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+    EXPECT_EQ(r.status, ExitStatus::request_refused);
     EXPECT_EQ(
         r.message.rfind("parpop: choosing 5250 sires and 0 dams from the 10000 offspring of a "
                         "generation (nsire*ndps*noff) would take about 3.",

@@ -17,7 +17,7 @@ std::string refusal(const std::string& text)
     try {
         design::parse_parameters(text);
     } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), ExitStatus::bad_parameter_file);
+        EXPECT_EQ(failure.status(), ExitStatus::input_refused);
         return failure.what();
     }
     ADD_FAILURE() << "accepted: " << text;

@@ -310,7 +310,7 @@ TEST_P(ModelRefusal, NamesFileLineAndKey)
         FAIL() << "accepted";
     } catch (const pedsim::Failure& failure) {
         EXPECT_EQ(std::string(failure.what()), GetParam().message);
-        EXPECT_EQ(failure.status(), pedsim::ExitStatus::bad_parameter_file);
+        EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
     }
 }
 

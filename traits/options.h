@@ -35,7 +35,7 @@ struct Options : pedigree::ReadingOptions {
 
 // Reads the arguments after the program's name, as pedsim-stats does: a
 // value follows its option as the next argument or after '=' ("-oFILE"),
-// "--" ends the options, the reading options mean what they mean there. Throws a Failure (usage_refused) whose message ends
+// "--" ends the options, the reading options mean what they mean there. Throws a Failure (request_refused) whose message ends
 // with a hint at --help for an unknown option, an option without its value
 // or given twice, a second PEDIGREE, no --model for a run, a
 // --numeric-layout other than wide or long, a --seed that is
