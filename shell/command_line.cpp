@@ -14,6 +14,30 @@ bool answer_request(Request request, const std::string& usage, const std::string
     return true;
 }
 
+bool read_request(std::string_view argument, Request& request)
+{
+    if (argument == "--help" || argument == "-h") request = Request::help;
+    if (argument == "--version") request = Request::version;
+    return argument == "--help" || argument == "-h" || argument == "--version";
+}
+
+void read_arguments(std::span<const char* const> arguments,
+                    const std::function<void(std::size_t& k)>& read_option,
+                    const std::function<void(std::string_view operand)>& operand)
+{
+    bool options_ended = false;
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        const std::string_view argument = arguments[k];
+        if (!options_ended && argument == "--") {
+            options_ended = true;
+        } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
+            read_option(k);
+        } else {
+            operand(argument);
+        }
+    }
+}
+
 void refuse_usage(std::string_view program, const std::string& what)
 {
     throw Failure(ExitStatus::request_refused,

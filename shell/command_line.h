@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "shell/process_setup.h"
 
 namespace pedsim::shell {
 
@@ -16,6 +19,25 @@ enum class Request {
     help,
     version,
 };
+
+// What the command line of every program holds besides its own options: what
+// it asks for, and which standard streams were closed at the start (noted by
+// command_line_main, for the program to refuse a table bound for one).
+struct ProgramOptions {
+    Request request = Request::run;
+    ClosedStreams closed;
+};
+
+// Reads --help, -h or --version into `request`; false for any other argument.
+bool read_request(std::string_view argument, Request& request);
+
+// Walks the arguments after the program's name. Before "--", an argument of
+// two or more characters that starts with '-' is an option, read by
+// `read_option` at its index (which moves past the option's value); every
+// other argument, and every one after "--", is given to `operand`.
+void read_arguments(std::span<const char* const> arguments,
+                    const std::function<void(std::size_t& k)>& read_option,
+                    const std::function<void(std::string_view operand)>& operand);
 
 // Writes the usage or the version to standard output, whole (write_outputs),
 // when `request` asks for one of them, and says whether it did: a program

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/exit_status.h"
 #include "shell/process_setup.h"
@@ -24,5 +27,24 @@ struct FailureVoice {
 // returns its status, and "PREFIX OUT_OF_MEMORY" with status out_of_memory
 // for a bad_alloc.
 int run_program(const FailureVoice& voice, const std::function<ExitStatus(ClosedStreams)>& run);
+
+// The main() of a program whose command line reads into Options, derived
+// from ProgramOptions: within run_program, with "PROGRAM: " before a
+// failure's message, reads the arguments after the program's name with
+// read_options, notes the closed standard streams in them, and runs them.
+template <class Options>
+int command_line_main(std::string_view program, int argc, char** argv,
+                      Options (*read_options)(std::span<const char* const>),
+                      void (*run)(const Options&))
+{
+    const std::string prefix = std::string(program) + ": ";
+    return run_program({prefix}, [&](ClosedStreams closed) {
+        const std::vector<const char*> arguments(argv + 1, argv + argc);
+        Options options = read_options(arguments);
+        options.closed = closed;
+        run(options);
+        return ExitStatus::success;
+    });
+}
 
 }  // namespace pedsim::shell

@@ -75,10 +75,7 @@ bool read_switch(std::string_view argument, Options& options)
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = shell::Request::help;
-    if (argument == "--version") options.request = shell::Request::version;
-    if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (read_switch(argument, options) ||
+    if (shell::read_request(argument, options.request) || read_switch(argument, options) ||
         pedigree::read_reading_option(arguments, k, options, program))
         return;
     const shell::NamedOption named = shell::split_option(argument);
@@ -92,17 +89,9 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    bool options_ended = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string_view argument = arguments[k];
-        if (!options_ended && argument == "--") {
-            options_ended = true;
-        } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
-            read_option(arguments, k, options);
-        } else {
-            options.pedigrees.emplace_back(argument);
-        }
-    }
+    shell::read_arguments(
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options); },
+        [&](std::string_view pedigree) { options.pedigrees.emplace_back(pedigree); });
     if (!options.pedigrees.empty()) options.pedigree = options.pedigrees.front();
     if (options.animals && options.pedigrees.size() > 1)
         refuse("--animals takes one pedigree; --each DIR keeps the table of every replicate");
@@ -112,36 +101,47 @@ Options read_options(std::span<const char* const> arguments)
     return options;
 }
 
-measures::TimeSettings time_settings(const Options& options, const pedigree::Pedigree& pedigree,
-                                     const std::string& pedigree_name)
+AnalysisSettings analysis_settings(const Options& options)
 {
-    measures::TimeSettings settings;
-    if (options.time) settings.time = measures::time_scale_named(*options.time);
-    if (options.reference) settings.reference = measures::time_range_named(*options.reference);
-    if (settings.time == measures::TimeScale::year && !pedigree.generation_given)
-        throw Failure(ExitStatus::request_refused,
-                      "--time year: " + pedigree_name + " has no fourth column of birth years");
-    if (settings.time == measures::TimeScale::date && pedigree.birth_time.empty())
-        throw Failure(ExitStatus::request_refused,
-                      "--time date: " + pedigree_name +
-                          " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
-    if (settings.reference && measures::reference_animals(pedigree, *settings.reference).empty())
-        throw Failure(ExitStatus::request_refused,
-                      "--reference " + *options.reference + ": no animal of " + pedigree_name +
-                          " has a generation or birth year in that range");
+    AnalysisSettings settings;
+    settings.reading = pedigree::reading_rules(options);
+    if (options.time) settings.time.time = measures::time_scale_named(*options.time);
+    if (options.reference) {
+        settings.time.reference = measures::time_range_named(*options.reference);
+        settings.reference_text = *options.reference;
+    }
+    if (options.fe_known_only) settings.founder_rule = measures::FounderRule::known_founders_only;
+    if (options.fa_ancestors)
+        settings.ancestor_cap = ancestor_count_named(*options.fa_ancestors).value_or(0);
     return settings;
 }
 
-std::size_t ancestor_cap(const Options& options)
+void check_time_settings(const AnalysisSettings& settings, const pedigree::Pedigree& pedigree,
+                         const std::string& pedigree_name)
 {
-    return options.fa_ancestors ? ancestor_count_named(*options.fa_ancestors).value_or(0)
-                                : measures::most_ancestors;
+    if (settings.time.time == measures::TimeScale::year && !pedigree.generation_given)
+        throw Failure(ExitStatus::request_refused,
+                      "--time year: " + pedigree_name + " has no fourth column of birth years");
+    if (settings.time.time == measures::TimeScale::date && pedigree.birth_time.empty())
+        throw Failure(ExitStatus::request_refused,
+                      "--time date: " + pedigree_name +
+                          " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
+    if (settings.time.reference &&
+        measures::reference_animals(pedigree, *settings.time.reference).empty())
+        throw Failure(ExitStatus::request_refused,
+                      "--reference " + settings.reference_text + ": no animal of " + pedigree_name +
+                          " has a generation or birth year in that range");
 }
 
-measures::FounderRule founder_rule(const Options& options)
+measures::Analysis analyse_pedigree(const pedigree::Pedigree& pedigree,
+                                    const std::string& pedigree_name,
+                                    const std::optional<design::Parameters>& design,
+                                    const AnalysisSettings& settings,
+                                    const shell::ProgressReport& progress)
 {
-    return options.fe_known_only ? measures::FounderRule::known_founders_only
-                                 : measures::FounderRule::missing_parent_is_founder;
+    check_time_settings(settings, pedigree, pedigree_name);
+    return measures::analyse(pedigree, design, progress, settings.time, settings.founder_rule,
+                             settings.ancestor_cap);
 }
 
 std::string usage_text()

@@ -13,7 +13,7 @@
 #include "design/design_file.h"
 #include "measures/analysis.h"
 #include "measures/expected_inbreeding.h"
-#include "pedigree/pedigree_reader.h"
+#include "pedigree/pedigree_file.h"
 #include "shell/input_files.h"
 #include "shell/parallel.h"
 #include "shell/progress.h"
@@ -54,16 +54,14 @@ struct Analysed {
 };
 
 Analysed analyse_one(const std::string& path, const std::optional<design::Parameters>& design,
-                     const Options& options)
+                     const AnalysisSettings& settings, bool own_table)
 {
     const std::string name = shell::input_name(path);
-    const pedigree::Pedigree pedigree =
-        pedigree::read_pedigree(shell::read_input(path), name, pedigree::reading_rules(options));
-    const measures::FounderRule rule = founder_rule(options);
-    measures::Analysis analysis = measures::analyse(
-        pedigree, design, {}, time_settings(options, pedigree, name), rule, ancestor_cap(options));
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree_file(path, settings.reading);
+    measures::Analysis analysis = analyse_pedigree(pedigree, name, design, settings, {});
     Analysed result{{name, {}},
-                    options.each ? generation_table_text(pedigree, analysis, rule) : "",
+                    own_table ? generation_table_text(pedigree, analysis, settings.founder_rule)
+                              : "",
                     pedigree.notes};
     result.replicate.generations = std::move(analysis.generations);
     return result;
@@ -74,6 +72,7 @@ Analysed analyse_one(const std::string& path, const std::optional<design::Parame
 std::vector<Analysed> analyse_all(const Options& options,
                                   const std::optional<design::Parameters>& design)
 {
+    const AnalysisSettings settings = analysis_settings(options);
     const std::size_t count = options.pedigrees.size();
     std::vector<Analysed> results(count);
     shell::TerminalProgress progress("pedsim-stats");
@@ -82,7 +81,8 @@ std::vector<Analysed> analyse_all(const Options& options,
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
     shell::for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t k = begin; k < end; ++k) {
-            results[k] = analyse_one(options.pedigrees[k], design, options);
+            results[k] =
+                analyse_one(options.pedigrees[k], design, settings, options.each.has_value());
             const double done = static_cast<double>(++finished) / static_cast<double>(count);
             const std::scoped_lock lock(progress_mutex);
             progress.report(stage, done);

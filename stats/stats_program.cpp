@@ -8,7 +8,7 @@
 #include "common/output_files.h"
 #include "design/design_file.h"
 #include "measures/analysis.h"
-#include "pedigree/pedigree_reader.h"
+#include "pedigree/pedigree_file.h"
 #include "shell/input_files.h"
 #include "shell/progress.h"
 #include "shell/stage_times.h"
@@ -37,7 +37,7 @@ void check_outputs(const Options& options)
     if (options.each)
         for (const std::string& path : each_table_paths(options))
             outputs.push_back({"--each", path, "the replicates' tables"});
-    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-stats");
+    refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-stats");
 }
 
 void run_one(const Options& options)
@@ -48,15 +48,14 @@ void run_one(const Options& options)
     times.start("reading");
     std::optional<design::Parameters> design;
     if (options.design) design = design::read_design(*options.design);
-    const pedigree::Pedigree pedigree = pedigree::read_pedigree(shell::read_input(options.pedigree),
-                                                                shell::input_name(options.pedigree),
-                                                                pedigree::reading_rules(options));
+    const AnalysisSettings settings = analysis_settings(options);
+    const pedigree::Pedigree pedigree =
+        pedigree::read_pedigree_file(options.pedigree, settings.reading);
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
-    const measures::FounderRule rule = founder_rule(options);
     const measures::Analysis analysis =
-        measures::analyse(pedigree, design, times.timing(progress.callback()),
-                          time_settings(options, pedigree, shell::input_name(options.pedigree)),
-                          rule, ancestor_cap(options));
+        analyse_pedigree(pedigree, shell::input_name(options.pedigree), design, settings,
+                         times.timing(progress.callback()));
+    const measures::FounderRule rule = settings.founder_rule;
     times.start("table text");
     std::vector<Output> outputs{
         {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};

@@ -175,8 +175,8 @@ TEST(StatsHerd, DatesRefused)
     pedsim::stats::Options options;
     options.time = "date";
     try {
-        time_settings(options, stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"),
-                      "herd.txt");
+        check_time_settings(analysis_settings(options),
+                            stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"), "herd.txt");
         ADD_FAILURE() << "--time date took a column of years";
     } catch (const pedsim::Failure& failure) {
         EXPECT_STREQ(failure.what(), "--time date: herd.txt has no time column of dates "

@@ -40,10 +40,9 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
                  NumberTexts& numbers)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = shell::Request::help;
-    if (argument == "--version") options.request = shell::Request::version;
-    if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (pedigree::read_reading_option(arguments, k, options, program)) return;
+    if (shell::read_request(argument, options.request) ||
+        pedigree::read_reading_option(arguments, k, options, program))
+        return;
     const shell::NamedOption named = shell::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
@@ -68,21 +67,16 @@ Options read_options(std::span<const char* const> arguments)
 {
     Options options;
     NumberTexts numbers;
-    bool options_ended = false, pedigree_given = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string_view argument = arguments[k];
-        if (!options_ended && argument == "--") {
-            options_ended = true;
-        } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
-            read_option(arguments, k, options, numbers);
-        } else if (pedigree_given) {
-            refuse("a second pedigree file " + std::string(argument) + " after " +
-                   options.pedigree);
-        } else {
-            options.pedigree = argument;
+    bool pedigree_given = false;
+    shell::read_arguments(
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers); },
+        [&](std::string_view pedigree) {
+            if (pedigree_given)
+                refuse("a second pedigree file " + std::string(pedigree) + " after " +
+                       options.pedigree);
+            options.pedigree = pedigree;
             pedigree_given = true;
-        }
-    }
+        });
     if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
     if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
     if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")

@@ -11,7 +11,7 @@
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "pedigree/pedigree_reader.h"
+#include "pedigree/pedigree_file.h"
 #include "shell/input_files.h"
 #include "shell/parallel.h"
 #include "shell/progress.h"
@@ -60,10 +60,10 @@ void check_outputs(const Options& options)
     if (options.numeric)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
-    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-traits");
+    refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-traits");
     // The check table is a table like the others: lost on a closed standard
     // error, where even this message goes nowhere but the exit status.
-    if (!options.check && options.standard_error_closed)
+    if (!options.check && options.closed.error)
         throw Failure(ExitStatus::file_error, "standard error: it is closed; give --check FILE "
                                               "to write the check table to a file");
 }
@@ -99,9 +99,8 @@ void run_traits(const Options& options)
     const TraitModel model =
         read_model(shell::read_input(*options.model), shell::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const pedigree::Pedigree pedigree = pedigree::read_pedigree(shell::read_input(options.pedigree),
-                                                                shell::input_name(options.pedigree),
-                                                                pedigree::reading_rules(options));
+    const pedigree::Pedigree pedigree =
+        pedigree::read_pedigree_file(options.pedigree, pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     if (const auto note =
             recorded_generations_note(model, pedigree, shell::input_name(*options.model)))
