@@ -70,7 +70,7 @@ struct PedigreeRows {
 // (input_refused) naming the line for a malformed row, a NUL byte, an
 // animal listed twice ("animal NAME is listed twice (lines A and B)", when
 // the second row is read), and (request_refused) for a --columns that the
-// file's header contradicts.
+// file's header contradicts. The reader itself is rows_reader.h.
 PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
 
 }  // namespace pedsim::pedigree

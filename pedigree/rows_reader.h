@@ -1,6 +1,6 @@
-// The reader of a pedigree's rows, shared by the two files that hold its
-// work: pedigree_rows.cpp accumulates the rows (names entered, times and
-// sexes read), column_decision.cpp decides what the first line is and which
+// The reader of a pedigree's rows, whose work two files share: rows_reader.cpp
+// accumulates the rows (names entered, times and sexes read) and gives
+// read_rows, column_decision.cpp decides what the first line is and which
 // column holds what, and describes the layout. Only those two include it.
 #pragma once
 

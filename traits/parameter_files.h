@@ -9,7 +9,7 @@
 
 #include "traits/fixed_effects.h"
 #include "traits/model.h"
-#include "traits/numeric_files.h"
+#include "traits/numeric_columns.h"
 
 namespace pedsim::traits {
 
