@@ -26,7 +26,7 @@ const std::string& largest_pedsim_file()
     static const std::string text = [] {
         const pedsim::design::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
         pedsim::UniformGenerator generator;
-        return pedsim::pedigree_text(pedsim::simulate(largest, generator), largest.ngen);
+        return pedsim::sim::pedigree_text(pedsim::sim::simulate(largest, generator), largest.ngen);
     }();
     return text;
 }
@@ -34,7 +34,7 @@ const std::string& largest_pedsim_file()
 std::string as_named_reversed_csv(const std::string& pedsim_file)
 {
     std::vector<std::string> rows;
-    for (std::size_t at = 0; at < pedsim_file.size(); at += pedsim::pedigree_line_length) {
+    for (std::size_t at = 0; at < pedsim_file.size(); at += pedsim::sim::pedigree_line_length) {
         int animal = 0, sire = 0, dam = 0;
         std::sscanf(pedsim_file.c_str() + at, "%d %d %d", &animal, &sire, &dam);
         const auto name = [](int id) {

@@ -21,8 +21,8 @@ void whole_job(benchmark::State& state, const pedsim::design::Parameters& p)
             return;
         }
         pedsim::UniformGenerator generator;
-        const pedsim::Tables tables = pedsim::simulate(p, generator);
-        const std::string text = pedsim::pedigree_text(tables, p.ngen);
+        const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator);
+        const std::string text = pedsim::sim::pedigree_text(tables, p.ngen);
         benchmark::DoNotOptimize(text.data());
         animals = tables.animal_count;
     }

@@ -29,7 +29,7 @@ Pedigree simulated(const pedsim::design::Parameters& design)
 {
     pedsim::UniformGenerator generator;
     return pedsim::pedigree::read_pedigree(
-        pedsim::pedigree_text(pedsim::simulate(design, generator), design.ngen), "pedig");
+        pedsim::sim::pedigree_text(pedsim::sim::simulate(design, generator), design.ngen), "pedig");
 }
 
 // A herd book: `years` birth years of `births` animals, the first year's

@@ -66,7 +66,7 @@ bool small_enough(const Parameters& p)
 // pass draws a dam shuffle and one value per offspring, the pass that
 // succeeds also shuffles every offspring (sons and daughters), and the
 // protocol pass only shuffles the protocol's dams.
-std::uint64_t draws_for(const Parameters& p, const pedsim::LoopRecord& record)
+std::uint64_t draws_for(const Parameters& p, const pedsim::sim::LoopRecord& record)
 {
     const auto dams = static_cast<std::uint64_t>(p.nsire * p.ndps);
     const std::uint64_t offspring = dams * static_cast<std::uint64_t>(p.noff);
@@ -79,13 +79,13 @@ std::uint64_t draws_for(const Parameters& p, const pedsim::LoopRecord& record)
 void simulate_and_check(const Parameters& p)
 {
     pedsim::UniformGenerator generator;
-    pedsim::LoopRecord record;
-    const pedsim::Tables tables = pedsim::simulate(p, generator, &record);
+    pedsim::sim::LoopRecord record;
+    const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator, &record);
     if (generator.draws() != draws_for(p, record))
         fail("the draws made do not match the passes recorded");
 
     const std::string fault = pedigree_check::pedigree_fault(
-        pedsim::pedigree_text(tables, p.ngen),
+        pedsim::sim::pedigree_text(tables, p.ngen),
         {p.ngen, p.nsire, p.ndps, p.noff, p.nsirep, p.ndpsp, p.noffp});
     if (!fault.empty()) fail(fault);
 }

@@ -9,7 +9,7 @@
 #include "common/failure.h"
 #include "sim/memory_blocks.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 template <class T>
 class Buffer {
@@ -21,7 +21,7 @@ public:
     static Buffer zeroed(std::size_t count) { return Buffer(count); }
 
     // For a buffer the run fills completely: see prepare_to_fill.
-    void prepare_to_fill() { pedsim::prepare_to_fill(data_.get(), bytes(size_)); }
+    void prepare_to_fill() { sim::prepare_to_fill(data_.get(), bytes(size_)); }
 
     T* data() { return data_.get(); }
     const T* data() const { return data_.get(); }
@@ -50,4 +50,4 @@ private:
     std::size_t size_ = 0;
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -46,4 +46,4 @@ shell::Request read_command_line(std::span<const char* const> arguments, std::os
     return shell::Request::run;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

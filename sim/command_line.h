@@ -8,7 +8,7 @@
 
 #include "shell/command_line.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Reads the arguments after the program's name: "--help" or "-h" asks for
 // the usage, "--version" for the version; otherwise every argument is named
@@ -21,4 +21,4 @@ std::string usage_text();
 // The text --version writes.
 std::string version_text();
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -5,7 +5,7 @@
 
 #include "random/ranper.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -192,4 +192,4 @@ LoopRecord run_generations(const design::Parameters& p, UniformGenerator& genera
     return record;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -9,7 +9,7 @@
 #include "random/uniran.h"
 #include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // What a run of the loop did, for tests and benchmarks; the pedigree does
 // not depend on it.
@@ -28,4 +28,4 @@ struct LoopRecord {
 LoopRecord run_generations(const design::Parameters& p, UniformGenerator& generator,
                            Tables& tables);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -14,11 +14,11 @@ int main(int argc, char** argv)
     const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
     const shell::FailureVoice voice{"", "Allocation would exceed memory limit"};
     return shell::run_program(voice, [&](shell::ClosedStreams) {
-        const shell::Request request = read_command_line(arguments, std::cerr);
-        if (request == shell::Request::run) return run_program(std::cout);
+        const shell::Request request = sim::read_command_line(arguments, std::cerr);
+        if (request == shell::Request::run) return sim::run_program(std::cout);
         // The usage and the version go to standard output as they are; a
         // failed write is only the status, as pedsim has always answered.
-        std::cout << (request == shell::Request::help ? usage_text() : version_text());
+        std::cout << (request == shell::Request::help ? sim::usage_text() : sim::version_text());
         return std::cout.flush() ? ExitStatus::success : ExitStatus::file_error;
     });
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -53,4 +53,4 @@ void prepare_to_fill(void* block, std::size_t bytes)
 #endif
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

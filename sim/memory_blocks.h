@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // The blocks spare the tables the C heap's work and give them huge pages
 // (what that saves is measured in bench/README.md).
@@ -24,4 +24,4 @@ void release_block(void* block, std::size_t bytes);
 // becomes resident page by page as before.
 void prepare_to_fill(void* block, std::size_t bytes);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 PedigreeOutput::PedigreeOutput(FileDescriptor file, std::string path)
     : pedigree_(std::move(file)), path_(std::move(path))
@@ -54,4 +54,4 @@ void PedigreeOutput::finish()
 
 void PedigreeOutput::fail(const char* action) const { fail_on_file(path_, action, errno); }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

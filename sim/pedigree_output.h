@@ -11,7 +11,7 @@
 #include "common/replacement_file.h"
 #include "sim/block_sink.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Takes the text of the pedigree a block at a time and replaces the file.
 //
@@ -49,4 +49,4 @@ private:
     std::unique_ptr<ReplacementFile> replacement_;  // none when writing in place
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

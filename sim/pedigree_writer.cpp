@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::string pedigree_text(const Tables& t, std::int32_t ngen)
     return sink.text;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

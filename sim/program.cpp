@@ -6,7 +6,7 @@
 #include "sim/run_files.h"
 #include "sim/simulation.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -44,4 +44,4 @@ ExitStatus run_program(std::ostream& out)
     return ExitStatus::success;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -6,7 +6,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Opens "parpop" then "pedig" (creating a missing one, changing neither),
 // reads and checks the parameters, simulates, and replaces "pedig" with the
@@ -16,4 +16,4 @@ namespace pedsim {
 // place (see PedigreeOutput).
 ExitStatus run_program(std::ostream& out);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

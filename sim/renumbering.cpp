@@ -4,7 +4,7 @@
 
 #include "sort/ipsort.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -53,4 +53,4 @@ void renumber(Tables& t)
         t.sorted_pedigree.copy_row(r, t.pedigree, index_of(t.sorted_positions[r]));
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

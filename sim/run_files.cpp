@@ -6,7 +6,7 @@
 #include "common/failure.h"
 #include "design/parameter_file.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -52,4 +52,4 @@ std::string read_parameter_file(const ParameterFile& parameters, const std::stri
     return text;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

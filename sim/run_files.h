@@ -6,7 +6,7 @@
 
 #include "common/files.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // The parameter file, opened for reading.
 struct ParameterFile {
@@ -34,4 +34,4 @@ std::string read_parameter_file(const ParameterFile& parameters, const std::stri
 // be opened.
 FileDescriptor open_pedigree_file(const std::string& path);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,7 +1,7 @@
 #include "sim/simulation.h"
 #include "sim/renumbering.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 Tables simulate(const design::Parameters& p, UniformGenerator& generator, LoopRecord* record)
 {
@@ -13,4 +13,4 @@ Tables simulate(const design::Parameters& p, UniformGenerator& generator, LoopRe
     return tables;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

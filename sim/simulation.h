@@ -10,7 +10,7 @@
 #include "sim/generation_loop.h"
 #include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Builds the renumbered pedigree of parameters that check_parameters let run:
 // allocates the tables, enters the founders, runs the generations with p's
@@ -19,4 +19,4 @@ namespace pedsim {
 Tables simulate(const design::Parameters& p, UniformGenerator& generator,
                 LoopRecord* record = nullptr);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -26,7 +26,7 @@ AnimalTable AnimalTable::zeroed(std::size_t rows)
 
 AnimalTable AnimalTable::filled_completely(std::size_t rows)
 {
-    return AnimalTable(pedsim::filled_completely(Buffer<std::int32_t>::zeroed(3 * rows)), rows);
+    return AnimalTable(sim::filled_completely(Buffer<std::int32_t>::zeroed(3 * rows)), rows);
 }
 
 namespace {
@@ -68,4 +68,4 @@ void enter_founders(const design::Parameters& p, Tables& tables)
     tables.animal_count = founders;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

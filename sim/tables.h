@@ -10,7 +10,7 @@
 #include "design/pedigree_counts.h"
 #include "sim/buffer.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Rows of (id, sire, dam), stored column after column. Rows are indexed
 // from 0; a count of filled rows (animal_count, the pools' sizes) is
@@ -82,4 +82,4 @@ Tables allocate_tables(const design::Parameters& p);
 // 10001, 10002, ..., sires before dams, unknown parents and generation 1.
 void enter_founders(const design::Parameters& p, Tables& tables);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -263,7 +263,7 @@ TEST(IpsortKnownResults, LargestExampleSortsAsBefore)
     const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
     ASSERT_EQ(pedsim::design::check_parameters(p), pedsim::design::Verdict::runs);
     pedsim::UniformGenerator generator;
-    const pedsim::Tables t = pedsim::simulate(p, generator);
+    const pedsim::sim::Tables t = pedsim::sim::simulate(p, generator);
     const auto animals = static_cast<std::size_t>(t.animal_count);
     Values all_keys(3 * animals), identifiers(animals), perm(3 * animals), work(3 * animals);
     for (std::size_t r = 0; r < animals; ++r) {

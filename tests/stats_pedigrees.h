@@ -25,8 +25,9 @@ inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::design::Param
     if (pedsim::design::check_parameters(design) != pedsim::design::Verdict::runs)
         throw std::invalid_argument("the design does not run");
     pedsim::UniformGenerator generator;
-    const pedsim::Tables tables = pedsim::simulate(design, generator);
-    return pedsim::pedigree::read_pedigree(pedsim::pedigree_text(tables, design.ngen), "pedig");
+    const pedsim::sim::Tables tables = pedsim::sim::simulate(design, generator);
+    return pedsim::pedigree::read_pedigree(pedsim::sim::pedigree_text(tables, design.ngen),
+                                           "pedig");
 }
 
 // A pedigree written as lines "animal sire dam [generation]", 0 for unknown.

@@ -266,7 +266,8 @@ TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
 {
     const pedsim::design::Parameters p = pedsim::design::parse_parameters("3 2 3 4 2 2 3\n12345\n");
     pedsim::UniformGenerator generator;
-    const std::string text = pedsim::pedigree_text(pedsim::simulate(p, generator), p.ngen);
+    const std::string text =
+        pedsim::sim::pedigree_text(pedsim::sim::simulate(p, generator), p.ngen);
     const Pedigree pedigree = read_pedigree(text, "pedig");
     ASSERT_EQ(pedigree.size(), 42u);
     EXPECT_TRUE(pedigree.generation_given);
