@@ -25,7 +25,7 @@ const std::string& largest_pedsim_file()
 {
     static const std::string text = [] {
         const pedsim::design::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
-        pedsim::UniformGenerator generator;
+        pedsim::random::UniformGenerator generator;
         return pedsim::sim::pedigree_text(pedsim::sim::simulate(largest, generator), largest.ngen);
     }();
     return text;

@@ -39,7 +39,7 @@ struct MemorySink final : pedsim::sim::BlockSink {
 void BM_WritePedigree(benchmark::State& state)
 {
     const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator);
     MemorySink sink;
     sink.text.reserve(static_cast<std::size_t>(tables.animal_count) *

@@ -20,7 +20,7 @@ void whole_job(benchmark::State& state, const pedsim::design::Parameters& p)
             state.SkipWithError("the parameters do not run");
             return;
         }
-        pedsim::UniformGenerator generator;
+        pedsim::random::UniformGenerator generator;
         const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator);
         const std::string text = pedsim::sim::pedigree_text(tables, p.ngen);
         benchmark::DoNotOptimize(text.data());

@@ -27,7 +27,7 @@ using pedsim::pedigree::Pedigree;
 
 Pedigree simulated(const pedsim::design::Parameters& design)
 {
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     return pedsim::pedigree::read_pedigree(
         pedsim::sim::pedigree_text(pedsim::sim::simulate(design, generator), design.ngen), "pedig");
 }

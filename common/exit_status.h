@@ -4,7 +4,7 @@
 // numbers are those pedsim has always returned, which its callers rely on.
 #pragma once
 
-namespace pedsim {
+namespace pedsim::common {
 
 enum class ExitStatus : int {
     success = 0,  // the work is done; pedsim also after its protocol message
@@ -21,4 +21,4 @@ enum class ExitStatus : int {
     file_error = 4,     // a file cannot be opened, read or written
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -19,7 +19,7 @@
 #include "common/files.h"
 #include "common/replacement_file.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 namespace {
 
@@ -252,4 +252,4 @@ void write_outputs(std::span<const Output> outputs)
     for (const auto& replacement : replacements) replacement->replace();
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::common {
 
 struct Output {
     std::string path;    // the file; empty for a standard stream
@@ -70,4 +70,4 @@ std::string output_path(const std::optional<std::string>& path);
 // the temporary files removed.
 void write_outputs(std::span<const Output> outputs);
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -14,21 +14,22 @@ Parameters read_design(const std::string& path)
 {
     const std::string name = shell::input_name(path);
     const std::string text = read_parameter_text(shell::open_input(path), name);
-    return naming_file(name, ExitStatus::input_refused, [&] {
+    return common::naming_file(name, common::ExitStatus::input_refused, [&] {
         Parameters p;
         try {
             p = parse_parameters(text, name);
             if (check_parameters(p, name) == Verdict::runs) return p;
-        } catch (const Failure& failure) {
+        } catch (const common::Failure& failure) {
             // Whatever pedsim would do with the design, here it is an input refused.
-            throw Failure(ExitStatus::input_refused, failure.place(), failure.message());
+            throw common::Failure(common::ExitStatus::input_refused, failure.place(),
+                                  failure.message());
         }
-        throw Failure(ExitStatus::input_refused,
-                      "the protocol's " + std::to_string(std::int64_t{p.nsirep} * p.ndpsp) +
-                          " dams (nsirep*ndpsp) exceed half the " +
-                          std::to_string(std::int64_t{p.nsire} * p.ndps * p.noff) +
-                          " offspring of a generation (nsire*ndps*noff): pedsim writes no "
-                          "pedigree for this design");
+        throw common::Failure(common::ExitStatus::input_refused,
+                              "the protocol's " + std::to_string(std::int64_t{p.nsirep} * p.ndpsp) +
+                                  " dams (nsirep*ndpsp) exceed half the " +
+                                  std::to_string(std::int64_t{p.nsire} * p.ndps * p.noff) +
+                                  " offspring of a generation (nsire*ndps*noff): pedsim writes no "
+                                  "pedigree for this design");
     });
 }
 

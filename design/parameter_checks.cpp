@@ -24,7 +24,7 @@ std::string text(Exact value)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::request_refused, what);
+    throw common::Failure(common::ExitStatus::request_refused, what);
 }
 
 void require_at_least(const char* name, std::int32_t value, std::int32_t least, const char* meaning)
@@ -54,8 +54,8 @@ void check_table_sizes(const Parameters& p)
     const Exact int32_max = std::numeric_limits<std::int32_t>::max();
     const PedigreeCounts c = pedigree_counts(p);
     if (3 * c.animals > int32_max || (Exact{p.ngen} + 1) * identifiers_per_generation > int32_max)
-        throw Failure(ExitStatus::out_of_memory,
-                      "Integer overflow when calculating the amount of memory to allocate");
+        throw common::Failure(common::ExitStatus::out_of_memory,
+                              "Integer overflow when calculating the amount of memory to allocate");
 }
 
 namespace {
@@ -182,7 +182,7 @@ void check_passes_can_succeed(const Parameters& p)
 
 Verdict check_parameters(const Parameters& p, std::string_view file_name)
 {
-    return naming_file(file_name, ExitStatus::request_refused, [&] {
+    return common::naming_file(file_name, common::ExitStatus::request_refused, [&] {
         check_counts_are_sound(p);
         if (!protocol_fits(p)) return Verdict::protocol_too_large;
         check_table_sizes(p);

@@ -31,7 +31,7 @@ std::string item_label(std::size_t index)
 
 [[noreturn]] void refuse(const std::string& what)
 {
-    throw Failure(ExitStatus::input_refused, what);
+    throw common::Failure(common::ExitStatus::input_refused, what);
 }
 
 enum class DigitsResult {
@@ -66,9 +66,10 @@ std::int32_t to_int32(std::string_view text, std::string_view item, std::size_t 
     const DigitsResult result = read_digits(text, magnitude);
     const std::int64_t value = negative ? -magnitude : magnitude;
     if (result == DigitsResult::not_a_number)
-        refuse(item_label(index) + " " + quoted(item) + " is not an integer");
+        refuse(item_label(index) + " " + common::quoted(item) + " is not an integer");
     if (result == DigitsResult::too_large || value > INT32_MAX || value < INT32_MIN)
-        refuse(item_label(index) + " " + quoted(item) + " is outside the 32-bit integer range");
+        refuse(item_label(index) + " " + common::quoted(item) +
+               " is outside the 32-bit integer range");
     return static_cast<std::int32_t>(value);
 }
 
@@ -145,9 +146,10 @@ void Scanner::read_item(std::vector<std::int32_t>& values, std::size_t wanted)
     }
     std::int64_t repeats = 0;
     if (read_digits(item.substr(0, star), repeats) == DigitsResult::not_a_number || repeats == 0)
-        refuse(item_label(index) + " " + quoted(item) + " has no valid repeat count before '*'");
+        refuse(item_label(index) + " " + common::quoted(item) +
+               " has no valid repeat count before '*'");
     if (star + 1 == item.size())
-        refuse(item_label(index) + " " + quoted(item) + " repeats an empty value");
+        refuse(item_label(index) + " " + common::quoted(item) + " repeats an empty value");
     const std::int32_t value = to_int32(item.substr(star + 1), item, index);
     for (std::int64_t r = 0; r < repeats && values.size() < wanted; ++r) values.push_back(value);
 }
@@ -167,18 +169,19 @@ Parameters parse(std::string_view text)
 
 }  // namespace
 
-std::string read_parameter_text(const FileDescriptor& file, const std::string& name)
+std::string read_parameter_text(const common::FileDescriptor& file, const std::string& name)
 {
     std::string text;
-    if (!read_up_to(file, name, largest_parameter_file, text))
-        throw Failure(ExitStatus::file_error, Place{name},
-                      "larger than 1 MiB; a parameter file holds eight numbers and notes");
+    if (!common::read_up_to(file, name, largest_parameter_file, text))
+        throw common::Failure(common::ExitStatus::file_error, common::Place{name},
+                              "larger than 1 MiB; a parameter file holds eight numbers and notes");
     return text;
 }
 
 Parameters parse_parameters(std::string_view text, std::string_view file_name)
 {
-    return naming_file(file_name, ExitStatus::input_refused, [&] { return parse(text); });
+    return common::naming_file(file_name, common::ExitStatus::input_refused,
+                               [&] { return parse(text); });
 }
 
 }  // namespace pedsim::design

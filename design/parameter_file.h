@@ -20,7 +20,7 @@ namespace pedsim::design {
 // Reads the whole of `file`, a parameter file: a few lines, so that more
 // than 1 MiB is refused as a Failure (file_error) naming `name`, and a device
 // or an endless file cannot hang the run.
-std::string read_parameter_text(const FileDescriptor& file, const std::string& name);
+std::string read_parameter_text(const common::FileDescriptor& file, const std::string& name);
 
 // Parses the text of a parameter file. Throws a Failure (input_refused)
 // naming the file, the item and what was expected when the text ends before

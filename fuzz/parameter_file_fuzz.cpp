@@ -78,7 +78,7 @@ std::uint64_t draws_for(const Parameters& p, const pedsim::sim::LoopRecord& reco
 
 void simulate_and_check(const Parameters& p)
 {
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     pedsim::sim::LoopRecord record;
     const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator, &record);
     if (generator.draws() != draws_for(p, record))
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         p = pedsim::design::parse_parameters(text);
         if (pedsim::design::check_parameters(p) != pedsim::design::Verdict::runs) return 0;
-    } catch (const pedsim::Failure&) {
+    } catch (const pedsim::common::Failure&) {
         return 0;  // the program's own refusal: a message and a non-zero exit
     }
     if (small_enough(p)) simulate_and_check(p);

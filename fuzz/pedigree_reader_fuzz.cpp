@@ -120,12 +120,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const std::string text = pedsim::shell::decompressed(std::string(input), "fuzz");
         pedigree = pedsim::pedigree::read_pedigree(text, "fuzz", rules);
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         // The program's own refusals: of the file, or of --columns that the
         // file's header contradicts.
-        const bool usage = failure.status() == pedsim::ExitStatus::request_refused &&
+        const bool usage = failure.status() == pedsim::common::ExitStatus::request_refused &&
                            !rules.columns.entries.empty();
-        if (failure.status() != pedsim::ExitStatus::input_refused && !usage)
+        if (failure.status() != pedsim::common::ExitStatus::input_refused && !usage)
             fail(std::string("a refusal with another exit status: ") + failure.what());
         return 0;
     }

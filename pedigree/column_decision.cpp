@@ -81,9 +81,9 @@ void RowsReader::take_first_line(std::string_view line, LineNumber number)
                 "more than " + std::to_string(most_columns) + " fields; is this a pedigree?");
     const bool named = rules_.columns.names_columns();
     if (named && rules_.header == false)
-        throw Failure(ExitStatus::request_refused,
-                      "--columns names columns by their header names but "
-                      "--no-header says the file has no header");
+        throw common::Failure(common::ExitStatus::request_refused,
+                              "--columns names columns by their header names but "
+                              "--no-header says the file has no header");
     header_ = named || rules_.header.value_or(is_header_line());
     if (!header_ && !rules_.header && names_parents(fields_)) {
         // The rule of earlier versions: settled once the file is read.
@@ -151,10 +151,11 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
          {std::optional(layout_.animal), std::optional(layout_.sire), std::optional(layout_.dam),
           layout_.time, layout_.sex})
         if (column && *column >= layout_.fields && layout_.fields >= 3)
-            throw Failure(ExitStatus::request_refused,
-                          "--columns " + rules_.columns.text + ": column " +
-                              std::to_string(*column + 1) + " is beyond the " +
-                              count_text(layout_.fields) + " of line " + std::to_string(number));
+            throw common::Failure(common::ExitStatus::request_refused,
+                                  "--columns " + rules_.columns.text + ": column " +
+                                      std::to_string(*column + 1) + " is beyond the " +
+                                      count_text(layout_.fields) + " of line " +
+                                      std::to_string(number));
     const std::vector<std::size_t> unused = layout_.unused();
     if (!unused.empty() && !header_)
         result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
@@ -237,9 +238,9 @@ void RowsReader::settle_first_line()
     if (!used_after_first_row(sire) && !used_after_first_row(dam))
         result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
                                 std::to_string(first_number_) + ": read as animal " +
-                                quoted(result_.names.name(result_.animal[0])) + ", whose parents " +
-                                quoted(result_.names.name(sire)) + " and " +
-                                quoted(result_.names.name(dam)) +
+                                common::quoted(result_.names.name(result_.animal[0])) +
+                                ", whose parents " + common::quoted(result_.names.name(sire)) +
+                                " and " + common::quoted(result_.names.name(dam)) +
                                 " are named nowhere else; if it is a header, give --header");
 }
 

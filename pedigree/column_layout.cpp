@@ -11,8 +11,9 @@ namespace {
 
 [[noreturn]] void refuse(std::string_view choice, const std::string& what)
 {
-    throw Failure(ExitStatus::request_refused, "--columns " + std::string(choice) + ": " + what +
-                                                   " (pedsim-stats --help lists the options)");
+    throw common::Failure(common::ExitStatus::request_refused,
+                          "--columns " + std::string(choice) + ": " + what +
+                              " (pedsim-stats --help lists the options)");
 }
 
 Role role_of_key(std::string_view key)

@@ -51,7 +51,7 @@ void NamedAnimals::use(AnimalIndex parent, bool sire, std::size_t row)
                 ? " (give --selfing for a pedigree where an individual is both parents)"
                 : " (give --selfing for a pedigree where an individual may be a sire and a "
                   "dam)";
-        refuse_(line(row), quoted(name(p)) + " is used as a " + (sire ? "sire" : "dam") +
+        refuse_(line(row), common::quoted(name(p)) + " is used as a " + (sire ? "sire" : "dam") +
                                " here and as a " + (sire ? "dam" : "sire") + " on line " +
                                std::to_string(line(other)) + hint);
     }
@@ -63,9 +63,9 @@ void NamedAnimals::check_parents(std::size_t animal)
 {
     const AnimalIndex sire = sire_[animal], dam = dam_[animal];
     if (sire == static_cast<AnimalIndex>(animal))
-        refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own sire");
+        refuse_(line(animal), "animal " + common::quoted(names_[animal]) + " is its own sire");
     if (dam == static_cast<AnimalIndex>(animal))
-        refuse_(line(animal), "animal " + quoted(names_[animal]) + " is its own dam");
+        refuse_(line(animal), "animal " + common::quoted(names_[animal]) + " is its own dam");
     use(sire, true, animal);
     use(dam, false, animal);
 }
@@ -94,9 +94,9 @@ std::string loop_text(const NamedAnimals& animals, const std::vector<AnimalIndex
             text += "... (" + std::to_string(loop.size() - most_loop_names_shown) + " more) -> ";
             k = loop.size() - most_loop_names_shown / 2;
         }
-        text += quoted(animals.name(static_cast<std::size_t>(loop[k]))) + " -> ";
+        text += common::quoted(animals.name(static_cast<std::size_t>(loop[k]))) + " -> ";
     }
-    return text + quoted(animals.name(static_cast<std::size_t>(loop.front())));
+    return text + common::quoted(animals.name(static_cast<std::size_t>(loop.front())));
 }
 
 }  // namespace
@@ -111,7 +111,7 @@ std::vector<std::string> unknown_like_parents(const NamedAnimals& animals,
         const auto offspring =
             std::ranges::count(animals.sire(), parent) + std::ranges::count(animals.dam(), parent);
         notes.push_back(std::string(file_name) + ": line " + std::to_string(animals.line(p)) +
-                        ": parent " + quoted(animals.name(p)) + " has no row and " +
+                        ": parent " + common::quoted(animals.name(p)) + " has no row and " +
                         std::to_string(offspring) +
                         " offspring, related through it; if it marks an unknown parent, give "
                         "--unknown " +
@@ -127,7 +127,7 @@ void check_sexes(const NamedAnimals& animals, const std::vector<Sex>& sex, const
         const bool male_dam = sex[r] == Sex::male && animals.used_as_dam(r);
         if (!female_sire && !male_dam) continue;
         const std::size_t use = animals.first_use(r, female_sire);
-        refuse(animals.line(use), quoted(animals.name(r)) + " is used as a " +
+        refuse(animals.line(use), common::quoted(animals.name(r)) + " is used as a " +
                                       (female_sire ? "sire" : "dam") + " here but recorded as " +
                                       (female_sire ? "female" : "male") + " on line " +
                                       std::to_string(animals.line(r)));
@@ -139,7 +139,7 @@ std::vector<AnimalIndex> parents_first_order(const NamedAnimals& animals, const 
     ParentsFirst found = parents_first(animals.sire(), animals.dam());
     if (!found.loop.empty()) {
         const auto first = static_cast<std::size_t>(found.loop.front());
-        refuse(animals.line(first), "animal " + quoted(animals.name(first)) +
+        refuse(animals.line(first), "animal " + common::quoted(animals.name(first)) +
                                         " is its own ancestor: " + loop_text(animals, found.loop));
     }
     return std::move(found.order);

@@ -8,7 +8,8 @@ namespace pedsim::pedigree {
 
 void Refusal::operator()(LineNumber line, const std::string& what) const
 {
-    throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line}, what);
+    throw common::Failure(common::ExitStatus::input_refused,
+                          common::Place{std::string(file_name_), line}, what);
 }
 
 LineNumber line_at(std::string_view text, const char* position)

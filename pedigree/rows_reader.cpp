@@ -24,9 +24,10 @@ std::int64_t read_generation(std::string_view field, LineNumber line, const Refu
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error == std::errc::result_out_of_range)
-        refuse(line, "generation " + quoted(field) + " is outside the 32-bit integer range");
+        refuse(line,
+               "generation " + common::quoted(field) + " is outside the 32-bit integer range");
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        refuse(line, "generation " + quoted(field) + " is not an integer");
+        refuse(line, "generation " + common::quoted(field) + " is not an integer");
     return value;
 }
 
@@ -59,7 +60,7 @@ PedigreeRows RowsReader::read()
             check_count(line, number);
             add_row(number);
         }
-    } catch (const Failure&) {
+    } catch (const common::Failure&) {
         enter_pending_rows();  // an animal listed twice on an earlier row comes first
         throw;
     }
@@ -86,8 +87,8 @@ void RowsReader::refuse_listed_twice(NameEntry entry, std::string_view here) con
     const LineNumber other = line_at(text_, result_.names.name(entry).data());
     const LineNumber this_line = line_at(text_, here.data());
     const LineNumber first = std::min(other, this_line), last = std::max(other, this_line);
-    refuse_(last, "animal " + quoted(here) + " is listed twice (lines " + std::to_string(first) +
-                      " and " + std::to_string(last) + ")");
+    refuse_(last, "animal " + common::quoted(here) + " is listed twice (lines " +
+                      std::to_string(first) + " and " + std::to_string(last) + ")");
 }
 
 // The entry of a row's animal, which takes the next row; refused when an
@@ -126,7 +127,7 @@ void RowsReader::add_row(LineNumber number)
     const std::string_view animal = identifier(fields_[layout_.animal]);
     if (is_unknown(animal) || is_unknown_label(animal)) {
         if (number != first_number_ && all_header_words()) refuse_header_in_middle(number);
-        refuse_(number, "the animal's identifier " + quoted(fields_[layout_.animal]) +
+        refuse_(number, "the animal's identifier " + common::quoted(fields_[layout_.animal]) +
                             " is a mark of an unknown parent");
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
@@ -171,7 +172,7 @@ std::int64_t RowsReader::read_time(std::string_view field, LineNumber number)
     if (!dates_) dates_ = date.has_value();
     if (!*dates_) return read_generation(field, number, refuse_);
     if (!date)
-        refuse_(number, "time " + quoted(field) +
+        refuse_(number, "time " + common::quoted(field) +
                             " is not a date (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY) as the "
                             "column's first value is");
     birth_time_ = fractional_year(*date);

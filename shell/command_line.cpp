@@ -9,8 +9,8 @@ namespace pedsim::shell {
 bool answer_request(Request request, const std::string& usage, const std::string& version)
 {
     if (request == Request::run) return false;
-    const Output answer{"", request == Request::help ? usage : version};
-    write_outputs({&answer, 1});
+    const common::Output answer{"", request == Request::help ? usage : version};
+    common::write_outputs({&answer, 1});
     return true;
 }
 
@@ -40,8 +40,8 @@ void read_arguments(std::span<const char* const> arguments,
 
 void refuse_usage(std::string_view program, const std::string& what)
 {
-    throw Failure(ExitStatus::request_refused,
-                  what + " (" + std::string(program) + " --help lists the options)");
+    throw common::Failure(common::ExitStatus::request_refused,
+                          what + " (" + std::string(program) + " --help lists the options)");
 }
 
 NamedOption split_option(std::string_view argument)

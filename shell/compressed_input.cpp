@@ -18,7 +18,7 @@ constexpr std::size_t output_block = std::size_t{1} << 20;
 
 [[noreturn]] void refuse(const std::string& name, const std::string& what)
 {
-    throw Failure(ExitStatus::input_refused, Place{name}, what);
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{name}, what);
 }
 
 bool starts_with_bytes(std::string_view text, std::initializer_list<unsigned char> bytes)

@@ -13,11 +13,11 @@
 
 namespace pedsim::shell {
 
-FileDescriptor open_input(const std::string& path)
+common::FileDescriptor open_input(const std::string& path)
 {
-    const int fd = path == "-" ? ::dup(STDIN_FILENO) : open_file(path, O_RDONLY);
-    if (fd < 0) fail_on_file(input_name(path), "open", errno);
-    return FileDescriptor(fd);
+    const int fd = path == "-" ? ::dup(STDIN_FILENO) : common::open_file(path, O_RDONLY);
+    if (fd < 0) common::fail_on_file(input_name(path), "open", errno);
+    return common::FileDescriptor(fd);
 }
 
 namespace {
@@ -25,7 +25,7 @@ namespace {
 // Reads `file` to its end into one string sized from the file's length when
 // it has one, so that a large pedigree is held once, without the doubling of
 // a growing buffer.
-std::string read_whole(const FileDescriptor& file, const std::string& name)
+std::string read_whole(const common::FileDescriptor& file, const std::string& name)
 {
     constexpr std::size_t block = std::size_t{1} << 20;
     struct stat status {};
@@ -36,9 +36,9 @@ std::string read_whole(const FileDescriptor& file, const std::string& name)
     bool checked = false;
     for (;;) {
         if (used == text.size()) text.resize(std::max(text.capacity(), used + block));
-        const ssize_t got =
-            retrying([&] { return ::read(file.get(), text.data() + used, text.size() - used); });
-        if (got < 0) fail_on_file(name, "read", errno);
+        const ssize_t got = common::retrying(
+            [&] { return ::read(file.get(), text.data() + used, text.size() - used); });
+        if (got < 0) common::fail_on_file(name, "read", errno);
         if (got == 0) break;
         used += static_cast<std::size_t>(got);
         check_line_end({text.data(), used}, checked, name);

@@ -13,7 +13,7 @@ std::string input_name(const std::string& path);
 
 // The file at `path` opened for reading, or a copy of standard input for "-".
 // Throws a Failure (file_error) "NAME: cannot open: REASON".
-FileDescriptor open_input(const std::string& path);
+common::FileDescriptor open_input(const std::string& path);
 
 // The whole text of the file at `path`, or of standard input for "-",
 // decompressed when it is gzip or zstd data (see compressed_input.h).

@@ -8,7 +8,8 @@
 
 namespace pedsim::shell {
 
-int run_program(const FailureVoice& voice, const std::function<ExitStatus(ClosedStreams)>& run)
+int run_program(const FailureVoice& voice,
+                const std::function<common::ExitStatus(ClosedStreams)>& run)
 {
     // Asked first: prepare_process puts /dev/null on a closed descriptor.
     const ClosedStreams closed = closed_streams();
@@ -17,12 +18,12 @@ int run_program(const FailureVoice& voice, const std::function<ExitStatus(Closed
     prepare_process();
     try {
         return static_cast<int>(run(closed));
-    } catch (const Failure& failure) {
+    } catch (const common::Failure& failure) {
         std::cerr << voice.prefix << failure.what() << '\n';
         return static_cast<int>(failure.status());
     } catch (const std::bad_alloc&) {
         std::cerr << voice.prefix << voice.out_of_memory << '\n';
-        return static_cast<int>(ExitStatus::out_of_memory);
+        return static_cast<int>(common::ExitStatus::out_of_memory);
     }
 }
 

@@ -26,7 +26,8 @@ struct FailureVoice {
 // Returns the status run returns; prints "PREFIX MESSAGE" for a Failure and
 // returns its status, and "PREFIX OUT_OF_MEMORY" with status out_of_memory
 // for a bad_alloc.
-int run_program(const FailureVoice& voice, const std::function<ExitStatus(ClosedStreams)>& run);
+int run_program(const FailureVoice& voice,
+                const std::function<common::ExitStatus(ClosedStreams)>& run);
 
 // The main() of a program whose command line reads into Options, derived
 // from ProgramOptions: within run_program, with "PROGRAM: " before a
@@ -43,7 +44,7 @@ int command_line_main(std::string_view program, int argc, char** argv,
         Options options = read_options(arguments);
         options.closed = closed;
         run(options);
-        return ExitStatus::success;
+        return common::ExitStatus::success;
     });
 }
 

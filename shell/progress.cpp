@@ -32,7 +32,7 @@ void TerminalProgress::report(std::string_view stage, double done)
     const std::string line = program_ + ": " + stage_ + ' ' + std::to_string(percent) + '%';
     // Blanks cover what is left of a longer line shown before.
     const std::size_t cover = shown_width_ > line.size() ? shown_width_ - line.size() : 0;
-    write_to_terminal('\r' + line + std::string(cover, ' '));
+    common::write_to_terminal('\r' + line + std::string(cover, ' '));
     shown_width_ = line.size();
 }
 
@@ -44,7 +44,7 @@ ProgressReport TerminalProgress::callback()
 void TerminalProgress::erase()
 {
     if (shown_width_ == 0) return;
-    write_to_terminal('\r' + std::string(shown_width_, ' ') + '\r');
+    common::write_to_terminal('\r' + std::string(shown_width_, ' ') + '\r');
     shown_width_ = 0;
 }
 

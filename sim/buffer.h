@@ -43,7 +43,8 @@ private:
         : data_(static_cast<T*>(obtain_block(bytes(count))), Release{bytes(count)}), size_(count)
     {
         if (data_ == nullptr)
-            throw Failure(ExitStatus::out_of_memory, "Allocation would exceed memory limit");
+            throw common::Failure(common::ExitStatus::out_of_memory,
+                                  "Allocation would exceed memory limit");
     }
 
     std::unique_ptr<T[], Release> data_;

@@ -25,7 +25,7 @@ struct LoopRecord {
 // number of animals. Draws every random value from `generator`, seeding it
 // with p.iseed at the first draw. Assumes parameters that passed every check,
 // so that every pass can succeed.
-LoopRecord run_generations(const design::Parameters& p, UniformGenerator& generator,
+LoopRecord run_generations(const design::Parameters& p, random::UniformGenerator& generator,
                            Tables& tables);
 
 }  // namespace pedsim::sim

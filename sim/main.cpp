@@ -19,6 +19,6 @@ int main(int argc, char** argv)
         // The usage and the version go to standard output as they are; a
         // failed write is only the status, as pedsim has always answered.
         std::cout << (request == shell::Request::help ? sim::usage_text() : sim::version_text());
-        return std::cout.flush() ? ExitStatus::success : ExitStatus::file_error;
+        return std::cout.flush() ? common::ExitStatus::success : common::ExitStatus::file_error;
     });
 }

@@ -29,7 +29,7 @@ namespace pedsim::sim {
 // system's reason.
 class PedigreeOutput final : public BlockSink {
 public:
-    PedigreeOutput(FileDescriptor file, std::string path);
+    PedigreeOutput(common::FileDescriptor file, std::string path);
 
     // Sets aside room for `size` bytes in the temporary file, where the file
     // system can: a disk too full fails here, before any line is written, and
@@ -44,9 +44,9 @@ private:
     [[noreturn]] void fail(const char* action) const;
     int fd() const;
 
-    FileDescriptor pedigree_;                       // "pedig" as opened at the start of the run
-    std::string path_;                              // "pedig", as messages name it
-    std::unique_ptr<ReplacementFile> replacement_;  // none when writing in place
+    common::FileDescriptor pedigree_;  // "pedig" as opened at the start of the run
+    std::string path_;                 // "pedig", as messages name it
+    std::unique_ptr<common::ReplacementFile> replacement_;  // none when writing in place
 };
 
 }  // namespace pedsim::sim

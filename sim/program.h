@@ -14,6 +14,6 @@ namespace pedsim::sim {
 // and leaves "pedig" as it was. Returns the exit status; every other failure
 // throws a Failure and leaves "pedig" as it was, unless "pedig" is written in
 // place (see PedigreeOutput).
-ExitStatus run_program(std::ostream& out);
+common::ExitStatus run_program(std::ostream& out);
 
 }  // namespace pedsim::sim

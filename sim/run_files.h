@@ -10,7 +10,7 @@ namespace pedsim::sim {
 
 // The parameter file, opened for reading.
 struct ParameterFile {
-    FileDescriptor file;
+    common::FileDescriptor file;
     bool created = false;  // it was missing, and the open created it empty
 };
 
@@ -22,7 +22,7 @@ ParameterFile open_parameter_file(const std::string& path);
 // Refuses a pedigree file that is the parameter file itself (a symbolic or
 // hard link): writing it would replace the parameters. Throws a Failure
 // (file_error) "pedig: is the same file as parpop; ...".
-void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedigree,
+void refuse_one_file(const ParameterFile& parameters, const common::FileDescriptor& pedigree,
                      const std::string& parameter_path, const std::string& pedigree_path);
 
 // Reads the whole parameter file as read_parameter_text does, and throws a
@@ -32,6 +32,6 @@ std::string read_parameter_file(const ParameterFile& parameters, const std::stri
 // The pedigree file, opened for writing without touching its contents; a
 // missing one is created empty. Throws a Failure (file_error) when it cannot
 // be opened.
-FileDescriptor open_pedigree_file(const std::string& path);
+common::FileDescriptor open_pedigree_file(const std::string& path);
 
 }  // namespace pedsim::sim

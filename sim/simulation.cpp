@@ -3,7 +3,8 @@
 
 namespace pedsim::sim {
 
-Tables simulate(const design::Parameters& p, UniformGenerator& generator, LoopRecord* record)
+Tables simulate(const design::Parameters& p, random::UniformGenerator& generator,
+                LoopRecord* record)
 {
     Tables tables = allocate_tables(p);
     enter_founders(p, tables);

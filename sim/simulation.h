@@ -16,7 +16,7 @@ namespace pedsim::sim {
 // allocates the tables, enters the founders, runs the generations with p's
 // seed on `generator`, and renumbers. The record of the loop goes to
 // `record` when given.
-Tables simulate(const design::Parameters& p, UniformGenerator& generator,
+Tables simulate(const design::Parameters& p, random::UniformGenerator& generator,
                 LoopRecord* record = nullptr);
 
 }  // namespace pedsim::sim

@@ -16,7 +16,7 @@
 
 #include "sort/sort_entries.h"
 
-namespace pedsim {
+namespace pedsim::sort {
 
 // Included by sort/ipsort.cpp alone: these are the sort's own pieces, kept
 // local to it as when they stood in that file, so that the compiler inlines
@@ -453,4 +453,4 @@ struct Split {
 
 }  // namespace
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

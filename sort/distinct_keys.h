@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstdint>
 
-namespace pedsim {
+namespace pedsim::sort {
 
 // Included by sort/ipsort.cpp alone: these are the sort's own pieces, kept
 // local to it as when they stood in that file, so that the compiler inlines
@@ -77,4 +77,4 @@ bool rank_distinct_keys(std::int32_t* keys, std::int32_t n, KeyRange range, std:
 
 }  // namespace
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

@@ -19,7 +19,7 @@
 #include "sort/pattern_cache.h"
 #include "sort/sort_entries.h"
 
-namespace pedsim {
+namespace pedsim::sort {
 
 namespace {
 
@@ -219,4 +219,4 @@ void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> 
     if (kflag == 2 || kflag == -2) std::copy(keys, keys + n, ix.begin());
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

@@ -9,7 +9,7 @@
 
 #include "sort/sort_entries.h"
 
-namespace pedsim {
+namespace pedsim::sort {
 
 // Included by sort/ipsort.cpp alone: these are the sort's own pieces, kept
 // local to it as when they stood in that file, so that the compiler inlines
@@ -150,4 +150,4 @@ inline void rearrange(Entries e, PatternWindow w, std::uint32_t from)
 
 }  // namespace
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

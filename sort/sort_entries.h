@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-namespace pedsim {
+namespace pedsim::sort {
 
 // Included by sort/ipsort.cpp alone: these are the sort's own pieces, kept
 // local to it as when they stood in that file, so that the compiler inlines
@@ -80,4 +80,4 @@ private:
 
 }  // namespace
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

@@ -120,17 +120,19 @@ void check_time_settings(const AnalysisSettings& settings, const pedigree::Pedig
                          const std::string& pedigree_name)
 {
     if (settings.time.time == measures::TimeScale::year && !pedigree.generation_given)
-        throw Failure(ExitStatus::request_refused,
-                      "--time year: " + pedigree_name + " has no fourth column of birth years");
+        throw common::Failure(common::ExitStatus::request_refused,
+                              "--time year: " + pedigree_name +
+                                  " has no fourth column of birth years");
     if (settings.time.time == measures::TimeScale::date && pedigree.birth_time.empty())
-        throw Failure(ExitStatus::request_refused,
-                      "--time date: " + pedigree_name +
-                          " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
+        throw common::Failure(
+            common::ExitStatus::request_refused,
+            "--time date: " + pedigree_name +
+                " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     if (settings.time.reference &&
         measures::reference_animals(pedigree, *settings.time.reference).empty())
-        throw Failure(ExitStatus::request_refused,
-                      "--reference " + settings.reference_text + ": no animal of " + pedigree_name +
-                          " has a generation or birth year in that range");
+        throw common::Failure(common::ExitStatus::request_refused,
+                              "--reference " + settings.reference_text + ": no animal of " +
+                                  pedigree_name + " has a generation or birth year in that range");
 }
 
 measures::Analysis analyse_pedigree(const pedigree::Pedigree& pedigree,

@@ -99,10 +99,10 @@ void refuse_shared_names(std::span<const std::string> pedigrees, std::span<const
     for (std::size_t k = 1; k < names.size(); ++k)
         for (std::size_t j = 0; j < k; ++j)
             if (names[j] == names[k])
-                throw Failure(ExitStatus::request_refused, "--each: the tables of " + pedigrees[j] +
-                                                               " and " + pedigrees[k] +
-                                                               " would both be " + directory + '/' +
-                                                               names[k] + "; rename one of them");
+                throw common::Failure(common::ExitStatus::request_refused,
+                                      "--each: the tables of " + pedigrees[j] + " and " +
+                                          pedigrees[k] + " would both be " + directory + '/' +
+                                          names[k] + "; rename one of them");
 }
 
 void make_directory(const std::string& directory)
@@ -110,8 +110,8 @@ void make_directory(const std::string& directory)
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error)
-        throw Failure(ExitStatus::file_error, Place{directory, 0},
-                      "cannot create the directory: " + error.message());
+        throw common::Failure(common::ExitStatus::file_error, common::Place{directory, 0},
+                              "cannot create the directory: " + error.message());
 }
 
 }  // namespace
@@ -155,15 +155,15 @@ void run_replicates(const Options& options)
     check_same_generations(replicates);
     std::optional<measures::DesignSummary> design_values;
     if (design) design_values = measures::design_summary(*design);
-    std::vector<Output> outputs{
-        {output_path(options.output), replicate_table_text(replicates, design_values)}};
+    std::vector<common::Output> outputs{
+        {common::output_path(options.output), replicate_table_text(replicates, design_values)}};
     if (options.each) {
         const std::vector<std::string> paths = each_table_paths(options);
         for (std::size_t k = 0; k < analysed.size(); ++k)
             outputs.push_back({paths[k], std::move(analysed[k].own_table)});
         make_directory(*options.each);
     }
-    write_outputs(outputs);
+    common::write_outputs(outputs);
 }
 
 }  // namespace pedsim::stats

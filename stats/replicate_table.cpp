@@ -33,8 +33,8 @@ bool left_out(std::string_view name) { return name == key_column || name.ends_wi
         replicate_has_it
             ? "has generation " + std::to_string(generation) + ", which " + first.name + " has not"
             : "has no generation " + std::to_string(generation) + ", which " + first.name + " has";
-    throw Failure(ExitStatus::input_refused, Place{replicate.name, 0},
-                  which + "; the replicates of a study must share one set of generations");
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{replicate.name, 0},
+                          which + "; the replicates of a study must share one set of generations");
 }
 
 // Refuses `replicate` at the first generation that it and `first` do not share.

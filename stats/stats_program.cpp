@@ -24,20 +24,20 @@ namespace {
 // included, and a table bound for a standard output closed at the start.
 void check_outputs(const Options& options)
 {
-    std::vector<NamedFile> inputs;
+    std::vector<common::NamedFile> inputs;
     for (const std::string& pedigree : options.pedigrees)
         inputs.push_back({"the pedigree", pedigree});
     if (inputs.empty()) inputs.push_back({"the pedigree", options.pedigree});
-    refuse_repeated_inputs(inputs,
-                           "each replicate counts once (pedsim-stats --help lists the options)");
+    common::refuse_repeated_inputs(
+        inputs, "each replicate counts once (pedsim-stats --help lists the options)");
     if (options.design) inputs.push_back({"--design", *options.design});
     // The table goes to standard output when -o is not given.
-    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
+    std::vector<common::NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.each)
         for (const std::string& path : each_table_paths(options))
             outputs.push_back({"--each", path, "the replicates' tables"});
-    refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-stats");
+    common::refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-stats");
 }
 
 void run_one(const Options& options)
@@ -57,13 +57,13 @@ void run_one(const Options& options)
                          times.timing(progress.callback()));
     const measures::FounderRule rule = settings.founder_rule;
     times.start("table text");
-    std::vector<Output> outputs{
-        {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
+    std::vector<common::Output> outputs{
+        {common::output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
     if (options.animals)
-        outputs.push_back({output_path(options.animals), animal_table(pedigree, analysis)});
+        outputs.push_back({common::output_path(options.animals), animal_table(pedigree, analysis)});
     progress.erase();
     times.start("writing");
-    write_outputs(outputs);
+    common::write_outputs(outputs);
 }
 
 }  // namespace

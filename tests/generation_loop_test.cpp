@@ -23,7 +23,7 @@ struct Loop {
 Loop simulate_loop(const design::Parameters& p)
 {
     EXPECT_EQ(design::check_parameters(p), design::Verdict::runs);
-    UniformGenerator generator;
+    random::UniformGenerator generator;
     Loop loop;
     loop.tables = sim::simulate(p, generator, &loop.record);
     loop.draws = generator.draws();

@@ -14,7 +14,7 @@ namespace pedsim {
 namespace {
 
 struct Refusal {
-    ExitStatus status;
+    common::ExitStatus status;
     std::string message;
 };
 
@@ -23,10 +23,10 @@ Refusal refusal(const design::Parameters& p)
     try {
         const design::Verdict verdict = design::check_parameters(p);
         ADD_FAILURE() << "not refused; verdict " << static_cast<int>(verdict);
-    } catch (const Failure& failure) {
+    } catch (const common::Failure& failure) {
         return {failure.status(), failure.what()};
     }
-    return {ExitStatus::success, {}};
+    return {common::ExitStatus::success, {}};
 }
 
 TEST(ProtocolCheck, HalfTheOffspringPassesOneDamMoreDoesNot)
@@ -58,11 +58,11 @@ TEST(TableSizes, ElementCountsAbove32BitsAreOverflows)
     for (const design::Parameters& p : {design::Parameters{100000, 10000, 1, 1, 1, 1, 1, 1},
                                         design::Parameters{214748, 1, 1, 2, 0, 0, 0, 1}}) {
         const Refusal r = refusal(p);
-        EXPECT_EQ(r.status, ExitStatus::out_of_memory);
+        EXPECT_EQ(r.status, common::ExitStatus::out_of_memory);
         EXPECT_EQ(r.message, overflow);
     }
     // One generation less fits the generation table; the limits refuse it instead.
-    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, ExitStatus::request_refused);
+    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, common::ExitStatus::request_refused);
 }
 
 TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
@@ -111,7 +111,7 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
         SCOPED_TRACE(c.message);
         EXPECT_EQ(design::check_parameters(c.inside), design::Verdict::runs);
         const Refusal r = refusal(c.outside);
-        EXPECT_EQ(r.status, ExitStatus::request_refused);
+        EXPECT_EQ(r.status, common::ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
 }
@@ -127,7 +127,7 @@ TEST(PedigreeLimits, HugeValuesAreRefusedWithoutWrapAround)
     };
     for (const design::Parameters& p : huge) {
         const Refusal r = refusal(p);
-        EXPECT_NE(r.status, ExitStatus::success) << r.message;
+        EXPECT_NE(r.status, common::ExitStatus::success) << r.message;
     }
 }
 
@@ -164,7 +164,7 @@ TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
     };
     for (const auto& c : cases) {
         const Refusal r = refusal(c.p);
-        EXPECT_EQ(r.status, ExitStatus::request_refused);
+        EXPECT_EQ(r.status, common::ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
     // With one generation the founders' offspring are the protocol's parents,
@@ -178,7 +178,7 @@ TEST(PassFeasibility, SelectionsThatWouldRepeatTooOftenAreRefused)
     // (about 3e4 repeats), 5250 are 5 (about 3.5e6).
     EXPECT_EQ(design::check_parameters({2, 5000, 1, 2, 5200, 0, 0, 1}), design::Verdict::runs);
     const Refusal r = refusal({2, 5000, 1, 2, 5250, 0, 0, 1});
-    EXPECT_EQ(r.status, ExitStatus::request_refused);
+    EXPECT_EQ(r.status, common::ExitStatus::request_refused);
     EXPECT_EQ(
         r.message.rfind("parpop: choosing 5250 sires and 0 dams from the 10000 offspring of a "
                         "generation (nsire*ndps*noff) would take about 3.",

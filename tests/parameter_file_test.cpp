@@ -16,8 +16,8 @@ std::string refusal(const std::string& text)
 {
     try {
         design::parse_parameters(text);
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), ExitStatus::input_refused);
+    } catch (const common::Failure& failure) {
+        EXPECT_EQ(failure.status(), common::ExitStatus::input_refused);
         return failure.what();
     }
     ADD_FAILURE() << "accepted: " << text;

@@ -52,7 +52,7 @@ TEST(PedigreeText, SmallRunIsNumberedByLine)
 {
     const design::Parameters p{3, 2, 3, 4, 2, 2, 3, 12345};
     ASSERT_EQ(design::check_parameters(p), design::Verdict::runs);
-    UniformGenerator generator;
+    random::UniformGenerator generator;
     const std::string text = sim::pedigree_text(sim::simulate(p, generator), p.ngen);
     ASSERT_EQ(text.size(), 42 * sim::pedigree_line_length);
     EXPECT_EQ(text.substr(0, sim::pedigree_line_length), "     1      0      0     -2\n");
@@ -67,7 +67,7 @@ TEST(PedigreeText, BlocksOfManyLinesAreWrittenWhole)
     // More lines than one output block holds.
     const design::Parameters p{10, 200, 4, 3, 20, 10, 5, 3};
     ASSERT_EQ(design::check_parameters(p), design::Verdict::runs);
-    UniformGenerator generator;
+    random::UniformGenerator generator;
     const sim::Tables t = sim::simulate(p, generator);
     const std::string text = sim::pedigree_text(t, p.ngen);
     ASSERT_EQ(text.size(), static_cast<std::size_t>(t.animal_count) * sim::pedigree_line_length);

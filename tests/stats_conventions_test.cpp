@@ -81,7 +81,7 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
     try {
         read_pedigree(text, "ped");
         ADD_FAILURE() << "selfing read without --selfing";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "ped: line 2: \"P\" is used as a dam here and as a sire on "
                                      "line 2 (give --selfing for a pedigree where an individual "
                                      "is both parents)");

@@ -168,7 +168,7 @@ TEST(StatsHerd, DatesRefused)
     try {
         stats_test::written_pedigree("S 0 0 2000-01-01\nA S 0 2004\n");
         ADD_FAILURE() << "a year after a date was read";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "written: line 2: time \"2004\" is not a date (YYYY-MM-DD, "
                                      "YYYY/MM/DD or DD.MM.YYYY) as the column's first value is");
     }
@@ -178,7 +178,7 @@ TEST(StatsHerd, DatesRefused)
         check_time_settings(analysis_settings(options),
                             stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"), "herd.txt");
         ADD_FAILURE() << "--time date took a column of years";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "--time date: herd.txt has no time column of dates "
                                      "(YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     }

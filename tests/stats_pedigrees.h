@@ -24,7 +24,7 @@ inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::design::Param
 {
     if (pedsim::design::check_parameters(design) != pedsim::design::Verdict::runs)
         throw std::invalid_argument("the design does not run");
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     const pedsim::sim::Tables tables = pedsim::sim::simulate(design, generator);
     return pedsim::pedigree::read_pedigree(pedsim::sim::pedigree_text(tables, design.ngen),
                                            "pedig");

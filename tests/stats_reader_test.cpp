@@ -119,8 +119,8 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         try {
             read_pedigree(c.text, "ped.txt");
             ADD_FAILURE() << "read without a refusal";
-        } catch (const pedsim::Failure& failure) {
-            EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
+        } catch (const pedsim::common::Failure& failure) {
+            EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
             const std::string message = failure.what();
             EXPECT_TRUE(message.starts_with("ped.txt: " + c.message)) << message;
         }
@@ -265,7 +265,7 @@ TEST(StatsReader, DerivesOrReadsGenerations)
 TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
 {
     const pedsim::design::Parameters p = pedsim::design::parse_parameters("3 2 3 4 2 2 3\n12345\n");
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     const std::string text =
         pedsim::sim::pedigree_text(pedsim::sim::simulate(p, generator), p.ngen);
     const Pedigree pedigree = read_pedigree(text, "pedig");

@@ -308,9 +308,9 @@ TEST_P(ModelRefusal, NamesFileLineAndKey)
     try {
         pedsim::traits::read_model(GetParam().model, "m.toml");
         FAIL() << "accepted";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_EQ(std::string(failure.what()), GetParam().message);
-        EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
+        EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
     }
 }
 

@@ -123,8 +123,8 @@ std::size_t sex_code(pedigree::Sex sex)
     return sex == pedigree::Sex::male ? 1 : sex == pedigree::Sex::female ? 2 : 3;
 }
 
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory,
-                                  bool long_layout)
+std::vector<common::Output> numeric_files(const TraitRun& run, const std::string& directory,
+                                          bool long_layout)
 {
     const pedigree::Pedigree& pedigree = run.pedigree;
     const NumericCodes codes = numeric_codes(pedigree);

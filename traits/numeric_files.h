@@ -31,8 +31,8 @@ NumericCodes numeric_codes(const pedigree::Pedigree& pedigree);
 // and trait, by animal and trait), ids.txt (number identifier), README.txt
 // (every column and each variance in both programs' syntax), blupf90.par and
 // wombat.par.
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory,
-                                  bool long_layout);
+std::vector<common::Output> numeric_files(const TraitRun& run, const std::string& directory,
+                                          bool long_layout);
 
 // The paths of the files of --numeric DIR, in numeric_files' order.
 std::vector<std::string> numeric_paths(const std::string& directory);

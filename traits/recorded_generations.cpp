@@ -26,9 +26,10 @@ std::optional<std::string> recorded_generations_note(const TraitModel& model,
                                     " to " + std::to_string(last) + ")";
     const auto in_range = [&](std::int64_t g) { return in_recorded_generations(model, g); };
     if (std::ranges::none_of(pedigree.generation, in_range))
-        throw Failure(ExitStatus::input_refused, Place{std::string(model_name)},
-                      named + "holds none of " + generations +
-                          ": no animal would have a record; choose generations among them");
+        throw common::Failure(common::ExitStatus::input_refused,
+                              common::Place{std::string(model_name)},
+                              named + "holds none of " + generations +
+                                  ": no animal would have a record; choose generations among them");
     if (range.first >= first && range.last <= last) return std::nullopt;
     return std::string(model_name) + ": " + named + "reaches beyond " + generations +
            ": only generations " + std::to_string(std::max(range.first, first)) + " to " +

@@ -31,8 +31,8 @@ std::uint64_t run_seed(const Options& options, const TraitModel& model)
 {
     if (options.seed) return *options.seed;
     if (model.seed) return *model.seed;
-    throw Failure(ExitStatus::input_refused, Place{*options.model},
-                  "no seed; add seed = N to the model or give --seed N");
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{*options.model},
+                          "no seed; add seed = N to the model or give --seed N");
 }
 
 // The directory of --numeric, made when it does not exist yet.
@@ -41,8 +41,8 @@ void make_directory(const std::string& directory)
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error)
-        throw Failure(ExitStatus::file_error,
-                      directory + ": cannot create the directory: " + error.message());
+        throw common::Failure(common::ExitStatus::file_error,
+                              directory + ": cannot create the directory: " + error.message());
 }
 
 // Refuses, before anything is read, outputs that would destroy an input or
@@ -50,39 +50,43 @@ void make_directory(const std::string& directory)
 // closed at the start.
 void check_outputs(const Options& options)
 {
-    const std::vector<NamedFile> inputs{{"the pedigree", options.pedigree},
-                                        {"--model", *options.model}};
+    const std::vector<common::NamedFile> inputs{{"the pedigree", options.pedigree},
+                                                {"--model", *options.model}};
     // The records go to standard output when -o is not given.
-    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the records"}};
+    std::vector<common::NamedFile> outputs{{"-o", options.output.value_or(""), "the records"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.check) outputs.push_back({"--check", *options.check, "the check table"});
     if (options.effects) outputs.push_back({"--effects", *options.effects, "the effects"});
     if (options.numeric)
         for (const std::string& path : numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
-    refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-traits");
+    common::refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-traits");
     // The check table is a table like the others: lost on a closed standard
     // error, where even this message goes nowhere but the exit status.
     if (!options.check && options.closed.error)
-        throw Failure(ExitStatus::file_error, "standard error: it is closed; give --check FILE "
-                                              "to write the check table to a file");
+        throw common::Failure(common::ExitStatus::file_error,
+                              "standard error: it is closed; give --check FILE "
+                              "to write the check table to a file");
 }
 
-std::vector<Output> outputs_of(const Options& options, const TraitRun& run,
-                               const std::string& check)
+std::vector<common::Output> outputs_of(const Options& options, const TraitRun& run,
+                                       const std::string& check)
 {
     // Each text is moved into place: the records of a large pedigree are
     // tens of megabytes.
-    std::vector<Output> outputs;
-    outputs.push_back({output_path(options.output), records_table(run)});
-    if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run)});
+    std::vector<common::Output> outputs;
+    outputs.push_back({common::output_path(options.output), records_table(run)});
+    if (options.animals)
+        outputs.push_back({common::output_path(options.animals), animals_table(run)});
     // Without --check the check table goes to standard error, written as
     // any table is: a failure there fails the run before any file is replaced.
-    if (options.check) outputs.push_back({output_path(options.check), check});
+    if (options.check) outputs.push_back({common::output_path(options.check), check});
     if (!options.check) outputs.push_back({"", check, STDERR_FILENO});
-    if (options.effects) outputs.push_back({output_path(options.effects), effects_table(run)});
+    if (options.effects)
+        outputs.push_back({common::output_path(options.effects), effects_table(run)});
     if (options.numeric) {
-        std::vector<Output> numeric = numeric_files(run, *options.numeric, options.numeric_long);
+        std::vector<common::Output> numeric =
+            numeric_files(run, *options.numeric, options.numeric_long);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
                        std::make_move_iterator(numeric.end()));
     }
@@ -112,10 +116,10 @@ void run_traits(const Options& options)
         simulate(pedigree, relatedness.found.inbreeding, model, seed, threads);
     const TraitRun run{pedigree, relatedness, model, seed, simulated, threads};
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
-    const std::vector<Output> outputs = outputs_of(options, run, check);
+    const std::vector<common::Output> outputs = outputs_of(options, run, check);
     progress.erase();
     if (options.numeric) make_directory(*options.numeric);
-    write_outputs(outputs);
+    common::write_outputs(outputs);
 }
 
 }  // namespace pedsim::traits
