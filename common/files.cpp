@@ -7,7 +7,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 int open_file(const std::string& path, int flags)
 {
@@ -79,4 +79,4 @@ void write_to_terminal(std::string_view text)
     static_cast<void>(write_fully(STDERR_FILENO, text.data(), text.size()));
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

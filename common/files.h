@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::common {
 
 // An open file descriptor, closed when the object goes.
 class FileDescriptor {
@@ -68,4 +68,4 @@ bool write_fully(int fd, const char* data, std::size_t size);
 // ignored.
 void write_to_terminal(std::string_view text);
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fixed_effects.h"
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/fixed_effects.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 
@@ -26,8 +26,8 @@ struct Simulated {
     // is recorded, r is below the trait's count, its sex fits and the record
     // was kept.
     std::vector<std::uint8_t> kept;
-    std::vector<stats::Sex> sex;             // as animal_sexes reads it
-    std::vector<stats::AnimalIndex> dam;     // each animal's dam, for maternal effects
+    std::vector<pedigree::Sex> sex;          // as animal_sexes reads it
+    std::vector<pedigree::AnimalIndex> dam;  // each animal's dam, for maternal effects
     std::vector<double> maternal;            // N x traits; empty without maternal effects
     std::vector<double> maternal_permanent;  // N x traits; empty without them
     std::vector<FixedLevels> fixed;          // per fixed effect of the model
@@ -59,7 +59,7 @@ struct Simulated {
 // stream (animal_draws.h); the draws run on `threads` threads (>= 1), each
 // on its own consecutive animals, so the results do not depend on their
 // number. `inbreeding` holds F of every animal.
-Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed, std::size_t threads);
 
 // The phenotype of record `record` of a recorded animal for `trait`:
