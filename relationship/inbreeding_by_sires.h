@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "common/progress.h"
 #include "pedigree/pedigree.h"
@@ -29,6 +30,12 @@ namespace pedsim::stats {
 // Cost: per sire, the sires and their ancestors born between its oldest
 // ancestor and its mates, plus the lines of dams of its mates.
 InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressReport& progress,
+                                      std::size_t threads = worker_count());
+
+// The same, with the animals of known parents by sire, then dam
+// (by_sire_then_dam(pedigree)) at hand as `pairs`.
+InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, std::vector<AnimalIndex> pairs,
+                                      const ProgressReport& progress,
                                       std::size_t threads = worker_count());
 
 }  // namespace pedsim::stats
