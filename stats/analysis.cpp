@@ -49,10 +49,10 @@ void add_completeness(const Pedigree& pedigree, const GenerationGroups& groups,
 // With birth years: the intervals, each cohort's L and its Ne per generation.
 void add_intervals(const Pedigree& pedigree, const GenerationGroups& groups, Analysis& analysis)
 {
-    const std::vector<double> cohorts = cohort_intervals(pedigree, groups);
+    const Intervals found = generation_intervals(pedigree, groups);
     for (std::size_t g = 0; g < groups.size(); ++g)
-        analysis.generations[g].generation_interval = cohorts[g];
-    analysis.interval = generation_interval(pedigree);
+        analysis.generations[g].generation_interval = found.cohorts[g];
+    analysis.interval = found.overall;
     cohort_effective_sizes(analysis.generations, analysis.interval->overall.mean);
 }
 
