@@ -370,7 +370,7 @@ std::string sire_under_a_tree(int depth, int offspring)
     // level are founders.
     const auto node = [](int k) { return "t" + std::to_string(k); };
     for (int k = (1 << depth) - 1; k >= 1; --k) {
-        const int level = std::bit_width(static_cast<unsigned>(k)) - 1;
+        const int level = static_cast<int>(std::bit_width(static_cast<unsigned>(k))) - 1;
         const bool founder = level == depth - 1;
         lines +=
             row(node(k), founder ? "0" : node(2 * k), founder ? "0" : node(2 * k + 1), level + 1);
