@@ -51,10 +51,10 @@ void add_completeness(const pedigree::Pedigree& pedigree,
 void add_intervals(const pedigree::Pedigree& pedigree, const relationship::GenerationGroups& groups,
                    Analysis& analysis)
 {
-    const std::vector<double> cohorts = cohort_intervals(pedigree, groups);
+    const Intervals found = generation_intervals(pedigree, groups);
     for (std::size_t g = 0; g < groups.size(); ++g)
-        analysis.generations[g].generation_interval = cohorts[g];
-    analysis.interval = generation_interval(pedigree);
+        analysis.generations[g].generation_interval = found.cohorts[g];
+    analysis.interval = found.overall;
     cohort_effective_sizes(analysis.generations, analysis.interval->overall.mean);
 }
 

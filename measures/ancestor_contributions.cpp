@@ -1,7 +1,10 @@
 #include "measures/ancestor_contributions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <queue>
 #include <utility>
 #include <vector>
@@ -17,49 +20,74 @@ namespace {
 // what rounding leaves of a sum that is 1.
 constexpr double negligible = 1e-12;
 
-// The reference and its ancestors, renumbered in the pedigree's order so
-// parents still come first, with every animal's children in one array
-// (child[first_child[i]] up to child[first_child[i + 1]], see link_children).
-// The known parents of a member are members too.
+// The candidates weighed in one attempt at the choice, the animals whose
+// marginal contribution before any choice reaches `floor`, with their
+// ancestors, renumbered in the pedigree's order so parents still come first,
+// with every animal's children in one array (child[first_child[i]] up to
+// child[first_child[i + 1]], see link_children). The known parents of a
+// member are members too. Animals outside it have no contribution to weigh
+// while the choice stays at or above the floor, and their shares of the
+// genes explained reach no member, so the walks leave them out: in a herd
+// book the members are a few thousand sires and their ancestors, where the
+// reference's ancestors are millions of cows.
 struct Ancestry {
     std::vector<pedigree::AnimalIndex> sire, dam;
     std::vector<std::size_t> first_child;
     std::vector<pedigree::AnimalIndex> child;
     std::vector<double> own_weight;  // 1 for an animal of the reference, else 0
+    std::vector<double> q;           // q before any choice, in reference animals
     double reference_size = 0;
+    double floor = 0;
 };
 
-// Members: the reference, then in one backward pass every parent of a member.
-std::vector<bool> members(const pedigree::Pedigree& pedigree,
-                          std::span<const pedigree::AnimalIndex> reference)
+// q before any choice of every animal up to the last of the reference, in
+// reference animals: one backward pass, each animal passing half its weight
+// (its own and what it received) to each known parent. Animals outside the
+// reference's ancestry pass nothing (0 / 2 added changes no sum), so the sums
+// are those of a pass over the ancestry alone.
+std::vector<double> initial_shares(const pedigree::Pedigree& pedigree,
+                                   std::span<const pedigree::AnimalIndex> reference,
+                                   std::vector<double>& own_weight)
 {
-    std::vector<bool> member(pedigree::position(reference.back()) + 1, false);
-    for (const pedigree::AnimalIndex animal : reference) member[pedigree::position(animal)] = true;
-    for (std::size_t i = member.size(); i-- > 0;)
-        if (member[i])
-            for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
-                if (pedigree::is_known(parent)) member[pedigree::position(parent)] = true;
+    own_weight.assign(pedigree::position(reference.back()) + 1, 0.0);
+    for (const pedigree::AnimalIndex animal : reference) own_weight[pedigree::position(animal)] = 1;
+    std::vector<double> q(own_weight.size(), 0.0);
+    for (std::size_t i = q.size(); i-- > 0;) {
+        const double weight = own_weight[i] + q[i];
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (pedigree::is_known(parent)) q[pedigree::position(parent)] += weight / 2;
+    }
+    return q;
+}
+
+// The marginal contribution of an animal with share q before any choice
+// (1 - a is 1 then), which no later choice exceeds.
+double first_contribution(double q, double reference_size) { return q / reference_size; }
+
+// Members: the animals whose first contribution reaches `floor`, then in one
+// backward pass every parent of a member.
+std::vector<bool> members(const pedigree::Pedigree& pedigree, const std::vector<double>& q,
+                          double reference_size, double floor)
+{
+    std::vector<bool> member(q.size(), false);
+    for (std::size_t i = member.size(); i-- > 0;) {
+        if (!member[i] && first_contribution(q[i], reference_size) < floor) continue;
+        member[i] = true;
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
+            if (pedigree::is_known(parent)) member[pedigree::position(parent)] = true;
+    }
     return member;
 }
 
 // The children lists, counted first so each lands in its place at once.
-// Only children that are parents too are listed: the others stand in the
-// reference alone, receive no genes (q = 0), and so are never candidates
-// and their share a is never read; leaving them out keeps the walks over the
-// descendants of a sire of the reference short.
 void link_children(Ancestry& ancestry)
 {
     const std::size_t n = ancestry.sire.size();
-    std::vector<char> parent_too(n, 0);
-    for (std::size_t i = 0; i < n; ++i)
-        for (const pedigree::AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
-            if (pedigree::is_known(parent)) parent_too[pedigree::position(parent)] = 1;
     ancestry.first_child.assign(n + 1, 0);
     const auto each_link = [&](auto link) {
         for (std::size_t i = 0; i < n; ++i)
-            if (parent_too[i])
-                for (const pedigree::AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
-                    if (pedigree::is_known(parent)) link(pedigree::position(parent), i);
+            for (const pedigree::AnimalIndex parent : {ancestry.sire[i], ancestry.dam[i]})
+                if (pedigree::is_known(parent)) link(pedigree::position(parent), i);
     };
     each_link([&](std::size_t parent, std::size_t) { ++ancestry.first_child[parent + 1]; });
     for (std::size_t i = 0; i < n; ++i) ancestry.first_child[i + 1] += ancestry.first_child[i];
@@ -70,15 +98,12 @@ void link_children(Ancestry& ancestry)
     });
 }
 
-Ancestry ancestry_of(const pedigree::Pedigree& pedigree,
-                     std::span<const pedigree::AnimalIndex> reference)
+Ancestry ancestry_of(const pedigree::Pedigree& pedigree, const std::vector<double>& q,
+                     const std::vector<double>& own_weight, double reference_size, double floor)
 {
-    const std::vector<bool> member = members(pedigree, reference);
+    const std::vector<bool> member = members(pedigree, q, reference_size, floor);
     std::vector<pedigree::AnimalIndex> renumbered(member.size(), pedigree::unknown);
     Ancestry ancestry;
-    const auto count = static_cast<std::size_t>(std::ranges::count(member, true));
-    ancestry.sire.reserve(count);
-    ancestry.dam.reserve(count);
     const auto renumber = [&](pedigree::AnimalIndex parent) {
         return pedigree::is_known(parent) ? renumbered[pedigree::position(parent)]
                                           : pedigree::unknown;
@@ -88,11 +113,11 @@ Ancestry ancestry_of(const pedigree::Pedigree& pedigree,
         renumbered[i] = pedigree::animal_at(ancestry.sire.size());
         ancestry.sire.push_back(renumber(pedigree.sire[i]));
         ancestry.dam.push_back(renumber(pedigree.dam[i]));
+        ancestry.own_weight.push_back(own_weight[i]);
+        ancestry.q.push_back(q[i]);
     }
-    ancestry.own_weight.assign(ancestry.sire.size(), 0.0);
-    for (const pedigree::AnimalIndex animal : reference)
-        ancestry.own_weight[pedigree::position(renumbered[pedigree::position(animal)])] = 1;
-    ancestry.reference_size = static_cast<double>(reference.size());
+    ancestry.reference_size = reference_size;
+    ancestry.floor = floor;
     link_children(ancestry);
     return ancestry;
 }
@@ -124,8 +149,10 @@ public:
 
     // The animal with the largest current marginal contribution, the earliest
     // on a tie, removed from the candidates with its contribution; unknown
-    // when none is left above `negligible`.
-    Candidate best();
+    // when none is left above `negligible`; nullopt when the largest left
+    // among the members falls below the floor, where an animal outside may
+    // offer more.
+    std::optional<Candidate> best();
 
     // Cut the pedigree above `animal`, its ancestors to lose the genes it
     // passed to them, its descendants to gain what it did not yet explain of
@@ -149,40 +176,35 @@ private:
     std::priority_queue<Candidate, std::vector<Candidate>, Later> candidates_;
 };
 
-// q before any choice: one backward pass, each animal passing half its weight
-// (its own and what it received) to each known parent.
 Choice::Choice(Ancestry ancestry)
-    : ancestry_(std::move(ancestry)), q_(ancestry_.sire.size(), 0.0),
-      a_(ancestry_.sire.size(), 0.0), change_(ancestry_.sire.size(), 0.0),
-      depth_(ancestry_.sire.size(), 0), chosen_(ancestry_.sire.size(), 0),
-      seen_(ancestry_.sire.size(), 0)
+    : ancestry_(std::move(ancestry)), q_(std::move(ancestry_.q)), a_(ancestry_.sire.size(), 0.0),
+      change_(ancestry_.sire.size(), 0.0), depth_(ancestry_.sire.size(), 0),
+      chosen_(ancestry_.sire.size(), 0), seen_(ancestry_.sire.size(), 0)
 {
-    for (std::size_t i = q_.size(); i-- > 0;) {
-        const double weight = ancestry_.own_weight[i] + q_[i];
-        for (const pedigree::AnimalIndex parent : {ancestry_.sire[i], ancestry_.dam[i]})
-            if (pedigree::is_known(parent)) q_[pedigree::position(parent)] += weight / 2;
-    }
     for (std::size_t i = 0; i < depth_.size(); ++i)
         for (const pedigree::AnimalIndex parent : {ancestry_.sire[i], ancestry_.dam[i]})
             if (pedigree::is_known(parent))
                 depth_[i] = std::max(depth_[i], depth_[pedigree::position(parent)] + 1);
     std::vector<Candidate> all;
     for (std::size_t i = 0; i < q_.size(); ++i)
-        if (marginal(i) >= negligible) all.emplace_back(marginal(i), pedigree::animal_at(i));
+        if (marginal(i) >= std::max(negligible, ancestry_.floor))
+            all.emplace_back(marginal(i), pedigree::animal_at(i));
     candidates_ = decltype(candidates_)(Later{}, std::move(all));
 }
 
-Candidate Choice::best()
+std::optional<Candidate> Choice::best()
 {
     while (!candidates_.empty()) {
         const auto [bound, animal] = candidates_.top();
+        if (bound < ancestry_.floor) return std::nullopt;
         settle(pedigree::position(animal));
         const double now = marginal(pedigree::position(animal));
         candidates_.pop();
-        if (now == bound) return {now, animal};
+        if (now == bound) return Candidate{now, animal};
         if (now >= negligible) candidates_.emplace(now, animal);
     }
-    return {0, pedigree::unknown};
+    if (ancestry_.floor > negligible) return std::nullopt;
+    return Candidate{0, pedigree::unknown};
 }
 
 void Choice::choose(pedigree::AnimalIndex animal)
@@ -271,17 +293,38 @@ void Choice::explain_descendants()
     explained_waiting_.clear();
 }
 
-}  // namespace
-
-AncestorContributions effective_ancestors(const pedigree::Pedigree& pedigree,
-                                          std::span<const pedigree::AnimalIndex> reference,
-                                          std::size_t cap)
+// The floor of the attempt `attempt` (0 for the first): the first
+// contribution of the animal ranked cap * 16 * 4^attempt among those with
+// one above `negligible`, the largest first; `negligible` when there are not
+// so many. The chosen rank at most cap, and in herd books the cap-th chosen
+// offers about what the 4 cap-th largest first contribution does, so the
+// first attempt seldom falls short, and each that does costs a quarter of
+// the next.
+double attempt_floor(const std::vector<double>& q, double reference_size, std::size_t cap,
+                     int attempt)
 {
-    Choice choice(ancestry_of(pedigree, reference));
+    std::vector<double> first;
+    for (const double share : q)
+        if (first_contribution(share, reference_size) >= negligible)
+            first.push_back(first_contribution(share, reference_size));
+    const double rank = static_cast<double>(cap) * 16 * std::pow(4.0, attempt);
+    if (rank >= static_cast<double>(first.size())) return negligible;
+    const auto at = first.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(first.begin(), at, first.end(), std::greater<>());
+    return *at;
+}
+
+// The choice among the members of `ancestry`; nullopt when it fell below
+// their floor before it ended.
+std::optional<AncestorContributions> choose_ancestors(Ancestry ancestry, std::size_t cap)
+{
+    Choice choice(std::move(ancestry));
     AncestorContributions found;
     double squares = 0;
     while (found.ancestors < cap && found.explained < 1 - negligible) {
-        const auto [most, best] = choice.best();
+        const std::optional<Candidate> next = choice.best();
+        if (!next) return std::nullopt;
+        const auto [most, best] = *next;
         if (!pedigree::is_known(best)) break;
         choice.choose(best);
         ++found.ancestors;
@@ -291,6 +334,23 @@ AncestorContributions effective_ancestors(const pedigree::Pedigree& pedigree,
     }
     found.effective_ancestors = ratio(1, squares);
     return found;
+}
+
+}  // namespace
+
+AncestorContributions effective_ancestors(const pedigree::Pedigree& pedigree,
+                                          std::span<const pedigree::AnimalIndex> reference,
+                                          std::size_t cap)
+{
+    std::vector<double> own_weight;
+    const std::vector<double> q = initial_shares(pedigree, reference, own_weight);
+    const auto n = static_cast<double>(reference.size());
+    for (int attempt = 0;; ++attempt) {
+        const double floor = attempt_floor(q, n, cap, attempt);
+        std::optional<AncestorContributions> found =
+            choose_ancestors(ancestry_of(pedigree, q, own_weight, n, floor), cap);
+        if (found) return *found;
+    }
 }
 
 }  // namespace pedsim::measures

@@ -33,15 +33,20 @@ struct AncestorContributions {
 // Genes of unknown parents are nobody's, so `explained` may stay below 1.
 // Assumes a non-empty reference.
 //
-// Computed on the reference and its ancestors only, without a pass per
-// round: choosing k changes q only of k's ancestors (they lose what k passed
-// them) and a only of k's descendants (they gain k's unexplained share), so
-// marginal contributions only fall. A heap holds each candidate's last known
-// contribution, an upper bound; the top is brought up to date and chosen if
-// it has not fallen, else put back (lazy greedy). The walks over the
-// ancestors and descendants of the chosen wait until a candidate they may
-// reach comes to the top (an ancestor stands less deep than its
-// descendants), so one walk serves many choices. The values differ from
+// Computed on the animals that may be chosen and their ancestors only,
+// without a pass per round: choosing k changes q only of k's ancestors (they
+// lose what k passed them) and a only of k's descendants (they gain k's
+// unexplained share), so marginal contributions only fall. The candidates
+// are the animals whose first contribution (q / n before any choice) reaches
+// a floor, the one ranked 16 cap among all; should the choice fall below the
+// floor before it ends, it starts again with a floor four times as deep. A
+// heap holds each candidate's last known contribution, an upper bound; the
+// top is brought up to date and chosen if it has not fallen, else put back
+// (lazy greedy). The walks over the ancestors and descendants of the chosen
+// wait until a candidate they may reach comes to the top (an ancestor stands
+// less deep than its descendants), so one walk serves many choices, and they
+// pass through the candidates and their ancestors alone, where the rest of
+// a herd book's cows would be most of the walk. The values differ from
 // passes of the whole pedigree only by the order of the sums; ties go to the
 // earlier animal as in exact arithmetic, q being counted in reference animals
 // (exact binary fractions) rather than in shares of 1/n.

@@ -1,4 +1,5 @@
 #include "measures/generation_interval.h"
+
 #include "measures/generation_table.h"
 #include "pedigree/indexing.h"
 
@@ -52,9 +53,22 @@ std::vector<pedigree::Sex> sex_by_use(const pedigree::Pedigree& pedigree)
 
 GenerationInterval generation_interval(const pedigree::Pedigree& pedigree)
 {
+    return generation_intervals(pedigree, relationship::GenerationGroups{}).overall;
+}
+
+Intervals generation_intervals(const pedigree::Pedigree& pedigree,
+                               const relationship::GenerationGroups& groups)
+{
     const std::vector<pedigree::Sex> sex = sex_by_use(pedigree);
     AgeSum overall, sire, dam, sire_son, sire_daughter, dam_son, dam_daughter;
+    std::vector<AgeSum> cohorts(groups.size());
     std::size_t left_out = 0;
+    // An animal of no group (outside the cohorts) adds to the intervals alone.
+    AgeSum outside;
+    const auto cohort_of = [&](std::size_t i) -> AgeSum& {
+        const std::size_t g = groups.group_of.empty() ? cohorts.size() : groups.group_of[i];
+        return g < cohorts.size() ? cohorts[g] : outside;
+    };
     const auto counts = [&](std::size_t i, pedigree::AnimalIndex parent) {
         if (!pedigree::is_known(parent)) return false;
         if (recorded_pair(pedigree, i, parent)) return true;
@@ -62,38 +76,25 @@ GenerationInterval generation_interval(const pedigree::Pedigree& pedigree)
         return false;
     };
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        AgeSum& cohort = cohort_of(i);
         if (counts(i, pedigree.sire[i])) {
             const double age = age_at_birth(pedigree, i, pedigree.sire[i]);
-            overall.add(age), sire.add(age);
+            overall.add(age), sire.add(age), cohort.add(age);
             if (sex[i] == pedigree::Sex::male) sire_son.add(age);
             if (sex[i] == pedigree::Sex::female) sire_daughter.add(age);
         }
         if (counts(i, pedigree.dam[i])) {
             const double age = age_at_birth(pedigree, i, pedigree.dam[i]);
-            overall.add(age), dam.add(age);
+            overall.add(age), dam.add(age), cohort.add(age);
             if (sex[i] == pedigree::Sex::male) dam_son.add(age);
             if (sex[i] == pedigree::Sex::female) dam_daughter.add(age);
         }
     }
-    return {overall.mean(),       sire.mean(),    dam.mean(),          sire_son.mean(),
-            sire_daughter.mean(), dam_son.mean(), dam_daughter.mean(), left_out};
-}
-
-std::vector<double> cohort_intervals(const pedigree::Pedigree& pedigree,
-                                     const relationship::GenerationGroups& groups)
-{
-    std::vector<double> interval(groups.size());
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        AgeSum ages;
-        for (const pedigree::AnimalIndex animal : groups.members(g))
-            for (const pedigree::AnimalIndex parent : {pedigree.sire[pedigree::position(animal)],
-                                                       pedigree.dam[pedigree::position(animal)]})
-                if (pedigree::is_known(parent) &&
-                    recorded_pair(pedigree, pedigree::position(animal), parent))
-                    ages.add(age_at_birth(pedigree, pedigree::position(animal), parent));
-        interval[g] = ages.mean().mean;
-    }
-    return interval;
+    Intervals found{{overall.mean(), sire.mean(), dam.mean(), sire_son.mean(), sire_daughter.mean(),
+                     dam_son.mean(), dam_daughter.mean(), left_out},
+                    std::vector<double>(groups.size())};
+    for (std::size_t g = 0; g < groups.size(); ++g) found.cohorts[g] = cohorts[g].mean().mean;
+    return found;
 }
 
 }  // namespace pedsim::measures

@@ -34,10 +34,15 @@ struct GenerationInterval {
 // in from the file's earliest or from a parent's + 1 is no age at all.
 GenerationInterval generation_interval(const pedigree::Pedigree& pedigree);
 
-// The mean age of the known parents of each group's animals at their birth
-// (the L of a cohort), over the pairs generation_interval counts; NaN for a
-// group without such a pair.
-std::vector<double> cohort_intervals(const pedigree::Pedigree& pedigree,
-                                     const relationship::GenerationGroups& groups);
+// The intervals, as generation_interval gives them, and the mean age of the
+// known parents of each group's animals at their birth (the L of a cohort)
+// over the pairs the intervals count, NaN for a group without such a pair:
+// one pass over the pairs, each parent's year read once for both.
+struct Intervals {
+    GenerationInterval overall;
+    std::vector<double> cohorts;  // one per group
+};
+Intervals generation_intervals(const pedigree::Pedigree& pedigree,
+                               const relationship::GenerationGroups& groups);
 
 }  // namespace pedsim::measures

@@ -29,9 +29,10 @@ struct SireFamilies {
     }
 };
 
-SireFamilies sire_families(const pedigree::Pedigree& pedigree)
+SireFamilies sire_families(const pedigree::Pedigree& pedigree,
+                           std::vector<pedigree::AnimalIndex> pairs)
 {
-    SireFamilies families{{}, {}, by_sire_then_dam(pedigree)};
+    SireFamilies families{{}, {}, std::move(pairs)};
     for (std::size_t k = 0; k < families.offspring.size(); ++k) {
         const pedigree::AnimalIndex sire = pedigree.sire[pedigree::position(families.offspring[k])];
         if (!families.sires.empty() && families.sires.back() == sire) continue;
@@ -244,9 +245,16 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
 InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
                                       const shell::ProgressReport& progress, std::size_t threads)
 {
+    return inbreeding_by_sires(pedigree, by_sire_then_dam(pedigree), progress, threads);
+}
+
+InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
+                                      std::vector<pedigree::AnimalIndex> pairs,
+                                      const shell::ProgressReport& progress, std::size_t threads)
+{
     shell::StageProgress stage(progress, "inbreeding by sires");
     const SireLines lines = sire_lines(pedigree);
-    const SireFamilies families = sire_families(pedigree);
+    const SireFamilies families = sire_families(pedigree, std::move(pairs));
     // A sire's ancestors are all members: their depths are the pedigree's.
     std::vector<std::size_t> depth(lines.animal.size(), 0);
     for (std::size_t i = 0; i < depth.size(); ++i)

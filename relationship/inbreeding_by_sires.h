@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "pedigree/pedigree.h"
 #include "relationship/inbreeding_by_paths.h"
@@ -29,6 +30,13 @@ namespace pedsim::relationship {
 // Cost: per sire, the sires and their ancestors born between its oldest
 // ancestor and its mates, plus the lines of dams of its mates.
 InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
+                                      const shell::ProgressReport& progress,
+                                      std::size_t threads = shell::worker_count());
+
+// The same, with the animals of known parents by sire, then dam
+// (by_sire_then_dam(pedigree)) at hand as `pairs`.
+InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
+                                      std::vector<pedigree::AnimalIndex> pairs,
                                       const shell::ProgressReport& progress,
                                       std::size_t threads = shell::worker_count());
 

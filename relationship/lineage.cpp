@@ -1,6 +1,7 @@
 #include "relationship/lineage.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "pedigree/indexing.h"
 
@@ -20,34 +21,35 @@ Lineage lineage_of(const pedigree::Pedigree& pedigree)
     return lineage;
 }
 
-namespace {
-
-// `animals` reordered by parent[animal], stably, by a counting sort.
-std::vector<pedigree::AnimalIndex> stably_by(const std::vector<pedigree::AnimalIndex>& animals,
-                                             const std::vector<pedigree::AnimalIndex>& parent)
-{
-    std::vector<std::size_t> first(parent.size() + 1, 0);
-    for (const pedigree::AnimalIndex a : animals)
-        ++first[pedigree::position(parent[pedigree::position(a)]) + 1];
-    for (std::size_t k = 0; k < parent.size(); ++k) first[k + 1] += first[k];
-    std::vector<pedigree::AnimalIndex> sorted(animals.size());
-    for (const pedigree::AnimalIndex a : animals)
-        sorted[first[pedigree::position(parent[pedigree::position(a)])]++] = a;
-    return sorted;
-}
-
-}  // namespace
-
-// Two stable counting sorts, by dam then by sire: O(N) where a comparison
-// sort of the triples took a quarter of the time of inbreeding by sire on a
-// herd book of a million animals.
+// A counting sort by sire, whose counters stay in the caches (a herd book's
+// sires are few, each with many offspring), then each sire's family sorted
+// by dam and index as one 64-bit key: where a second counting sort by dam
+// missed the caches at every animal (the dams are millions).
 std::vector<pedigree::AnimalIndex> by_sire_then_dam(const pedigree::Pedigree& pedigree)
 {
-    std::vector<pedigree::AnimalIndex> with_parents;
-    for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
-        if (pedigree::is_known(pedigree.sire[animal]) && pedigree::is_known(pedigree.dam[animal]))
-            with_parents.push_back(pedigree::animal_at(animal));
-    return stably_by(stably_by(with_parents, pedigree.dam), pedigree.sire);
+    const auto both_known = [&](std::size_t i) {
+        return pedigree::is_known(pedigree.sire[i]) && pedigree::is_known(pedigree.dam[i]);
+    };
+    // start[s]: first the offspring of sire s, then where its family ends,
+    // then, once they are placed, where it begins.
+    std::vector<std::uint32_t> start(pedigree.size(), 0);
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        if (both_known(i)) ++start[pedigree::position(pedigree.sire[i])];
+    std::uint32_t families = 0;
+    for (std::uint32_t& place : start) place = families += place;
+    std::vector<std::uint64_t> keys(families);
+    for (std::size_t i = pedigree.size(); i-- > 0;)
+        if (both_known(i))
+            keys[--start[pedigree::position(pedigree.sire[i])]] =
+                std::uint64_t{static_cast<std::uint32_t>(pedigree.dam[i])} << 32 | i;
+    for (std::size_t s = 0; s < start.size(); ++s) {
+        const std::uint32_t next = s + 1 < start.size() ? start[s + 1] : families;
+        if (next - start[s] > 1) std::sort(keys.begin() + start[s], keys.begin() + next);
+    }
+    std::vector<pedigree::AnimalIndex> sorted(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        sorted[k] = static_cast<pedigree::AnimalIndex>(keys[k] & 0xffffffffU);
+    return sorted;
 }
 
 std::vector<std::uint8_t> sires_and_their_ancestors(const pedigree::Pedigree& pedigree)

@@ -46,12 +46,13 @@ double steps_by_sires(const pedigree::Pedigree& pedigree,
 {
     const std::vector<std::uint8_t> member = sires_and_their_ancestors(pedigree);
     // members_before[i]: members standing before animal i; oldest[i]: the
-    // first position among i and its ancestors.
-    std::vector<std::size_t> members_before(pedigree.size() + 1, 0);
-    std::vector<std::size_t> oldest(pedigree.size());
+    // first position among i and its ancestors. 32 bits hold every position
+    // (an AnimalIndex does), and halve the memory the pass reads at random.
+    std::vector<std::uint32_t> members_before(pedigree.size() + 1, 0);
+    std::vector<std::uint32_t> oldest(pedigree.size());
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         members_before[i + 1] = members_before[i] + member[i];
-        oldest[i] = i;
+        oldest[i] = static_cast<std::uint32_t>(i);
         for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
             if (pedigree::is_known(parent))
                 oldest[i] = std::min(oldest[i], oldest[pedigree::position(parent)]);

@@ -39,10 +39,11 @@ constexpr std::size_t traced_samples = 64;
 // a year, random parents); 0.08 picks the faster on each.
 constexpr double step_ratio = 0.08;
 
-// True when inbreeding by sire is expected to take less time than tracing.
-bool by_sires_is_faster(const pedigree::Pedigree& pedigree)
+// True when inbreeding by sire is expected to take less time than tracing;
+// `pairs` is by_sire_then_dam(pedigree).
+bool by_sires_is_faster(const pedigree::Pedigree& pedigree,
+                        const std::vector<pedigree::AnimalIndex>& pairs)
 {
-    const std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
     if (pairs.size() < sires_from_offspring) return false;
     const double sires = steps_by_sires(pedigree, pairs);
     const double paths = steps_by_paths(pedigree, pairs, traced_samples);
@@ -61,8 +62,9 @@ RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
         if (carried) return {std::move(*carried), discrete_method};
     }
     if (progress) progress("choice of the inbreeding method", 0);
-    const bool by_sires = by_sires_is_faster(pedigree);
-    InbreedingByPaths found = by_sires ? inbreeding_by_sires(pedigree, progress)
+    std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
+    const bool by_sires = by_sires_is_faster(pedigree, pairs);
+    InbreedingByPaths found = by_sires ? inbreeding_by_sires(pedigree, std::move(pairs), progress)
                                        : inbreeding_by_paths(pedigree, progress);
     std::vector<double> mean = mean_coancestry_by_products(pedigree, found, groups, progress);
     return {Relatedness{std::move(found.inbreeding), std::move(mean)},

@@ -3,6 +3,7 @@
 // completeness and mean kinship with a reference population.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -353,6 +354,37 @@ AncestorContributions ancestors_round_by_round(const Pedigree& pedigree,
     return found;
 }
 
+// A sire whose ancestors form a full tree of `depth` levels above it, mated
+// with `offspring` founder dams of one offspring each, and the sire's sire
+// the grandsire of one more offspring by a son of its own; lines "animal
+// sire dam generation". The tree's first contributions halve at each level,
+// so after the sire is chosen nothing of them is left but a quarter through
+// the grandsire's son, and the dams, whose first contributions rank below
+// those of the tree, offer a half each: the grandsire is no longer the best.
+std::string sire_under_a_tree(int depth, int offspring)
+{
+    const auto row = [depth](const std::string& animal, const std::string& sire,
+                             const std::string& dam, int back) {
+        return animal + " " + sire + " " + dam + " " + std::to_string(depth - back) + "\n";
+    };
+    std::string lines = row("f0", "0", "0", 2) + row("e0", "t2", "f0", 1) + row("g0", "0", "0", 1) +
+                        row("r0", "e0", "g0", 0);
+    // Node k of the tree (t1 the sire) has parents 2k and 2k + 1; the last
+    // level are founders.
+    const auto node = [](int k) { return "t" + std::to_string(k); };
+    for (int k = (1 << depth) - 1; k >= 1; --k) {
+        const int level = static_cast<int>(std::bit_width(static_cast<unsigned>(k))) - 1;
+        const bool founder = level == depth - 1;
+        lines +=
+            row(node(k), founder ? "0" : node(2 * k), founder ? "0" : node(2 * k + 1), level + 1);
+    }
+    for (int k = 0; k < offspring; ++k) {
+        const std::string dam = "d" + std::to_string(k);
+        lines += row(dam, "0", "0", 1) + row("o" + std::to_string(k), "t1", dam, 0);
+    }
+    return lines;
+}
+
 // The incremental choice against the definition on simulated pedigrees, where
 // ancestors are shared by many lines and one choice changes the contributions
 // of many others, with references of one generation or several and caps that
@@ -362,6 +394,7 @@ TEST(StatsHerd, EffectiveNumberOfAncestorsAsDefined)
     const Pedigree small = stats_test::simulated_pedigree({3, 2, 2, 3, 2, 1, 2, 5});
     const Pedigree mid = stats_test::simulated_pedigree({12, 10, 4, 5, 1, 1, 1, 7});
     const Pedigree wide = stats_test::simulated_pedigree({8, 25, 4, 3, 5, 6, 2, 271828});
+    const Pedigree tree = stats_test::written_pedigree(sire_under_a_tree(8, 64));
     const struct {
         const char* name;
         const Pedigree& pedigree;
@@ -376,6 +409,11 @@ TEST(StatsHerd, EffectiveNumberOfAncestorsAsDefined)
         {"wide, last generation", wide, {1, 1}, most_ancestors},
         {"wide, several generations", wide, {-3, 1}, most_ancestors},
         {"wide, capped at 1", wide, {1, 1}, 1},
+        // The candidates' first floors lie in the tree: past the sire the
+        // choice falls below them and starts again, once or twice.
+        {"sire under a tree, capped at 2", tree, {8, 8}, 2},
+        {"sire under a tree, capped at 3", tree, {8, 8}, 3},
+        {"sire under a tree, capped at 70", tree, {8, 8}, 70},
     };
     for (const auto& c : cases) {
         const std::vector<AnimalIndex> reference = reference_animals(c.pedigree, c.reference);
