@@ -38,13 +38,16 @@ enum class RecordedSex {
 // One fixed effect added to every record.
 struct FixedEffect {
     enum class Kind {
-        column,     // the levels of a pedigree column ("sex" or "generation")
+        column,     // the levels of a pedigree column: "sex", "generation" or one the
+                    // reader keeps (a herd), by header name or number
         groups,     // contemporary groups drawn within each generation
         covariate,  // slope times the animal's F or generation
     };
     std::string name;
     Kind kind = Kind::column;
     std::string source;               // the column or the covariate's name
+    std::size_t column_number = 0;    // a pedigree column given by number, from 1; else 0
+    std::size_t line = 0;             // the line of the column key, for later refusals
     std::size_t groups = 0;           // groups per generation, for Kind::groups
     Covariance variance;              // each level's value N(0, variance); or empty
     std::vector<std::string> levels;  // levels given values, in the file's order
@@ -52,6 +55,13 @@ struct FixedEffect {
     std::vector<double> slope;        // per trait, for Kind::covariate
 
     bool given(std::string_view level) const;
+    // True for a column effect on a column of the pedigree file other than
+    // the sex and the generation, which the reader must keep.
+    bool reads_pedigree_column() const
+    {
+        return kind == Kind::column &&
+               (column_number != 0 || (source != "sex" && source != "generation"));
+    }
 };
 
 struct TraitModel {
