@@ -75,8 +75,8 @@ void KeptColumns::header_was_a_row()
 {
     for (State& state : states_)
         if (state.by_name)
-            state.column = {"its first line is a row, not a header, so no column has a name", {},
-                            {}};
+            state.column = {
+                "its first line is a row, not a header, so no column has a name", {}, {}};
 }
 
 void KeptColumns::last_row_first()

@@ -120,11 +120,10 @@ std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigre
     std::vector<FixedLevels> fixed;
     std::size_t columns_read = 0;  // the kept columns, one per effect that reads one
     for (std::size_t k = 0; k < model.fixed.size(); ++k) {
-        const pedigree::KeptColumn* kept = model.fixed[k].reads_pedigree_column()
-                                               ? &pedigree.kept.at(columns_read++)
-                                               : nullptr;
-        fixed.push_back(realise(model.fixed[k], k, pedigree, sexes, inbreeding,
-                                model.trait_count(), seed, kept));
+        const pedigree::KeptColumn* kept =
+            model.fixed[k].reads_pedigree_column() ? &pedigree.kept.at(columns_read++) : nullptr;
+        fixed.push_back(realise(model.fixed[k], k, pedigree, sexes, inbreeding, model.trait_count(),
+                                seed, kept));
     }
     return fixed;
 }

@@ -107,7 +107,9 @@ inline constexpr std::int64_t most_records = 1000;
 // most_records, or one per trait), recorded_sex ("all", "F", "M" per trait),
 // recorded_fraction (0 .. 1 per trait), inbreeding_depression,
 // recorded_generations ([first, last]), [[fixed]] tables (name and one of
-// column, groups or covariate, with variance, values or slope), maternal,
+// column, groups or covariate, with variance, values or slope; a column is
+// "sex", "generation", another name or a number 1 .. 1000 whose presence
+// in the pedigree pedigree_columns.h checks), maternal,
 // direct_maternal, maternal_permanent and threshold (one ascending list per
 // trait); with one trait a vector or matrix may be a number. Throws a Failure
 // (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line
