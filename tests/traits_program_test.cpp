@@ -466,6 +466,13 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
          "pedsim-traits: m: line 9: fixed.column: pedig: it has no header to name its columns "
          "by" +
              kColumnAdvice},
+        {"a herd holding a tab, which would split the tables' rows",
+         {"--model", "m", "-o", "out", "tab.csv"},
+         kHerdModel + "column = \"HERD\"\n",
+         kRefused,
+         "pedsim-traits: m: line 9: fixed.column: tab.csv: the value \"h\\x091\" of column "
+         "\"HERD\" holds a control character, which the tab-separated tables cannot hold; "
+         "remove it\n"},
         {"a column number beyond the pedigree's rows",
          {"--model", "m", "-o", "out"},
          kHerdModel + "column = 4\n",
@@ -478,6 +485,7 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
         SCOPED_TRACE(what);
         Sandbox box;
         write_kept_outputs(box, model);
+        box.write("tab.csv", "id,sire,dam,herd\nA,,,\"h\t1\"\nB,,,h2\n");
         const end_to_end::Run run = run_traits(box, args);
         EXPECT_EQ(run.status, status);
         EXPECT_EQ(run.err, message);
