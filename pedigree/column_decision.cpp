@@ -156,7 +156,9 @@ void RowsReader::set_layout(std::size_t count, LineNumber number)
                                       std::to_string(*column + 1) + " is beyond the " +
                                       count_text(layout_.fields) + " of line " +
                                       std::to_string(number));
-    const std::vector<std::size_t> unused = layout_.unused();
+    if (!kept_.empty()) kept_.locate(layout_, header_ ? header_names_ : std::vector<std::string>{});
+    std::vector<std::size_t> unused = layout_.unused();
+    std::erase_if(unused, [this](std::size_t k) { return kept_.keeps(k); });
     if (!unused.empty() && !header_)
         result_.notes.push_back(std::string(refuse_.file_name()) + ": line " +
                                 std::to_string(number) + ": column" +
@@ -206,6 +208,7 @@ void RowsReader::settle_first_line()
             result_.names.find(identifier(header_names_[2])) == unknown)
             return;
         header_ = false;
+        kept_.header_was_a_row();
         split_fields(first_line_, separator_, layout_.fields, fields_);
         const std::size_t rows = result_.animal.size();
         add_row(first_number_);
@@ -221,6 +224,7 @@ void RowsReader::settle_first_line()
         last_to_front(result_.generation);
         last_to_front(result_.sex);
         last_to_front(result_.birth_time);
+        kept_.last_row_first();
         for (AnimalIndex& row : result_.entry_row)
             if (row != unknown) row = row == static_cast<AnimalIndex>(rows) ? 0 : row + 1;
         // A parent without a row is placed where it is first named: now here.
@@ -261,7 +265,8 @@ void RowsReader::describe()
             "; " + std::to_string(result_.generations_missing) + " missing, taken from the parents";
     std::vector<std::string> parts;
     if (layout_.row_names) parts.push_back("row names in column 1 skipped");
-    const std::vector<std::size_t> unused = layout_.unused();
+    std::vector<std::size_t> unused = layout_.unused();
+    std::erase_if(unused, [this](std::size_t k) { return kept_.keeps(k); });
     if (!unused.empty()) parts.push_back("ignored columns: " + column_names(unused, header_names_));
     if (!parts.empty() || separator_ == Separator::semicolon)
         parts.insert(parts.begin(), separator_name(separator_));

@@ -14,6 +14,18 @@ namespace pedsim::pedigree {
 using AnimalIndex = std::int32_t;
 inline constexpr AnimalIndex unknown = -1;
 
+// The code of an animal without a value in a kept column (KeptColumn).
+inline constexpr std::uint32_t no_level = UINT32_MAX;
+
+// The text of a column beyond the animal, sire, dam, time and sex that a
+// program asked the reader to keep (ReadingRules::kept_columns), coded.
+struct KeptColumn {
+    std::string absent;                // why the file has no such column; empty when it has
+    std::vector<std::string> labels;   // the distinct values
+    std::vector<std::uint32_t> level;  // an index into labels, or no_level for a missing
+                                       // value or an animal without a row
+};
+
 // An animal's sex as a sex column records it.
 enum class Sex : std::int8_t {
     unrecorded,
@@ -41,6 +53,9 @@ struct Pedigree {
     // without a row); empty otherwise.
     std::vector<Sex> sex;
     std::size_t founders_added = 0;  // parents without a row of their own, added
+    // One per column the reading rules asked to keep, level per animal; empty
+    // when none was asked for.
+    std::vector<KeptColumn> kept;
 
     // How the file was read, for the summary lines: where the generations
     // come from (the words in parentheses of "# generations"), and a note on

@@ -47,6 +47,23 @@ std::vector<Sex> sexes(const std::vector<Sex>& recorded, const std::vector<Anima
     return sex;
 }
 
+// The kept columns with a level per animal, in the pedigree's order; none
+// for a parent without a row.
+std::vector<KeptColumn> kept_in_order(std::vector<KeptColumn> kept,
+                                      const std::vector<AnimalIndex>& order)
+{
+    for (KeptColumn& column : kept) {
+        if (!column.absent.empty()) continue;
+        std::vector<std::uint32_t> level(order.size(), no_level);
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const auto animal = static_cast<std::size_t>(order[k]);
+            if (animal < column.level.size()) level[k] = column.level[animal];
+        }
+        column.level = std::move(level);
+    }
+    return kept;
+}
+
 // The byte order marks of the encodings a pedigree must not be in.
 void refuse_wide_encodings(std::string_view text, const Refusal& refuse)
 {
@@ -89,6 +106,7 @@ Pedigree read_pedigree(std::string_view text, std::string_view file_name, const 
     if (pedigree.generation_given)
         pedigree.generation_recorded = recorded_generations(read.generation, order);
     if (!read.sex.empty()) pedigree.sex = sexes(read.sex, order);
+    if (!read.kept.empty()) pedigree.kept = kept_in_order(std::move(read.kept), order);
     if (!read.birth_time.empty())
         pedigree.birth_time = birth_times(read.birth_time, order, pedigree);
     pedigree.generation_source = std::move(read.generation_source);

@@ -16,7 +16,10 @@
 // and its third "dam" or "mother" and neither parent is named elsewhere.
 // Columns: --columns, else the header's words, else animal, sire, dam and a
 // fourth column of integers as generation or birth year; other columns are
-// ignored. One data row more than the header's fields is R's row names.
+// ignored, but for those the rules ask to keep (rules.kept_columns): their
+// text is coded per animal in Pedigree::kept, a missing value ("", "NA",
+// ".", "-") and a parent without a row having no level, and a column the
+// file does not have is marked absent with the reason, not refused. One data row more than the header's fields is R's row names.
 // "", "0", "NA", ".", "-" and the labels of --unknown mark an unknown
 // parent; "12.0" is "12". A parent without a row of its own is added as a
 // founder.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pedigree/column_layout.h"
+#include "pedigree/kept_columns.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree.h"
 
@@ -24,6 +25,9 @@ struct ReadingRules {
     std::optional<bool> header;               // --header, --no-header; guessed when none
     std::vector<std::string> unknown_labels;  // --unknown: more marks of an unknown parent
     bool selfing = false;                     // --selfing: sire == dam accepted
+    // Columns whose text the program wants per animal (a herd, say); none
+    // for a program that wants only the pedigree.
+    std::vector<ColumnRequest> kept_columns;
 };
 
 // The refusals of one pedigree file, carried through the reader with the
@@ -59,6 +63,7 @@ struct PedigreeRows {
     // One per row when the time column holds dates (its first value is one):
     // the date in fractional years; NaN where it is missing.
     std::vector<double> birth_time;
+    std::vector<KeptColumn> kept;  // per ReadingRules::kept_columns, level per row
     std::size_t generations_missing = 0;
     std::string generation_source;  // as Pedigree::generation_source says it
     std::string layout;             // as Pedigree::layout says it

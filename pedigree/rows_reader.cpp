@@ -67,6 +67,7 @@ PedigreeRows RowsReader::read()
     enter_pending_rows();
     settle_first_line();
     describe();
+    if (!kept_.empty()) result_.kept = kept_.take();
     return std::move(result_);
 }
 
@@ -150,6 +151,7 @@ void RowsReader::add_row(LineNumber number)
         }
     }
     if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+    if (!kept_.empty()) kept_.add_row(fields_);
 }
 
 void RowsReader::enter_pending_rows()

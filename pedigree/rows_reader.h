@@ -1,7 +1,8 @@
 // The reader of a pedigree's rows, whose work two files share: rows_reader.cpp
 // accumulates the rows (names entered, times and sexes read) and gives
 // read_rows, column_decision.cpp decides what the first line is and which
-// column holds what, and describes the layout. Only those two include it.
+// column holds what, and describes the layout. Only those two and
+// kept_columns.cpp include it.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "pedigree/column_layout.h"
+#include "pedigree/kept_columns.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_rows.h"
@@ -64,7 +66,8 @@ inline bool is_missing_value(std::string_view field)
 class RowsReader {
 public:
     RowsReader(std::string_view text, const Refusal& refuse, const ReadingRules& rules)
-        : text_(text), refuse_(refuse), rules_(rules), separator_(separator_of_text(text))
+        : text_(text), refuse_(refuse), rules_(rules), separator_(separator_of_text(text)),
+          kept_(rules.kept_columns)
     {}
 
     PedigreeRows read();
@@ -117,6 +120,7 @@ private:
     static constexpr std::size_t rows_entered_together = 8;
     std::array<PendingRow, rows_entered_together> pending_{};
     std::size_t pending_count_ = 0;
+    KeptColumns kept_;  // the columns the rules ask to keep; empty for most programs
 };
 
 }  // namespace pedsim::pedigree

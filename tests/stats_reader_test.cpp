@@ -320,3 +320,91 @@ TEST(StatsReader, NameTableKeepsEveryNameApartAcrossGrowth)
     for (const char* absent : {"123", "1234567890", "abcdefg", "n1", "long-name-0", "B"})
         EXPECT_EQ(table.find(absent), -1) << absent;
 }
+
+namespace {
+
+// Each animal's value of the first kept column, by name: "-" for none.
+std::map<std::string, std::string> kept_by_name(const Pedigree& p)
+{
+    std::map<std::string, std::string> values;
+    const pedsim::pedigree::KeptColumn& column = p.kept.at(0);
+    for (std::size_t i = 0; i < p.size(); ++i)
+        values[p.names[i]] = column.level.at(i) == pedsim::pedigree::no_level
+                                 ? "-"
+                                 : column.labels.at(column.level[i]);
+    return values;
+}
+
+// A column asked for by header name (any case) or number is kept per
+// animal, whatever the layout; a missing value and a parent without a row
+// have no value; a column the file lacks is marked absent with the reason;
+// and a column kept is not called ignored.
+TEST(StatsReader, KeepsTheColumnsAskedFor)
+{
+    using Request = pedsim::pedigree::ColumnRequest;
+    const std::map<std::string, std::string> herds = {
+        {"A", "h1"}, {"B", "h2"}, {"C", "h1"}, {"D", "-"}, {"X", "-"}};
+    const struct {
+        const char* what;
+        std::string text;
+        Request request;
+        std::map<std::string, std::string> values;  // empty when absent
+        std::string absent;
+    } cases[] = {
+        {"by name, any case", "id,sire,dam,Herd\nA,,,h1\nB,,,h2\nC,A,B,h1\nD,C,X,NA\n",
+         Request{"herd", 0}, herds, ""},
+        {"by number, blanks", "A 0 0 1 h1\nB 0 0 1 h2\nC A B 2 h1\nD C X 3 .\n", Request{"", 5},
+         herds, ""},
+        {"by number after R's row names",
+         "id sire dam herd\n1 A 0 0 h1\n2 B 0 0 h2\n3 C A B h1\n4 D C X -\n", Request{"", 4}, herds,
+         ""},
+        {"a time column, decimals as integers",
+         "id;sire;dam;year\nA;;;1.0\nB;;;2\n",
+         Request{"year", 0},
+         {{"A", "1"}, {"B", "2"}},
+         ""},
+        {"a name without a header",
+         "A 0 0\nB 0 0\n",
+         Request{"herd", 0},
+         {},
+         "it has no header to name its columns by"},
+        {"a name the header lacks",
+         "id,sire,dam,herd\nA,,,h1\n",
+         Request{"farm", 0},
+         {},
+         "its header has no column \"farm\" (its columns: id, sire, dam, herd)"},
+        {"a number beyond the row",
+         "A 0 0 h1\n",
+         Request{"", 5},
+         {},
+         "column 5 is beyond the 4 fields of a row"},
+        {"a name in a first line that is a row after all",
+         "c1 SIRE1 DAM1 h1\nc2 SIRE1 DAM1 h2\n",
+         Request{"h1", 0},
+         {},
+         "its first line is a row, not a header, so no column has a name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        pedsim::pedigree::ReadingRules rules;
+        rules.kept_columns = {c.request};
+        const Pedigree p = read_pedigree(c.text, "ped.txt", rules);
+        ASSERT_EQ(p.kept.size(), 1u);
+        EXPECT_EQ(p.kept[0].absent, c.absent);
+        if (c.absent.empty()) {
+            EXPECT_EQ(kept_by_name(p), c.values);
+            for (const std::string& note : p.notes)
+                EXPECT_EQ(note.find("ignored"), std::string::npos) << note;
+            EXPECT_EQ(p.layout.find("ignored"), std::string::npos) << p.layout;
+        } else {
+            EXPECT_TRUE(p.kept[0].level.empty());
+        }
+        // Without the request the same text reads as the same pedigree,
+        // nothing kept.
+        const Pedigree plain = read_pedigree(c.text, "ped.txt");
+        EXPECT_TRUE(plain.kept.empty());
+        EXPECT_EQ(by_name(plain), by_name(p));
+    }
+}
+
+}  // namespace

@@ -399,6 +399,12 @@ void write_kept_outputs(const Sandbox& box, const std::string& model)
     box.write("animals", "kept too\n");
 }
 
+// A model whose fixed effect reads the pedigree column its last line names.
+const std::string kHerdModel = "seed = 1\ntraits = [\"w\"]\nmean = 0\nadditive = 1\nresidual = 1\n"
+                               "[[fixed]]\nname = \"hd\"\nvariance = 1\n";
+const std::string kColumnAdvice = "; give a column's header name or its number from 1 (column = "
+                                  "5), or \"sex\" or \"generation\"\n";
+
 TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
 {
     const struct {
@@ -453,11 +459,33 @@ TEST(TraitsProgram, FailuresLeaveEveryOutputAsItWas)
          kModel,
          kRefused,
          "pedsim-traits: bad: line 1: animal \"A\" is its own sire\n"},
+        {"a herd column named in a pedigree without a header",
+         {"--model", "m", "-o", "out"},
+         kHerdModel + "column = \"herd\"\n",
+         kRefused,
+         "pedsim-traits: m: line 9: fixed.column: pedig: it has no header to name its columns "
+         "by" +
+             kColumnAdvice},
+        {"a herd holding a tab, which would split the tables' rows",
+         {"--model", "m", "-o", "out", "tab.csv"},
+         kHerdModel + "column = \"HERD\"\n",
+         kRefused,
+         "pedsim-traits: m: line 9: fixed.column: tab.csv: the value \"h\\x091\" of column "
+         "\"HERD\" holds a control character, which the tab-separated tables cannot hold; "
+         "remove it\n"},
+        {"a column number beyond the pedigree's rows",
+         {"--model", "m", "-o", "out"},
+         kHerdModel + "column = 4\n",
+         kRefused,
+         "pedsim-traits: m: line 9: fixed.column: pedig: column 4 is beyond the 3 fields of a "
+         "row" +
+             kColumnAdvice},
     };
     for (const auto& [what, args, model, status, message] : cases) {
         SCOPED_TRACE(what);
         Sandbox box;
         write_kept_outputs(box, model);
+        box.write("tab.csv", "id,sire,dam,herd\nA,,,\"h\t1\"\nB,,,h2\n");
         const end_to_end::Run run = run_traits(box, args);
         EXPECT_EQ(run.status, status);
         EXPECT_EQ(run.err, message);
@@ -918,6 +946,86 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
         groups_seen += cells[5].starts_with("1:");
     }
     EXPECT_GT(groups_seen, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A herd book with a herd column: founders in three herds, offspring in
+// theirs, one herd missing, and a dam named only as a parent.
+std::string herd_book()
+{
+    std::string text = "id,sire,dam,herd\n";
+    for (int k = 0; k < 12; ++k)
+        text += "f" + std::to_string(k) + ",,," + "h" + std::to_string(k % 3) + "\n";
+    for (int k = 0; k < 24; ++k)
+        text += "o" + std::to_string(k) + ",f" + std::to_string(k % 6) + "," +
+                (k == 5 ? "stray" : "f" + std::to_string(6 + k % 6)) + "," +
+                (k == 7 ? "" : "h" + std::to_string(k % 4)) + "\n";
+    return text;
+}
+
+// The herd's levels read back: the records table names each animal's herd
+// from the pedigree ("NA" for the missing one and the dam without a row),
+// --effects gives each level's value (the given one where given), a record
+// is its value without the herd plus that value, every other draw
+// unchanged, and data.txt codes the levels 1.. in order of first appearance.
+TEST(TraitsProgram, HerdColumnLevelsReadBack)
+{
+    Sandbox box;
+    const std::string head = "seed = 8\ntraits = [\"w\", \"z\"]\nmean = [10.0, 1.0]\n"
+                             "additive = [[4.0, 0.5], [0.5, 1.0]]\nresidual = [[2.0, 0], [0, 1]]\n";
+    box.write("ped.csv", herd_book());
+    box.write("plain.toml", head);
+    box.write("herd.toml", head +
+                               "[[fixed]]\nname = \"hd\"\ncolumn = \"HERD\"\n"
+                               "variance = [[9.0, 1.0], [1.0, 2.0]]\nvalues = { h3 = [5, -1] }\n");
+    expect_success(run_traits(box, {"--model", "plain.toml", "-o", "plain.tsv", "ped.csv"}));
+    expect_success(run_traits(box, {"--model", "herd.toml", "-o", "rec.tsv", "--effects", "eff.tsv",
+                                    "--numeric", "num", "ped.csv"}));
+    std::map<std::string, std::string> herd_of{{"stray", "NA"}};
+    for (const std::string& line : lines_of(herd_book()))
+        if (!line.starts_with("id,")) {
+            const std::string herd = line.substr(line.rfind(',') + 1);
+            herd_of[line.substr(0, line.find(','))] = herd.empty() ? "NA" : herd;
+        }
+    std::map<std::string, std::vector<double>> value_of;
+    for (const std::string& line : lines_of(box.read("eff.tsv").value())) {
+        const auto cells = cells_of(line);
+        if (cells[0] == "hd") value_of[cells[1]] = {std::stod(cells[2]), std::stod(cells[3])};
+    }
+    EXPECT_EQ(value_of.size(), 5u);  // h0 .. h3 and NA
+    EXPECT_EQ(value_of.at("h3"), (std::vector{5.0, -1.0}));
+    const auto plain = lines_of(box.read("plain.tsv").value());
+    const auto records = lines_of(box.read("rec.tsv").value());
+    ASSERT_EQ(records.size(), plain.size());
+    ASSERT_EQ(records.size(), herd_of.size() + 1);
+    std::vector<std::string> first_seen;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const auto cells = cells_of(records[k]), before = cells_of(plain[k]);
+        ASSERT_EQ(cells.size(), 8u);
+        EXPECT_EQ(cells[0], before[0]);
+        EXPECT_EQ(cells[5], herd_of.at(cells[0])) << records[k];
+        for (std::size_t t = 0; t < 2; ++t)
+            EXPECT_NEAR(std::stod(cells[6 + t]),
+                        std::stod(before[5 + t]) + value_of.at(cells[5])[t], 1e-9)
+                << records[k];
+        if (std::ranges::find(first_seen, cells[5]) == first_seen.end())
+            first_seen.push_back(cells[5]);
+    }
+    const NumericData data = read_numeric(box);
+    ASSERT_EQ(data.rows.size(), records.size() - 1);
+    for (std::size_t k = 0; k < data.rows.size(); ++k) {
+        const std::string herd = cells_of(records[k + 1])[5];
+        const auto code = std::ranges::find(first_seen, herd) - first_seen.begin() + 1;
+        EXPECT_EQ(data.rows[k].at(data.position("hd")), std::to_string(code)) << herd;
+    }
+    const auto blupf90 = lines_of(box.read("num/blupf90.par").value());
+    const auto effect =
+        std::ranges::find_if(blupf90, [](const std::string& l) { return l.ends_with("# hd"); });
+    ASSERT_NE(effect, blupf90.end());
+    EXPECT_EQ(fields_of(*effect).at(2), "5");
 }
 
 }  // namespace

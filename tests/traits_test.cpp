@@ -772,10 +772,20 @@ INSTANTIATE_TEST_SUITE_P(
                     kOneTrait + "[[fixed]]\nname = \"x\"\ngroups = 3\ncolumn = \"sex\"\n",
                     "m.toml: line 5: fixed: \"x\" needs exactly one of column, groups or "
                     "covariate"},
-        RefusalCase{"fixed_unknown_column",
-                    kOneTrait + "[[fixed]]\nname = \"x\"\ncolumn = \"herd\"\nvariance = 1\n",
-                    "m.toml: line 7: fixed.column: \"herd\" is not a pedigree column; the "
-                    "columns are sex and generation"},
+        // A column the pedigree may hold is refused once the pedigree is
+        // read, when it does not (the end-to-end tests); these never can be.
+        RefusalCase{"fixed_column_number_zero",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ncolumn = 0\nvariance = 1\n",
+                    "m.toml: line 7: fixed.column: a column number is 1 to 1000, counted from 1 "
+                    "over the fields of a row"},
+        RefusalCase{"fixed_column_empty",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ncolumn = \"\"\nvariance = 1\n",
+                    "m.toml: line 7: fixed.column: expected \"sex\", \"generation\", a column "
+                    "name of the pedigree's header in quotes, or a column number"},
+        RefusalCase{"fixed_column_fraction",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ncolumn = 4.5\nvariance = 1\n",
+                    "m.toml: line 7: fixed.column: expected \"sex\", \"generation\", a column "
+                    "name of the pedigree's header in quotes, or a column number"},
         RefusalCase{"fixed_name_taken",
                     kOneTrait + "[[fixed]]\nname = \"w\"\ngroups = 2\nvariance = 1\n",
                     "m.toml: line 5: fixed.name: \"w\" is already a column of the records; "

@@ -10,10 +10,17 @@ namespace pedsim::traits {
 
 namespace {
 
+// The label of an animal without a value in a kept column: R's mark of a
+// missing value, which the reader never takes for a value.
+constexpr const char* no_value_label = "NA";
+
 std::string label_of(const FixedEffect& effect, const pedigree::Pedigree& pedigree,
                      const std::vector<pedigree::Sex>& sexes, std::size_t animal,
-                     std::uint64_t seed, std::size_t index)
+                     std::uint64_t seed, std::size_t index, const pedigree::KeptColumn* kept)
 {
+    if (kept != nullptr)
+        return kept->level[animal] == pedigree::no_level ? no_value_label
+                                                         : kept->labels[kept->level[animal]];
     const std::string generation = std::to_string(pedigree.generation[animal]);
     if (effect.kind == FixedEffect::Kind::column)
         return effect.source == "sex" ? sex_label(sexes[animal]) : generation;
@@ -49,9 +56,11 @@ void level_value(const FixedEffect& effect, const std::string& label, std::size_
     }
 }
 
+// `kept` is the pedigree column the effect reads, if it reads one.
 FixedLevels realise(const FixedEffect& effect, std::size_t index,
                     const pedigree::Pedigree& pedigree, const std::vector<pedigree::Sex>& sexes,
-                    const std::vector<double>& inbreeding, std::size_t n, std::uint64_t seed)
+                    const std::vector<double>& inbreeding, std::size_t n, std::uint64_t seed,
+                    const pedigree::KeptColumn* kept)
 {
     FixedLevels realised;
     if (effect.kind == FixedEffect::Kind::covariate) {
@@ -62,7 +71,7 @@ FixedLevels realise(const FixedEffect& effect, std::size_t index,
     }
     std::map<std::string, std::uint32_t> numbers;
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        const std::string label = label_of(effect, pedigree, sexes, i, seed, index);
+        const std::string label = label_of(effect, pedigree, sexes, i, seed, index, kept);
         const auto [place, added] =
             numbers.try_emplace(label, static_cast<std::uint32_t>(realised.labels.size()));
         if (added) {
@@ -109,9 +118,13 @@ std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigre
                                                const TraitModel& model, std::uint64_t seed)
 {
     std::vector<FixedLevels> fixed;
-    for (std::size_t k = 0; k < model.fixed.size(); ++k)
-        fixed.push_back(
-            realise(model.fixed[k], k, pedigree, sexes, inbreeding, model.trait_count(), seed));
+    std::size_t columns_read = 0;  // the kept columns, one per effect that reads one
+    for (std::size_t k = 0; k < model.fixed.size(); ++k) {
+        const pedigree::KeptColumn* kept =
+            model.fixed[k].reads_pedigree_column() ? &pedigree.kept.at(columns_read++) : nullptr;
+        fixed.push_back(realise(model.fixed[k], k, pedigree, sexes, inbreeding, model.trait_count(),
+                                seed, kept));
+    }
     return fixed;
 }
 

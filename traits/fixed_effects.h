@@ -32,7 +32,10 @@ struct FixedLevels {
 };
 
 // Realises every fixed effect of the model. A column effect's levels are the
-// animals' sexes or generations; a groups effect's are "GENERATION:K", each
+// animals' sexes or generations, or the values of a pedigree column the
+// reader kept (pedigree.kept, one per effect that reads_pedigree_column(),
+// in order), "NA" for an animal without one (a missing value, a parent
+// without a row); a groups effect's are "GENERATION:K", each
 // animal in group K (1 .. groups) drawn uniformly from its own stream
 // DrawStream::group + the effect's index. A level's value is the one given
 // in the model, else N(0, variance) from the counter of the XXH3-128 hash of

@@ -386,6 +386,28 @@ void read_level_values(const toml::node& node, std::size_t n, FixedEffect& effec
     }
 }
 
+// The column of a column effect: "sex", "generation", a header name of the
+// pedigree, or a column number from 1 (whether the pedigree has it is known
+// once it is read).
+void read_column(const toml::node& node, FixedEffect& effect, const Refuser& refuse)
+{
+    if (node.is_integer()) {
+        const std::int64_t number = node.as_integer()->get();
+        if (number < 1 || number > 1000)
+            refuse(line_of(node), "fixed.column",
+                   "a column number is 1 to 1000, counted from 1 over the fields of a row");
+        effect.column_number = static_cast<std::size_t>(number);
+        effect.source = std::to_string(number);
+        return;
+    }
+    const std::optional<std::string> name = node.value<std::string>();
+    if (!node.is_string() || name->empty())
+        refuse(line_of(node), "fixed.column",
+               "expected \"sex\", \"generation\", a column name of the pedigree's header in "
+               "quotes, or a column number");
+    effect.source = *name;
+}
+
 void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuser& refuse)
 {
     const std::size_t line = line_of(table);
@@ -396,11 +418,8 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
                common::quoted(effect.name) + " needs exactly one of column, groups or covariate");
     if (const toml::node* node = table.get("column")) {
         effect.kind = FixedEffect::Kind::column;
-        effect.source = text_of(*node, "fixed.column", refuse);
-        if (effect.source != "sex" && effect.source != "generation")
-            refuse(line_of(*node), "fixed.column",
-                   common::quoted(effect.source) +
-                       " is not a pedigree column; the columns are sex and generation");
+        effect.line = line_of(*node);
+        read_column(*node, effect, refuse);
     } else if (const toml::node* groups = table.get("groups")) {
         effect.kind = FixedEffect::Kind::groups;
         const std::int64_t count = integer(*groups, "fixed.groups", refuse);

@@ -38,13 +38,16 @@ enum class RecordedSex {
 // One fixed effect added to every record.
 struct FixedEffect {
     enum class Kind {
-        column,     // the levels of a pedigree column ("sex" or "generation")
+        column,     // the levels of a pedigree column: "sex", "generation" or one the
+                    // reader keeps (a herd), by header name or number
         groups,     // contemporary groups drawn within each generation
         covariate,  // slope times the animal's F or generation
     };
     std::string name;
     Kind kind = Kind::column;
     std::string source;               // the column or the covariate's name
+    std::size_t column_number = 0;    // a pedigree column given by number, from 1; else 0
+    std::size_t line = 0;             // the line of the column key, for later refusals
     std::size_t groups = 0;           // groups per generation, for Kind::groups
     Covariance variance;              // each level's value N(0, variance); or empty
     std::vector<std::string> levels;  // levels given values, in the file's order
@@ -52,6 +55,13 @@ struct FixedEffect {
     std::vector<double> slope;        // per trait, for Kind::covariate
 
     bool given(std::string_view level) const;
+    // True for a column effect on a column of the pedigree file other than
+    // the sex and the generation, which the reader must keep.
+    bool reads_pedigree_column() const
+    {
+        return kind == Kind::column &&
+               (column_number != 0 || (source != "sex" && source != "generation"));
+    }
 };
 
 struct TraitModel {
@@ -97,7 +107,9 @@ inline constexpr std::int64_t most_records = 1000;
 // most_records, or one per trait), recorded_sex ("all", "F", "M" per trait),
 // recorded_fraction (0 .. 1 per trait), inbreeding_depression,
 // recorded_generations ([first, last]), [[fixed]] tables (name and one of
-// column, groups or covariate, with variance, values or slope), maternal,
+// column, groups or covariate, with variance, values or slope; a column is
+// "sex", "generation", another name or a number 1 .. 1000 whose presence
+// in the pedigree pedigree_columns.h checks), maternal,
 // direct_maternal, maternal_permanent and threshold (one ascending list per
 // trait); with one trait a vector or matrix may be a number. Throws a Failure
 // (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line

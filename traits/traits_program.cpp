@@ -19,6 +19,7 @@
 #include "traits/check_table.h"
 #include "traits/model.h"
 #include "traits/numeric_files.h"
+#include "traits/pedigree_columns.h"
 #include "traits/pedigree_relatedness.h"
 #include "traits/recorded_generations.h"
 #include "traits/tables.h"
@@ -103,8 +104,11 @@ void run_traits(const Options& options)
     const TraitModel model =
         read_model(shell::read_input(*options.model), shell::input_name(*options.model));
     const std::uint64_t seed = run_seed(options, model);
-    const pedigree::Pedigree pedigree =
-        pedigree::read_pedigree_file(options.pedigree, pedigree::reading_rules(options));
+    pedigree::ReadingRules rules = pedigree::reading_rules(options);
+    rules.kept_columns = column_requests(model);
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree_file(options.pedigree, rules);
+    check_pedigree_columns(pedigree, model, shell::input_name(*options.model),
+                           shell::input_name(options.pedigree));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
     if (const auto note =
             recorded_generations_note(model, pedigree, shell::input_name(*options.model)))
