@@ -341,12 +341,14 @@ void expect_wombat_parameters(const std::vector<std::string>& par, const Numeric
     const struct {
         const char* head;
         const char* values;
-    } variances[] = {{"VAR animal 2 UNSTR", "400 2 0.2"},
-                     {"VAR dam 2 UNSTR", "50 0 0.05"},
-                     {"VAR pe 2 UNSTR", "100 0 0.1"},
-                     {"VAR mpe 2 UNSTR", "20 0 0.02"},
-                     {"VAR residual 2 UNSTR", "500 0 0.8"}};
-    for (const auto& [head, values] : variances) EXPECT_EQ(line_after(par, head), values) << head;
+    } variances[] = {{"VAR animal 2 UNSTR", "400 2|0.2"},
+                     {"VAR dam 2 UNSTR", "50 0|0.05"},
+                     {"VAR pe 2 UNSTR", "100 0|0.1"},
+                     {"VAR mpe 2 UNSTR", "20 0|0.02"},
+                     {"VAR residual 2 UNSTR", "500 0|0.8"}};
+    // The upper triangle a row per line.
+    for (const auto& [head, values] : variances)
+        EXPECT_EQ(line_after(par, head) + '|' + line_after(par, head, 2), values) << head;
     EXPECT_EQ(line_after(par, "SPECIAL"), "  RPTCOV TSELECT record");
     EXPECT_NE(std::ranges::find(par, "END SPECIAL"), par.end());
 }

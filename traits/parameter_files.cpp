@@ -30,16 +30,21 @@ std::string matrix_rows(const std::vector<double>& values, std::size_t size)
     return out;
 }
 
-// The upper triangle of a size x size matrix, row by row, on one line.
+// The upper triangle of a size x size matrix, a row of it per line: WOMBAT
+// reads a parameter file's lines only up to a fixed length and goes on
+// reading lines until it has every element, so one line of a larger
+// matrix's whole triangle would lose its end.
 std::string upper_triangle(const std::vector<double>& values, std::size_t size)
 {
     std::string out;
-    for (std::size_t r = 0; r < size; ++r)
+    for (std::size_t r = 0; r < size; ++r) {
         for (std::size_t c = r; c < size; ++c) {
-            if (!out.empty()) out += ' ';
+            if (c > r) out += ' ';
             append_number(out, values[r * size + c]);
         }
-    return out + '\n';
+        out += '\n';
+    }
+    return out;
 }
 
 // One BLUPF90 effect line: the column for every trait, the levels, the type.
