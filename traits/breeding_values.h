@@ -62,6 +62,16 @@ struct Simulated {
 Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed, std::size_t threads);
 
+// Extends `simulated`, drawn by earlier calls for the first
+// simulated.msv.size() animals of `pedigree` (none at first), to all of its
+// animals: each added animal gets exactly the values simulate would give it
+// in the whole pedigree. For a pedigree that grows by whole generations, as a
+// breeding program's does. Assumes a sex column (pedigree.sex), a model
+// without fixed or maternal effects, and F of every animal in `inbreeding`.
+void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+                    const TraitModel& model, std::uint64_t seed, std::size_t threads,
+                    Simulated& simulated);
+
 // The phenotype of record `record` of a recorded animal for `trait`:
 // y = mean + fixed effects + a + pe + e + b F + m_dam + mpe_dam, b the
 // model's inbreeding depression, the dam's terms with maternal effects and a

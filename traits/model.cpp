@@ -591,19 +591,34 @@ bool TraitModel::records_complete() const
 
 TraitModel read_model(std::string_view text, std::string_view file_name)
 {
+    return read_model(text, file_name, {});
+}
+
+TraitModel read_model(std::string_view text, std::string_view file_name,
+                      std::span<const std::string_view> other_keys)
+{
     const Refuser refuse(file_name);
     const toml::table table = parse(text, file_name);
+    std::string others;
+    for (const std::string_view key : other_keys) others += ", " + std::string(key);
     for (const auto& [key, node] : table)
-        if (std::ranges::find(known_keys, key.str()) == std::end(known_keys))
+        if (std::ranges::find(known_keys, key.str()) == std::end(known_keys) &&
+            std::ranges::find(other_keys, key.str()) == other_keys.end())
             refuse(key.source().begin.line, quoted(key.str()),
                    "unknown key; the keys are seed, traits, mean, additive, residual, "
                    "permanent, records, inbreeding_depression, recorded_generations, "
                    "recorded_sex, recorded_fraction, fixed, maternal, direct_maternal, "
-                   "maternal_permanent, threshold");
+                   "maternal_permanent, threshold" +
+                       others);
     TraitModel model;
     model.traits = trait_names(required(table, "traits", refuse), refuse);
     const std::size_t n = model.trait_count();
-    model.mean = vector_of(required(table, "mean", refuse), n, "mean", refuse);
+    // A program's own file measures its traits from the base generation's
+    // mean, 0 unless it says otherwise.
+    if (other_keys.empty() || table.get("mean") != nullptr)
+        model.mean = vector_of(required(table, "mean", refuse), n, "mean", refuse);
+    else
+        model.mean.assign(n, 0.0);
     model.additive = covariance_of(required(table, "additive", refuse), n, "additive", refuse);
     model.residual = covariance_of(required(table, "residual", refuse), n, "residual", refuse);
     read_optional_keys(table, model, refuse);

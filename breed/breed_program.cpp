@@ -1,0 +1,116 @@
+#include "breed/breed_program.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "breed/breeding_run.h"
+#include "breed/program.h"
+#include "breed/tables.h"
+#include "common/exit_status.h"
+#include "common/failure.h"
+#include "common/output_files.h"
+#include "common/progress.h"
+#include "pedigree/input_files.h"
+#include "relationship/parallel.h"
+#include "traits/numeric_files.h"
+#include "traits/tables.h"
+
+namespace pedsim::breed {
+
+namespace {
+
+std::uint64_t run_seed(const Options& options, const BreedingProgram& program)
+{
+    if (options.seed) return *options.seed;
+    if (program.model.seed) return *program.model.seed;
+    throw Failure(ExitStatus::input_refused, Place{*options.program},
+                  "no seed; add seed = N to the program or give --seed N");
+}
+
+void check_outputs(const Options& options)
+{
+    const std::vector<NamedFile> inputs{{"--program", *options.program}};
+    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the pedigree"}};
+    if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
+    if (options.records) outputs.push_back({"--records", *options.records, "the records"});
+    if (options.summary) outputs.push_back({"--summary", *options.summary, "the summary"});
+    if (options.numeric)
+        for (const std::string& path : traits::numeric_paths(*options.numeric))
+            outputs.push_back({"--numeric", path, "the numeric files"});
+    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-breed");
+    if (!options.summary && options.standard_error_closed)
+        throw Failure(ExitStatus::file_error,
+                      "standard error: it is closed; give --summary FILE to write the summary to a file");
+}
+
+void make_directory(const std::string& directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        throw Failure(ExitStatus::file_error,
+                      directory + ": cannot create the directory: " + error.message());
+}
+
+// The records and numeric files, through pedsim-traits' own writers.
+void add_trait_outputs(const Options& options, const BreedingRun& run, const BreedingProgram& program,
+                       std::uint64_t seed, std::size_t threads, std::vector<Output>& outputs)
+{
+    if (!options.records && !options.numeric) return;
+    traits::PedigreeRelatedness relatedness;
+    relatedness.found.inbreeding = run.population.inbreeding;
+    relatedness.found.mean_coancestry = run.mean_coancestry;
+    const traits::TraitRun trait_run{run.population.pedigree, relatedness, program.model, seed,
+                                     run.population.simulated, threads};
+    if (options.records)
+        outputs.push_back({output_path(options.records), traits::records_table(trait_run)});
+    if (options.numeric) {
+        std::vector<Output> numeric = traits::numeric_files(trait_run, *options.numeric, false);
+        outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
+                       std::make_move_iterator(numeric.end()));
+    }
+}
+
+std::vector<Output> outputs_of(const Options& options, const BreedingRun& run,
+                               const BreedingProgram& program, std::uint64_t seed, std::size_t threads)
+{
+    std::vector<Output> outputs;
+    outputs.push_back({output_path(options.output), pedigree_table(run.population)});
+    if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run, program)});
+    std::string summary = summary_table(run, program, seed);
+    if (options.summary) outputs.push_back({output_path(options.summary), std::move(summary)});
+    if (!options.summary) outputs.push_back({"", std::move(summary), STDERR_FILENO});
+    add_trait_outputs(options, run, program, seed, threads, outputs);
+    return outputs;
+}
+
+}  // namespace
+
+void run_breed(const Options& options)
+{
+    if (options.request != Options::Request::run) {
+        const bool help = options.request == Options::Request::help;
+        const Output answer{"", help ? usage_text() : version_text()};
+        write_outputs({&answer, 1});
+        return;
+    }
+    check_outputs(options);
+    TerminalProgress progress("pedsim-breed");
+    const BreedingProgram program =
+        read_program(stats::read_input(*options.program), stats::input_name(*options.program));
+    const std::uint64_t seed = run_seed(options, program);
+    const std::size_t threads = options.threads.value_or(stats::worker_count());
+    const BreedingRun run = run_breeding(program, seed, threads, progress.callback());
+    const std::vector<Output> outputs = outputs_of(options, run, program, seed, threads);
+    progress.erase();
+    for (const std::string& note : run.notes) std::cerr << "pedsim-breed: " << note << '\n';
+    if (options.numeric) make_directory(*options.numeric);
+    write_outputs(outputs);
+}
+
+}  // namespace pedsim::breed

@@ -1,0 +1,103 @@
+#include "breed/options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "pedigree/command_line.h"
+
+namespace pedsim::breed {
+
+namespace {
+
+constexpr std::string_view program_name = "pedsim-breed";
+
+[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program_name, what); }
+
+struct NumberTexts {
+    std::optional<std::string> seed, threads;
+};
+
+std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
+{
+    if (option == "--program") return &options.program;
+    if (option == "-o") return &options.output;
+    if (option == "--animals") return &options.animals;
+    if (option == "--records") return &options.records;
+    if (option == "--numeric") return &options.numeric;
+    if (option == "--summary") return &options.summary;
+    if (option == "--seed") return &numbers.seed;
+    if (option == "--threads") return &numbers.threads;
+    return nullptr;
+}
+
+std::uint64_t integer_value(std::string_view option, const std::string& text, std::uint64_t least,
+                            std::uint64_t most)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
+        refuse(std::string(option) + " \"" + text + "\" is not an integer from " +
+               std::to_string(least) + " to " + std::to_string(most));
+    return value;
+}
+
+}  // namespace
+
+Options read_options(std::span<const char* const> arguments)
+{
+    Options options;
+    NumberTexts numbers;
+    bool options_ended = false;
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        const std::string_view argument = arguments[k];
+        if (!options_ended && argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (options_ended || argument.size() < 2 || !argument.starts_with('-'))
+            refuse("unexpected operand " + std::string(argument) + "; the program file comes after --program");
+        if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
+        if (argument == "--version") options.request = Options::Request::version;
+        if (argument == "--help" || argument == "-h" || argument == "--version") continue;
+        const stats::NamedOption named = stats::split_option(argument);
+        std::optional<std::string>* slot = slot_of(named.option, options, numbers);
+        if (slot == nullptr) refuse("unknown option " + std::string(argument));
+        stats::read_value(arguments, k, named, *slot, "a value", program_name);
+    }
+    if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
+    if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
+    if (options.request == Options::Request::run && !options.program)
+        refuse("no breeding program; give --program FILE");
+    return options;
+}
+
+std::string usage_text()
+{
+    return "Usage: pedsim-breed --program FILE [options]\n"
+           "Runs the breeding program FILE (TOML, see pedsim-breed(1)) generation by\n"
+           "generation: draws breeding values and records as pedsim-traits does, ranks the\n"
+           "candidates on the program's criterion (random, phenotype, tbv, parent_average,\n"
+           "blup), selects and mates the sires and dams, and writes the pedigree.\n"
+           "\n"
+           "Options:\n"
+           "  --program FILE    the breeding program (needed)\n"
+           "  -o PEDIGREE       write the pedigree (animal sire dam generation sex) to\n"
+           "                    PEDIGREE instead of standard output (\"-\")\n"
+           "  --animals FILE    also write F, msv, true and estimated values, index and\n"
+           "                    selection of every animal\n"
+           "  --records FILE    also write the records, as pedsim-traits writes them\n"
+           "  --numeric DIR     also write the records and pedigree for BLUPF90 and WOMBAT\n"
+           "  --summary FILE    write the per-generation summary to FILE, not standard error\n"
+           "  --seed N          the seed, over the program's\n"
+           "  --threads N       work on N threads (default: the machine's cores, at most 8);\n"
+           "                    the output is the same for any N\n"
+           "  -h, --help        write this help and exit\n"
+           "  --version         write the version and exit\n"
+           "\n"
+           "Exit status: 0 done, 1 the program file refused, 2 the command line refused or\n"
+           "a round without candidates, 3 out of memory, 4 a file error.\n";
+}
+
+std::string version_text() { return std::string("pedsim-breed ") + PEDSIM_VERSION + '\n'; }
+
+}  // namespace pedsim::breed
