@@ -11,6 +11,7 @@ namespace pedsim::breed {
 
 struct EvaluationTimes {
     double seconds = 0;          // building and solving the equations
+    double build_seconds = 0;    // of which building them
     std::size_t iterations = 0;  // of conjugate gradients
 };
 

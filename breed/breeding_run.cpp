@@ -1,5 +1,6 @@
 #include "breed/breeding_run.h"
 
+#include <chrono>
 #include <cmath>
 #include <optional>
 
@@ -96,6 +97,7 @@ BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std
     const auto last = static_cast<std::int64_t>(program.generations);
     for (std::int64_t round = 0; round <= last; ++round) {
         progress("generation " + std::to_string(round), 0.0);
+        const auto start = std::chrono::steady_clock::now();
         Round figures;
         std::vector<double> ebv;
         if (evaluation) ebv = evaluation->evaluate(run.population, figures.evaluation);
@@ -112,6 +114,8 @@ BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std
             check_candidates(candidates, round);
             select_and_mate(run, program, candidates, index, seed, threads, round, figures);
         }
+        figures.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         run.rounds.push_back(figures);
     }
     run.mean_coancestry = coancestries(run.population, progress);

@@ -27,6 +27,7 @@ struct Round {
     double intensity_dams = 0;
     RoundOfSelection selection;  // proportions and parents' F, for the prediction
     EvaluationTimes evaluation;  // zero without an evaluation
+    double seconds = 0;          // the whole round, the offspring's draws included
 };
 
 struct BreedingRun {
