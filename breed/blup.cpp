@@ -70,8 +70,8 @@ void extend_start(const Population& population, std::size_t classes,
     const auto& pedigree = population.pedigree;
     for (Eigen::Index i = old_animals; i < solutions.animal.rows(); ++i) {
         solutions.animal.row(i).setZero();
-        for (const stats::AnimalIndex parent :
-             {pedigree.sire[static_cast<std::size_t>(i)], pedigree.dam[static_cast<std::size_t>(i)]})
+        for (const stats::AnimalIndex parent : {pedigree.sire[static_cast<std::size_t>(i)],
+                                                pedigree.dam[static_cast<std::size_t>(i)]})
             if (parent != stats::unknown && parent < old_animals)
                 solutions.animal.row(i) += 0.5 * solutions.animal.row(parent);
     }
@@ -89,8 +89,7 @@ Evaluation::Evaluation(const traits::TraitModel& model) : model_(model)
 std::vector<double> Evaluation::evaluate(const Population& population, EvaluationTimes& times)
 {
     const auto start = std::chrono::steady_clock::now();
-    const std::size_t classes =
-        static_cast<std::size_t>(population.pedigree.generation.back()) + 1;
+    const std::size_t classes = static_cast<std::size_t>(population.pedigree.generation.back()) + 1;
     const evaluation::MixedModelEquations equations = evaluation::mixed_model_equations(
         links_of(population), records_of(population, model_), variances_, classes);
     times.build_seconds =
@@ -108,7 +107,8 @@ std::vector<double> Evaluation::evaluate(const Population& population, Evaluatio
     std::vector<double> ebv(population.size() * n);
     for (std::size_t i = 0; i < population.size(); ++i)
         for (std::size_t t = 0; t < n; ++t)
-            ebv[i * n + t] = solutions_.animal(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(t));
+            ebv[i * n + t] =
+                solutions_.animal(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(t));
     times.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return ebv;
 }

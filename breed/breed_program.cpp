@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <system_error>
 #include <vector>
 
 #include "breed/breeding_run.h"
@@ -13,6 +11,7 @@
 #include "breed/tables.h"
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "common/files.h"
 #include "common/output_files.h"
 #include "common/progress.h"
 #include "pedigree/input_files.h"
@@ -44,28 +43,21 @@ void check_outputs(const Options& options)
             outputs.push_back({"--numeric", path, "the numeric files"});
     refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-breed");
     if (!options.summary && options.standard_error_closed)
-        throw Failure(ExitStatus::file_error,
-                      "standard error: it is closed; give --summary FILE to write the summary to a file");
-}
-
-void make_directory(const std::string& directory)
-{
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error)
-        throw Failure(ExitStatus::file_error,
-                      directory + ": cannot create the directory: " + error.message());
+        throw Failure(
+            ExitStatus::file_error,
+            "standard error: it is closed; give --summary FILE to write the summary to a file");
 }
 
 // The records and numeric files, through pedsim-traits' own writers.
-void add_trait_outputs(const Options& options, const BreedingRun& run, const BreedingProgram& program,
-                       std::uint64_t seed, std::size_t threads, std::vector<Output>& outputs)
+void add_trait_outputs(const Options& options, const BreedingRun& run,
+                       const BreedingProgram& program, std::uint64_t seed, std::size_t threads,
+                       std::vector<Output>& outputs)
 {
     if (!options.records && !options.numeric) return;
     traits::PedigreeRelatedness relatedness;
     relatedness.found.inbreeding = run.population.inbreeding;
     relatedness.found.mean_coancestry = run.mean_coancestry;
-    const traits::TraitRun trait_run{run.population.pedigree, relatedness, program.model, seed,
+    const traits::TraitRun trait_run{run.population.pedigree,  relatedness, program.model, seed,
                                      run.population.simulated, threads};
     if (options.records)
         outputs.push_back({output_path(options.records), traits::records_table(trait_run)});
@@ -77,11 +69,13 @@ void add_trait_outputs(const Options& options, const BreedingRun& run, const Bre
 }
 
 std::vector<Output> outputs_of(const Options& options, const BreedingRun& run,
-                               const BreedingProgram& program, std::uint64_t seed, std::size_t threads)
+                               const BreedingProgram& program, std::uint64_t seed,
+                               std::size_t threads)
 {
     std::vector<Output> outputs;
     outputs.push_back({output_path(options.output), pedigree_table(run.population)});
-    if (options.animals) outputs.push_back({output_path(options.animals), animals_table(run, program)});
+    if (options.animals)
+        outputs.push_back({output_path(options.animals), animals_table(run, program)});
     std::string summary = summary_table(run, program, seed);
     if (options.summary) outputs.push_back({output_path(options.summary), std::move(summary)});
     if (!options.summary) outputs.push_back({"", std::move(summary), STDERR_FILENO});
@@ -109,7 +103,7 @@ void run_breed(const Options& options)
     const std::vector<Output> outputs = outputs_of(options, run, program, seed, threads);
     progress.erase();
     for (const std::string& note : run.notes) std::cerr << "pedsim-breed: " << note << '\n';
-    if (options.numeric) make_directory(*options.numeric);
+    if (options.numeric) make_directories(*options.numeric);
     write_outputs(outputs);
 }
 

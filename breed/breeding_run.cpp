@@ -17,7 +17,8 @@ namespace {
 double mean_inbreeding(const Population& population, const std::vector<stats::AnimalIndex>& animals)
 {
     double sum = 0;
-    for (const stats::AnimalIndex a : animals) sum += population.inbreeding[static_cast<std::size_t>(a)];
+    for (const stats::AnimalIndex a : animals)
+        sum += population.inbreeding[static_cast<std::size_t>(a)];
     return animals.empty() ? 0.0 : sum / static_cast<double>(animals.size());
 }
 
@@ -56,12 +57,14 @@ void select_and_mate(BreedingRun& run, const BreedingProgram& program, const Can
     figures.dams = dams.size();
     figures.intensity_sires = intensity(candidates.males, sires, index);
     figures.intensity_dams = intensity(candidates.females, dams, index);
-    figures.selection = {static_cast<double>(sires.size()) / static_cast<double>(candidates.males.size()),
-                         static_cast<double>(dams.size()) / static_cast<double>(candidates.females.size()),
-                         0.5 * (mean_inbreeding(population, sires) + mean_inbreeding(population, dams))};
+    figures.selection = {
+        static_cast<double>(sires.size()) / static_cast<double>(candidates.males.size()),
+        static_cast<double>(dams.size()) / static_cast<double>(candidates.females.size()),
+        0.5 * (mean_inbreeding(population, sires) + mean_inbreeding(population, dams))};
     const Matings matings = mate(population, program, sires, dams, seed, round);
     if (matings.unmet > 0)
-        run.notes.push_back("round " + std::to_string(round) + ": " + std::to_string(matings.unmet) +
+        run.notes.push_back("round " + std::to_string(round) + ": " +
+                            std::to_string(matings.unmet) +
                             " matings break the mating design, no exchange of sires avoiding them");
     add_offspring(population, program, matings.pairs, round + 1, seed, threads);
 }
@@ -80,8 +83,8 @@ void check_candidates(const Candidates& candidates, std::int64_t round)
 std::vector<double> coancestries(const Population& population, const ProgressReport& progress)
 {
     const stats::InbreedingByPaths found{population.inbreeding, population.simulated.msv};
-    return stats::mean_coancestry_by_products(population.pedigree, found,
-                                              stats::group_by_generation(population.pedigree), progress);
+    return stats::mean_coancestry_by_products(
+        population.pedigree, found, stats::group_by_generation(population.pedigree), progress);
 }
 
 }  // namespace
@@ -101,12 +104,14 @@ BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std
         Round figures;
         std::vector<double> ebv;
         if (evaluation) ebv = evaluation->evaluate(run.population, figures.evaluation);
-        const std::vector<double> values = criterion_values(run.population, program, ebv, seed, round);
+        const std::vector<double> values =
+            criterion_values(run.population, program, ebv, seed, round);
         const Candidates candidates = candidates_of(run.population, program, round);
         std::vector<double> index(run.population.size(), std::nan(""));
         for (const auto* group : {&candidates.males, &candidates.females})
             for (const stats::AnimalIndex a : *group)
-                index[static_cast<std::size_t>(a)] = index_of(values, program, static_cast<std::size_t>(a));
+                index[static_cast<std::size_t>(a)] =
+                    index_of(values, program, static_cast<std::size_t>(a));
         keep_ranking(run.population, program, values, index, round);
         figures.candidates_male = candidates.males.size();
         figures.candidates_female = candidates.females.size();

@@ -32,9 +32,9 @@ struct Round {
 
 struct BreedingRun {
     Population population;
-    std::vector<Round> rounds;             // one per generation, 0 .. generations
-    std::vector<double> mean_coancestry;   // of each generation's animals
-    std::vector<std::string> notes;        // for standard error: matings that break the design
+    std::vector<Round> rounds;            // one per generation, 0 .. generations
+    std::vector<double> mean_coancestry;  // of each generation's animals
+    std::vector<std::string> notes;       // for standard error: matings that break the design
 };
 
 // Runs the program with `seed` on `threads` threads (the output does not

@@ -11,9 +11,9 @@ namespace pedsim::breed {
 // The streams start at 2^40, beyond every stream of the trait values, so that
 // an animal's breeding value and records are those pedsim-traits draws for it.
 enum class BreedStream : std::uint64_t {
-    sex = std::uint64_t{1} << 40,              // an offspring's sex
-    ranking = (std::uint64_t{1} << 40) + 1,    // random criterion: + 2^20 x round
-    mating = (std::uint64_t{1} << 40) + 2,     // a dam's place in the mating: + 2^20 x round
+    sex = std::uint64_t{1} << 40,            // an offspring's sex
+    ranking = (std::uint64_t{1} << 40) + 1,  // random criterion: + 2^20 x round
+    mating = (std::uint64_t{1} << 40) + 2,   // a dam's place in the mating: + 2^20 x round
 };
 
 // The uniform deviate in (0, 1] of `stream`, shifted by 2^20 x `round`, of the

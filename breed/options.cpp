@@ -1,6 +1,5 @@
 #include "breed/options.h"
 
-#include <charconv>
 #include <string_view>
 
 #include "pedigree/command_line.h"
@@ -30,17 +29,6 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options, N
     return nullptr;
 }
 
-std::uint64_t integer_value(std::string_view option, const std::string& text, std::uint64_t least,
-                            std::uint64_t most)
-{
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
-        refuse(std::string(option) + " \"" + text + "\" is not an integer from " +
-               std::to_string(least) + " to " + std::to_string(most));
-    return value;
-}
-
 }  // namespace
 
 Options read_options(std::span<const char* const> arguments)
@@ -55,7 +43,8 @@ Options read_options(std::span<const char* const> arguments)
             continue;
         }
         if (options_ended || argument.size() < 2 || !argument.starts_with('-'))
-            refuse("unexpected operand " + std::string(argument) + "; the program file comes after --program");
+            refuse("unexpected operand " + std::string(argument) +
+                   "; the program file comes after --program");
         if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
         if (argument == "--version") options.request = Options::Request::version;
         if (argument == "--help" || argument == "-h" || argument == "--version") continue;
@@ -64,8 +53,10 @@ Options read_options(std::span<const char* const> arguments)
         if (slot == nullptr) refuse("unknown option " + std::string(argument));
         stats::read_value(arguments, k, named, *slot, "a value", program_name);
     }
-    if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
-    if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
+    if (numbers.seed)
+        options.seed = stats::integer_option(program_name, "--seed", *numbers.seed, 0, UINT64_MAX);
+    if (numbers.threads)
+        options.threads = stats::integer_option(program_name, "--threads", *numbers.threads, 1, 64);
     if (options.request == Options::Request::run && !options.program)
         refuse("no breeding program; give --program FILE");
     return options;

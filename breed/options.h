@@ -12,18 +12,22 @@
 namespace pedsim::breed {
 
 struct Options {
-    enum class Request { run, help, version };
+    enum class Request {
+        run,
+        help,
+        version
+    };
     Request request = Request::run;
-    std::optional<std::string> program;  // --program FILE, needed for a run
-    std::optional<std::string> output;   // -o PEDIGREE; standard output when none or "-"
-    std::optional<std::string> animals;  // --animals FILE
-    std::optional<std::string> records;  // --records FILE
-    std::optional<std::string> numeric;  // --numeric DIR
-    std::optional<std::string> summary;  // --summary FILE; standard error when none
-    std::optional<std::uint64_t> seed;   // --seed N, over the program's seed
-    std::optional<std::size_t> threads;  // --threads N; the machine's count
-    bool standard_output_closed = false; // set by main
-    bool standard_error_closed = false;  // set by main
+    std::optional<std::string> program;   // --program FILE, needed for a run
+    std::optional<std::string> output;    // -o PEDIGREE; standard output when none or "-"
+    std::optional<std::string> animals;   // --animals FILE
+    std::optional<std::string> records;   // --records FILE
+    std::optional<std::string> numeric;   // --numeric DIR
+    std::optional<std::string> summary;   // --summary FILE; standard error when none
+    std::optional<std::uint64_t> seed;    // --seed N, over the program's seed
+    std::optional<std::size_t> threads;   // --threads N; the machine's count
+    bool standard_output_closed = false;  // set by main
+    bool standard_error_closed = false;   // set by main
 };
 
 // Reads the arguments after the program's name as the other programs do (a

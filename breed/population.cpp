@@ -39,13 +39,17 @@ void relationship_column(const stats::Pedigree& pedigree, const std::vector<doub
     u[sire] = 1.0;
     for (std::size_t i = sire + 1; i-- > 0;) {
         if (u[i] == 0.0) continue;
-        if (pedigree.sire[i] != stats::unknown) u[static_cast<std::size_t>(pedigree.sire[i])] += 0.5 * u[i];
-        if (pedigree.dam[i] != stats::unknown) u[static_cast<std::size_t>(pedigree.dam[i])] += 0.5 * u[i];
+        if (pedigree.sire[i] != stats::unknown)
+            u[static_cast<std::size_t>(pedigree.sire[i])] += 0.5 * u[i];
+        if (pedigree.dam[i] != stats::unknown)
+            u[static_cast<std::size_t>(pedigree.dam[i])] += 0.5 * u[i];
     }
     for (std::size_t i = 0; i <= last; ++i) {
         double value = d[i] * u[i];
-        if (pedigree.sire[i] != stats::unknown) value += 0.5 * w[static_cast<std::size_t>(pedigree.sire[i])];
-        if (pedigree.dam[i] != stats::unknown) value += 0.5 * w[static_cast<std::size_t>(pedigree.dam[i])];
+        if (pedigree.sire[i] != stats::unknown)
+            value += 0.5 * w[static_cast<std::size_t>(pedigree.sire[i])];
+        if (pedigree.dam[i] != stats::unknown)
+            value += 0.5 * w[static_cast<std::size_t>(pedigree.dam[i])];
         w[i] = value;
     }
 }
@@ -72,7 +76,8 @@ std::vector<double> mating_inbreeding(const stats::Pedigree& pedigree,
     std::sort(sires.begin(), sires.end());
     sires.erase(std::unique(sires.begin(), sires.end()), sires.end());
     std::size_t last = 0;
-    for (const Mating& mating : matings) last = std::max(last, static_cast<std::size_t>(mating.dam));
+    for (const Mating& mating : matings)
+        last = std::max(last, static_cast<std::size_t>(mating.dam));
     std::vector<double> inbreeding(matings.size(), 0.0);
     // Each worker keeps its own two columns; each mating's value is written
     // by the chunk of its sire alone.
@@ -99,8 +104,8 @@ void add_offspring(Population& population, const BreedingProgram& program,
                    const std::vector<Mating>& matings, std::int64_t generation, std::uint64_t seed,
                    std::size_t threads)
 {
-    const std::vector<double> inbreeding = mating_inbreeding(
-        population.pedigree, population.simulated.msv, matings, threads);
+    const std::vector<double> inbreeding =
+        mating_inbreeding(population.pedigree, population.simulated.msv, matings, threads);
     const std::size_t traits = program.model.trait_count();
     for (std::size_t m = 0; m < matings.size(); ++m)
         for (std::size_t k = 0; k < program.offspring; ++k) {

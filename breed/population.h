@@ -14,7 +14,11 @@
 namespace pedsim::breed {
 
 // What became of an animal in the selection.
-enum class Role : std::uint8_t { none, sire, dam };
+enum class Role : std::uint8_t {
+    none,
+    sire,
+    dam
+};
 
 struct Population {
     stats::Pedigree pedigree;        // names "1", "2", ... in order; sex column filled
@@ -25,7 +29,7 @@ struct Population {
     // per animal, NaN where the criterion gives none) and its index.
     std::vector<double> estimate;
     std::vector<double> index;
-    std::vector<Role> role;          // chosen as a sire or a dam in some round
+    std::vector<Role> role;  // chosen as a sire or a dam in some round
 
     std::size_t size() const { return pedigree.size(); }
 };

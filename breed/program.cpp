@@ -8,6 +8,7 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "traits/refuser.h"
 
 namespace pedsim::breed {
 
@@ -19,23 +20,11 @@ constexpr std::string_view selection_keys[] = {"criterion", "index", "sires", "d
 constexpr std::string_view mating_keys[] = {"offspring", "design"};
 constexpr std::string_view ages_keys[] = {"sire_generations", "dam_generations"};
 // Trait keys whose effects the program does not simulate.
-constexpr std::string_view unsupported_keys[] = {
-    "fixed",     "maternal",           "direct_maternal", "maternal_permanent",
-    "threshold", "recorded_generations"};
+constexpr std::string_view unsupported_keys[] = {"fixed",           "maternal",
+                                                 "direct_maternal", "maternal_permanent",
+                                                 "threshold",       "recorded_generations"};
 
-class Refuser {
-public:
-    explicit Refuser(std::string_view file_name) : file_name_(file_name) {}
-    [[noreturn]] void operator()(std::size_t line, std::string_view key,
-                                 const std::string& what) const
-    {
-        throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line},
-                      std::string(key) + ": " + what);
-    }
-
-private:
-    std::string_view file_name_;
-};
+using traits::Refuser;
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
 
@@ -67,20 +56,20 @@ const toml::table* section(const toml::table& file, std::string_view name,
 const toml::table& required_section(const toml::table& file, std::string_view name,
                                     const toml::table* table, const Refuser& refuse)
 {
-    if (table == nullptr)
-        refuse(1, name, "missing; add a table [" + std::string(name) + "]");
+    if (table == nullptr) refuse(1, name, "missing; add a table [" + std::string(name) + "]");
     (void)file;
     return *table;
 }
 
 // An integer from `least` to `most`; `fallback` when the key is absent and
 // optional.
-std::size_t count_of(const toml::table* table, std::string_view section_name,
-                     std::string_view key, std::int64_t least, std::int64_t most,
-                     std::optional<std::size_t> fallback, const Refuser& refuse)
+std::size_t count_of(const toml::table* table, std::string_view section_name, std::string_view key,
+                     std::int64_t least, std::int64_t most, std::optional<std::size_t> fallback,
+                     const Refuser& refuse)
 {
-    const std::string name =
-        section_name.empty() ? std::string(key) : std::string(section_name) + "." + std::string(key);
+    const std::string name = section_name.empty()
+                                 ? std::string(key)
+                                 : std::string(section_name) + "." + std::string(key);
     const toml::node* node = table == nullptr ? nullptr : table->get(key);
     if (node == nullptr) {
         if (fallback) return *fallback;
@@ -130,7 +119,8 @@ std::vector<double> index_of(const toml::table& selection, std::size_t traits,
     }
     std::vector<double> weights;
     const toml::array* array = node->as_array();
-    if (traits == 1 && array == nullptr && node->is_number()) weights.push_back(node->value<double>().value());
+    if (traits == 1 && array == nullptr && node->is_number())
+        weights.push_back(node->value<double>().value());
     if (array != nullptr && array->size() == traits)
         for (const toml::node& element : *array) {
             if (!element.is_number())
@@ -140,7 +130,8 @@ std::vector<double> index_of(const toml::table& selection, std::size_t traits,
     if (weights.size() != traits)
         refuse(line_of(*node), "selection.index",
                "expected an array of " + std::to_string(traits) + " weights, one per trait");
-    if (std::ranges::any_of(weights, [](double w) { return !std::isfinite(w) || std::abs(w) > 1e100; }))
+    if (std::ranges::any_of(weights,
+                            [](double w) { return !std::isfinite(w) || std::abs(w) > 1e100; }))
         refuse(line_of(*node), "selection.index", "expected finite weights within -1e100 .. 1e100");
     if (std::ranges::all_of(weights, [](double w) { return w == 0.0; }))
         refuse(line_of(*node), "selection.index",
@@ -202,9 +193,8 @@ void apply_recorded(const toml::table& selection, BreedingProgram& program, cons
 void check_criterion(const toml::table& file, const toml::table& selection,
                      const BreedingProgram& program, const Refuser& refuse)
 {
-    const bool both_sexes = std::ranges::all_of(program.model.recorded_sex, [](auto sex) {
-        return sex == traits::RecordedSex::all;
-    });
+    const bool both_sexes = std::ranges::all_of(
+        program.model.recorded_sex, [](auto sex) { return sex == traits::RecordedSex::all; });
     if (program.criterion == Criterion::phenotype && !both_sexes)
         refuse(line_of(*selection.get("criterion")), "selection.criterion",
                "phenotype ranks candidates on their own records, and one sex has none; choose "
@@ -214,10 +204,10 @@ void check_criterion(const toml::table& file, const toml::table& selection,
 
 void read_selection(const toml::table& file, BreedingProgram& program, const Refuser& refuse)
 {
-    const toml::table& selection =
-        required_section(file, "selection", section(file, "selection", selection_keys, refuse), refuse);
-    program.criterion =
-        static_cast<Criterion>(choice_of(selection, "selection", "criterion", criteria, {}, refuse));
+    const toml::table& selection = required_section(
+        file, "selection", section(file, "selection", selection_keys, refuse), refuse);
+    program.criterion = static_cast<Criterion>(
+        choice_of(selection, "selection", "criterion", criteria, {}, refuse));
     program.index = index_of(selection, program.model.trait_count(), refuse);
     program.sires = count_of(&selection, "selection", "sires", 1, 100'000'000, {}, refuse);
     program.dams = count_of(&selection, "selection", "dams", 1, 100'000'000, {}, refuse);
@@ -238,12 +228,13 @@ void check_parent_numbers(const toml::table& file, const BreedingProgram& progra
         const std::string name = std::string("selection.") + key;
         if (chosen > base)
             refuse(line, name,
-                   std::to_string(chosen) + " is more than the base's " + std::to_string(base) + " " +
-                       sex + "; choose fewer or enlarge [base]");
+                   std::to_string(chosen) + " is more than the base's " + std::to_string(base) +
+                       " " + sex + "; choose fewer or enlarge [base]");
         if (program.generations > 1 && chosen > expected)
             refuse(line, name,
                    std::to_string(chosen) + " is more than the " + std::to_string(expected) + " " +
-                       sex + " expected among each round's offspring (dams x offspring / 2); "
+                       sex +
+                       " expected among each round's offspring (dams x offspring / 2); "
                        "choose fewer or raise mating.offspring");
     };
     check(program.sires, program.base_males, "sires", "males");
@@ -254,11 +245,10 @@ void check_design(const toml::table& file, const BreedingProgram& program, const
 {
     const toml::table& mating = *file.get("mating")->as_table();
     const bool one_family = program.sires == 1 && program.sire_generations == 1;
-    const bool impossible =
-        program.generations > 1 &&
-        ((program.design == MatingDesign::avoid_half_sibs && one_family) ||
-         (program.design == MatingDesign::avoid_full_sibs && one_family && program.dams == 1 &&
-          program.dam_generations == 1));
+    const bool impossible = program.generations > 1 &&
+                            ((program.design == MatingDesign::avoid_half_sibs && one_family) ||
+                             (program.design == MatingDesign::avoid_full_sibs && one_family &&
+                              program.dams == 1 && program.dam_generations == 1));
     if (impossible)
         refuse(line_of(*mating.get("design")), "mating.design",
                "with one sire (and one dam) every later sire and dam are sibs, so no mating meets "
@@ -276,7 +266,8 @@ BreedingProgram read_program(std::string_view text, std::string_view file_name)
     const toml::table file = toml::parse(text, file_name);
     refuse_unsupported(file, refuse);
     program.generations = count_of(&file, "", "generations", 0, 10'000, {}, refuse);
-    const toml::table& base = required_section(file, "base", section(file, "base", base_keys, refuse), refuse);
+    const toml::table& base =
+        required_section(file, "base", section(file, "base", base_keys, refuse), refuse);
     program.base_males = count_of(&base, "base", "males", 1, 100'000'000, {}, refuse);
     program.base_females = count_of(&base, "base", "females", 1, 100'000'000, {}, refuse);
     const toml::table& mating =

@@ -28,19 +28,23 @@ enum class MatingDesign {
 };
 
 // Who has records: every trait's recorded_sex narrowed to this sex.
-enum class Recorded { all, females, males };
+enum class Recorded {
+    all,
+    females,
+    males
+};
 
 struct BreedingProgram {
     traits::TraitModel model;
-    std::size_t generations = 0;   // rounds of selection after the base
-    std::size_t base_males = 0;    // unrelated, non-inbred founders of generation 0
+    std::size_t generations = 0;  // rounds of selection after the base
+    std::size_t base_males = 0;   // unrelated, non-inbred founders of generation 0
     std::size_t base_females = 0;
     Criterion criterion = Criterion::random;
-    std::vector<double> index;     // weight of each trait in the index, one per trait
-    std::size_t sires = 0;         // chosen in each round among the male candidates
-    std::size_t dams = 0;          // and among the female candidates
+    std::vector<double> index;  // weight of each trait in the index, one per trait
+    std::size_t sires = 0;      // chosen in each round among the male candidates
+    std::size_t dams = 0;       // and among the female candidates
     Recorded recorded = Recorded::all;
-    std::size_t offspring = 0;     // per dam and round
+    std::size_t offspring = 0;  // per dam and round
     MatingDesign design = MatingDesign::random;
     std::size_t sire_generations = 1;  // rounds a male stays a candidate
     std::size_t dam_generations = 1;
@@ -51,7 +55,10 @@ struct BreedingProgram {
         return criterion == Criterion::blup || criterion == Criterion::parent_average;
     }
     // Animals of the whole run: the base and every round's offspring.
-    std::size_t animal_count() const { return base_males + base_females + generations * dams * offspring; }
+    std::size_t animal_count() const
+    {
+        return base_males + base_females + generations * dams * offspring;
+    }
 };
 
 // Most animals a run may make: the pedigree indexes them in 32 bits.

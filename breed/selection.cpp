@@ -19,8 +19,8 @@ bool born_within(std::int64_t generation, std::int64_t round, std::size_t genera
 }
 
 // The mean of the animal's records of `trait`; NaN without one.
-double record_mean(const Population& population, const traits::TraitModel& model, std::size_t animal,
-                   std::size_t trait)
+double record_mean(const Population& population, const traits::TraitModel& model,
+                   std::size_t animal, std::size_t trait)
 {
     const traits::Simulated& simulated = population.simulated;
     double sum = 0;
@@ -44,7 +44,8 @@ void phenotypes(const Population& population, const traits::TraitModel& model,
     for (std::size_t i = 0; i < population.size(); ++i)
         for (std::size_t t = 0; t < n; ++t) {
             values[i * n + t] = record_mean(population, model, i, t);
-            const std::size_t cell = static_cast<std::size_t>(population.pedigree.generation[i]) * n + t;
+            const std::size_t cell =
+                static_cast<std::size_t>(population.pedigree.generation[i]) * n + t;
             if (!std::isnan(values[i * n + t])) {
                 sum[cell] += values[i * n + t];
                 ++count[cell];
@@ -52,9 +53,11 @@ void phenotypes(const Population& population, const traits::TraitModel& model,
         }
     for (std::size_t i = 0; i < population.size(); ++i)
         for (std::size_t t = 0; t < n; ++t) {
-            const std::size_t cell = static_cast<std::size_t>(population.pedigree.generation[i]) * n + t;
+            const std::size_t cell =
+                static_cast<std::size_t>(population.pedigree.generation[i]) * n + t;
             if (std::isnan(values[i * n + t]))
-                values[i * n + t] = count[cell] == 0 ? 0.0 : sum[cell] / static_cast<double>(count[cell]);
+                values[i * n + t] =
+                    count[cell] == 0 ? 0.0 : sum[cell] / static_cast<double>(count[cell]);
         }
 }
 
@@ -102,10 +105,18 @@ std::vector<double> criterion_values(const Population& population, const Breedin
                         uniform_of(seed, population.pedigree.names[i], BreedStream::ranking,
                                    static_cast<std::uint64_t>(round)));
         break;
-    case Criterion::phenotype: phenotypes(population, program.model, values); break;
-    case Criterion::tbv: values = population.simulated.breeding_value; break;
-    case Criterion::blup: values = ebv; break;
-    case Criterion::parent_average: parent_averages(population, n, ebv, values); break;
+    case Criterion::phenotype:
+        phenotypes(population, program.model, values);
+        break;
+    case Criterion::tbv:
+        values = population.simulated.breeding_value;
+        break;
+    case Criterion::blup:
+        values = ebv;
+        break;
+    case Criterion::parent_average:
+        parent_averages(population, n, ebv, values);
+        break;
     }
     return values;
 }
@@ -144,7 +155,8 @@ double intensity(const std::vector<stats::AnimalIndex>& candidates,
     const double m = mean(candidates);
     double squares = 0;
     for (const stats::AnimalIndex a : candidates)
-        squares += (index[static_cast<std::size_t>(a)] - m) * (index[static_cast<std::size_t>(a)] - m);
+        squares +=
+            (index[static_cast<std::size_t>(a)] - m) * (index[static_cast<std::size_t>(a)] - m);
     const double sd = std::sqrt(squares / static_cast<double>(candidates.size() - 1));
     return sd > 0 ? (mean(chosen) - m) / sd : missing;
 }
@@ -159,9 +171,12 @@ bool breaks_design(const stats::Pedigree& pedigree, MatingDesign design, stats::
     const bool same_sire = same(pedigree.sire[s], pedigree.sire[d]);
     const bool same_dam = same(pedigree.dam[s], pedigree.dam[d]);
     switch (design) {
-    case MatingDesign::random: return false;
-    case MatingDesign::avoid_full_sibs: return same_sire && same_dam;
-    case MatingDesign::avoid_half_sibs: return same_sire || same_dam;
+    case MatingDesign::random:
+        return false;
+    case MatingDesign::avoid_full_sibs:
+        return same_sire && same_dam;
+    case MatingDesign::avoid_half_sibs:
+        return same_sire || same_dam;
     }
     return false;
 }
@@ -173,7 +188,9 @@ std::size_t meet_design(const stats::Pedigree& pedigree, MatingDesign design,
                         std::vector<Mating>& pairs)
 {
     std::size_t unmet = 0;
-    const auto breaks = [&](const Mating& m) { return breaks_design(pedigree, design, m.sire, m.dam); };
+    const auto breaks = [&](const Mating& m) {
+        return breaks_design(pedigree, design, m.sire, m.dam);
+    };
     for (std::size_t j = 0; j < pairs.size(); ++j) {
         if (!breaks(pairs[j])) continue;
         bool fixed = false;
@@ -198,7 +215,8 @@ Matings mate(const Population& population, const BreedingProgram& program,
 {
     std::vector<std::pair<double, stats::AnimalIndex>> order;
     for (const stats::AnimalIndex dam : dams)
-        order.emplace_back(uniform_of(seed, population.pedigree.names[static_cast<std::size_t>(dam)],
+        order.emplace_back(uniform_of(seed,
+                                      population.pedigree.names[static_cast<std::size_t>(dam)],
                                       BreedStream::mating, static_cast<std::uint64_t>(round)),
                            dam);
     std::sort(order.begin(), order.end());

@@ -26,9 +26,12 @@ void append_identity(std::string& out, const Population& population, std::size_t
 const char* role_label(Role role)
 {
     switch (role) {
-    case Role::sire: return "sire";
-    case Role::dam: return "dam";
-    case Role::none: return "";
+    case Role::sire:
+        return "sire";
+    case Role::dam:
+        return "dam";
+    case Role::none:
+        return "";
     }
     return "";
 }
@@ -61,7 +64,8 @@ struct GenerationFigures {
 std::vector<GenerationFigures> generation_figures(const Population& population, std::size_t traits,
                                                   std::size_t generations)
 {
-    std::vector<GenerationFigures> figures(generations, GenerationFigures{0, std::vector<Moments>(traits)});
+    std::vector<GenerationFigures> figures(generations,
+                                           GenerationFigures{0, std::vector<Moments>(traits)});
     std::vector<double> counts(generations, 0);
     for (std::size_t i = 0; i < population.size(); ++i) {
         const auto g = static_cast<std::size_t>(population.pedigree.generation[i]);
@@ -69,7 +73,8 @@ std::vector<GenerationFigures> generation_figures(const Population& population, 
         counts[g] += 1;
         for (std::size_t t = 0; t < traits; ++t) {
             const double estimate = population.estimate[i * traits + t];
-            figures[g].values[t].add(population.simulated.value(i, t), std::isnan(estimate) ? 0.0 : estimate);
+            figures[g].values[t].add(population.simulated.value(i, t),
+                                     std::isnan(estimate) ? 0.0 : estimate);
         }
     }
     for (std::size_t g = 0; g < generations; ++g) figures[g].mean_f /= counts[g];
@@ -78,7 +83,8 @@ std::vector<GenerationFigures> generation_figures(const Population& population, 
 
 std::string summary_header(const BreedingProgram& program)
 {
-    std::string header = "generation\tcandidates_male\tcandidates_female\tsires\tdams\tmean_F\tmean_coancestry";
+    std::string header =
+        "generation\tcandidates_male\tcandidates_female\tsires\tdams\tmean_F\tmean_coancestry";
     for (const std::string& t : program.model.traits)
         header += "\tmean_tbv_" + t + "\tvar_tbv_" + t + "\tmean_ebv_" + t + "\taccuracy_" + t;
     header += "\tintensity_sires\tintensity_dams";
@@ -92,7 +98,8 @@ std::string criterion_name(Criterion criterion)
     return names[static_cast<std::size_t>(criterion)];
 }
 
-std::string summary_lines(const BreedingRun& run, const BreedingProgram& program, std::uint64_t seed)
+std::string summary_lines(const BreedingRun& run, const BreedingProgram& program,
+                          std::uint64_t seed)
 {
     std::string out = "# animals: " + std::to_string(run.population.size()) + '\n';
     out += "# seed: " + std::to_string(seed) + '\n';
@@ -108,7 +115,8 @@ std::string summary_lines(const BreedingRun& run, const BreedingProgram& program
 Prediction prediction_of(const BreedingRun& run, const BreedingProgram& program)
 {
     std::vector<RoundOfSelection> rounds;
-    for (std::size_t t = 0; t + 1 < run.rounds.size(); ++t) rounds.push_back(run.rounds[t].selection);
+    for (std::size_t t = 0; t + 1 < run.rounds.size(); ++t)
+        rounds.push_back(run.rounds[t].selection);
     const traits::TraitModel& model = program.model;
     const double records = static_cast<double>(model.records[0]);
     const double other = (model.permanent.empty() ? 0.0 : model.permanent.at(0, 0)) +
@@ -163,7 +171,8 @@ std::string animals_table(const BreedingRun& run, const BreedingProgram& program
     return out;
 }
 
-std::string summary_table(const BreedingRun& run, const BreedingProgram& program, std::uint64_t seed)
+std::string summary_table(const BreedingRun& run, const BreedingProgram& program,
+                          std::uint64_t seed)
 {
     const std::size_t n = program.model.trait_count(), generations = run.rounds.size();
     const auto figures = generation_figures(run.population, n, generations);
@@ -173,8 +182,8 @@ std::string summary_table(const BreedingRun& run, const BreedingProgram& program
     for (std::size_t g = 0; g < generations; ++g) {
         const Round& round = run.rounds[g];
         append_number(out, g);
-        append_cells(out, '\t', round.candidates_male, round.candidates_female, round.sires, round.dams,
-                     figures[g].mean_f, run.mean_coancestry[g]);
+        append_cells(out, '\t', round.candidates_male, round.candidates_female, round.sires,
+                     round.dams, figures[g].mean_f, run.mean_coancestry[g]);
         for (std::size_t t = 0; t < n; ++t) {
             const Moments& m = figures[g].values[t];
             const bool estimates = program.evaluates();
@@ -185,7 +194,8 @@ std::string summary_table(const BreedingRun& run, const BreedingProgram& program
         append_cells(out, '\t', chose ? round.intensity_sires : missing,
                      chose ? round.intensity_dams : missing);
         if (prediction_wanted)
-            append_cells(out, '\t', chose ? prediction.response[g] : missing, prediction.additive[g]);
+            append_cells(out, '\t', chose ? prediction.response[g] : missing,
+                         prediction.additive[g]);
         out += '\n';
     }
     return out;

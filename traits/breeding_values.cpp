@@ -107,8 +107,7 @@ void draw_own_terms(const stats::Pedigree& pedigree, const TraitModel& model, st
 
 // Adds each animal's parents' mean to its Mendelian sampling term, parents
 // first, so that a parent's value is complete when its offspring's is made.
-void add_parent_means(const stats::Pedigree& pedigree, Simulated& simulated,
-                      std::size_t first = 0)
+void add_parent_means(const stats::Pedigree& pedigree, Simulated& simulated, std::size_t first = 0)
 {
     const std::size_t n = simulated.traits;
     for (std::size_t i = first; i < pedigree.size(); ++i) {
@@ -188,7 +187,8 @@ void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& 
                     const TraitModel& model, std::uint64_t seed, std::size_t threads,
                     Simulated& simulated)
 {
-    const std::size_t first = simulated.msv.size(), count = pedigree.size(), n = model.trait_count();
+    const std::size_t first = simulated.msv.size(), count = pedigree.size(),
+                      n = model.trait_count();
     if (first == 0) {
         simulated.traits = n;
         simulated.records = model.most_records_per_animal();
@@ -196,7 +196,8 @@ void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& 
     const std::size_t records = simulated.records;
     for (std::size_t i = first; i < count; ++i) {
         simulated.msv.push_back(stats::mendelian_variance(pedigree, inbreeding, i));
-        simulated.recorded.push_back(in_recorded_generations(model, pedigree.generation[i]) ? 1 : 0);
+        simulated.recorded.push_back(in_recorded_generations(model, pedigree.generation[i]) ? 1
+                                                                                            : 0);
         simulated.sex.push_back(pedigree.sex[i]);
         simulated.dam.push_back(pedigree.dam[i]);
     }

@@ -9,6 +9,7 @@
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "toml_nesting.h"
+#include "traits/refuser.h"
 
 namespace pedsim::traits {
 
@@ -33,22 +34,6 @@ constexpr std::string_view known_keys[] = {"seed",
 
 constexpr std::string_view fixed_keys[] = {"name",     "column", "groups", "covariate",
                                            "variance", "values", "slope"};
-
-// Throws the refusal of the value of `key` standing at `line`.
-class Refuser {
-public:
-    explicit Refuser(std::string_view file_name) : file_name_(file_name) {}
-
-    [[noreturn]] void operator()(std::size_t line, std::string_view key,
-                                 const std::string& what) const
-    {
-        throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line},
-                      std::string(key) + ": " + what);
-    }
-
-private:
-    std::string_view file_name_;
-};
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
 

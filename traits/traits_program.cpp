@@ -2,16 +2,15 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <system_error>
 #include <vector>
 
 #include "breeding_values.h"
 #include "check_table.h"
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "common/files.h"
 #include "common/output_files.h"
 #include "common/progress.h"
 #include "model.h"
@@ -33,16 +32,6 @@ std::uint64_t run_seed(const Options& options, const TraitModel& model)
     if (model.seed) return *model.seed;
     throw Failure(ExitStatus::input_refused, Place{*options.model},
                   "no seed; add seed = N to the model or give --seed N");
-}
-
-// The directory of --numeric, made when it does not exist yet.
-void make_directory(const std::string& directory)
-{
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error)
-        throw Failure(ExitStatus::file_error,
-                      directory + ": cannot create the directory: " + error.message());
 }
 
 // Refuses, before anything is read, outputs that would destroy an input or
@@ -120,7 +109,7 @@ void run_traits(const Options& options)
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
     const std::vector<Output> outputs = outputs_of(options, run, check);
     progress.erase();
-    if (options.numeric) make_directory(*options.numeric);
+    if (options.numeric) make_directories(*options.numeric);
     write_outputs(outputs);
 }
 
