@@ -24,12 +24,14 @@ int main(int argc, char** argv)
         pedsim::breed::read_program(pedsim::stats::read_input(argv[1]), argv[1]);
     const pedsim::breed::BreedingRun run = pedsim::breed::run_breeding(
         program, program.model.seed.value_or(1), threads, [](std::string_view, double) {});
-    std::printf("generation\tanimals\tround_seconds\tevaluation_seconds\tbuild_seconds\titerations\n");
+    std::printf(
+        "generation\tanimals\tround_seconds\tevaluation_seconds\tbuild_seconds\titerations\n");
     std::size_t animals = program.base_males + program.base_females;
     for (std::size_t g = 0; g < run.rounds.size(); ++g) {
         const auto& round = run.rounds[g];
         std::printf("%zu\t%zu\t%.3f\t%.3f\t%.3f\t%zu\n", g, animals, round.seconds,
-                    round.evaluation.seconds, round.evaluation.build_seconds, round.evaluation.iterations);
+                    round.evaluation.seconds, round.evaluation.build_seconds,
+                    round.evaluation.iterations);
         animals += program.dams * program.offspring;
     }
     std::printf("total\t%zu\t%.3f\n", run.population.size(),

@@ -13,8 +13,7 @@ namespace {
 class BlockJacobi {
 public:
     BlockJacobi(const Eigen::SparseMatrix<double>& C, Eigen::Index block_size)
-        : block_size_(block_size),
-          inverses_(static_cast<std::size_t>(C.rows() * block_size), 0.0)
+        : block_size_(block_size), inverses_(static_cast<std::size_t>(C.rows() * block_size), 0.0)
     {
         const auto b = static_cast<std::size_t>(block_size);
         for (Eigen::Index column = 0; column < C.outerSize(); ++column) {
@@ -30,10 +29,12 @@ public:
         for (std::size_t j = 0; j < inverses_.size() / (b * b); ++j) {
             double* entries = &inverses_[j * b * b];
             for (std::size_t k = 0; k < b * b; ++k)
-                matrix(static_cast<Eigen::Index>(k / b), static_cast<Eigen::Index>(k % b)) = entries[k];
+                matrix(static_cast<Eigen::Index>(k / b), static_cast<Eigen::Index>(k % b)) =
+                    entries[k];
             const Eigen::MatrixXd inverse = invert(matrix);
             for (std::size_t k = 0; k < b * b; ++k)
-                entries[k] = inverse(static_cast<Eigen::Index>(k / b), static_cast<Eigen::Index>(k % b));
+                entries[k] =
+                    inverse(static_cast<Eigen::Index>(k / b), static_cast<Eigen::Index>(k % b));
         }
     }
 

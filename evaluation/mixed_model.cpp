@@ -126,8 +126,8 @@ void add_relationships(const PedigreeLinks& pedigree, const Variances& variances
     for (Eigen::Index column = 0; column < a_inverse.outerSize(); ++column) {
         for (Eigen::SparseMatrix<double>::InnerIterator it(a_inverse, column); it; ++it) {
             add_block(entries, equations.fixed_classes + static_cast<std::size_t>(it.row()),
-                      equations.fixed_classes + static_cast<std::size_t>(column),
-                      g_inverse, it.value());
+                      equations.fixed_classes + static_cast<std::size_t>(column), g_inverse,
+                      it.value());
         }
     }
 }

@@ -32,7 +32,8 @@ end_to_end::Run breed(const Sandbox& box, const std::vector<std::string>& args)
     return box.run(args, std::chrono::seconds(60), {}, PEDSIM_BREED_BINARY);
 }
 
-const std::vector<std::string> kOutputs = {"ped.txt", "animals.txt", "records.txt", "summary.txt",
+const std::vector<std::string> kOutputs = {"ped.txt",          "animals.txt",
+                                           "records.txt",      "summary.txt",
                                            "numeric/data.txt", "numeric/pedigree.txt"};
 
 std::vector<std::string> all_outputs_args(const std::string& threads, const std::string& seed)
@@ -93,8 +94,10 @@ TEST(BreedProgram, PedsimStatsReadsThePedigreeAndFindsTheSameInbreeding)
 {
     Sandbox box;
     box.write("p.toml", kProgram);
-    ASSERT_EQ(breed(box, {"--program", "p.toml", "-o", "ped.txt", "--summary", "summary.txt"}).status, 0);
-    const end_to_end::Run stats = box.run({"ped.txt"}, std::chrono::seconds(60), {}, PEDSIM_STATS_BINARY);
+    ASSERT_EQ(
+        breed(box, {"--program", "p.toml", "-o", "ped.txt", "--summary", "summary.txt"}).status, 0);
+    const end_to_end::Run stats =
+        box.run({"ped.txt"}, std::chrono::seconds(60), {}, PEDSIM_STATS_BINARY);
     ASSERT_EQ(stats.status, 0) << stats.err;
     const auto ours = rows_of(*box.read("summary.txt")), theirs = rows_of(stats.out);
     ASSERT_EQ(ours.size(), 6u);
@@ -117,9 +120,9 @@ TEST(BreedProgram, RecordsAreThoseOfPedsimTraitsOnItsPedigree)
                           "--summary", "summary.txt"})
                   .status,
               0);
-    const end_to_end::Run traits = box.run({"--model", "model.toml", "--seed", "7", "-o", "traits.txt",
-                                "--check", "check.txt", "ped.txt"},
-                               std::chrono::seconds(60), {}, PEDSIM_TRAITS_BINARY);
+    const end_to_end::Run traits = box.run({"--model", "model.toml", "--seed", "7", "-o",
+                                            "traits.txt", "--check", "check.txt", "ped.txt"},
+                                           std::chrono::seconds(60), {}, PEDSIM_TRAITS_BINARY);
     ASSERT_EQ(traits.status, 0) << traits.err;
     EXPECT_EQ(*box.read("records.txt"), *box.read("traits.txt"));
 }
@@ -149,21 +152,38 @@ TEST_P(BreedRefusal, OneLineAndEveryOutputAsItWas)
 INSTANTIATE_TEST_SUITE_P(
     BreedProgram, BreedRefusal,
     testing::Values(
-        Refused{"no_program", {"-o", "ped.txt"}, 2, "pedsim-breed: no breeding program; give --program"},
-        Refused{"unknown_option", {"--program", "p.toml", "--colour"}, 2,
+        Refused{"no_program",
+                {"-o", "ped.txt"},
+                2,
+                "pedsim-breed: no breeding program; give --program"},
+        Refused{"unknown_option",
+                {"--program", "p.toml", "--colour"},
+                2,
                 "pedsim-breed: unknown option --colour"},
-        Refused{"operand", {"--program", "p.toml", "ped.txt"}, 2,
+        Refused{"operand",
+                {"--program", "p.toml", "ped.txt"},
+                2,
                 "pedsim-breed: unexpected operand ped.txt"},
-        Refused{"threads_zero", {"--program", "p.toml", "--threads", "0"}, 2,
+        Refused{"threads_zero",
+                {"--program", "p.toml", "--threads", "0"},
+                2,
                 "pedsim-breed: --threads \"0\" is not an integer from 1 to 64"},
         Refused{"output_is_program", {"--program", "p.toml", "-o", "p.toml"}, 2, "pedsim-breed: "},
         Refused{"two_outputs_one_file",
-                {"--program", "p.toml", "-o", "ped.txt", "--animals", "ped.txt"}, 2, "pedsim-breed: "},
-        Refused{"program_refused", {"--program", "bad.toml", "-o", "ped.txt"}, 1,
+                {"--program", "p.toml", "-o", "ped.txt", "--animals", "ped.txt"},
+                2,
+                "pedsim-breed: "},
+        Refused{"program_refused",
+                {"--program", "bad.toml", "-o", "ped.txt"},
+                1,
                 "pedsim-breed: bad.toml: line 1: \"colour\": unknown key; the keys are seed"},
-        Refused{"program_missing", {"--program", "none.toml", "-o", "ped.txt"}, 4,
+        Refused{"program_missing",
+                {"--program", "none.toml", "-o", "ped.txt"},
+                4,
                 "pedsim-breed: none.toml"}),
-    [](const testing::TestParamInfo<Refused>& param_info) { return std::string(param_info.param.what); });
+    [](const testing::TestParamInfo<Refused>& param_info) {
+        return std::string(param_info.param.what);
+    });
 
 TEST(BreedProgram, HelpVersionAndStandardOutput)
 {
@@ -175,9 +195,11 @@ TEST(BreedProgram, HelpVersionAndStandardOutput)
     const end_to_end::Run version = breed(box, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.starts_with("pedsim-breed ")) << version.out;
-    const end_to_end::Run dash = breed(box, {"--program", "p.toml", "-o", "-", "--summary", "summary.txt"});
+    const end_to_end::Run dash =
+        breed(box, {"--program", "p.toml", "-o", "-", "--summary", "summary.txt"});
     ASSERT_EQ(dash.status, 0) << dash.err;
-    EXPECT_TRUE(dash.out.starts_with("animal\tsire\tdam\tgeneration\tsex\n1\t0\t0\t0\tM\n")) << dash.out.substr(0, 80);
+    EXPECT_TRUE(dash.out.starts_with("animal\tsire\tdam\tgeneration\tsex\n1\t0\t0\t0\tM\n"))
+        << dash.out.substr(0, 80);
     EXPECT_EQ(dash.err, "");
 }
 

@@ -124,10 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "p.toml: line 4: additive: the evaluation by BLUP needs a positive definite"},
         Refusal{"trait_refusal", with(p, "residual = 0.7", "residual = -0.7"),
                 "p.toml: line 5: residual: the variance of trait 1 is negative"},
-        Refusal{"threshold_unsupported", with(p, "residual = 0.7\n", "residual = 0.7\nthreshold = [0.5]\n"),
+        Refusal{"threshold_unsupported",
+                with(p, "residual = 0.7\n", "residual = 0.7\nthreshold = [0.5]\n"),
                 "p.toml: line 6: threshold: pedsim-breed does not simulate"},
-        Refusal{"fixed_unsupported",
-                p + "[[fixed]]\nname = \"herd\"\ngroups = 3\nvariance = 1.0\n",
+        Refusal{"fixed_unsupported", p + "[[fixed]]\nname = \"herd\"\ngroups = 3\nvariance = 1.0\n",
                 "p.toml: line 16: fixed: pedsim-breed does not simulate"},
         Refusal{"ages_unknown_key", p + "[ages]\nsire_years = 2\n",
                 "p.toml: line 17: ages.sire_years: unknown key"},
@@ -139,12 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "offspring = 4", "offspring = 10000"),
                 "p.toml: line 2: generations: the program makes"},
         Refusal{"toml_syntax", with(p, "sires = 4", "sires = = 4"), "p.toml: line 11: "}),
-    [](const testing::TestParamInfo<Refusal>& param_info) { return std::string(param_info.param.what); });
+    [](const testing::TestParamInfo<Refusal>& param_info) {
+        return std::string(param_info.param.what);
+    });
 
 TEST(Program, ValidProgramReadsEveryKey)
 {
-    const BreedingProgram program =
-        pedsim::breed::read_program(p + "[ages]\nsire_generations = 2\ndam_generations = 3\n", "p.toml");
+    const BreedingProgram program = pedsim::breed::read_program(
+        p + "[ages]\nsire_generations = 2\ndam_generations = 3\n", "p.toml");
     EXPECT_EQ(program.generations, 3u);
     EXPECT_EQ(program.base_males, 20u);
     EXPECT_EQ(program.criterion, pedsim::breed::Criterion::blup);
@@ -188,11 +190,16 @@ TEST(MatingInbreeding, MatchesTabularRelationships)
     const std::size_t n = sire.size();
     // The tabular method: A_ij = (A_i,s_j + A_i,d_j) / 2 for i < j, A_jj = 1 + A_s_j,d_j / 2.
     std::vector<double> a(n * n, 0.0), f(n), d(n);
-    const auto at = [&](long i, long j) { return i < 0 || j < 0 ? 0.0 : a[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)]; };
+    const auto at = [&](long i, long j) {
+        return i < 0 || j < 0 ? 0.0
+                              : a[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)];
+    };
     for (std::size_t j = 0; j < n; ++j) {
         f[j] = 0.5 * at(sire[j], dam[j]);
         a[j * n + j] = 1 + f[j];
-        for (std::size_t i = 0; i < j; ++i) a[i * n + j] = a[j * n + i] = 0.5 * (at(static_cast<long>(i), sire[j]) + at(static_cast<long>(i), dam[j]));
+        for (std::size_t i = 0; i < j; ++i)
+            a[i * n + j] = a[j * n + i] =
+                0.5 * (at(static_cast<long>(i), sire[j]) + at(static_cast<long>(i), dam[j]));
     }
     pedigree.sire = sire;
     pedigree.dam = dam;
@@ -334,7 +341,8 @@ TEST(Criteria, BlupBeatsPhenotypeAndInbreedsMore)
         }
         return o;
     };
-    const Outcome blup = outcome("blup"), phenotype = outcome("phenotype"), random = outcome("random");
+    const Outcome blup = outcome("blup"), phenotype = outcome("phenotype"),
+                  random = outcome("random");
     EXPECT_GT(blup.response, phenotype.response);
     EXPECT_GT(phenotype.response, random.response);
     EXPECT_GT(blup.inbreeding, phenotype.inbreeding);
