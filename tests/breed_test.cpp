@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "breed/population.h"
 #include "breed/prediction.h"
 #include "breed/program.h"
+#include "breed/selection.h"
 #include "common/failure.h"
 
 namespace {
@@ -347,6 +350,80 @@ TEST(Criteria, BlupBeatsPhenotypeAndInbreedsMore)
     EXPECT_GT(phenotype.response, random.response);
     EXPECT_GT(blup.inbreeding, phenotype.inbreeding);
     EXPECT_GT(phenotype.inbreeding, random.inbreeding);
+}
+
+// Each design's matings: no pair the design forbids, and the sires of a
+// round sharing its dams evenly (within one).
+class MatingDesignCase : public testing::TestWithParam<const char*> {};
+
+TEST_P(MatingDesignCase, MatingsMeetTheDesignAndShareTheDams)
+{
+    const std::string text =
+        with(with(valid_program, "\"random\"", std::string("\"") + GetParam() + "\""), "\"blup\"",
+             "\"tbv\"");
+    const BreedingProgram program = pedsim::breed::read_program(text, "p.toml");
+    const BreedingRun result = run(text, 5);
+    ASSERT_TRUE(result.notes.empty()) << result.notes.front();
+    const auto& pedigree = result.population.pedigree;
+    std::map<std::pair<std::int64_t, pedsim::stats::AnimalIndex>,
+             std::set<pedsim::stats::AnimalIndex>>
+        dams_of;
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        if (pedigree.sire[i] == pedsim::stats::unknown) continue;
+        EXPECT_FALSE(pedsim::breed::breaks_design(pedigree, program.design, pedigree.sire[i],
+                                                  pedigree.dam[i]))
+            << "animal " << pedigree.names[i];
+        dams_of[{pedigree.generation[i], pedigree.sire[i]}].insert(pedigree.dam[i]);
+    }
+    std::map<std::int64_t, std::pair<std::size_t, std::size_t>> spread;  // fewest, most
+    for (const auto& [key, dams] : dams_of) {
+        auto& [fewest, most] =
+            spread.try_emplace(key.first, dams.size(), dams.size()).first->second;
+        fewest = std::min(fewest, dams.size());
+        most = std::max(most, dams.size());
+    }
+    for (const auto& [generation, range] : spread)
+        EXPECT_LE(range.second - range.first, 1u) << "generation " << generation;
+    EXPECT_EQ(spread.size(), program.generations);
+}
+
+INSTANTIATE_TEST_SUITE_P(Breed, MatingDesignCase,
+                         testing::Values("random", "avoid_full_sibs", "avoid_half_sibs"));
+
+// With [ages] a male stays a candidate for sire_generations rounds, a female
+// for dam_generations: the candidates of each round are exactly those born
+// in its window, and every parent chosen is one of them.
+TEST(Ages, CandidatesAreTheAnimalsBornInTheWindow)
+{
+    const std::string text = valid_program + "[ages]\nsire_generations = 2\ndam_generations = 3\n";
+    const BreedingProgram program = pedsim::breed::read_program(text, "p.toml");
+    const BreedingRun result = run(text, 3);
+    const auto& population = result.population;
+    for (std::size_t round = 0; round < result.rounds.size(); ++round) {
+        std::size_t males = 0, females = 0;
+        for (std::size_t i = 0; i < population.size(); ++i) {
+            const std::int64_t age =
+                static_cast<std::int64_t>(round) - population.pedigree.generation[i];
+            const bool male = population.pedigree.sex[i] == pedsim::stats::Sex::male;
+            const auto window = static_cast<std::int64_t>(male ? program.sire_generations
+                                                               : program.dam_generations);
+            if (age >= 0 && age < window) ++(male ? males : females);
+        }
+        EXPECT_EQ(result.rounds[round].candidates_male, males) << "round " << round;
+        EXPECT_EQ(result.rounds[round].candidates_female, females) << "round " << round;
+    }
+    for (std::size_t i = 0; i < population.size(); ++i)
+        for (const auto parent : {population.pedigree.sire[i], population.pedigree.dam[i]}) {
+            if (parent == pedsim::stats::unknown) continue;
+            const auto q = static_cast<std::size_t>(parent);
+            const std::int64_t age =
+                population.pedigree.generation[i] - 1 - population.pedigree.generation[q];
+            const bool male = population.pedigree.sex[q] == pedsim::stats::Sex::male;
+            EXPECT_LT(age, static_cast<std::int64_t>(male ? program.sire_generations
+                                                          : program.dam_generations))
+                << "parent " << population.pedigree.names[q] << " of "
+                << population.pedigree.names[i];
+        }
 }
 
 }  // namespace
