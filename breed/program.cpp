@@ -53,11 +53,11 @@ const toml::table* section(const toml::table& file, std::string_view name,
     return table;
 }
 
-const toml::table& required_section(const toml::table& file, std::string_view name,
-                                    const toml::table* table, const Refuser& refuse)
+// The table `name`, which must be there.
+const toml::table& required_section(std::string_view name, const toml::table* table,
+                                    const Refuser& refuse)
 {
     if (table == nullptr) refuse(1, name, "missing; add a table [" + std::string(name) + "]");
-    (void)file;
     return *table;
 }
 
@@ -204,8 +204,8 @@ void check_criterion(const toml::table& file, const toml::table& selection,
 
 void read_selection(const toml::table& file, BreedingProgram& program, const Refuser& refuse)
 {
-    const toml::table& selection = required_section(
-        file, "selection", section(file, "selection", selection_keys, refuse), refuse);
+    const toml::table& selection =
+        required_section("selection", section(file, "selection", selection_keys, refuse), refuse);
     program.criterion = static_cast<Criterion>(
         choice_of(selection, "selection", "criterion", criteria, {}, refuse));
     program.index = index_of(selection, program.model.trait_count(), refuse);
@@ -267,11 +267,11 @@ BreedingProgram read_program(std::string_view text, std::string_view file_name)
     refuse_unsupported(file, refuse);
     program.generations = count_of(&file, "", "generations", 0, 10'000, {}, refuse);
     const toml::table& base =
-        required_section(file, "base", section(file, "base", base_keys, refuse), refuse);
+        required_section("base", section(file, "base", base_keys, refuse), refuse);
     program.base_males = count_of(&base, "base", "males", 1, 100'000'000, {}, refuse);
     program.base_females = count_of(&base, "base", "females", 1, 100'000'000, {}, refuse);
     const toml::table& mating =
-        required_section(file, "mating", section(file, "mating", mating_keys, refuse), refuse);
+        required_section("mating", section(file, "mating", mating_keys, refuse), refuse);
     program.offspring = count_of(&mating, "mating", "offspring", 1, 10'000, {}, refuse);
     program.design =
         static_cast<MatingDesign>(choice_of(mating, "mating", "design", designs, 0, refuse));
