@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"blup_singular_permanent",
                 with(p, "residual = 0.7\n", "residual = 0.7\npermanent = 0.0\n"),
                 "p.toml: line 6: permanent: the evaluation by BLUP needs a positive definite"},
-        Refusal{"ages_not_table", p + "ages = 2\n", "p.toml: line 16: ages: expected a table"},
+        Refusal{"ages_not_table", "ages = 2\n" + p, "p.toml: line 1: ages: expected a table"},
         Refusal{"toml_syntax", with(p, "sires = 4", "sires = = 4"), "p.toml: line 11: "}),
     [](const testing::TestParamInfo<Refusal>& param_info) {
         return std::string(param_info.param.what);
