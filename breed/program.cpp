@@ -36,7 +36,9 @@ std::string listed(const std::string_view (&keys)[N])
     return out;
 }
 
-// The table `name` of the file, its keys checked; nullptr when absent.
+// The table `name` of the file, its keys checked; nullptr when absent. An
+// unknown key is shown cut to 40 bytes and printable, so that the message
+// stays one short line whatever the file holds.
 template <std::size_t N>
 const toml::table* section(const toml::table& file, std::string_view name,
                            const std::string_view (&keys)[N], const Refuser& refuse)
@@ -48,7 +50,7 @@ const toml::table* section(const toml::table& file, std::string_view name,
         refuse(line_of(*node), name, "expected a table; write [" + std::string(name) + "]");
     for (const auto& [key, value] : *table)
         if (std::ranges::find(keys, key.str()) == std::end(keys))
-            refuse(key.source().begin.line, std::string(name) + "." + std::string(key.str()),
+            refuse(key.source().begin.line, std::string(name) + "." + printable(key.str(), 40),
                    "unknown key; the keys of [" + std::string(name) + "] are " + listed(keys));
     return table;
 }
