@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "ipsort.h"
-#include "ranper.h"
-#include "uniran.h"
+#include "random/ranper.h"
+#include "random/uniran.h"
+#include "sort/ipsort.h"
 
 namespace {
 
@@ -28,18 +28,18 @@ std::int32_t position_of(float permutation_entry)
 // block before. Returns (id, sire, dam) per animal, or only the identifiers.
 Keys pedigree_keys(std::int32_t generations, bool with_parents)
 {
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     std::int32_t iseed = 2024;
     std::vector<float> order(block_size);
     float u = 0.0f;
     auto draw_parent = [&](std::int32_t block) {
-        pedsim::uniran(generator, 1, iseed, std::span<float>(&u, 1));
+        pedsim::random::uniran(generator, 1, iseed, std::span<float>(&u, 1));
         const auto k = static_cast<std::int32_t>(u * static_cast<float>(block_size - 1));
         return block * 10000 + 1 + k;
     };
     Keys keys;
     for (std::int32_t g = 1; g <= generations; ++g) {
-        pedsim::ranper(generator, block_size, iseed, order);
+        pedsim::random::ranper(generator, block_size, iseed, order);
         for (float entry : order) {
             keys.push_back(g * 10000 + 1 + position_of(entry));
             if (!with_parents) continue;
@@ -58,7 +58,7 @@ void sort_keys(benchmark::State& state, Keys keys)
     std::vector<std::int32_t> iperm(keys.size());
     std::vector<std::int32_t> work(keys.size());
     for (auto _ : state) {
-        pedsim::ipsort(keys, n, iperm, ascending, work);
+        pedsim::sort::ipsort(keys, n, iperm, ascending, work);
         benchmark::DoNotOptimize(iperm.data());
         benchmark::ClobberMemory();
     }

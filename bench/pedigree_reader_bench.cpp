@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "parameters.h"
-#include "pedigree/input_files.h"
+#include "design/parameters.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "shell/input_files.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 
 const std::string& largest_pedsim_file()
 {
     static const std::string text = [] {
-        const pedsim::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
-        pedsim::UniformGenerator generator;
-        return pedsim::pedigree_text(pedsim::simulate(largest, generator), largest.ngen);
+        const pedsim::design::Parameters largest{97, 3000, 1, 3, 100, 10, 9, 12345};
+        pedsim::random::UniformGenerator generator;
+        return pedsim::sim::pedigree_text(pedsim::sim::simulate(largest, generator), largest.ngen);
     }();
     return text;
 }
@@ -34,7 +34,7 @@ const std::string& largest_pedsim_file()
 std::string as_named_reversed_csv(const std::string& pedsim_file)
 {
     std::vector<std::string> rows;
-    for (std::size_t at = 0; at < pedsim_file.size(); at += pedsim::pedigree_line_length) {
+    for (std::size_t at = 0; at < pedsim_file.size(); at += pedsim::sim::pedigree_line_length) {
         int animal = 0, sire = 0, dam = 0;
         std::sscanf(pedsim_file.c_str() + at, "%d %d %d", &animal, &sire, &dam);
         const auto name = [](int id) {
@@ -49,7 +49,7 @@ std::string as_named_reversed_csv(const std::string& pedsim_file)
 
 void read_text(benchmark::State& state, const std::string& text)
 {
-    for (auto _ : state) benchmark::DoNotOptimize(pedsim::stats::read_pedigree(text, "bench"));
+    for (auto _ : state) benchmark::DoNotOptimize(pedsim::pedigree::read_pedigree(text, "bench"));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -70,8 +70,8 @@ void BM_ReadFileNamedInEnvironment(benchmark::State& state)
     }
     std::size_t animals = 0;
     for (auto _ : state) {
-        const pedsim::stats::Pedigree pedigree =
-            pedsim::stats::read_pedigree(pedsim::stats::read_input(path), path);
+        const pedsim::pedigree::Pedigree pedigree =
+            pedsim::pedigree::read_pedigree(pedsim::shell::read_input(path), path);
         animals = pedigree.size();
     }
     state.counters["animals"] = static_cast<double>(animals);

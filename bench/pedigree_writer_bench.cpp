@@ -6,21 +6,21 @@
 #include <cstdint>
 #include <string>
 
-#include "parameter_checks.h"
-#include "parameters.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 
 // One line per iteration, with values of the widths a large pedigree holds.
 void BM_FormatPedigreeLine(benchmark::State& state)
 {
-    std::array<char, pedsim::pedigree_line_length> line{};
+    std::array<char, pedsim::sim::pedigree_line_length> line{};
     std::int32_t animal = 500000;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            pedsim::format_pedigree_line(line.data(), animal, animal - 6007, animal - 5999, -42));
+        benchmark::DoNotOptimize(pedsim::sim::format_pedigree_line(
+            line.data(), animal, animal - 6007, animal - 5999, -42));
         benchmark::ClobberMemory();
         animal = animal == 599999 ? 500000 : animal + 1;
     }
@@ -29,7 +29,7 @@ void BM_FormatPedigreeLine(benchmark::State& state)
 BENCHMARK(BM_FormatPedigreeLine);
 
 // Keeps the text in one reused string, as a file's page cache would.
-struct MemorySink final : pedsim::BlockSink {
+struct MemorySink final : pedsim::sim::BlockSink {
     std::string text;
     void write(const char* data, std::size_t size) override { text.append(data, size); }
 };
@@ -38,14 +38,15 @@ struct MemorySink final : pedsim::BlockSink {
 // 12345 (592,100 lines); the simulation is done once, outside the timing.
 void BM_WritePedigree(benchmark::State& state)
 {
-    const pedsim::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
-    pedsim::UniformGenerator generator;
-    const pedsim::Tables tables = pedsim::simulate(p, generator);
+    const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
+    pedsim::random::UniformGenerator generator;
+    const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator);
     MemorySink sink;
-    sink.text.reserve(static_cast<std::size_t>(tables.animal_count) * pedsim::pedigree_line_length);
+    sink.text.reserve(static_cast<std::size_t>(tables.animal_count) *
+                      pedsim::sim::pedigree_line_length);
     for (auto _ : state) {
         sink.text.clear();
-        pedsim::write_pedigree(tables, p.ngen, sink);
+        pedsim::sim::write_pedigree(tables, p.ngen, sink);
         benchmark::DoNotOptimize(sink.text.data());
     }
     state.SetItemsProcessed(state.iterations() * tables.animal_count);

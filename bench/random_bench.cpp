@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "ranper.h"
-#include "uniran.h"
+#include "random/ranper.h"
+#include "random/uniran.h"
 
 namespace {
 
@@ -17,11 +17,11 @@ constexpr std::int32_t seed = 12345;
 // of an offspring: uniran with n = 1 on a seeded generator.
 void BM_UniranOneDraw(benchmark::State& state)
 {
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     std::int32_t iseed = seed;
     float u = 0.0f;
     for (auto _ : state) {
-        pedsim::uniran(generator, 1, iseed, std::span<float>(&u, 1));
+        pedsim::random::uniran(generator, 1, iseed, std::span<float>(&u, 1));
         benchmark::DoNotOptimize(u);
     }
     state.SetItemsProcessed(state.iterations());
@@ -32,11 +32,11 @@ BENCHMARK(BM_UniranOneDraw);
 void BM_Ranper(benchmark::State& state)
 {
     const auto n = static_cast<std::int32_t>(state.range(0));
-    pedsim::UniformGenerator generator;
+    pedsim::random::UniformGenerator generator;
     std::int32_t iseed = seed;
     std::vector<float> perm(static_cast<std::size_t>(n));
     for (auto _ : state) {
-        pedsim::ranper(generator, n, iseed, perm);
+        pedsim::random::ranper(generator, n, iseed, perm);
         benchmark::DoNotOptimize(perm.data());
         benchmark::ClobberMemory();
     }

@@ -5,24 +5,24 @@
 #include <cstdint>
 #include <string>
 
-#include "parameter_checks.h"
-#include "parameters.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 
-void whole_job(benchmark::State& state, const pedsim::Parameters& p)
+void whole_job(benchmark::State& state, const pedsim::design::Parameters& p)
 {
     std::int64_t animals = 0;
     for (auto _ : state) {
-        if (pedsim::check_parameters(p) != pedsim::Verdict::runs) {
+        if (pedsim::design::check_parameters(p) != pedsim::design::Verdict::runs) {
             state.SkipWithError("the parameters do not run");
             return;
         }
-        pedsim::UniformGenerator generator;
-        const pedsim::Tables tables = pedsim::simulate(p, generator);
-        const std::string text = pedsim::pedigree_text(tables, p.ngen);
+        pedsim::random::UniformGenerator generator;
+        const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator);
+        const std::string text = pedsim::sim::pedigree_text(tables, p.ngen);
         benchmark::DoNotOptimize(text.data());
         animals = tables.animal_count;
     }

@@ -12,24 +12,24 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
-#include "parameter_checks.h"
-#include "parameters.h"
+#include "design/parameter_checks.h"
+#include "design/parameters.h"
+#include "measures/analysis.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "simulation.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 
-using pedsim::stats::AnimalIndex;
-using pedsim::stats::Pedigree;
+using pedsim::pedigree::AnimalIndex;
+using pedsim::pedigree::Pedigree;
 
-Pedigree simulated(const pedsim::Parameters& design)
+Pedigree simulated(const pedsim::design::Parameters& design)
 {
-    pedsim::UniformGenerator generator;
-    return pedsim::stats::read_pedigree(
-        pedsim::pedigree_text(pedsim::simulate(design, generator), design.ngen), "pedig");
+    pedsim::random::UniformGenerator generator;
+    return pedsim::pedigree::read_pedigree(
+        pedsim::sim::pedigree_text(pedsim::sim::simulate(design, generator), design.ngen), "pedig");
 }
 
 // A herd book: `years` birth years of `births` animals, the first year's
@@ -91,7 +91,7 @@ const Pedigree& largest_one_dam_unknown()
 {
     static const Pedigree pedigree = [] {
         Pedigree blanked = largest();
-        blanked.dam[blanked.size() / 2] = pedsim::stats::unknown;
+        blanked.dam[blanked.size() / 2] = pedsim::pedigree::unknown;
         return blanked;
     }();
     return pedigree;
@@ -100,7 +100,7 @@ const Pedigree& largest_one_dam_unknown()
 const Pedigree& real_shaped()
 {
     static const Pedigree pedigree =
-        pedsim::stats::read_pedigree(real_shaped_text(25, 40'000, 300, 20'000), "herd book");
+        pedsim::pedigree::read_pedigree(real_shaped_text(25, 40'000, 300, 20'000), "herd book");
     return pedigree;
 }
 
@@ -116,7 +116,7 @@ Pedigree chain(std::int64_t depth, bool founder_dams)
     for (std::int64_t i = 1; i <= depth; ++i)
         text += "a" + std::to_string(i) + " a" + std::to_string(i - 1) + " " +
                 (founder_dams ? "d" + std::to_string(i) : std::string("0")) + "\n";
-    return pedsim::stats::read_pedigree(text, "chain");
+    return pedsim::pedigree::read_pedigree(text, "chain");
 }
 
 // 20 generations of `families` full-sib families of two, each family's son
@@ -143,7 +143,7 @@ Pedigree family_limit(std::int64_t families)
                 text += " " + std::to_string(g) + "\n";
             }
         }
-    return pedsim::stats::read_pedigree(text, "family limit");
+    return pedsim::pedigree::read_pedigree(text, "family limit");
 }
 
 // The animals of the first `count` generations (or birth years), a pedigree
@@ -151,7 +151,7 @@ Pedigree family_limit(std::int64_t families)
 Pedigree first_generations(const Pedigree& pedigree, std::int64_t count)
 {
     const std::int64_t limit = *std::ranges::min_element(pedigree.generation) + count;
-    std::vector<AnimalIndex> kept_as(pedigree.size(), pedsim::stats::unknown);
+    std::vector<AnimalIndex> kept_as(pedigree.size(), pedsim::pedigree::unknown);
     Pedigree part;
     const auto renumbered = [&](AnimalIndex a) {
         return a < 0 ? a : kept_as[static_cast<std::size_t>(a)];
@@ -218,7 +218,7 @@ void count_animals(benchmark::State& state, const Pedigree& pedigree)
 void analyse(benchmark::State& state, const Pedigree& pedigree)
 {
     for (auto _ : state) {
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         benchmark::DoNotOptimize(analysis.generations.data());
     }
     count_animals(state, pedigree);
@@ -235,7 +235,7 @@ void inbreeding(benchmark::State& state, const Pedigree& pedigree, Inbreeding co
 }
 
 const auto library_paths = [](const Pedigree& p) {
-    return pedsim::stats::inbreeding_by_paths(p, {}).inbreeding;
+    return pedsim::relationship::inbreeding_by_paths(p, {}).inbreeding;
 };
 
 void BM_AnalyseFlock(benchmark::State& state) { analyse(state, flock()); }

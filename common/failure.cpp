@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace pedsim {
+namespace pedsim::common {
 
 namespace {
 
@@ -69,4 +69,4 @@ std::string printable(std::string_view text, std::size_t shown)
 
 std::string quoted(std::string_view text) { return '"' + printable(text, 40) + '"'; }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -11,7 +11,7 @@
 
 #include "common/exit_status.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 // Where a failure lies: a file (empty when the failure is about none) and a
 // line in it (0 for the file as a whole).
@@ -65,4 +65,4 @@ std::string printable(std::string_view text, std::size_t shown);
 // printable(text, 40) in double quotes: a name taken from the user's input.
 std::string quoted(std::string_view text);
 
-}  // namespace pedsim
+}  // namespace pedsim::common

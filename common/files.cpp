@@ -9,7 +9,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 int open_file(const std::string& path, int flags)
 {
@@ -90,4 +90,4 @@ void write_to_terminal(std::string_view text)
     static_cast<void>(write_fully(STDERR_FILENO, text.data(), text.size()));
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::common {
 
 // An open file descriptor, closed when the object goes.
 class FileDescriptor {
@@ -73,4 +73,4 @@ void make_directories(const std::string& directory);
 // ignored.
 void write_to_terminal(std::string_view text);
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -19,7 +19,7 @@
 #include "common/files.h"
 #include "common/replacement_file.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 namespace {
 
@@ -149,7 +149,7 @@ std::string spelled(const NamedFile& file)
 [[noreturn]] void refuse_one_file(const NamedFile& first, const NamedFile& second,
                                   const std::string& what_to_do)
 {
-    throw Failure(ExitStatus::usage_refused,
+    throw Failure(ExitStatus::request_refused,
                   spelled(first) + " and " + spelled(second) + " are one file; " + what_to_do);
 }
 
@@ -168,11 +168,11 @@ void refuse_two_standard_outputs(std::span<const NamedFile> outputs, std::string
     if (second == outputs.end()) return;
     const std::string hint = " (" + std::string(program) + " --help lists the options)";
     if (first->path.empty())
-        throw Failure(ExitStatus::usage_refused, spelled(*second) + " and " + first->contents +
-                                                     " both go to standard output; give " +
-                                                     first->role + " FILE for " + first->contents +
-                                                     hint);
-    throw Failure(ExitStatus::usage_refused,
+        throw Failure(ExitStatus::request_refused, spelled(*second) + " and " + first->contents +
+                                                       " both go to standard output; give " +
+                                                       first->role + " FILE for " +
+                                                       first->contents + hint);
+    throw Failure(ExitStatus::request_refused,
                   spelled(*first) + " and " + spelled(*second) +
                       " both name standard output; send one of the tables to a file" + hint);
 }
@@ -252,4 +252,4 @@ void write_outputs(std::span<const Output> outputs)
     for (const auto& replacement : replacements) replacement->replace();
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

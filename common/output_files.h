@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::common {
 
 struct Output {
     std::string path;    // the file; empty for a standard stream
@@ -29,19 +29,19 @@ struct NamedFile {
 // file for an output bound there), the same resolved path for a new one (its
 // existing directories resolved, the rest of its path appended). Character
 // devices (/dev/null) may take any number of outputs. Throws a Failure
-// (usage_refused) "ROLE PATH and ROLE PATH are one file; ...".
+// (request_refused) "ROLE PATH and ROLE PATH are one file; ...".
 void refuse_shared_files(std::span<const NamedFile> inputs, std::span<const NamedFile> outputs);
 
 // Refuses, before anything is read, two inputs that are one file, by name or
 // by identity as refuse_shared_files finds it (a hard link, "r1/pedig" and
-// "./r1/pedig"): a Failure (usage_refused) "ROLE PATH and ROLE PATH are one
+// "./r1/pedig"): a Failure (request_refused) "ROLE PATH and ROLE PATH are one
 // file; WHAT_TO_DO".
 void refuse_repeated_inputs(std::span<const NamedFile> inputs, const std::string& what_to_do);
 
 // Refuses, before anything is read, outputs that cannot all be written:
 // two bound for standard output (names_standard_output, or an empty path for
 // a table that goes there when its option is not given), a Failure
-// (usage_refused) "ROLE PATH and ROLE PATH both name standard output; ...
+// (request_refused) "ROLE PATH and ROLE PATH both name standard output; ...
 // (PROGRAM --help lists the options)"; any that refuse_shared_files refuses;
 // and, when standard output was closed at the start, one bound for it, a
 // Failure (file_error) "standard output: it is closed; give ROLE FILE to
@@ -70,4 +70,4 @@ std::string output_path(const std::optional<std::string>& path);
 // the temporary files removed.
 void write_outputs(std::span<const Output> outputs);
 
-}  // namespace pedsim
+}  // namespace pedsim::common

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <memory>
 
-namespace pedsim {
+namespace pedsim::common {
 
 // A temporary file that a termination signal must remove. The nodes form a
 // list that only grows: each is filled before it is published at the head,
@@ -133,4 +133,4 @@ void ReplacementFile::discard()
     removal_->pending.store(false);
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::common

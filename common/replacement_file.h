@@ -8,7 +8,7 @@
 
 #include "common/files.h"
 
-namespace pedsim {
+namespace pedsim::common {
 
 // The temporary file is made in the directory of `path` (of its target, when
 // `path` is a symbolic link, so that the link stays a link), with `mode` as
@@ -47,4 +47,4 @@ private:
     Removal* removal_ = nullptr;  // where the termination handler knows the temporary file
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::common

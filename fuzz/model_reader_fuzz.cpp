@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "common/failure.h"
-#include "model.h"
+#include "traits/model.h"
 
 namespace {
 
@@ -37,15 +37,15 @@ constexpr std::size_t longest_message = 512;
     std::abort();
 }
 
-void check_refusal(const pedsim::Failure& failure)
+void check_refusal(const pedsim::common::Failure& failure)
 {
     const std::string_view message = failure.what();
-    if (failure.status() != pedsim::ExitStatus::input_refused)
+    if (failure.status() != pedsim::common::ExitStatus::input_refused)
         fail("a refusal with another exit status: " + std::string(message));
     if (message.size() > longest_message)
         fail("a message of " + std::to_string(message.size()) + " bytes");
     if (std::ranges::any_of(message, [](char c) { return c == '\x7f' || (c >= 0 && c < ' '); }))
-        fail("a control character in the message: " + pedsim::printable(message, 200));
+        fail("a control character in the message: " + pedsim::common::printable(message, 200));
 }
 
 void check_names(const TraitModel& model)
@@ -58,10 +58,10 @@ void check_names(const TraitModel& model)
                 return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' ||
                        c == '-';
             });
-        if (!usable) fail("trait name " + pedsim::quoted(name) + " cannot name a column");
+        if (!usable) fail("trait name " + pedsim::common::quoted(name) + " cannot name a column");
         if (std::find(model.traits.begin(), model.traits.begin() + static_cast<std::ptrdiff_t>(t),
                       name) != model.traits.begin() + static_cast<std::ptrdiff_t>(t))
-            fail("trait name " + pedsim::quoted(name) + " stands twice");
+            fail("trait name " + pedsim::common::quoted(name) + " stands twice");
     }
 }
 
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TraitModel model;
     try {
         model = pedsim::traits::read_model(text, "model");
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         check_refusal(failure);
         return 0;
     }

@@ -16,20 +16,20 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "parameter_checks.h"
-#include "parameter_file.h"
-#include "pedigree_check.h"
-#include "pedigree_counts.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "design/parameter_file.h"
+#include "design/pedigree_counts.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
+#include "tests/pedigree_check.h"
 
 namespace {
 
-using pedsim::Parameters;
+using pedsim::design::Parameters;
 
 // Runs larger than this are only parsed and checked: under the sanitizers a
 // single input must finish in well under a second.
-constexpr pedsim::ExactCount most_animals = 20000;
+constexpr pedsim::design::ExactCount most_animals = 20000;
 constexpr double most_draws = 300000;
 
 [[noreturn]] void fail(const std::string& what)
@@ -49,23 +49,24 @@ double expected_draws(const Parameters& p)
     const int offspring = dams * p.noff;
     const double pass = dams + offspring;
     const double historical_repeats =
-        p.ngen >= 2 ? pedsim::expected_repeats(offspring, p.nsire, dams) : 0.0;
+        p.ngen >= 2 ? pedsim::design::expected_repeats(offspring, p.nsire, dams) : 0.0;
     const double protocol_repeats =
-        pedsim::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
+        pedsim::design::expected_repeats(offspring, p.nsirep, p.nsirep * p.ndpsp);
     return (p.ngen - 1) * ((1 + historical_repeats) * pass + offspring) +
            (1 + protocol_repeats) * pass + offspring + p.nsirep * p.ndpsp;
 }
 
 bool small_enough(const Parameters& p)
 {
-    return pedsim::pedigree_counts(p).animals <= most_animals && expected_draws(p) <= most_draws;
+    return pedsim::design::pedigree_counts(p).animals <= most_animals &&
+           expected_draws(p) <= most_draws;
 }
 
 // Draws the loop must have made given the passes it records: each historical
 // pass draws a dam shuffle and one value per offspring, the pass that
 // succeeds also shuffles every offspring (sons and daughters), and the
 // protocol pass only shuffles the protocol's dams.
-std::uint64_t draws_for(const Parameters& p, const pedsim::LoopRecord& record)
+std::uint64_t draws_for(const Parameters& p, const pedsim::sim::LoopRecord& record)
 {
     const auto dams = static_cast<std::uint64_t>(p.nsire * p.ndps);
     const std::uint64_t offspring = dams * static_cast<std::uint64_t>(p.noff);
@@ -77,14 +78,14 @@ std::uint64_t draws_for(const Parameters& p, const pedsim::LoopRecord& record)
 
 void simulate_and_check(const Parameters& p)
 {
-    pedsim::UniformGenerator generator;
-    pedsim::LoopRecord record;
-    const pedsim::Tables tables = pedsim::simulate(p, generator, &record);
+    pedsim::random::UniformGenerator generator;
+    pedsim::sim::LoopRecord record;
+    const pedsim::sim::Tables tables = pedsim::sim::simulate(p, generator, &record);
     if (generator.draws() != draws_for(p, record))
         fail("the draws made do not match the passes recorded");
 
     const std::string fault = pedigree_check::pedigree_fault(
-        pedsim::pedigree_text(tables, p.ngen),
+        pedsim::sim::pedigree_text(tables, p.ngen),
         {p.ngen, p.nsire, p.ndps, p.noff, p.nsirep, p.ndpsp, p.noffp});
     if (!fault.empty()) fail(fault);
 }
@@ -96,9 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Parameters p;
     try {
-        p = pedsim::parse_parameters(text);
-        if (pedsim::check_parameters(p) != pedsim::Verdict::runs) return 0;
-    } catch (const pedsim::Failure&) {
+        p = pedsim::design::parse_parameters(text);
+        if (pedsim::design::check_parameters(p) != pedsim::design::Verdict::runs) return 0;
+    } catch (const pedsim::common::Failure&) {
         return 0;  // the program's own refusal: a message and a non-zero exit
     }
     if (small_enough(p)) simulate_and_check(p);

@@ -22,15 +22,15 @@
 
 #include "common/failure.h"
 #include "pedigree/column_layout.h"
-#include "pedigree/compressed_input.h"
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_reader.h"
+#include "shell/compressed_input.h"
 
 namespace {
 
-using pedsim::stats::AnimalIndex;
-using pedsim::stats::Pedigree;
-using pedsim::stats::unknown;
+using pedsim::pedigree::AnimalIndex;
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::unknown;
 
 [[noreturn]] void fail(const std::string& what)
 {
@@ -47,9 +47,9 @@ void check_sizes(const Pedigree& p)
 }
 
 // The options an input's "@@" line asks for; the text after that line.
-pedsim::stats::ReadingRules rules_of(std::string_view& text)
+pedsim::pedigree::ReadingRules rules_of(std::string_view& text)
 {
-    pedsim::stats::ReadingRules rules;
+    pedsim::pedigree::ReadingRules rules;
     if (text.size() < 4 || !text.starts_with("@@") || text[3] != '\n') return rules;
     const auto flags = static_cast<unsigned char>(text[2]);
     text.remove_prefix(4);
@@ -57,24 +57,24 @@ pedsim::stats::ReadingRules rules_of(std::string_view& text)
     if ((flags & 2) != 0) rules.header = true;
     if ((flags & 4) != 0) rules.header = false;
     if ((flags & 8) != 0) rules.unknown_labels = {"unknown", "?"};
-    if ((flags & 16) != 0) rules.columns = pedsim::stats::read_column_choice("2,1,3");
+    if ((flags & 16) != 0) rules.columns = pedsim::pedigree::read_column_choice("2,1,3");
     if ((flags & 32) != 0)
-        rules.columns = pedsim::stats::read_column_choice("id=id,sire=sire,dam=dam");
+        rules.columns = pedsim::pedigree::read_column_choice("id=id,sire=sire,dam=dam");
     return rules;
 }
 
-bool is_unknown_label(std::string_view name, const pedsim::stats::ReadingRules& rules)
+bool is_unknown_label(std::string_view name, const pedsim::pedigree::ReadingRules& rules)
 {
     return std::ranges::any_of(rules.unknown_labels, [name](const std::string& label) {
-        return pedsim::stats::same_word(name, label);
+        return pedsim::pedigree::same_word(name, label);
     });
 }
 
-void check_names(const Pedigree& p, const pedsim::stats::ReadingRules& rules)
+void check_names(const Pedigree& p, const pedsim::pedigree::ReadingRules& rules)
 {
     std::unordered_set<std::string_view> seen;
     for (const std::string& name : p.names) {
-        if (pedsim::stats::is_unknown(name) || is_unknown_label(name, rules))
+        if (pedsim::pedigree::is_unknown(name) || is_unknown_label(name, rules))
             fail("an animal named like an unknown parent");
         if (!seen.insert(name).second) fail("animal \"" + name + "\" stands twice");
         if (name.find('\0') != std::string::npos) fail("a name holds a NUL byte");
@@ -115,17 +115,17 @@ void check_derived_generations(const Pedigree& p)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    const pedsim::stats::ReadingRules rules = rules_of(input);
+    const pedsim::pedigree::ReadingRules rules = rules_of(input);
     Pedigree pedigree;
     try {
-        const std::string text = pedsim::stats::decompressed(std::string(input), "fuzz");
-        pedigree = pedsim::stats::read_pedigree(text, "fuzz", rules);
-    } catch (const pedsim::Failure& failure) {
+        const std::string text = pedsim::shell::decompressed(std::string(input), "fuzz");
+        pedigree = pedsim::pedigree::read_pedigree(text, "fuzz", rules);
+    } catch (const pedsim::common::Failure& failure) {
         // The program's own refusals: of the file, or of --columns that the
         // file's header contradicts.
-        const bool usage = failure.status() == pedsim::ExitStatus::refused_parameters &&
+        const bool usage = failure.status() == pedsim::common::ExitStatus::request_refused &&
                            !rules.columns.entries.empty();
-        if (failure.status() != pedsim::ExitStatus::bad_parameter_file && !usage)
+        if (failure.status() != pedsim::common::ExitStatus::input_refused && !usage)
             fail(std::string("a refusal with another exit status: ") + failure.what());
         return 0;
     }

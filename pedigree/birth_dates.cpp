@@ -1,9 +1,9 @@
-#include "birth_dates.h"
+#include "pedigree/birth_dates.h"
 
 #include <array>
 #include <charconv>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -67,4 +67,4 @@ double fractional_year(std::chrono::sys_days date)
                static_cast<double>((next - start).count());
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

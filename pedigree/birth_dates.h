@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // The date in `text`, written YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY (ISO 8601,
 // its common variant with slashes, and the European day-first form), the
@@ -19,4 +19,4 @@ std::optional<std::chrono::sys_days> date_named(std::string_view text);
 // ages in years.
 double fractional_year(std::chrono::sys_days date);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -5,14 +5,15 @@
 
 #include "common/failure.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
 [[noreturn]] void refuse(std::string_view choice, const std::string& what)
 {
-    throw Failure(ExitStatus::usage_refused, "--columns " + std::string(choice) + ": " + what +
-                                                 " (pedsim-stats --help lists the options)");
+    throw common::Failure(common::ExitStatus::request_refused,
+                          "--columns " + std::string(choice) + ": " + what +
+                              " (pedsim-stats --help lists the options)");
 }
 
 Role role_of_key(std::string_view key)
@@ -219,4 +220,4 @@ ColumnLayout layout_of_numbers(const ColumnChoice& choice)
     return layout;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -12,7 +12,7 @@
 
 #include "pedigree/pedigree_fields.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // What --columns says: for each role, a 1-based column number or a header name.
 struct ColumnChoice {
@@ -30,7 +30,7 @@ struct ColumnChoice {
 
 // Reads "id=ID,sire=SIRE,dam=DAM[,time=YEAR][,sex=SEX]" (keys id or animal,
 // sire, dam, time, sex; each value a header name or a 1-based number) or
-// "1,2,3[,TIME[,SEX]]". Throws a Failure (usage_refused) "--columns ...: what
+// "1,2,3[,TIME[,SEX]]". Throws a Failure (request_refused) "--columns ...: what
 // is wrong" for an unknown key, a missing animal, sire or dam, a role or a
 // column given twice, or a column number below 1.
 ColumnChoice read_column_choice(std::string_view choice);
@@ -51,7 +51,7 @@ struct ColumnLayout {
 // The layout a header line gives: columns found by --columns' names and
 // numbers, or by the built-in header words; none when it lacks the
 // animal's, the sire's or the dam's. A first field that is empty is R's
-// column of row names. Throws a Failure (usage_refused) when --columns names
+// column of row names. Throws a Failure (request_refused) when --columns names
 // a column the header does not hold.
 std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> header,
                                              const ColumnChoice& choice);
@@ -59,4 +59,4 @@ std::optional<ColumnLayout> layout_of_header(std::span<const std::string_view> h
 // The layout --columns gives by numbers alone.
 ColumnLayout layout_of_numbers(const ColumnChoice& choice);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

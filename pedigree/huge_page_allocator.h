@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 template <class T>
 struct HugePageAllocator {
@@ -52,4 +52,4 @@ private:
     static constexpr std::size_t least_huge = std::size_t{4} << 20;
 };
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

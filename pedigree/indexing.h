@@ -6,7 +6,7 @@
 
 #include "pedigree/pedigree.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 inline std::size_t position(AnimalIndex animal) { return static_cast<std::size_t>(animal); }
 
@@ -20,4 +20,4 @@ inline bool is_founder(const Pedigree& pedigree, std::size_t animal)
     return !is_known(pedigree.sire[animal]) && !is_known(pedigree.dam[animal]);
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -8,7 +8,7 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -108,4 +108,4 @@ NameEntry NameTable::find(std::string_view name) const
     return static_cast<NameEntry>(slot.tagged_entry & ~hashed_bit) - 1;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

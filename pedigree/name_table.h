@@ -16,7 +16,7 @@
 
 #include "pedigree/huge_page_allocator.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // An identifier's number in a NameTable, counted from 0 in the order first met.
 using NameEntry = std::int32_t;
@@ -73,4 +73,4 @@ private:
     unsigned shift_ = 64;  // 64 - log2(slots_.size())
 };
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // Index of an animal in a Pedigree, counted from 0; `unknown` for a parent
 // that is not known.
@@ -54,4 +54,4 @@ struct Pedigree {
     std::size_t size() const { return names.size(); }
 };
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

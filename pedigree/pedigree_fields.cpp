@@ -5,7 +5,7 @@
 #include <cctype>
 #include <utility>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -213,4 +213,4 @@ bool names_parents(std::span<const std::string_view> fields)
            (contains_word(fields[2], "dam") || contains_word(fields[2], "mother"));
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

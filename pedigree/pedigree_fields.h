@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 enum class Separator {
     blanks,  // runs of blanks and tabs
@@ -75,4 +75,4 @@ Role header_role(std::string_view field);
 // earlier versions, kept for a first line whose parents appear nowhere else.
 bool names_parents(std::span<const std::string_view> fields);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -5,7 +5,7 @@
 
 #include "pedigree/indexing.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 namespace {
 
@@ -65,4 +65,4 @@ ParentsFirst parents_first(std::span<const AnimalIndex> sire, std::span<const An
     return result;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -7,7 +7,7 @@
 
 #include "pedigree/pedigree.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 struct ParentsFirst {
     // Every animal once, parents before offspring; empty when there is a loop.
@@ -23,4 +23,4 @@ struct ParentsFirst {
 // order that already puts parents first is kept as it is.
 ParentsFirst parents_first(std::span<const AnimalIndex> sire, std::span<const AnimalIndex> dam);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

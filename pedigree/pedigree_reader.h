@@ -27,7 +27,7 @@
 #include "pedigree/pedigree.h"
 #include "pedigree/pedigree_rows.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 // Reads the whole text of a pedigree file and returns its animals, parents
 // before offspring, in the input order as far as that allows (a file already
@@ -43,4 +43,4 @@ namespace pedsim::stats {
 Pedigree read_pedigree(std::string_view text, std::string_view file_name,
                        const ReadingRules& rules = {});
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

@@ -14,7 +14,7 @@
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree.h"
 
-namespace pedsim::stats {
+namespace pedsim::pedigree {
 
 using LineNumber = std::size_t;  // counted from 1, as editors show them
 
@@ -69,8 +69,8 @@ struct PedigreeRows {
 // the header comment of pedigree_reader.h gives. Throws a Failure
 // (input_refused) naming the line for a malformed row, a NUL byte, an
 // animal listed twice ("animal NAME is listed twice (lines A and B)", when
-// the second row is read), and (usage_refused) for a --columns that the
-// file's header contradicts.
+// the second row is read), and (request_refused) for a --columns that the
+// file's header contradicts. The reader itself is rows_reader.h.
 PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::pedigree

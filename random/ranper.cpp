@@ -1,10 +1,10 @@
-#include "ranper.h"
+#include "random/ranper.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-namespace pedsim {
+namespace pedsim::random {
 
 void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, std::span<float> perm)
 {
@@ -37,4 +37,4 @@ void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, st
     }
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::random

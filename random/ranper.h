@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <span>
 
-#include "uniran.h"
+#include "random/uniran.h"
 
-namespace pedsim {
+namespace pedsim::random {
 
 // Fills perm[0..n-1] with the values 1.0 .. n.0 in a random order, drawing
 // exactly one value of `generator` per position (through uniran, so a
@@ -16,4 +16,4 @@ namespace pedsim {
 void ranper(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed,
             std::span<float> perm);
 
-}  // namespace pedsim
+}  // namespace pedsim::random

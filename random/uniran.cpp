@@ -1,9 +1,9 @@
-#include "uniran.h"
+#include "random/uniran.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace pedsim {
+namespace pedsim::random {
 
 namespace {
 
@@ -74,4 +74,4 @@ void uniran(std::int32_t n, std::int32_t& iseed, std::span<float> x)
     uniran(process_generator(), n, iseed, x);
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::random

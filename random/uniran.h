@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-namespace pedsim {
+namespace pedsim::random {
 
 // The lags of the subtraction: the value drawn t-th is x(t - short_lag) -
 // x(t - table_size) (plus the modulus when negative), so the table holds the
@@ -63,4 +63,4 @@ void uniran(UniformGenerator& generator, std::int32_t n, std::int32_t& iseed, st
 // The same on the process-wide generator.
 void uniran(std::int32_t n, std::int32_t& iseed, std::span<float> x);
 
-}  // namespace pedsim
+}  // namespace pedsim::random

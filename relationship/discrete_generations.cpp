@@ -10,10 +10,10 @@
 
 #include "pedigree/indexing.h"
 #include "relationship/family_matrix.h"
-#include "relationship/parallel.h"
-#include "relationship/stage_progress.h"
+#include "shell/parallel.h"
+#include "shell/stage_progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 
@@ -22,12 +22,12 @@ constexpr double phantom_excess = 0.5;
 
 // Offspring of each animal; an animal that is both parents of one offspring
 // counts it twice, as it stands twice among that offspring's parents.
-std::vector<double> offspring_counts(const Pedigree& pedigree)
+std::vector<double> offspring_counts(const pedigree::Pedigree& pedigree)
 {
     std::vector<double> offspring(pedigree.size(), 0.0);
     for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
-        for (const AnimalIndex parent : {pedigree.sire[animal], pedigree.dam[animal]})
-            if (is_known(parent)) ++offspring[position(parent)];
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[animal], pedigree.dam[animal]})
+            if (pedigree::is_known(parent)) ++offspring[pedigree::position(parent)];
     return offspring;
 }
 
@@ -36,22 +36,24 @@ std::vector<double> offspring_counts(const Pedigree& pedigree)
 // each animal with one unknown parent a family of its own (its unknown parent
 // being a founder of its own), and the founders share family `size`, the last.
 struct ParentFamilies {
-    std::vector<AnimalIndex> parents;  // ascending
-    std::vector<std::size_t> family;   // family of each of `parents`
-    std::vector<AnimalIndex> sire;     // sire of each family of non-founders
-    std::vector<AnimalIndex> dam;      // dam of each family of non-founders, or unknown
+    std::vector<pedigree::AnimalIndex> parents;  // ascending
+    std::vector<std::size_t> family;             // family of each of `parents`
+    std::vector<pedigree::AnimalIndex> sire;     // sire of each family of non-founders
+    std::vector<pedigree::AnimalIndex> dam;      // dam of each family of non-founders, or unknown
 
     std::size_t count() const { return sire.size() + 1; }
 };
 
-ParentFamilies parent_families(const Pedigree& pedigree, std::span<const AnimalIndex> members,
+ParentFamilies parent_families(const pedigree::Pedigree& pedigree,
+                               std::span<const pedigree::AnimalIndex> members,
                                const std::vector<double>& offspring)
 {
     ParentFamilies families;
-    std::ranges::copy_if(members, std::back_inserter(families.parents),
-                         [&](AnimalIndex a) { return offspring[position(a)] > 0; });
+    std::ranges::copy_if(
+        members, std::back_inserter(families.parents),
+        [&](pedigree::AnimalIndex a) { return offspring[pedigree::position(a)] > 0; });
     const auto parents_of = [&](std::size_t k) {
-        const std::size_t animal = position(families.parents[k]);
+        const std::size_t animal = pedigree::position(families.parents[k]);
         return std::pair(pedigree.sire[animal], pedigree.dam[animal]);
     };
     std::vector<std::size_t> by_parents(families.parents.size());
@@ -62,9 +64,10 @@ ParentFamilies parent_families(const Pedigree& pedigree, std::span<const AnimalI
     families.family.assign(families.parents.size(), founders);
     for (const std::size_t k : by_parents) {
         const auto [sire, dam] = parents_of(k);
-        if (!is_known(sire) && !is_known(dam)) continue;  // a founder
-        const bool full_sib = !families.sire.empty() && is_known(sire) && is_known(dam) &&
-                              families.sire.back() == sire && families.dam.back() == dam;
+        if (!pedigree::is_known(sire) && !pedigree::is_known(dam)) continue;  // a founder
+        const bool full_sib = !families.sire.empty() && pedigree::is_known(sire) &&
+                              pedigree::is_known(dam) && families.sire.back() == sire &&
+                              families.dam.back() == dam;
         if (!full_sib) {
             families.sire.push_back(sire);
             families.dam.push_back(dam);
@@ -81,64 +84,68 @@ ParentFamilies parent_families(const Pedigree& pedigree, std::span<const AnimalI
 // by a binary search.
 struct FamilyLinks {
     std::vector<std::uint32_t> sire_family, dam_family;
-    std::vector<std::pair<AnimalIndex, std::uint32_t>> memberships;
+    std::vector<std::pair<pedigree::AnimalIndex, std::uint32_t>> memberships;
 };
 
 // The coancestries among the parents of the group last carried forward, and
 // the state that turns them into the next group's F, mean and coancestries.
 class CoancestryCarrier {
 public:
-    CoancestryCarrier(const Pedigree& pedigree, std::vector<double>& inbreeding)
+    CoancestryCarrier(const pedigree::Pedigree& pedigree, std::vector<double>& inbreeding)
         : pedigree_(pedigree), inbreeding_(inbreeding), offspring_(offspring_counts(pedigree)),
-          family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0), row_sums_(worker_count())
+          family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0),
+          row_sums_(shell::worker_count())
     {
         const double founders_only = 0;  // before the first group, only the founders' family
         matrix_.assign_upper({&founders_only, 1}, 1);
     }
 
-    void enter_inbreeding(std::span<const AnimalIndex> members);
-    double mean_coancestry(std::span<const AnimalIndex> members);
-    bool carry_forward(std::span<const AnimalIndex> members, std::size_t families_allowed);
+    void enter_inbreeding(std::span<const pedigree::AnimalIndex> members);
+    double mean_coancestry(std::span<const pedigree::AnimalIndex> members);
+    bool carry_forward(std::span<const pedigree::AnimalIndex> members,
+                       std::size_t families_allowed);
 
 private:
     // The founders' family is the last of the current matrix, whichever
     // group a founder stands in.
-    std::size_t family_of(AnimalIndex a) const
+    std::size_t family_of(pedigree::AnimalIndex a) const
     {
-        return is_founder(pedigree_, position(a)) ? matrix_.size() - 1 : family_[position(a)];
+        return pedigree::is_founder(pedigree_, pedigree::position(a))
+                   ? matrix_.size() - 1
+                   : family_[pedigree::position(a)];
     }
     // f_ab of two known parents of the next group.
-    double coancestry(AnimalIndex a, AnimalIndex b) const
+    double coancestry(pedigree::AnimalIndex a, pedigree::AnimalIndex b) const
     {
         const double shared = matrix_.row(family_of(a))[family_of(b)];
-        return a == b ? shared + excess_[position(a)] : shared;
+        return a == b ? shared + excess_[pedigree::position(a)] : shared;
     }
     // f_aa of a parent; an unknown one, a founder of its own, has 1/2.
-    double self_coancestry(AnimalIndex a) const
+    double self_coancestry(pedigree::AnimalIndex a) const
     {
-        return is_known(a) ? coancestry(a, a) : phantom_excess;
+        return pedigree::is_known(a) ? coancestry(a, a) : phantom_excess;
     }
-    double same_parent_sum(std::span<const AnimalIndex> members);
+    double same_parent_sum(std::span<const pedigree::AnimalIndex> members);
     FamilyLinks links_of(const ParentFamilies& next) const;
     void fill_row(const ParentFamilies& next, const FamilyLinks& links, std::size_t row,
                   std::vector<double>& sums, double* out) const;
 
-    const Pedigree& pedigree_;
+    const pedigree::Pedigree& pedigree_;
     std::vector<double>& inbreeding_;
     std::vector<double> offspring_;
-    std::vector<std::uint32_t> family_;  // family of each parent of the current matrix
-    std::vector<double> excess_;         // e_a of each parent of the current matrix
-    std::vector<AnimalIndex> parents_;   // scratch: the known parents of a group's animals
+    std::vector<std::uint32_t> family_;           // family of each parent of the current matrix
+    std::vector<double> excess_;                  // e_a of each parent of the current matrix
+    std::vector<pedigree::AnimalIndex> parents_;  // scratch: the known parents of a group's animals
     FamilyMatrix matrix_;
     std::vector<double> upper_;  // the next matrix's upper triangle, kept for its storage
     std::vector<std::vector<double>> row_sums_;  // one scratch row per thread
 };
 
-void CoancestryCarrier::enter_inbreeding(std::span<const AnimalIndex> members)
+void CoancestryCarrier::enter_inbreeding(std::span<const pedigree::AnimalIndex> members)
 {
-    for (const AnimalIndex animal : members) {
-        const std::size_t i = position(animal);
-        if (is_known(pedigree_.sire[i]) && is_known(pedigree_.dam[i]))
+    for (const pedigree::AnimalIndex animal : members) {
+        const std::size_t i = pedigree::position(animal);
+        if (pedigree::is_known(pedigree_.sire[i]) && pedigree::is_known(pedigree_.dam[i]))
             inbreeding_[i] = coancestry(pedigree_.sire[i], pedigree_.dam[i]);
     }
 }
@@ -146,15 +153,15 @@ void CoancestryCarrier::enter_inbreeding(std::span<const AnimalIndex> members)
 // sum_a z_a^2 e_a over the parents a of the group's animals, z_a the
 // offspring of a in the group, in ascending order of a; each unknown parent,
 // a founder of its own, adds its e once.
-double CoancestryCarrier::same_parent_sum(std::span<const AnimalIndex> members)
+double CoancestryCarrier::same_parent_sum(std::span<const pedigree::AnimalIndex> members)
 {
     parents_.clear();
     std::size_t unknown_parents = 0;
-    for (const AnimalIndex animal : members) {
-        const std::size_t i = position(animal);
-        if (is_founder(pedigree_, i)) continue;
-        for (const AnimalIndex parent : {pedigree_.sire[i], pedigree_.dam[i]}) {
-            if (is_known(parent))
+    for (const pedigree::AnimalIndex animal : members) {
+        const std::size_t i = pedigree::position(animal);
+        if (pedigree::is_founder(pedigree_, i)) continue;
+        for (const pedigree::AnimalIndex parent : {pedigree_.sire[i], pedigree_.dam[i]}) {
+            if (pedigree::is_known(parent))
                 parents_.push_back(parent);
             else
                 ++unknown_parents;
@@ -163,10 +170,10 @@ double CoancestryCarrier::same_parent_sum(std::span<const AnimalIndex> members)
     std::ranges::sort(parents_);
     double sum = 0;
     for (auto run = parents_.begin(); run != parents_.end();) {
-        const auto next =
-            std::ranges::find_if(run, parents_.end(), [&](AnimalIndex a) { return a != *run; });
+        const auto next = std::ranges::find_if(run, parents_.end(),
+                                               [&](pedigree::AnimalIndex a) { return a != *run; });
         const auto offspring = static_cast<double>(next - run);
-        sum += offspring * offspring * excess_[position(*run)];
+        sum += offspring * offspring * excess_[pedigree::position(*run)];
         run = next;
     }
     return unknown_parents == 0 ? sum : sum + phantom_excess * static_cast<double>(unknown_parents);
@@ -176,22 +183,22 @@ double CoancestryCarrier::same_parent_sum(std::span<const AnimalIndex> members)
 // their parents' four coancestries, i.e. (y'Cy + sum_a z_a^2 e_a) / 4 with z_a
 // the offspring of each parent and y_f their sums per family, less that value
 // for each animal with itself, replaced by (1 + F_i)/2; a founder adds 1/2.
-double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members)
+double CoancestryCarrier::mean_coancestry(std::span<const pedigree::AnimalIndex> members)
 {
     std::vector<double> y(matrix_.size(), 0.0);
     double own = 0;
-    for (const AnimalIndex animal : members) {
-        const std::size_t i = position(animal);
-        if (is_founder(pedigree_, i)) {
+    for (const pedigree::AnimalIndex animal : members) {
+        const std::size_t i = pedigree::position(animal);
+        if (pedigree::is_founder(pedigree_, i)) {
             own += 0.5;
             continue;
         }
-        const AnimalIndex sire = pedigree_.sire[i], dam = pedigree_.dam[i];
+        const pedigree::AnimalIndex sire = pedigree_.sire[i], dam = pedigree_.dam[i];
         const double full_sibs =
             (self_coancestry(sire) + self_coancestry(dam) + 2 * inbreeding_[i]) / 4;
         own += (1 + inbreeding_[i]) / 2 - full_sibs;
-        for (const AnimalIndex parent : {sire, dam})
-            if (is_known(parent)) ++y[family_of(parent)];
+        for (const pedigree::AnimalIndex parent : {sire, dam})
+            if (pedigree::is_known(parent)) ++y[family_of(parent)];
     }
     const double same_parent = same_parent_sum(members);
     const double n = static_cast<double>(members.size());
@@ -201,15 +208,15 @@ double CoancestryCarrier::mean_coancestry(std::span<const AnimalIndex> members)
 FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
 {
     FamilyLinks links;
-    const auto family_or_founders = [&](AnimalIndex parent) {
-        return static_cast<std::uint32_t>(is_known(parent) ? family_of(parent)
-                                                           : matrix_.size() - 1);
+    const auto family_or_founders = [&](pedigree::AnimalIndex parent) {
+        return static_cast<std::uint32_t>(pedigree::is_known(parent) ? family_of(parent)
+                                                                     : matrix_.size() - 1);
     };
     for (std::uint32_t f = 0; f < next.sire.size(); ++f) {
         links.sire_family.push_back(family_or_founders(next.sire[f]));
         links.dam_family.push_back(family_or_founders(next.dam[f]));
-        for (const AnimalIndex parent : {next.sire[f], next.dam[f]})
-            if (is_known(parent)) links.memberships.emplace_back(parent, f);
+        for (const pedigree::AnimalIndex parent : {next.sire[f], next.dam[f]})
+            if (pedigree::is_known(parent)) links.memberships.emplace_back(parent, f);
     }
     std::ranges::sort(links.memberships);
     return links;
@@ -230,13 +237,14 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
     const std::size_t columns = next.sire.size();
     for (std::size_t f = row; f < columns; ++f)
         out[f] = sums[links.sire_family[f]] + sums[links.dam_family[f]];
-    for (const AnimalIndex parent : {next.sire[row], next.dam[row]}) {
-        if (!is_known(parent)) continue;
+    for (const pedigree::AnimalIndex parent : {next.sire[row], next.dam[row]}) {
+        if (!pedigree::is_known(parent)) continue;
         // The families that have `parent` as a parent: memberships are sorted by animal.
         auto member = std::lower_bound(links.memberships.begin(), links.memberships.end(),
                                        std::pair(parent, std::uint32_t{0}));
         for (; member != links.memberships.end() && member->first == parent; ++member)
-            if (member->second >= row) out[member->second] += excess_[position(member->first)];
+            if (member->second >= row)
+                out[member->second] += excess_[pedigree::position(member->first)];
     }
     for (std::size_t f = row; f < columns; ++f) out[f] /= 4;
     out[columns] = 0;  // the founders' family
@@ -245,7 +253,7 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
 // Replaces C by the coancestries among the parents in `members`; false,
 // leaving C as it was, when they come from more than `families_allowed`
 // families.
-bool CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members,
+bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> members,
                                       std::size_t families_allowed)
 {
     const ParentFamilies next = parent_families(pedigree_, members, offspring_);
@@ -256,17 +264,17 @@ bool CoancestryCarrier::carry_forward(std::span<const AnimalIndex> members,
     // writes columns f .. count - 1 of row f, indexed from the row's start.
     std::vector<double>& upper = upper_;
     upper.resize(FamilyMatrix::upper_offset(count, count));
-    for_each_chunk(count - 1, rows_per_chunk(count),
-                   [&](std::size_t begin, std::size_t end, std::size_t worker) {
-                       for (std::size_t f = begin; f < end; ++f)
-                           fill_row(next, links, f, row_sums_[worker],
-                                    upper.data() + FamilyMatrix::upper_offset(f, count) - f);
-                   });
+    shell::for_each_chunk(count - 1, rows_per_chunk(count),
+                          [&](std::size_t begin, std::size_t end, std::size_t worker) {
+                              for (std::size_t f = begin; f < end; ++f)
+                                  fill_row(next, links, f, row_sums_[worker],
+                                           upper.data() + FamilyMatrix::upper_offset(f, count) - f);
+                          });
     upper.back() = 0;  // the founders' family with itself
     matrix_.assign_upper(upper, count);
 
     for (std::size_t k = 0; k < next.parents.size(); ++k) {
-        const std::size_t animal = position(next.parents[k]);
+        const std::size_t animal = pedigree::position(next.parents[k]);
         family_[animal] = static_cast<std::uint32_t>(next.family[k]);
         excess_[animal] =
             (1 + inbreeding_[animal]) / 2 - matrix_.row(family_[animal])[family_[animal]];
@@ -284,17 +292,17 @@ std::size_t most_families(std::size_t animals)
     return static_cast<std::size_t>(std::sqrt(for_matrices / 13));
 }
 
-bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups)
+bool has_discrete_generations(const pedigree::Pedigree& pedigree, const GenerationGroups& groups)
 {
     // The one group of each founder's offspring, once it has some.
     constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
     std::vector<std::size_t> offspring_group(pedigree.size(), none);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
         const std::size_t group = groups.group_of[i];
-        for (const AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
-            if (!is_known(parent)) continue;
-            const std::size_t p = position(parent);
-            if (!is_founder(pedigree, p)) {
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
+            if (!pedigree::is_known(parent)) continue;
+            const std::size_t p = pedigree::position(parent);
+            if (!pedigree::is_founder(pedigree, p)) {
                 if (groups.group_of[p] + 1 != group) return false;
                 continue;
             }
@@ -306,12 +314,12 @@ bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& 
     return true;
 }
 
-std::optional<Relatedness> coancestry_carried_forward(const Pedigree& pedigree,
+std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& pedigree,
                                                       const GenerationGroups& groups,
                                                       std::size_t families_allowed,
-                                                      const ProgressReport& progress)
+                                                      const shell::ProgressReport& progress)
 {
-    StageProgress stage(progress, "coancestry carried forward by generation");
+    shell::StageProgress stage(progress, "coancestry carried forward by generation");
     Relatedness found{std::vector<double>(pedigree.size(), 0.0),
                       std::vector<double>(groups.size())};
     CoancestryCarrier carrier(pedigree, found.inbreeding);
@@ -324,4 +332,4 @@ std::optional<Relatedness> coancestry_carried_forward(const Pedigree& pedigree,
     return found;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

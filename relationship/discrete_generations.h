@@ -9,9 +9,10 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include "relationship/relatedness.h"
+#include "relationship/relatedness_values.h"
+#include "shell/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // The most families K among one group's parents for which the matrices held
 // at once (one whole with an eighth to spare, and one triangle: 13 K^2
@@ -25,7 +26,7 @@ std::size_t most_families(std::size_t animals);
 // stand in one group (so that it is unrelated to the other parents of that
 // group, as the founders of the group just before are). Founders may stand
 // in any group; an unknown parent counts as a founder of its own.
-bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& groups);
+bool has_discrete_generations(const pedigree::Pedigree& pedigree, const GenerationGroups& groups);
 
 // F of every animal and the mean coancestry of every group of a pedigree for
 // which has_discrete_generations holds, or nothing when the parents of some
@@ -39,9 +40,9 @@ bool has_discrete_generations(const Pedigree& pedigree, const GenerationGroups& 
 // mean of their parents' four coancestries: O(K^2) per group for K families,
 // on several threads. F of an offspring is its parents' coancestry; the
 // group's sum of coancestries comes from the previous C in the same way.
-std::optional<Relatedness> coancestry_carried_forward(const Pedigree& pedigree,
+std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& pedigree,
                                                       const GenerationGroups& groups,
                                                       std::size_t families_allowed,
-                                                      const ProgressReport& progress);
+                                                      const shell::ProgressReport& progress);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -4,9 +4,9 @@
 #include <array>
 #include <numeric>
 
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 
@@ -57,30 +57,30 @@ void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size)
 void FamilyMatrix::mirror_upper()
 {
     const std::size_t blocks = (size_ + block - 1) / block;
-    for_each_chunk(blocks, std::max<std::size_t>(1, rows_per_chunk(size_) / block),
-                   [&](std::size_t begin, std::size_t end, std::size_t) {
-                       for (std::size_t rb = begin * block; rb < std::min(size_, end * block);
-                            rb += block)
-                           for (std::size_t cb = 0; cb <= rb; cb += block)
-                               for (std::size_t r = rb; r < std::min(size_, rb + block); ++r)
-                                   for (std::size_t c = cb; c < std::min(r, cb + block); ++c)
-                                       row(r)[c] = row(c)[r];
-                   });
+    shell::for_each_chunk(blocks, std::max<std::size_t>(1, rows_per_chunk(size_) / block),
+                          [&](std::size_t begin, std::size_t end, std::size_t) {
+                              for (std::size_t rb = begin * block;
+                                   rb < std::min(size_, end * block); rb += block)
+                                  for (std::size_t cb = 0; cb <= rb; cb += block)
+                                      for (std::size_t r = rb; r < std::min(size_, rb + block); ++r)
+                                          for (std::size_t c = cb; c < std::min(r, cb + block); ++c)
+                                              row(r)[c] = row(c)[r];
+                          });
 }
 
 double FamilyMatrix::quadratic_form(std::span<const double> y) const
 {
     std::vector<double> by_row(size_, 0.0);
-    for_each_chunk(size_, rows_per_chunk(size_),
-                   [&](std::size_t begin, std::size_t end, std::size_t) {
-                       for (std::size_t f = begin; f < end; ++f) {
-                           if (y[f] == 0) continue;
-                           const double* m = row(f);
-                           const double beyond = dot(m + f + 1, y.data() + f + 1, size_ - f - 1);
-                           by_row[f] = y[f] * (y[f] * m[f] + 2 * beyond);
-                       }
-                   });
+    shell::for_each_chunk(
+        size_, rows_per_chunk(size_), [&](std::size_t begin, std::size_t end, std::size_t) {
+            for (std::size_t f = begin; f < end; ++f) {
+                if (y[f] == 0) continue;
+                const double* m = row(f);
+                const double beyond = dot(m + f + 1, y.data() + f + 1, size_ - f - 1);
+                by_row[f] = y[f] * (y[f] * m[f] + 2 * beyond);
+            }
+        });
     return std::accumulate(by_row.begin(), by_row.end(), 0.0);
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

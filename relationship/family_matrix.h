@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 class FamilyMatrix {
 public:
@@ -45,4 +45,4 @@ private:
 // about 2^16 entries, so that a small matrix is not worth starting a thread for.
 std::size_t rows_per_chunk(std::size_t size);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

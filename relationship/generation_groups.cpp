@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 
@@ -33,7 +33,7 @@ std::vector<std::int64_t> distinct_generations(const std::vector<std::int64_t>& 
 
 }  // namespace
 
-GenerationGroups group_by_generation(const Pedigree& pedigree)
+GenerationGroups group_by_generation(const pedigree::Pedigree& pedigree)
 {
     GenerationGroups groups;
     groups.generation = distinct_generations(pedigree.generation);
@@ -48,4 +48,4 @@ GenerationGroups group_by_generation(const Pedigree& pedigree)
     return groups;
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -10,7 +10,7 @@
 #include "pedigree/pedigree.h"
 #include "relationship/buckets.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 struct GenerationGroups {
     std::vector<std::int64_t> generation;  // the generation field of each group, ascending
@@ -18,10 +18,13 @@ struct GenerationGroups {
     Buckets groups;                        // the animals of each group, ascending
 
     std::size_t size() const { return generation.size(); }
-    std::span<const AnimalIndex> members(std::size_t group) const { return groups.bucket(group); }
+    std::span<const pedigree::AnimalIndex> members(std::size_t group) const
+    {
+        return groups.bucket(group);
+    }
 };
 
 // Groups the animals of `pedigree` by pedigree.generation.
-GenerationGroups group_by_generation(const Pedigree& pedigree);
+GenerationGroups group_by_generation(const pedigree::Pedigree& pedigree);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
+#include "shell/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // F of every animal and the within-family (Mendelian sampling) variance d_i
 // of each in the decomposition A = T D T' of the relationship matrix
@@ -23,7 +23,7 @@ struct InbreedingByPaths {
 // (Meuwissen and Luo, 1992) from the F of its parents in `inbreeding`:
 // 1/2 - (F_s + F_d)/4 with both parents known, 3/4 - F_p/4 with one, 1 with
 // none. Mean kinship reads it too.
-double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& inbreeding,
+double mendelian_variance(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                           std::size_t animal);
 
 // F of every animal (Meuwissen and Luo, 1992): F_i = a_sd / 2, where
@@ -34,6 +34,7 @@ double mendelian_variance(const Pedigree& pedigree, const std::vector<double>& i
 // small F free of the cancellation in A_ii - 1. Animals with the same two
 // parents are computed once; the ancestors' depths (longest path to a
 // founder) form layers whose animals are computed on several threads.
-InbreedingByPaths inbreeding_by_paths(const Pedigree& pedigree, const ProgressReport& progress);
+InbreedingByPaths inbreeding_by_paths(const pedigree::Pedigree& pedigree,
+                                      const shell::ProgressReport& progress);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -6,12 +6,12 @@
 
 #include <cstddef>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // F of every animal and its Mendelian sampling variance d_i, as
 // inbreeding_by_paths gives them, by the sire-wise indirect method. For a sire
@@ -28,7 +28,8 @@ namespace pedsim::stats {
 // fixed order, so that the results do not depend on the number of threads.
 // Cost: per sire, the sires and their ancestors born between its oldest
 // ancestor and its mates, plus the lines of dams of its mates.
-InbreedingByPaths inbreeding_by_sires(const Pedigree& pedigree, const ProgressReport& progress,
-                                      std::size_t threads = worker_count());
+InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
+                                      const shell::ProgressReport& progress,
+                                      std::size_t threads = shell::worker_count());
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "common/progress.h"
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
+#include "shell/progress.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 // Mean coancestry of each group: x'Ax / (2 n^2) for the group's indicator x
 // of its n animals, all ordered pairs and each animal with itself counted.
@@ -17,9 +17,9 @@ namespace pedsim::stats {
 // one backward pass gives: u = x, then each animal from the last to the first
 // passes u_i / 2 to each known parent. O(N) per group; groups run on several
 // threads. A group of one animal needs no pass: its mean is (1 + F_i)/2.
-std::vector<double> mean_coancestry_by_products(const Pedigree& pedigree,
+std::vector<double> mean_coancestry_by_products(const pedigree::Pedigree& pedigree,
                                                 const InbreedingByPaths& found,
                                                 const GenerationGroups& groups,
-                                                const ProgressReport& progress);
+                                                const shell::ProgressReport& progress);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

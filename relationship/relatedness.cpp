@@ -12,7 +12,7 @@
 #include "relationship/mean_coancestry.h"
 #include "relationship/method_costs.h"
 
-namespace pedsim::stats {
+namespace pedsim::relationship {
 
 namespace {
 
@@ -40,9 +40,9 @@ constexpr std::size_t traced_samples = 64;
 constexpr double step_ratio = 0.08;
 
 // True when inbreeding by sire is expected to take less time than tracing.
-bool by_sires_is_faster(const Pedigree& pedigree)
+bool by_sires_is_faster(const pedigree::Pedigree& pedigree)
 {
-    const std::vector<AnimalIndex> pairs = by_sire_then_dam(pedigree);
+    const std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
     if (pairs.size() < sires_from_offspring) return false;
     const double sires = steps_by_sires(pedigree, pairs);
     const double paths = steps_by_paths(pedigree, pairs, traced_samples);
@@ -51,8 +51,9 @@ bool by_sires_is_faster(const Pedigree& pedigree)
 
 }  // namespace
 
-RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGroups& groups,
-                                  const ProgressReport& progress)
+RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
+                                  const GenerationGroups& groups,
+                                  const shell::ProgressReport& progress)
 {
     if (has_discrete_generations(pedigree, groups)) {
         std::optional<Relatedness> carried =
@@ -68,4 +69,4 @@ RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGrou
             by_sires ? by_sires_method : by_paths_method};
 }
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

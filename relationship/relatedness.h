@@ -5,17 +5,10 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/generation_groups.h"
-#include <vector>
+#include "relationship/relatedness_values.h"
+#include "shell/progress.h"
 
-#include "common/progress.h"
-
-namespace pedsim::stats {
-
-// F and mean coancestries, as either method finds them.
-struct Relatedness {
-    std::vector<double> inbreeding;       // F of each animal
-    std::vector<double> mean_coancestry;  // of each group, x'Ax / (2 n^2)
-};
+namespace pedsim::relationship {
 
 struct RelatednessFound {
     Relatedness values;  // F per animal, mean coancestry per group
@@ -29,7 +22,8 @@ struct RelatednessFound {
 // that method, estimated from the pedigree's shape (method_costs.h), would
 // take less time than tracing ancestors (Meuwissen and Luo, 1992), or else by
 // tracing. All give the same values to within rounding.
-RelatednessFound find_relatedness(const Pedigree& pedigree, const GenerationGroups& groups,
-                                  const ProgressReport& progress);
+RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
+                                  const GenerationGroups& groups,
+                                  const shell::ProgressReport& progress);
 
-}  // namespace pedsim::stats
+}  // namespace pedsim::relationship

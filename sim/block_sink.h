@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 class BlockSink {
 public:
@@ -15,4 +15,4 @@ protected:
     ~BlockSink() = default;
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

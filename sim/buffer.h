@@ -7,9 +7,9 @@
 #include <span>
 
 #include "common/failure.h"
-#include "memory_blocks.h"
+#include "sim/memory_blocks.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 template <class T>
 class Buffer {
@@ -21,7 +21,7 @@ public:
     static Buffer zeroed(std::size_t count) { return Buffer(count); }
 
     // For a buffer the run fills completely: see prepare_to_fill.
-    void prepare_to_fill() { pedsim::prepare_to_fill(data_.get(), bytes(size_)); }
+    void prepare_to_fill() { sim::prepare_to_fill(data_.get(), bytes(size_)); }
 
     T* data() { return data_.get(); }
     const T* data() const { return data_.get(); }
@@ -43,11 +43,12 @@ private:
         : data_(static_cast<T*>(obtain_block(bytes(count))), Release{bytes(count)}), size_(count)
     {
         if (data_ == nullptr)
-            throw Failure(ExitStatus::out_of_memory, "Allocation would exceed memory limit");
+            throw common::Failure(common::ExitStatus::out_of_memory,
+                                  "Allocation would exceed memory limit");
     }
 
     std::unique_ptr<T[], Release> data_;
     std::size_t size_ = 0;
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,8 +1,8 @@
-#include "command_line.h"
+#include "sim/command_line.h"
 
 #include <string_view>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -30,23 +30,20 @@ constexpr const char* usage =
 
 }  // namespace
 
-Request read_command_line(std::span<const char* const> arguments, std::ostream& out,
-                          std::ostream& err)
+std::string usage_text() { return usage; }
+
+std::string version_text() { return "pedsim " PEDSIM_VERSION "\n"; }
+
+shell::Request read_command_line(std::span<const char* const> arguments, std::ostream& err)
 {
     for (const std::string_view argument : arguments) {
-        if (argument == "--help" || argument == "-h") {
-            out << usage;
-            return Request::answered;
-        }
-        if (argument == "--version") {
-            out << "pedsim " PEDSIM_VERSION "\n";
-            return Request::answered;
-        }
+        if (argument == "--help" || argument == "-h") return shell::Request::help;
+        if (argument == "--version") return shell::Request::version;
     }
     for (const std::string_view argument : arguments)
         err << "pedsim: argument \"" << argument
             << "\" ignored: the parameters are always read from ./parpop\n";
-    return Request::run;
+    return shell::Request::run;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

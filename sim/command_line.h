@@ -4,18 +4,21 @@
 
 #include <ostream>
 #include <span>
+#include <string>
 
-namespace pedsim {
+#include "shell/command_line.h"
 
-enum class Request {
-    run,       // simulate, as with no arguments
-    answered,  // the usage or the version was written; nothing else to do
-};
+namespace pedsim::sim {
 
-// Reads the arguments after the program's name. "--help" or "-h" writes the
-// usage to `out`, "--version" the version; otherwise every argument is
-// named on `err` as ignored, once, and the run goes ahead.
-Request read_command_line(std::span<const char* const> arguments, std::ostream& out,
-                          std::ostream& err);
+// Reads the arguments after the program's name: "--help" or "-h" asks for
+// the usage, "--version" for the version; otherwise every argument is named
+// on `err` as ignored, once, and the run goes ahead.
+shell::Request read_command_line(std::span<const char* const> arguments, std::ostream& err);
 
-}  // namespace pedsim
+// The text --help writes.
+std::string usage_text();
+
+// The text --version writes.
+std::string version_text();
+
+}  // namespace pedsim::sim

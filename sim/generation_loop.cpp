@@ -1,11 +1,11 @@
-#include "generation_loop.h"
+#include "sim/generation_loop.h"
 
 #include <algorithm>
 #include <array>
 
-#include "ranper.h"
+#include "random/ranper.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -18,11 +18,11 @@ struct MatingPlan {
     std::int32_t offspring_per_dam;
 };
 
-MatingPlan historical_plan(const Parameters& p)
+MatingPlan historical_plan(const design::Parameters& p)
 {
     return {p.nsire, p.nsire * p.ndps, p.ndps, p.noff};
 }
-MatingPlan protocol_plan(const Parameters& p)
+MatingPlan protocol_plan(const design::Parameters& p)
 {
     return {p.nsirep, p.nsirep * p.ndpsp, p.ndpsp, p.noffp};
 }
@@ -46,7 +46,7 @@ struct Litters {
 // draw. Every shuffle and sex draw goes through the one seed variable, which
 // the first draw sets to -1, so the generator is seeded exactly once.
 struct RandomStream {
-    UniformGenerator& generator;
+    random::UniformGenerator& generator;
     std::int32_t pending_seed;
 };
 
@@ -67,15 +67,17 @@ public:
 private:
     void draw_batch()
     {
-        drawn_ = static_cast<std::size_t>(std::min<std::int64_t>(undrawn_, draws_per_batch));
-        uniran(stream_.generator, static_cast<std::int32_t>(drawn_), stream_.pending_seed, values_);
+        drawn_ =
+            static_cast<std::size_t>(std::min<std::int64_t>(undrawn_, random::draws_per_batch));
+        random::uniran(stream_.generator, static_cast<std::int32_t>(drawn_), stream_.pending_seed,
+                       values_);
         undrawn_ -= static_cast<std::int64_t>(drawn_);
         next_ = 0;
     }
 
     RandomStream& stream_;
     std::int64_t undrawn_;
-    std::array<float, std::size_t{draws_per_batch}> values_;
+    std::array<float, std::size_t{random::draws_per_batch}> values_;
     std::size_t drawn_ = 0;
     std::size_t next_ = 0;
 };
@@ -96,7 +98,7 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, b
     const std::size_t first_sire = row(t.animal_count - plan.dams - plan.sires);
     const std::size_t first_dam = row(t.animal_count - plan.dams);
     // Offspring of this pass are numbered on from here.
-    std::int32_t identifier = (parent_generation + 1) * identifiers_per_generation;
+    std::int32_t identifier = (parent_generation + 1) * design::identifiers_per_generation;
     Litters born;
     const std::int64_t births =
         std::int64_t{plan.sires} * plan.dams_per_sire * plan.offspring_per_dam;
@@ -129,7 +131,7 @@ Litters mate(Run& run, const MatingPlan& plan, std::int32_t parent_generation, b
 // Shuffles the `count` entries of t.shuffle, one draw per entry.
 void shuffle(Run& run, std::int32_t count)
 {
-    ranper(run.stream.generator, count, run.stream.pending_seed, run.t.shuffle.span());
+    random::ranper(run.stream.generator, count, run.stream.pending_seed, run.t.shuffle.span());
 }
 
 // Appends `chosen` rows of `pool` to the pedigree in the order of a complete
@@ -161,7 +163,8 @@ void append_protocol_offspring(Run& run, std::int32_t count, std::int32_t genera
 
 }  // namespace
 
-LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables)
+LoopRecord run_generations(const design::Parameters& p, random::UniformGenerator& generator,
+                           Tables& tables)
 {
     Run run{{generator, p.iseed}, tables};
     LoopRecord record;
@@ -192,4 +195,4 @@ LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tab
     return record;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "parameters.h"
-#include "tables.h"
-#include "uniran.h"
+#include "design/parameters.h"
+#include "random/uniran.h"
+#include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // What a run of the loop did, for tests and benchmarks; the pedigree does
 // not depend on it.
@@ -25,6 +25,7 @@ struct LoopRecord {
 // number of animals. Draws every random value from `generator`, seeding it
 // with p.iseed at the first draw. Assumes parameters that passed every check,
 // so that every pass can succeed.
-LoopRecord run_generations(const Parameters& p, UniformGenerator& generator, Tables& tables);
+LoopRecord run_generations(const design::Parameters& p, random::UniformGenerator& generator,
+                           Tables& tables);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,26 +1,24 @@
 // pedsim: simulates an animal pedigree from the parameter file "parpop" and
-// writes it to "pedig", both in the working directory.
+// writes it to "pedig", both in the working directory. Its messages stand
+// alone on standard error, without the program's name before them.
 #include <iostream>
-#include <new>
 #include <span>
 
-#include "command_line.h"
-#include "common/process_setup.h"
-#include "program.h"
+#include "shell/program_main.h"
+#include "sim/command_line.h"
+#include "sim/program.h"
 
 int main(int argc, char** argv)
 {
-    pedsim::prepare_process();
+    using namespace pedsim;
     const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
-    if (pedsim::read_command_line(arguments, std::cout, std::cerr) == pedsim::Request::answered)
-        return std::cout.flush() ? 0 : static_cast<int>(pedsim::ExitStatus::file_error);
-    try {
-        return static_cast<int>(pedsim::run_program(std::cout));
-    } catch (const pedsim::Failure& failure) {
-        std::cerr << failure.what() << '\n';
-        return static_cast<int>(failure.status());
-    } catch (const std::bad_alloc&) {
-        std::cerr << "Allocation would exceed memory limit\n";
-        return static_cast<int>(pedsim::ExitStatus::out_of_memory);
-    }
+    const shell::FailureVoice voice{"", "Allocation would exceed memory limit"};
+    return shell::run_program(voice, [&](shell::ClosedStreams) {
+        const shell::Request request = sim::read_command_line(arguments, std::cerr);
+        if (request == shell::Request::run) return sim::run_program(std::cout);
+        // The usage and the version go to standard output as they are; a
+        // failed write is only the status, as pedsim has always answered.
+        std::cout << (request == shell::Request::help ? sim::usage_text() : sim::version_text());
+        return std::cout.flush() ? common::ExitStatus::success : common::ExitStatus::file_error;
+    });
 }

@@ -1,11 +1,11 @@
-#include "memory_blocks.h"
+#include "sim/memory_blocks.h"
 
 #include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -53,4 +53,4 @@ void prepare_to_fill(void* block, std::size_t bytes)
 #endif
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

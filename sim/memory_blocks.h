@@ -3,11 +3,10 @@
 
 #include <cstddef>
 
-namespace pedsim {
+namespace pedsim::sim {
 
-// Without these blocks (calloc and free for all) pedsim takes 58-63 % longer
-// (pedsim on examples/largest.parpop, whole process, median of 60 rounds
-// alternating with a build without them, 2026-12-08).
+// The blocks spare the tables the C heap's work and give them huge pages
+// (what that saves is measured in bench/README.md).
 //
 // Blocks of at least this many bytes come straight from the system, with
 // their start on a 2 MiB boundary so that every whole 2 MiB stretch of them
@@ -25,4 +24,4 @@ void release_block(void* block, std::size_t bytes);
 // becomes resident page by page as before.
 void prepare_to_fill(void* block, std::size_t bytes);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,4 +1,4 @@
-#include "pedigree_output.h"
+#include "sim/pedigree_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,16 +6,16 @@
 
 #include <cerrno>
 
-namespace pedsim {
+namespace pedsim::sim {
 
-PedigreeOutput::PedigreeOutput(FileDescriptor file, std::string path)
+PedigreeOutput::PedigreeOutput(common::FileDescriptor file, std::string path)
     : pedigree_(std::move(file)), path_(std::move(path))
 {
     struct stat status {};
     if (::fstat(pedigree_.get(), &status) != 0) fail("examine");
     if (!S_ISREG(status.st_mode)) return;  // a device or a pipe just takes the lines
 
-    replacement_ = std::make_unique<ReplacementFile>(path_, status.st_mode & 07777);
+    replacement_ = std::make_unique<common::ReplacementFile>(path_, status.st_mode & 07777);
     if (replacement_->fd() >= 0) return;
     // No temporary file where the rename could use it for lack of permission:
     // write in place. Any other reason, a full disk say, would leave a
@@ -39,7 +39,7 @@ void PedigreeOutput::reserve(std::size_t size)
 
 void PedigreeOutput::write(const char* data, std::size_t size)
 {
-    if (!write_fully(fd(), data, size)) fail("write");
+    if (!common::write_fully(fd(), data, size)) fail("write");
 }
 
 void PedigreeOutput::finish()
@@ -52,6 +52,6 @@ void PedigreeOutput::finish()
     pedigree_.close();  // opened only to claim "pedig" early; nothing was written through it
 }
 
-void PedigreeOutput::fail(const char* action) const { fail_on_file(path_, action, errno); }
+void PedigreeOutput::fail(const char* action) const { common::fail_on_file(path_, action, errno); }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "block_sink.h"
 #include "common/files.h"
 #include "common/replacement_file.h"
+#include "sim/block_sink.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Takes the text of the pedigree a block at a time and replaces the file.
 //
@@ -29,7 +29,7 @@ namespace pedsim {
 // system's reason.
 class PedigreeOutput final : public BlockSink {
 public:
-    PedigreeOutput(FileDescriptor file, std::string path);
+    PedigreeOutput(common::FileDescriptor file, std::string path);
 
     // Sets aside room for `size` bytes in the temporary file, where the file
     // system can: a disk too full fails here, before any line is written, and
@@ -44,9 +44,9 @@ private:
     [[noreturn]] void fail(const char* action) const;
     int fd() const;
 
-    FileDescriptor pedigree_;                       // "pedig" as opened at the start of the run
-    std::string path_;                              // "pedig", as messages name it
-    std::unique_ptr<ReplacementFile> replacement_;  // none when writing in place
+    common::FileDescriptor pedigree_;  // "pedig" as opened at the start of the run
+    std::string path_;                 // "pedig", as messages name it
+    std::unique_ptr<common::ReplacementFile> replacement_;  // none when writing in place
 };
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,13 +1,13 @@
 // The text of the pedigree file: each animal's line formatted with
 // std::to_chars into a block of lines, and the blocks handed to a sink.
-#include "pedigree_writer.h"
+#include "sim/pedigree_writer.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <vector>
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::string pedigree_text(const Tables& t, std::int32_t ngen)
     return sink.text;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "block_sink.h"
-#include "tables.h"
+#include "sim/block_sink.h"
+#include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 constexpr std::size_t pedigree_line_length = 28;  // 27 characters and the line feed
 
@@ -32,4 +32,4 @@ inline std::size_t pedigree_text_size(const Tables& t)
 // The whole text of the pedigree file, in memory.
 std::string pedigree_text(const Tables& t, std::int32_t ngen);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,13 +1,12 @@
-#include "program.h"
+#include "sim/program.h"
+#include "design/parameter_checks.h"
+#include "design/parameter_file.h"
+#include "sim/pedigree_output.h"
+#include "sim/pedigree_writer.h"
+#include "sim/run_files.h"
+#include "sim/simulation.h"
 
-#include "parameter_checks.h"
-#include "parameter_file.h"
-#include "pedigree_output.h"
-#include "pedigree_writer.h"
-#include "run_files.h"
-#include "simulation.h"
-
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -16,31 +15,34 @@ namespace {
 constexpr const char* protocol_too_large_line =
     " effectif historique trop faible pour le protocole";
 
-ExitStatus report_protocol_too_large(std::ostream& out)
+common::ExitStatus report_protocol_too_large(std::ostream& out)
 {
     out << protocol_too_large_line << '\n' << std::flush;
-    if (!out) throw Failure(ExitStatus::file_error, "standard output: cannot write");
-    return ExitStatus::success;
+    if (!out)
+        throw common::Failure(common::ExitStatus::file_error, "standard output: cannot write");
+    return common::ExitStatus::success;
 }
 
 }  // namespace
 
-ExitStatus run_program(std::ostream& out)
+common::ExitStatus run_program(std::ostream& out)
 {
     const std::string parameter_path = "parpop";
     const std::string pedigree_path = "pedig";
     const ParameterFile parameter_file = open_parameter_file(parameter_path);
-    FileDescriptor pedigree_file = open_pedigree_file(pedigree_path);
+    common::FileDescriptor pedigree_file = open_pedigree_file(pedigree_path);
     refuse_one_file(parameter_file, pedigree_file, parameter_path, pedigree_path);
-    const Parameters p = parse_parameters(read_parameter_file(parameter_file, parameter_path));
-    if (check_parameters(p) == Verdict::protocol_too_large) return report_protocol_too_large(out);
+    const design::Parameters p =
+        design::parse_parameters(read_parameter_file(parameter_file, parameter_path));
+    if (design::check_parameters(p) == design::Verdict::protocol_too_large)
+        return report_protocol_too_large(out);
 
-    const Tables tables = simulate(p, process_generator());
+    const Tables tables = simulate(p, random::process_generator());
     PedigreeOutput output(std::move(pedigree_file), pedigree_path);
     output.reserve(pedigree_text_size(tables));
     write_pedigree(tables, p.ngen, output);
     output.finish();
-    return ExitStatus::success;
+    return common::ExitStatus::success;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

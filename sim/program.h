@@ -6,7 +6,7 @@
 
 #include "common/failure.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Opens "parpop" then "pedig" (creating a missing one, changing neither),
 // reads and checks the parameters, simulates, and replaces "pedig" with the
@@ -14,6 +14,6 @@ namespace pedsim {
 // and leaves "pedig" as it was. Returns the exit status; every other failure
 // throws a Failure and leaves "pedig" as it was, unless "pedig" is written in
 // place (see PedigreeOutput).
-ExitStatus run_program(std::ostream& out);
+common::ExitStatus run_program(std::ostream& out);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

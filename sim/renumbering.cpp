@@ -1,10 +1,10 @@
-#include "renumbering.h"
+#include "sim/renumbering.h"
 
 #include <span>
 
-#include "ipsort.h"
+#include "sort/ipsort.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 namespace {
 
@@ -43,14 +43,14 @@ void renumber(Tables& t)
     // 3 * animals cells are the sorts' work space.
     const std::span<std::int32_t> work = t.sorted_pedigree.cells();
     const auto all_keys = static_cast<std::int32_t>(3 * animals);
-    ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, work);
+    sort::ipsort(t.sort_keys.span(), all_keys, t.sorted_positions.span(), ascending, work);
     number_identifiers(work.first(3 * animals), t.new_number.data());
 
     // The identifiers, row by row, are the pedigree's first column: sorted
     // where they stand (an ascending sort leaves its keys as they are).
-    ipsort(t.pedigree.ids(), t.animal_count, t.sorted_positions.span(), ascending, work);
+    sort::ipsort(t.pedigree.ids(), t.animal_count, t.sorted_positions.span(), ascending, work);
     for (std::size_t r = 0; r < animals; ++r)
         t.sorted_pedigree.copy_row(r, t.pedigree, index_of(t.sorted_positions[r]));
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -2,9 +2,9 @@
 // ..., with gaps between generations) become 1..N in ascending order.
 #pragma once
 
-#include "tables.h"
+#include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Numbers every non-zero identifier found in rows 0..animal_count-1 of the
 // pedigree (as an animal or as a parent) 1, 2, ... in ascending order into
@@ -14,4 +14,4 @@ namespace pedsim {
 // animal_count >= 1 and identifiers <= 1,000,000.
 void renumber(Tables& t);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -6,11 +6,11 @@
 
 #include "common/files.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // The parameter file, opened for reading.
 struct ParameterFile {
-    FileDescriptor file;
+    common::FileDescriptor file;
     bool created = false;  // it was missing, and the open created it empty
 };
 
@@ -22,16 +22,16 @@ ParameterFile open_parameter_file(const std::string& path);
 // Refuses a pedigree file that is the parameter file itself (a symbolic or
 // hard link): writing it would replace the parameters. Throws a Failure
 // (file_error) "pedig: is the same file as parpop; ...".
-void refuse_one_file(const ParameterFile& parameters, const FileDescriptor& pedigree,
+void refuse_one_file(const ParameterFile& parameters, const common::FileDescriptor& pedigree,
                      const std::string& parameter_path, const std::string& pedigree_path);
 
 // Reads the whole parameter file as read_parameter_text does, and throws a
-// Failure (bad_parameter_file) saying so when the open had to create it.
+// Failure (input_refused) saying so when the open had to create it.
 std::string read_parameter_file(const ParameterFile& parameters, const std::string& path);
 
 // The pedigree file, opened for writing without touching its contents; a
 // missing one is created empty. Throws a Failure (file_error) when it cannot
 // be opened.
-FileDescriptor open_pedigree_file(const std::string& path);
+common::FileDescriptor open_pedigree_file(const std::string& path);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -1,10 +1,10 @@
-#include "simulation.h"
+#include "sim/simulation.h"
+#include "sim/renumbering.h"
 
-#include "renumbering.h"
+namespace pedsim::sim {
 
-namespace pedsim {
-
-Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* record)
+Tables simulate(const design::Parameters& p, random::UniformGenerator& generator,
+                LoopRecord* record)
 {
     Tables tables = allocate_tables(p);
     enter_founders(p, tables);
@@ -14,4 +14,4 @@ Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* re
     return tables;
 }
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -5,17 +5,18 @@
 
 #include <cstdint>
 
-#include "generation_loop.h"
-#include "parameters.h"
-#include "tables.h"
-#include "uniran.h"
+#include "design/parameters.h"
+#include "random/uniran.h"
+#include "sim/generation_loop.h"
+#include "sim/tables.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Builds the renumbered pedigree of parameters that check_parameters let run:
 // allocates the tables, enters the founders, runs the generations with p's
 // seed on `generator`, and renumbers. The record of the loop goes to
 // `record` when given.
-Tables simulate(const Parameters& p, UniformGenerator& generator, LoopRecord* record = nullptr);
+Tables simulate(const design::Parameters& p, random::UniformGenerator& generator,
+                LoopRecord* record = nullptr);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <span>
 
-#include "buffer.h"
-#include "parameters.h"
-#include "pedigree_counts.h"
+#include "design/parameters.h"
+#include "design/pedigree_counts.h"
+#include "sim/buffer.h"
 
-namespace pedsim {
+namespace pedsim::sim {
 
 // Rows of (id, sire, dam), stored column after column. Rows are indexed
 // from 0; a count of filled rows (animal_count, the pools' sizes) is
@@ -76,10 +76,10 @@ struct Tables {
 // Allocates every table, zero-filled, at its final size for parameters that
 // passed the checks. Throws a Failure (out_of_memory) when a table cannot be
 // allocated.
-Tables allocate_tables(const Parameters& p);
+Tables allocate_tables(const design::Parameters& p);
 
 // Enters the founders as rows 0 .. nsire*(ndps+1)-1 of the pedigree with identifiers
 // 10001, 10002, ..., sires before dams, unknown parents and generation 1.
-void enter_founders(const Parameters& p, Tables& tables);
+void enter_founders(const design::Parameters& p, Tables& tables);
 
-}  // namespace pedsim
+}  // namespace pedsim::sim

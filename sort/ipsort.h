@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace pedsim {
+namespace pedsim::sort {
 
 // Sorts ix[0..n-1] indirectly: iperm[0..n-1] receives the 1-based positions of
 // the keys in ascending order (descending for kflag < 0; equal keys in the order
@@ -20,4 +20,4 @@ namespace pedsim {
 void ipsort(std::span<std::int32_t> ix, std::int32_t n, std::span<std::int32_t> iperm,
             std::int32_t kflag, std::span<std::int32_t> work);
 
-}  // namespace pedsim
+}  // namespace pedsim::sort

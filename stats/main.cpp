@@ -1,18 +1,13 @@
 // pedsim-stats: the inbreeding, coancestry and effective size of a pedigree,
 // per generation. Reads the options and runs; run_program turns a failure
 // into one line on standard error and its exit status.
-#include <vector>
-
-#include "common/program_main.h"
-#include "options.h"
-#include "stats_program.h"
+#include "shell/program_main.h"
+#include "stats/options.h"
+#include "stats/stats_program.h"
 
 int main(int argc, char** argv)
 {
-    return pedsim::run_program("pedsim-stats", [&](pedsim::ClosedStreams closed) {
-        const std::vector<const char*> arguments(argv + 1, argv + argc);
-        pedsim::stats::Options options = pedsim::stats::read_options(arguments);
-        options.standard_output_closed = closed.output;
-        pedsim::stats::run_stats(options);
-    });
+    using namespace pedsim;
+    return shell::command_line_main("pedsim-stats", argc, argv, stats::read_options,
+                                    stats::run_stats);
 }

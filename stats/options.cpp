@@ -1,13 +1,14 @@
-#include "options.h"
+#include "stats/options.h"
 
 #include <charconv>
 #include <string_view>
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "pedigree/command_line.h"
-#include "reference_population.h"
-#include "time_scale.h"
+#include "measures/reference_population.h"
+#include "measures/time_scale.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::stats {
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-stats";
 
-[[noreturn]] void refuse(const std::string& what) { refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
 // Where the value of a valued option goes; nullptr for any other.
 std::optional<std::string>* slot_of(std::string_view option, Options& options)
@@ -52,9 +53,9 @@ std::optional<std::size_t> ancestor_count_named(std::string_view text)
 // Refuses a --time or --reference whose value reads as neither.
 void check_time_values(const Options& options)
 {
-    if (options.time && !time_scale_named(*options.time))
+    if (options.time && !measures::time_scale_named(*options.time))
         refuse("--time " + *options.time + ": the scale is generation, year or date");
-    if (options.reference && !time_range_named(*options.reference))
+    if (options.reference && !measures::time_range_named(*options.reference))
         refuse("--reference " + *options.reference +
                ": the range is FROM-TO (integers, FROM <= TO) or one value");
     if (options.fa_ancestors && !ancestor_count_named(*options.fa_ancestors))
@@ -74,15 +75,13 @@ bool read_switch(std::string_view argument, Options& options)
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
-    if (argument == "--version") options.request = Options::Request::version;
-    if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (read_switch(argument, options) || read_reading_option(arguments, k, options, program))
+    if (shell::read_request(argument, options.request) || read_switch(argument, options) ||
+        pedigree::read_reading_option(arguments, k, options, program))
         return;
-    const NamedOption named = split_option(argument);
+    const shell::NamedOption named = shell::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    read_value(arguments, k, named, *slot, value_kind(named.option), program);
+    shell::read_value(arguments, k, named, *slot, value_kind(named.option), program);
 }
 
 }  // namespace
@@ -90,17 +89,9 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    bool options_ended = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string_view argument = arguments[k];
-        if (!options_ended && argument == "--") {
-            options_ended = true;
-        } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
-            read_option(arguments, k, options);
-        } else {
-            options.pedigrees.emplace_back(argument);
-        }
-    }
+    shell::read_arguments(
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options); },
+        [&](std::string_view pedigree) { options.pedigrees.emplace_back(pedigree); });
     if (!options.pedigrees.empty()) options.pedigree = options.pedigrees.front();
     if (options.animals && options.pedigrees.size() > 1)
         refuse("--animals takes one pedigree; --each DIR keeps the table of every replicate");
@@ -110,36 +101,49 @@ Options read_options(std::span<const char* const> arguments)
     return options;
 }
 
-TimeSettings time_settings(const Options& options, const Pedigree& pedigree,
-                           const std::string& pedigree_name)
+AnalysisSettings analysis_settings(const Options& options)
 {
-    TimeSettings settings;
-    if (options.time) settings.time = time_scale_named(*options.time);
-    if (options.reference) settings.reference = time_range_named(*options.reference);
-    if (settings.time == TimeScale::year && !pedigree.generation_given)
-        throw Failure(ExitStatus::usage_refused,
-                      "--time year: " + pedigree_name + " has no fourth column of birth years");
-    if (settings.time == TimeScale::date && pedigree.birth_time.empty())
-        throw Failure(ExitStatus::usage_refused,
-                      "--time date: " + pedigree_name +
-                          " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
-    if (settings.reference && reference_animals(pedigree, *settings.reference).empty())
-        throw Failure(ExitStatus::usage_refused,
-                      "--reference " + *options.reference + ": no animal of " + pedigree_name +
-                          " has a generation or birth year in that range");
+    AnalysisSettings settings;
+    settings.reading = pedigree::reading_rules(options);
+    if (options.time) settings.time.time = measures::time_scale_named(*options.time);
+    if (options.reference) {
+        settings.time.reference = measures::time_range_named(*options.reference);
+        settings.reference_text = *options.reference;
+    }
+    if (options.fe_known_only) settings.founder_rule = measures::FounderRule::known_founders_only;
+    if (options.fa_ancestors)
+        settings.ancestor_cap = ancestor_count_named(*options.fa_ancestors).value_or(0);
     return settings;
 }
 
-std::size_t ancestor_cap(const Options& options)
+void check_time_settings(const AnalysisSettings& settings, const pedigree::Pedigree& pedigree,
+                         const std::string& pedigree_name)
 {
-    return options.fa_ancestors ? ancestor_count_named(*options.fa_ancestors).value_or(0)
-                                : most_ancestors;
+    if (settings.time.time == measures::TimeScale::year && !pedigree.generation_given)
+        throw common::Failure(common::ExitStatus::request_refused,
+                              "--time year: " + pedigree_name +
+                                  " has no fourth column of birth years");
+    if (settings.time.time == measures::TimeScale::date && pedigree.birth_time.empty())
+        throw common::Failure(
+            common::ExitStatus::request_refused,
+            "--time date: " + pedigree_name +
+                " has no time column of dates (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
+    if (settings.time.reference &&
+        measures::reference_animals(pedigree, *settings.time.reference).empty())
+        throw common::Failure(common::ExitStatus::request_refused,
+                              "--reference " + settings.reference_text + ": no animal of " +
+                                  pedigree_name + " has a generation or birth year in that range");
 }
 
-FounderRule founder_rule(const Options& options)
+measures::Analysis analyse_pedigree(const pedigree::Pedigree& pedigree,
+                                    const std::string& pedigree_name,
+                                    const std::optional<design::Parameters>& design,
+                                    const AnalysisSettings& settings,
+                                    const shell::ProgressReport& progress)
 {
-    return options.fe_known_only ? FounderRule::known_founders_only
-                                 : FounderRule::missing_parent_is_founder;
+    check_time_settings(settings, pedigree, pedigree_name);
+    return measures::analyse(pedigree, design, progress, settings.time, settings.founder_rule,
+                             settings.ancestor_cap);
 }
 
 std::string usage_text()
@@ -169,7 +173,7 @@ std::string usage_text()
            "                    last generation, or the birth years of the last interval\n"
            "  --fa-ancestors N  let fa choose up to N ancestors (default 1000)\n"
            "  --each DIR        with replicates, also write each one's own table in DIR\n" +
-           reading_options_usage() +
+           pedigree::reading_options_usage() +
            "  --fe-known-only   count only known parents in the effective number of\n"
            "                    founders, rescaled, instead of the missing parent of an\n"
            "                    animal with one known parent as a founder of its own\n"

@@ -1,4 +1,4 @@
-#include "replicate_study.h"
+#include "stats/replicate_study.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,17 +8,17 @@
 #include <optional>
 #include <system_error>
 
-#include "analysis.h"
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "design_file.h"
-#include "expected_inbreeding.h"
-#include "pedigree/input_files.h"
-#include "pedigree/pedigree_reader.h"
-#include "relationship/parallel.h"
-#include "replicate_table.h"
-#include "report.h"
+#include "design/design_file.h"
+#include "measures/analysis.h"
+#include "measures/expected_inbreeding.h"
+#include "pedigree/pedigree_file.h"
+#include "shell/input_files.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
+#include "stats/replicate_table.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 
@@ -53,16 +53,15 @@ struct Analysed {
     std::vector<std::string> notes;  // what the reader noted, told once all are read
 };
 
-Analysed analyse_one(const std::string& path, const std::optional<Parameters>& design,
-                     const Options& options)
+Analysed analyse_one(const std::string& path, const std::optional<design::Parameters>& design,
+                     const AnalysisSettings& settings, bool own_table)
 {
-    const std::string name = input_name(path);
-    const Pedigree pedigree = read_pedigree(read_input(path), name, reading_rules(options));
-    const FounderRule rule = founder_rule(options);
-    Analysis analysis = analyse(pedigree, design, {}, time_settings(options, pedigree, name), rule,
-                                ancestor_cap(options));
+    const std::string name = shell::input_name(path);
+    const pedigree::Pedigree pedigree = pedigree::read_pedigree_file(path, settings.reading);
+    measures::Analysis analysis = analyse_pedigree(pedigree, name, design, settings, {});
     Analysed result{{name, {}},
-                    options.each ? generation_table_text(pedigree, analysis, rule) : "",
+                    own_table ? generation_table_text(pedigree, analysis, settings.founder_rule)
+                              : "",
                     pedigree.notes};
     result.replicate.generations = std::move(analysis.generations);
     return result;
@@ -70,17 +69,20 @@ Analysed analyse_one(const std::string& path, const std::optional<Parameters>& d
 
 // Analyses every pedigree, as many at once as there are workers; the results
 // stand in the pedigrees' order whichever thread computed each.
-std::vector<Analysed> analyse_all(const Options& options, const std::optional<Parameters>& design)
+std::vector<Analysed> analyse_all(const Options& options,
+                                  const std::optional<design::Parameters>& design)
 {
+    const AnalysisSettings settings = analysis_settings(options);
     const std::size_t count = options.pedigrees.size();
     std::vector<Analysed> results(count);
-    TerminalProgress progress("pedsim-stats");
+    shell::TerminalProgress progress("pedsim-stats");
     std::mutex progress_mutex;  // the progress line is one thread's at a time
     std::atomic<std::size_t> finished = 0;
     const std::string stage = "analysing " + std::to_string(count) + " pedigrees";
-    for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
+    shell::for_each_chunk(count, 1, [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t k = begin; k < end; ++k) {
-            results[k] = analyse_one(options.pedigrees[k], design, options);
+            results[k] =
+                analyse_one(options.pedigrees[k], design, settings, options.each.has_value());
             const double done = static_cast<double>(++finished) / static_cast<double>(count);
             const std::scoped_lock lock(progress_mutex);
             progress.report(stage, done);
@@ -97,10 +99,10 @@ void refuse_shared_names(std::span<const std::string> pedigrees, std::span<const
     for (std::size_t k = 1; k < names.size(); ++k)
         for (std::size_t j = 0; j < k; ++j)
             if (names[j] == names[k])
-                throw Failure(ExitStatus::usage_refused, "--each: the tables of " + pedigrees[j] +
-                                                             " and " + pedigrees[k] +
-                                                             " would both be " + directory + '/' +
-                                                             names[k] + "; rename one of them");
+                throw common::Failure(common::ExitStatus::request_refused,
+                                      "--each: the tables of " + pedigrees[j] + " and " +
+                                          pedigrees[k] + " would both be " + directory + '/' +
+                                          names[k] + "; rename one of them");
 }
 
 void make_directory(const std::string& directory)
@@ -108,8 +110,8 @@ void make_directory(const std::string& directory)
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error)
-        throw Failure(ExitStatus::file_error, Place{directory, 0},
-                      "cannot create the directory: " + error.message());
+        throw common::Failure(common::ExitStatus::file_error, common::Place{directory, 0},
+                              "cannot create the directory: " + error.message());
 }
 
 }  // namespace
@@ -143,25 +145,25 @@ std::vector<std::string> each_table_paths(const Options& options)
 
 void run_replicates(const Options& options)
 {
-    std::optional<Parameters> design;
-    if (options.design) design = read_design(*options.design);
+    std::optional<design::Parameters> design;
+    if (options.design) design = design::read_design(*options.design);
     std::vector<Analysed> analysed = analyse_all(options, design);
     for (const Analysed& one : analysed)
         for (const std::string& note : one.notes) std::cerr << "pedsim-stats: " << note << '\n';
     std::vector<Replicate> replicates;
     for (Analysed& one : analysed) replicates.push_back(std::move(one.replicate));
     check_same_generations(replicates);
-    std::optional<DesignSummary> design_values;
-    if (design) design_values = design_summary(*design);
-    std::vector<Output> outputs{
-        {output_path(options.output), replicate_table_text(replicates, design_values)}};
+    std::optional<measures::DesignSummary> design_values;
+    if (design) design_values = measures::design_summary(*design);
+    std::vector<common::Output> outputs{
+        {common::output_path(options.output), replicate_table_text(replicates, design_values)}};
     if (options.each) {
         const std::vector<std::string> paths = each_table_paths(options);
         for (std::size_t k = 0; k < analysed.size(); ++k)
             outputs.push_back({paths[k], std::move(analysed[k].own_table)});
         make_directory(*options.each);
     }
-    write_outputs(outputs);
+    common::write_outputs(outputs);
 }
 
 }  // namespace pedsim::stats

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
+#include "stats/options.h"
 
 namespace pedsim::stats {
 
@@ -22,7 +22,7 @@ void run_replicates(const Options& options);
 
 // The paths of the tables --each writes, one per pedigree in order: the
 // directory, '/', and the name each_table_names gives. Throws a Failure
-// (usage_refused) when two pedigrees would get one name. Assumes --each.
+// (request_refused) when two pedigrees would get one name. Assumes --each.
 std::vector<std::string> each_table_paths(const Options& options);
 
 // The names of the replicates' own tables in the directory of --each: each

@@ -1,4 +1,4 @@
-#include "replicate_table.h"
+#include "stats/replicate_table.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "common/failure.h"
-#include "pedigree/table_text.h"
-#include "report.h"
+#include "shell/table_text.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 
@@ -33,8 +33,8 @@ bool left_out(std::string_view name) { return name == key_column || name.ends_wi
         replicate_has_it
             ? "has generation " + std::to_string(generation) + ", which " + first.name + " has not"
             : "has no generation " + std::to_string(generation) + ", which " + first.name + " has";
-    throw Failure(ExitStatus::input_refused, Place{replicate.name, 0},
-                  which + "; the replicates of a study must share one set of generations");
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{replicate.name, 0},
+                          which + "; the replicates of a study must share one set of generations");
 }
 
 // Refuses `replicate` at the first generation that it and `first` do not share.
@@ -79,20 +79,20 @@ std::string row_text(std::span<const Replicate> replicates, std::size_t row,
         if (left_out(names[column])) continue;
         out += '\t';
         if (names[column] == design_column) {
-            append_number(out, cells.front()[column]);
+            shell::append_number(out, cells.front()[column]);
             continue;
         }
         for (std::size_t r = 0; r < replicates.size(); ++r) column_values[r] = cells[r][column];
         const MeanAndError summary = mean_and_error(column_values);
-        append_number(out, summary.mean);
+        shell::append_number(out, summary.mean);
         out += '\t';
-        append_number(out, summary.standard_error);
+        shell::append_number(out, summary.standard_error);
     }
     return out + '\n';
 }
 
 std::string summary(std::span<const Replicate> replicates,
-                    const std::optional<DesignSummary>& design)
+                    const std::optional<measures::DesignSummary>& design)
 {
     const auto& rows = replicates.front().generations;
     std::string out = "# replicates: " + std::to_string(replicates.size()) + '\n';
@@ -130,7 +130,7 @@ void check_same_generations(std::span<const Replicate> replicates)
 }
 
 std::string replicate_table_text(std::span<const Replicate> replicates,
-                                 const std::optional<DesignSummary>& design)
+                                 const std::optional<measures::DesignSummary>& design)
 {
     const std::vector<std::string_view> names = generation_column_names();
     std::string out = summary(replicates, design) + header(names);

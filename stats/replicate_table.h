@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "results.h"
+#include "measures/results.h"
 
 namespace pedsim::stats {
 
@@ -16,7 +16,7 @@ namespace pedsim::stats {
 // the rows of its per-generation table.
 struct Replicate {
     std::string name;
-    std::vector<GenerationRow> generations;
+    std::vector<measures::GenerationRow> generations;
 };
 
 // The mean of the defined values (not NaN) and its standard error s / sqrt(n),
@@ -44,6 +44,6 @@ void check_same_generations(std::span<const Replicate> replicates);
 // replicate. The values are summed in the replicates' order, so the table
 // never depends on the order in which they were analysed.
 std::string replicate_table_text(std::span<const Replicate> replicates,
-                                 const std::optional<DesignSummary>& design);
+                                 const std::optional<measures::DesignSummary>& design);
 
 }  // namespace pedsim::stats

@@ -1,8 +1,8 @@
-#include "report.h"
-
-#include "ancestry.h"
+#include "stats/report.h"
+#include "measures/ancestry.h"
 #include "pedigree/indexing.h"
-#include "pedigree/table_text.h"
+#include "pedigree/parent_names.h"
+#include "shell/table_text.h"
 
 namespace pedsim::stats {
 
@@ -14,8 +14,8 @@ constexpr const char* animal_header =
 // How a column's cell is read from a row: written as text, and as a double
 // for the means across replicates.
 struct CellAccess {
-    void (*append_cell)(std::string& out, const GenerationRow& row);
-    double (*value)(const GenerationRow& row);
+    void (*append_cell)(std::string& out, const measures::GenerationRow& row);
+    double (*value)(const measures::GenerationRow& row);
 };
 
 // A column of the per-generation table: its name in the header, and its cell.
@@ -25,13 +25,13 @@ struct Column {
 };
 
 template <auto member>
-void append_cell(std::string& out, const GenerationRow& row)
+void append_cell(std::string& out, const measures::GenerationRow& row)
 {
-    append_number(out, row.*member);
+    shell::append_number(out, row.*member);
 }
 
 template <auto member>
-double value_of(const GenerationRow& row)
+double value_of(const measures::GenerationRow& row)
 {
     return static_cast<double>(row.*member);
 }
@@ -43,31 +43,33 @@ constexpr CellAccess append_member{append_cell<member>, value_of<member>};
 // The columns in their order: the header and every row are written from
 // this one list.
 constexpr Column generation_columns[] = {
-    {"generation", append_member<&GenerationRow::generation>},
-    {"animals", append_member<&GenerationRow::animals>},
-    {"sires", append_member<&GenerationRow::sires>},
-    {"dams", append_member<&GenerationRow::dams>},
-    {"mean_F", append_member<&GenerationRow::mean_f>},
-    {"sd_F", append_member<&GenerationRow::sd_f>},
-    {"max_F", append_member<&GenerationRow::max_f>},
-    {"inbred_share", append_member<&GenerationRow::inbred_share>},
-    {"delta_F", append_member<&GenerationRow::delta_f>},
-    {"Ne_delta_F", append_member<&GenerationRow::ne_delta_f>},
-    {"mean_coancestry", append_member<&GenerationRow::mean_coancestry>},
-    {"delta_C", append_member<&GenerationRow::delta_c>},
-    {"Ne_delta_C", append_member<&GenerationRow::ne_delta_c>},
-    {"mean_ECG", append_member<&GenerationRow::mean_ecg>},
-    {"mean_dF_individual", append_member<&GenerationRow::mean_individual_increase>},
-    {"Ne_individual", append_member<&GenerationRow::ne_individual>},
-    {"Ne_individual_se", append_member<&GenerationRow::ne_individual_se>},
-    {"expected_F", append_member<&GenerationRow::expected_f>},
-    {"mean_max_generations", append_member<&GenerationRow::mean_maximum_generations>},
-    {"mean_complete_generations", append_member<&GenerationRow::mean_complete_generations>},
+    {"generation", append_member<&measures::GenerationRow::generation>},
+    {"animals", append_member<&measures::GenerationRow::animals>},
+    {"sires", append_member<&measures::GenerationRow::sires>},
+    {"dams", append_member<&measures::GenerationRow::dams>},
+    {"mean_F", append_member<&measures::GenerationRow::mean_f>},
+    {"sd_F", append_member<&measures::GenerationRow::sd_f>},
+    {"max_F", append_member<&measures::GenerationRow::max_f>},
+    {"inbred_share", append_member<&measures::GenerationRow::inbred_share>},
+    {"delta_F", append_member<&measures::GenerationRow::delta_f>},
+    {"Ne_delta_F", append_member<&measures::GenerationRow::ne_delta_f>},
+    {"mean_coancestry", append_member<&measures::GenerationRow::mean_coancestry>},
+    {"delta_C", append_member<&measures::GenerationRow::delta_c>},
+    {"Ne_delta_C", append_member<&measures::GenerationRow::ne_delta_c>},
+    {"mean_ECG", append_member<&measures::GenerationRow::mean_ecg>},
+    {"mean_dF_individual", append_member<&measures::GenerationRow::mean_individual_increase>},
+    {"Ne_individual", append_member<&measures::GenerationRow::ne_individual>},
+    {"Ne_individual_se", append_member<&measures::GenerationRow::ne_individual_se>},
+    {"expected_F", append_member<&measures::GenerationRow::expected_f>},
+    {"mean_max_generations", append_member<&measures::GenerationRow::mean_maximum_generations>},
+    {"mean_complete_generations",
+     append_member<&measures::GenerationRow::mean_complete_generations>},
 };
 
 // The column that birth-year cohorts add after the others: a generation has
 // no age at birth.
-constexpr Column interval_column = {"L", append_member<&GenerationRow::generation_interval>};
+constexpr Column interval_column = {"L",
+                                    append_member<&measures::GenerationRow::generation_interval>};
 
 std::string generation_header(bool cohorts)
 {
@@ -80,7 +82,7 @@ std::string generation_header(bool cohorts)
     return out + '\n';
 }
 
-void append_row(std::string& out, const GenerationRow& row, bool cohorts)
+void append_row(std::string& out, const measures::GenerationRow& row, bool cohorts)
 {
     bool first = true;
     for (const Column& column : generation_columns) {
@@ -101,13 +103,16 @@ template <class Number>
 std::string text(Number value)
 {
     std::string out;
-    append_number(out, value);
+    shell::append_number(out, value);
     return out.empty() ? "undefined" : out;
 }
 
-bool by_birth_year(const Analysis& analysis) { return by_cohorts(analysis.time.scale); }
+bool by_birth_year(const measures::Analysis& analysis)
+{
+    return measures::by_cohorts(analysis.time.scale);
+}
 
-std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
+std::string generations_line(const pedigree::Pedigree& pedigree, const measures::Analysis& analysis)
 {
     const bool years = by_birth_year(analysis);
     std::string value = text(analysis.generations.size());
@@ -126,16 +131,16 @@ std::string generations_line(const Pedigree& pedigree, const Analysis& analysis)
 // A share as a percentage, e.g. "99.5%".
 std::string percent(double share) { return text(std::round(share * 1000) / 10) + "%"; }
 
-std::string pathway_text(const Pathway& pathway)
+std::string pathway_text(const measures::Pathway& pathway)
 {
     return text(pathway.mean) + " (" + text(pathway.pairs) +
            (pathway.pairs == 1 ? " pair)" : " pairs)");
 }
 
 // The regression Ne, with a word when it says little.
-std::string regression_line(const RegressionSize& regression, double interval)
+std::string regression_line(const measures::RegressionSize& regression, double interval)
 {
-    const std::string reason = uninformative_reason(regression);
+    const std::string reason = measures::uninformative_reason(regression);
     return summary_line(
         "Ne from the regression of ln(1 - mean F) on birth year over the reference cohorts",
         text(regression.ne) + " (se " + text(regression.se) + "; " + text(regression.cohorts) +
@@ -147,10 +152,11 @@ std::string regression_line(const RegressionSize& regression, double interval)
 // generation: on birth-year data which animals these are (`animals`, e.g.
 // "the 3075 animals born 2036 to 2045"), and whether fe counts known
 // founders only; nothing when neither applies.
-std::string population_note(const Analysis& analysis, const std::string& animals, FounderRule rule)
+std::string population_note(const measures::Analysis& analysis, const std::string& animals,
+                            measures::FounderRule rule)
 {
     std::string note = by_birth_year(analysis) ? animals : "";
-    if (rule == FounderRule::known_founders_only)
+    if (rule == measures::FounderRule::known_founders_only)
         note += (note.empty() ? "" : "; ") + std::string("known founders only, rescaled");
     return note.empty() ? "" : " (" + note + ")";
 }
@@ -163,9 +169,9 @@ std::string born_text(std::size_t animals, std::int64_t from, std::int64_t to)
 }
 
 // The generation interval and the regression Ne, with birth years only.
-std::string cohort_lines(const Analysis& analysis)
+std::string cohort_lines(const measures::Analysis& analysis)
 {
-    const GenerationInterval& l = *analysis.interval;
+    const measures::GenerationInterval& l = *analysis.interval;
     std::string out = summary_line(
         "generation interval", pathway_text(l.overall) + " years; sire pathway " +
                                    pathway_text(l.sire) + ", dam pathway " + pathway_text(l.dam));
@@ -183,10 +189,12 @@ std::string cohort_lines(const Analysis& analysis)
 }
 
 // How the time was read and the measures of the reference population.
-std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
+std::string reference_lines(const pedigree::Pedigree& pedigree, const measures::Analysis& analysis,
+                            measures::FounderRule rule)
 {
     const std::string_view unit = by_birth_year(analysis) ? "born " : "of generations ";
-    std::string out = summary_line("time", std::string(time_scale_text(analysis.time, pedigree)));
+    std::string out =
+        summary_line("time", std::string(measures::time_scale_text(analysis.time, pedigree)));
     out += summary_line("reference population",
                         text(analysis.reference_animals) + " animals " + std::string(unit) +
                             text(analysis.reference.from) + " to " + text(analysis.reference.to));
@@ -199,7 +207,7 @@ std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, 
                                                    analysis.reference.from, analysis.reference.to) +
                                              ", the reference population",
                                          rule));
-    const AncestorContributions& a = analysis.ancestors;
+    const measures::AncestorContributions& a = analysis.ancestors;
     out += summary_line("effective number of ancestors of the reference population",
                         text(a.effective_ancestors) + " (" + text(a.ancestors) +
                             " ancestors explain " + percent(a.explained) + " of the genes" +
@@ -220,20 +228,20 @@ std::string reference_lines(const Pedigree& pedigree, const Analysis& analysis, 
 // "N (M added for parents without a row[, K missing parents of animals with
 // one known parent])": K, only when there are such animals, counts the
 // founders that the default rule of fe adds for them.
-std::string founders_line(const Pedigree& pedigree, const Analysis& analysis)
+std::string founders_line(const pedigree::Pedigree& pedigree, const measures::Analysis& analysis)
 {
     std::string value = text(analysis.founders) + " (" + text(pedigree.founders_added) +
                         " added for parents without a row";
-    const std::size_t half = count_half_founders(pedigree);
+    const std::size_t half = measures::count_half_founders(pedigree);
     if (half > 0) value += ", " + text(half) + " missing parents of animals with one known parent";
     return summary_line("founders", value + ")");
 }
 
 // Which animals the last generation's fe is of, on birth-year data.
-std::string last_generation_note(const Analysis& analysis, FounderRule rule)
+std::string last_generation_note(const measures::Analysis& analysis, measures::FounderRule rule)
 {
     if (analysis.generations.empty()) return population_note(analysis, "", rule);
-    const GenerationRow& last = analysis.generations.back();
+    const measures::GenerationRow& last = analysis.generations.back();
     return population_note(
         analysis, born_text(last.animals, last.generation, last.generation) + ", the last cohort",
         rule);
@@ -241,7 +249,7 @@ std::string last_generation_note(const Analysis& analysis, FounderRule rule)
 
 }  // namespace
 
-std::string design_line(const DesignSummary& d)
+std::string design_line(const measures::DesignSummary& d)
 {
     return summary_line("design", "Nm = " + text(d.males) + ", Nf = " + text(d.females) +
                                       ", 1/c = " + text(d.inverse_c) +
@@ -250,7 +258,8 @@ std::string design_line(const DesignSummary& d)
 
 namespace {
 
-std::string summary(const Pedigree& pedigree, const Analysis& analysis, FounderRule rule)
+std::string summary(const pedigree::Pedigree& pedigree, const measures::Analysis& analysis,
+                    measures::FounderRule rule)
 {
     std::string out = summary_line("animals", text(pedigree.size()));
     if (!pedigree.layout.empty()) out += summary_line("input", pedigree.layout);
@@ -277,35 +286,35 @@ std::vector<std::string_view> generation_column_names()
     return names;
 }
 
-std::vector<double> generation_row_values(const GenerationRow& row)
+std::vector<double> generation_row_values(const measures::GenerationRow& row)
 {
     std::vector<double> values;
     for (const Column& column : generation_columns) values.push_back(column.cell.value(row));
     return values;
 }
 
-std::string generation_table_text(const Pedigree& pedigree, const Analysis& analysis,
-                                  FounderRule rule)
+std::string generation_table_text(const pedigree::Pedigree& pedigree,
+                                  const measures::Analysis& analysis, measures::FounderRule rule)
 {
     const bool cohorts = by_birth_year(analysis);
     std::string out = summary(pedigree, analysis, rule) + generation_header(cohorts);
-    for (const GenerationRow& row : analysis.generations) append_row(out, row, cohorts);
+    for (const measures::GenerationRow& row : analysis.generations) append_row(out, row, cohorts);
     return out;
 }
 
-std::string animal_table(const Pedigree& pedigree, const Analysis& analysis)
+std::string animal_table(const pedigree::Pedigree& pedigree, const measures::Analysis& analysis)
 {
-    const AnimalValues& values = analysis.animals;
+    const measures::AnimalValues& values = analysis.animals;
     std::string out = animal_header;
     out.reserve(pedigree.size() * 64);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        append_names(out, pedigree, i);
+        pedigree::append_names(out, pedigree, i);
         // An animal outside every cohort has no year: its cell stays empty.
         out += '\t';
         if (analysis.in_cohort.empty() || analysis.in_cohort[i])
-            append_number(out, pedigree.generation[i]);
-        append_cells(out, '\t', values.inbreeding[i], values.equivalent_generations[i],
-                     values.individual_increase[i], values.mean_kinship[i]);
+            shell::append_number(out, pedigree.generation[i]);
+        shell::append_cells(out, '\t', values.inbreeding[i], values.equivalent_generations[i],
+                            values.individual_increase[i], values.mean_kinship[i]);
         out += '\n';
     }
     return out;

@@ -1,19 +1,19 @@
-#include "stats_program.h"
+#include "stats/stats_program.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <vector>
 
-#include "analysis.h"
 #include "common/failure.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "common/stage_times.h"
-#include "design_file.h"
-#include "pedigree/input_files.h"
-#include "pedigree/pedigree_reader.h"
-#include "replicate_study.h"
-#include "report.h"
+#include "design/design_file.h"
+#include "measures/analysis.h"
+#include "pedigree/pedigree_file.h"
+#include "shell/input_files.h"
+#include "shell/progress.h"
+#include "shell/stage_times.h"
+#include "stats/replicate_study.h"
+#include "stats/report.h"
 
 namespace pedsim::stats {
 
@@ -24,58 +24,53 @@ namespace {
 // included, and a table bound for a standard output closed at the start.
 void check_outputs(const Options& options)
 {
-    std::vector<NamedFile> inputs;
+    std::vector<common::NamedFile> inputs;
     for (const std::string& pedigree : options.pedigrees)
         inputs.push_back({"the pedigree", pedigree});
     if (inputs.empty()) inputs.push_back({"the pedigree", options.pedigree});
-    refuse_repeated_inputs(inputs,
-                           "each replicate counts once (pedsim-stats --help lists the options)");
+    common::refuse_repeated_inputs(
+        inputs, "each replicate counts once (pedsim-stats --help lists the options)");
     if (options.design) inputs.push_back({"--design", *options.design});
     // The table goes to standard output when -o is not given.
-    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
+    std::vector<common::NamedFile> outputs{{"-o", options.output.value_or(""), "the table"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.each)
         for (const std::string& path : each_table_paths(options))
             outputs.push_back({"--each", path, "the replicates' tables"});
-    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-stats");
+    common::refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-stats");
 }
 
 void run_one(const Options& options)
 {
-    TerminalProgress progress("pedsim-stats");
+    shell::TerminalProgress progress("pedsim-stats");
     // Read here, once: the benchmarks' switch for the time of each stage.
-    StageTimes times(std::getenv("PEDSIM_STAGE_TIMES") != nullptr, "pedsim-stats");
+    shell::StageTimes times(std::getenv("PEDSIM_STAGE_TIMES") != nullptr, "pedsim-stats");
     times.start("reading");
-    std::optional<Parameters> design;
-    if (options.design) design = read_design(*options.design);
-    const Pedigree pedigree = read_pedigree(read_input(options.pedigree),
-                                            input_name(options.pedigree), reading_rules(options));
+    std::optional<design::Parameters> design;
+    if (options.design) design = design::read_design(*options.design);
+    const AnalysisSettings settings = analysis_settings(options);
+    const pedigree::Pedigree pedigree =
+        pedigree::read_pedigree_file(options.pedigree, settings.reading);
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
-    const FounderRule rule = founder_rule(options);
-    const Analysis analysis =
-        analyse(pedigree, design, times.timing(progress.callback()),
-                time_settings(options, pedigree, input_name(options.pedigree)), rule,
-                ancestor_cap(options));
+    const measures::Analysis analysis =
+        analyse_pedigree(pedigree, shell::input_name(options.pedigree), design, settings,
+                         times.timing(progress.callback()));
+    const measures::FounderRule rule = settings.founder_rule;
     times.start("table text");
-    std::vector<Output> outputs{
-        {output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
+    std::vector<common::Output> outputs{
+        {common::output_path(options.output), generation_table_text(pedigree, analysis, rule)}};
     if (options.animals)
-        outputs.push_back({output_path(options.animals), animal_table(pedigree, analysis)});
+        outputs.push_back({common::output_path(options.animals), animal_table(pedigree, analysis)});
     progress.erase();
     times.start("writing");
-    write_outputs(outputs);
+    common::write_outputs(outputs);
 }
 
 }  // namespace
 
 void run_stats(const Options& options)
 {
-    if (options.request != Options::Request::run) {
-        const bool help = options.request == Options::Request::help;
-        const Output answer{"", help ? usage_text() : version_text()};
-        write_outputs({&answer, 1});
-        return;
-    }
+    if (shell::answer_request(options.request, usage_text(), version_text())) return;
     check_outputs(options);
     if (options.pedigrees.size() > 1) return run_replicates(options);
     run_one(options);

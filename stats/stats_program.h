@@ -1,7 +1,7 @@
 // pedsim-stats as a user runs it, its options already read.
 #pragma once
 
-#include "options.h"
+#include "stats/options.h"
 
 namespace pedsim::stats {
 

@@ -8,9 +8,9 @@
 
 namespace {
 
-using pedsim::ExitStatus;
-using pedsim::Failure;
-using pedsim::Place;
+using pedsim::common::ExitStatus;
+using pedsim::common::Failure;
+using pedsim::common::Place;
 
 TEST(Failure, PlaceComesBeforeTheMessage)
 {
@@ -38,14 +38,14 @@ TEST(Failure, NamingFilePlacesOnlyItsOwnUnplacedFailures)
         Failure thrown;
         const char* line;
     } cases[] = {
-        {Failure(ExitStatus::refused_parameters, "ngen = 0"), "parpop: ngen = 0"},
+        {Failure(ExitStatus::request_refused, "ngen = 0"), "parpop: ngen = 0"},
         {Failure(ExitStatus::out_of_memory, "too large"), "too large"},
-        {Failure(ExitStatus::refused_parameters, Place{"other", 3}, "x"), "other: line 3: x"},
+        {Failure(ExitStatus::request_refused, Place{"other", 3}, "x"), "other: line 3: x"},
     };
     for (const auto& c : cases) {
         try {
-            pedsim::naming_file("parpop", ExitStatus::refused_parameters,
-                                [&]() -> int { throw c.thrown; });
+            pedsim::common::naming_file("parpop", ExitStatus::request_refused,
+                                        [&]() -> int { throw c.thrown; });
             ADD_FAILURE() << "nothing thrown";
         } catch (const Failure& failure) {
             EXPECT_STREQ(failure.what(), c.line);
@@ -56,10 +56,10 @@ TEST(Failure, NamingFilePlacesOnlyItsOwnUnplacedFailures)
 
 TEST(Failure, QuotedKeepsAMessageOnOneLine)
 {
-    EXPECT_EQ(pedsim::quoted("3.5"), "\"3.5\"");
-    EXPECT_EQ(pedsim::quoted("a\nb\xC3\xA9"), "\"a\\x0ab\xC3\xA9\"");
-    EXPECT_EQ(pedsim::quoted("\xC3 \xff\x7f\xE2\x82"), "\"\\xc3 \\xff\\x7f\\xe2\\x82\"");
-    EXPECT_EQ(pedsim::quoted(std::string(41, 'x')), "\"" + std::string(40, 'x') + "...\"");
+    EXPECT_EQ(pedsim::common::quoted("3.5"), "\"3.5\"");
+    EXPECT_EQ(pedsim::common::quoted("a\nb\xC3\xA9"), "\"a\\x0ab\xC3\xA9\"");
+    EXPECT_EQ(pedsim::common::quoted("\xC3 \xff\x7f\xE2\x82"), "\"\\xc3 \\xff\\x7f\\xe2\\x82\"");
+    EXPECT_EQ(pedsim::common::quoted(std::string(41, 'x')), "\"" + std::string(40, 'x') + "...\"");
 }
 
 }  // namespace

@@ -6,31 +6,31 @@
 #include <algorithm>
 #include <vector>
 
-#include "parameter_checks.h"
-#include "pedigree_check.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
+#include "tests/pedigree_check.h"
 
 namespace pedsim {
 namespace {
 
 struct Loop {
-    Tables tables;
-    LoopRecord record;
+    sim::Tables tables;
+    sim::LoopRecord record;
     std::uint64_t draws;
 };
 
-Loop simulate_loop(const Parameters& p)
+Loop simulate_loop(const design::Parameters& p)
 {
-    EXPECT_EQ(check_parameters(p), Verdict::runs);
-    UniformGenerator generator;
+    EXPECT_EQ(design::check_parameters(p), design::Verdict::runs);
+    random::UniformGenerator generator;
     Loop loop;
-    loop.tables = simulate(p, generator, &loop.record);
+    loop.tables = sim::simulate(p, generator, &loop.record);
     loop.draws = generator.draws();
     return loop;
 }
 
-std::vector<std::int32_t> ids(const Tables& t, std::size_t first, std::size_t count)
+std::vector<std::int32_t> ids(const sim::Tables& t, std::size_t first, std::size_t count)
 {
     std::vector<std::int32_t> out;
     for (std::size_t r = first; r < first + count; ++r) out.push_back(t.pedigree.id(r));
@@ -40,7 +40,7 @@ std::vector<std::int32_t> ids(const Tables& t, std::size_t first, std::size_t co
 TEST(GenerationLoop, KnownRunWithSeed12345)
 {
     const Loop loop = simulate_loop({3, 2, 3, 4, 2, 2, 3, 12345});
-    const Tables& t = loop.tables;
+    const sim::Tables& t = loop.tables;
     EXPECT_EQ(t.animal_count, 42);
     EXPECT_EQ(loop.record.passes, (std::vector<std::int32_t>{1, 1, 1, 1}));
     EXPECT_EQ(loop.draws,
@@ -57,7 +57,7 @@ TEST(GenerationLoop, KnownRunWithSeed12345)
 TEST(GenerationLoop, GenerationBlocksAndIdentifiers)
 {
     const Loop loop = simulate_loop({3, 2, 3, 4, 2, 2, 3, 0});
-    const Tables& t = loop.tables;
+    const sim::Tables& t = loop.tables;
     ASSERT_EQ(t.animal_count, 42);
     const struct {
         std::size_t first, count;
@@ -79,7 +79,7 @@ TEST(GenerationLoop, FailedPassesAreRepeatedWithTheSameParentsAndIdentifiers)
     // 8 offspring per pass; 2 sons and 4 daughters needed, then the
     // protocol's 1 son and 2 daughters at the last historical pass.
     const Loop loop = simulate_loop({3, 2, 2, 2, 1, 2, 2, 99});
-    const Tables& t = loop.tables;
+    const sim::Tables& t = loop.tables;
     EXPECT_EQ(loop.record.passes, (std::vector<std::int32_t>{6, 2, 1, 1}));
     EXPECT_EQ(t.animal_count, 25);
     for (std::size_t r = 6; r < 12; ++r) {  // generation 2, chosen at the sixth pass
@@ -91,7 +91,7 @@ TEST(GenerationLoop, FailedPassesAreRepeatedWithTheSameParentsAndIdentifiers)
 TEST(GenerationLoop, OneGenerationMakesTheFoundersOffspringTheProtocolParents)
 {
     const Loop loop = simulate_loop({1, 2, 3, 4, 2, 2, 3, 5});
-    const Tables& t = loop.tables;
+    const sim::Tables& t = loop.tables;
     ASSERT_EQ(t.animal_count, 8 + 6 + 12);
     for (std::size_t r = 8; r < 14; ++r) EXPECT_EQ(t.generation_of_row[r], 2);
     for (std::size_t r = 14; r < 26; ++r) EXPECT_EQ(t.generation_of_row[r], 3);
@@ -107,18 +107,18 @@ TEST(GenerationLoop, ProtocolWithoutOffspringOrDamsAddsOnlyItsParents)
 
 TEST(GenerationLoop, ParentsBelongToThePreviousGenerationAndIdentifiersAreUnique)
 {
-    const Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
-                                {5, 4, 5, 3, 3, 4, 2, 77},
-                                {2, 10, 2, 2, 5, 2, 3, 2024},
-                                {4, 3, 1, 4, 2, 1, 1, 0}};
-    for (const Parameters& p : cases) {
-        const Tables t = simulate_loop(p).tables;
+    const design::Parameters cases[] = {{3, 2, 3, 4, 2, 2, 3, 12345},
+                                        {5, 4, 5, 3, 3, 4, 2, 77},
+                                        {2, 10, 2, 2, 5, 2, 3, 2024},
+                                        {4, 3, 1, 4, 2, 1, 1, 0}};
+    for (const design::Parameters& p : cases) {
+        const sim::Tables t = simulate_loop(p).tables;
         SCOPED_TRACE(testing::Message() << "ngen " << p.ngen << " seed " << p.iseed);
         std::vector<std::int32_t> all = ids(t, 0, static_cast<std::size_t>(t.animal_count));
         std::sort(all.begin(), all.end());
         EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
         EXPECT_EQ(pedigree_check::pedigree_fault(
-                      pedigree_text(t, p.ngen),
+                      sim::pedigree_text(t, p.ngen),
                       {p.ngen, p.nsire, p.ndps, p.noff, p.nsirep, p.ndpsp, p.noffp}),
                   "");
     }

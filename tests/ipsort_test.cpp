@@ -1,4 +1,4 @@
-#include "ipsort.h"
+#include "sort/ipsort.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "parameter_checks.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "sim/simulation.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ Sorted run_ipsort(Values keys, std::int32_t kflag, std::int32_t n)
 {
     Values perm(keys.size(), -7);
     Values work(keys.size(), -5);
-    pedsim::ipsort(keys, n, perm, kflag, work);
+    pedsim::sort::ipsort(keys, n, perm, kflag, work);
     return {keys, perm, work};
 }
 Sorted run_ipsort(const Values& keys, std::int32_t kflag)
@@ -260,10 +260,10 @@ std::uint64_t digest(const Values& values)
 // simulation.
 TEST(IpsortKnownResults, LargestExampleSortsAsBefore)
 {
-    const pedsim::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
-    ASSERT_EQ(pedsim::check_parameters(p), pedsim::Verdict::runs);
-    pedsim::UniformGenerator generator;
-    const pedsim::Tables t = pedsim::simulate(p, generator);
+    const pedsim::design::Parameters p{97, 3000, 1, 3, 100, 10, 9, 12345};
+    ASSERT_EQ(pedsim::design::check_parameters(p), pedsim::design::Verdict::runs);
+    pedsim::random::UniformGenerator generator;
+    const pedsim::sim::Tables t = pedsim::sim::simulate(p, generator);
     const auto animals = static_cast<std::size_t>(t.animal_count);
     Values all_keys(3 * animals), identifiers(animals), perm(3 * animals), work(3 * animals);
     for (std::size_t r = 0; r < animals; ++r) {
@@ -271,10 +271,10 @@ TEST(IpsortKnownResults, LargestExampleSortsAsBefore)
         all_keys[3 * r + 1] = t.pedigree.sire(r);
         all_keys[3 * r + 2] = t.pedigree.dam(r);
     }
-    pedsim::ipsort(all_keys, static_cast<std::int32_t>(3 * animals), perm, 1, work);
+    pedsim::sort::ipsort(all_keys, static_cast<std::int32_t>(3 * animals), perm, 1, work);
     EXPECT_EQ(digest(perm), 0x1651a802743f84ecu);
     perm.resize(animals);
-    pedsim::ipsort(identifiers, t.animal_count, perm, 1, work);
+    pedsim::sort::ipsort(identifiers, t.animal_count, perm, 1, work);
     EXPECT_EQ(digest(perm), 0x311c470b9790f4e8u);
 }
 

@@ -7,45 +7,47 @@
 #include <string>
 
 #include "common/failure.h"
-#include "parameter_checks.h"
-#include "simulation.h"
+#include "design/parameter_checks.h"
+#include "sim/simulation.h"
 
 namespace pedsim {
 namespace {
 
 struct Refusal {
-    ExitStatus status;
+    common::ExitStatus status;
     std::string message;
 };
 
-Refusal refusal(const Parameters& p)
+Refusal refusal(const design::Parameters& p)
 {
     try {
-        const Verdict verdict = check_parameters(p);
+        const design::Verdict verdict = design::check_parameters(p);
         ADD_FAILURE() << "not refused; verdict " << static_cast<int>(verdict);
-    } catch (const Failure& failure) {
+    } catch (const common::Failure& failure) {
         return {failure.status(), failure.what()};
     }
-    return {ExitStatus::success, {}};
+    return {common::ExitStatus::success, {}};
 }
 
 TEST(ProtocolCheck, HalfTheOffspringPassesOneDamMoreDoesNot)
 {
     // 24 offspring per generation: 12 protocol dams pass, 13 do not.
-    EXPECT_EQ(check_parameters({3, 2, 3, 4, 2, 6, 3, 1}), Verdict::runs);
-    EXPECT_EQ(check_parameters({3, 2, 3, 4, 1, 13, 3, 1}), Verdict::protocol_too_large);
-    EXPECT_TRUE(protocol_fits({3, 2, 3, 4, 4, 3, 1, 1}));
-    EXPECT_FALSE(protocol_fits({3, 2, 3, 4, 13, 1, 1, 1}));
+    EXPECT_EQ(design::check_parameters({3, 2, 3, 4, 2, 6, 3, 1}), design::Verdict::runs);
+    EXPECT_EQ(design::check_parameters({3, 2, 3, 4, 1, 13, 3, 1}),
+              design::Verdict::protocol_too_large);
+    EXPECT_TRUE(design::protocol_fits({3, 2, 3, 4, 4, 3, 1, 1}));
+    EXPECT_FALSE(design::protocol_fits({3, 2, 3, 4, 13, 1, 1, 1}));
 }
 
 TEST(ProtocolCheck, ComesFirstAndWrapsIn32Bits)
 {
     // No offspring at all: the protocol message, before any refusal.
-    EXPECT_EQ(check_parameters({0, 2, 3, 0, 2, 2, 3, 1}), Verdict::protocol_too_large);
+    EXPECT_EQ(design::check_parameters({0, 2, 3, 0, 2, 2, 3, 1}),
+              design::Verdict::protocol_too_large);
     // 65536 * 65536 offspring wrap to 0 in 32 bits, as the program always computed.
-    EXPECT_FALSE(protocol_fits({3, 65536, 65536, 1, 1, 1, 1, 1}));
+    EXPECT_FALSE(design::protocol_fits({3, 65536, 65536, 1, 1, 1, 1, 1}));
     // A negative product compares as negative.
-    EXPECT_FALSE(protocol_fits({3, 2, -3, 4, 1, 1, 1, 1}));
+    EXPECT_FALSE(design::protocol_fits({3, 2, -3, 4, 1, 1, 1, 1}));
 }
 
 TEST(TableSizes, ElementCountsAbove32BitsAreOverflows)
@@ -53,20 +55,20 @@ TEST(TableSizes, ElementCountsAbove32BitsAreOverflows)
     const std::string overflow =
         "Integer overflow when calculating the amount of memory to allocate";
     // 3 * (100000 * 10000 * 2 + 3) keys, and (214748 + 1) * 10000 generation entries.
-    for (const Parameters& p :
-         {Parameters{100000, 10000, 1, 1, 1, 1, 1, 1}, Parameters{214748, 1, 1, 2, 0, 0, 0, 1}}) {
+    for (const design::Parameters& p : {design::Parameters{100000, 10000, 1, 1, 1, 1, 1, 1},
+                                        design::Parameters{214748, 1, 1, 2, 0, 0, 0, 1}}) {
         const Refusal r = refusal(p);
-        EXPECT_EQ(r.status, ExitStatus::out_of_memory);
+        EXPECT_EQ(r.status, common::ExitStatus::out_of_memory);
         EXPECT_EQ(r.message, overflow);
     }
     // One generation less fits the generation table; the limits refuse it instead.
-    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, ExitStatus::refused_parameters);
+    EXPECT_EQ(refusal({214747, 1, 1, 2, 0, 0, 0, 1}).status, common::ExitStatus::request_refused);
 }
 
 TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
 {
     struct Case {
-        Parameters inside, outside;
+        design::Parameters inside, outside;
         std::string message;
     };
     const Case cases[] = {
@@ -107,9 +109,9 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        EXPECT_EQ(check_parameters(c.inside), Verdict::runs);
+        EXPECT_EQ(design::check_parameters(c.inside), design::Verdict::runs);
         const Refusal r = refusal(c.outside);
-        EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+        EXPECT_EQ(r.status, common::ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
 }
@@ -117,26 +119,26 @@ TEST(PedigreeLimits, EachLimitJustInsideRunsJustOutsideIsRefused)
 TEST(PedigreeLimits, HugeValuesAreRefusedWithoutWrapAround)
 {
     // nsire * ndps * noff = 2^32 * 2^32 / ... would wrap to small values in 32 or 64 bits.
-    const Parameters huge[] = {
+    const design::Parameters huge[] = {
         {1, 65536, 65536, 65536, 0, 0, 0, 1},
         {2147483647, 1, 1, 2, 0, 0, 0, 1},
         {3, 2, 3, 4, -2147483647 - 1, -1, 3, 1},
         {3, 2147483647, 2147483647, 2147483647, 0, 0, 0, 1},
     };
-    for (const Parameters& p : huge) {
+    for (const design::Parameters& p : huge) {
         const Refusal r = refusal(p);
-        EXPECT_NE(r.status, ExitStatus::success) << r.message;
+        EXPECT_NE(r.status, common::ExitStatus::success) << r.message;
     }
 }
 
 TEST(ExpectedRepeats, SmallCasesByHand)
 {
-    EXPECT_DOUBLE_EQ(expected_repeats(2, 1, 1), 1.0);         // 2 of 4 outcomes succeed
-    EXPECT_DOUBLE_EQ(expected_repeats(4, 2, 2), 10.0 / 6.0);  // 6 of 16
-    EXPECT_DOUBLE_EQ(expected_repeats(10, 0, 0), 0.0);
-    EXPECT_TRUE(std::isinf(expected_repeats(3, 2, 2)));
+    EXPECT_DOUBLE_EQ(design::expected_repeats(2, 1, 1), 1.0);         // 2 of 4 outcomes succeed
+    EXPECT_DOUBLE_EQ(design::expected_repeats(4, 2, 2), 10.0 / 6.0);  // 6 of 16
+    EXPECT_DOUBLE_EQ(design::expected_repeats(10, 0, 0), 0.0);
+    EXPECT_TRUE(std::isinf(design::expected_repeats(3, 2, 2)));
     // Fewer than 2 sons (25 outcomes) or more than 18 (55455 outcomes) of 2^24.
-    EXPECT_NEAR(expected_repeats(24, 2, 6), 55480.0 / (16777216.0 - 55480.0), 1e-12);
+    EXPECT_NEAR(design::expected_repeats(24, 2, 6), 55480.0 / (16777216.0 - 55480.0), 1e-12);
 }
 
 TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
@@ -144,7 +146,7 @@ TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
     const std::string historical = "; raise noff (at least 2) or ndps";
     const std::string protocol = "; reduce nsirep or ndpsp, or raise noff";
     const struct {
-        Parameters p;
+        design::Parameters p;
         std::string message;
     } cases[] = {
         {{2, 2, 3, 1, 0, 0, 0, 1},
@@ -162,21 +164,21 @@ TEST(PassFeasibility, SelectionsThatCanNeverSucceedAreRefused)
     };
     for (const auto& c : cases) {
         const Refusal r = refusal(c.p);
-        EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+        EXPECT_EQ(r.status, common::ExitStatus::request_refused);
         EXPECT_EQ(r.message, "parpop: " + c.message);
     }
     // With one generation the founders' offspring are the protocol's parents,
     // so one offspring per dam is enough.
-    EXPECT_EQ(check_parameters({1, 2, 3, 1, 1, 1, 1, 1}), Verdict::runs);
+    EXPECT_EQ(design::check_parameters({1, 2, 3, 1, 1, 1, 1, 1}), design::Verdict::runs);
 }
 
 TEST(PassFeasibility, SelectionsThatWouldRepeatTooOftenAreRefused)
 {
     // 10000 offspring: 5200 sons are 4 standard deviations above the mean
     // (about 3e4 repeats), 5250 are 5 (about 3.5e6).
-    EXPECT_EQ(check_parameters({2, 5000, 1, 2, 5200, 0, 0, 1}), Verdict::runs);
+    EXPECT_EQ(design::check_parameters({2, 5000, 1, 2, 5200, 0, 0, 1}), design::Verdict::runs);
     const Refusal r = refusal({2, 5000, 1, 2, 5250, 0, 0, 1});
-    EXPECT_EQ(r.status, ExitStatus::refused_parameters);
+    EXPECT_EQ(r.status, common::ExitStatus::request_refused);
     EXPECT_EQ(
         r.message.rfind("parpop: choosing 5250 sires and 0 dams from the 10000 offspring of a "
                         "generation (nsire*ndps*noff) would take about 3.",
@@ -187,8 +189,8 @@ TEST(PassFeasibility, SelectionsThatWouldRepeatTooOftenAreRefused)
         r.message.find("e+06 repeated passes on average; reduce nsirep or ndpsp, or raise noff"),
         std::string::npos)
         << r.message;
-    EXPECT_GT(expected_repeats(10000, 5200, 0), 1e4);
-    EXPECT_LT(expected_repeats(10000, 5200, 0), 1e5);
+    EXPECT_GT(design::expected_repeats(10000, 5200, 0), 1e4);
+    EXPECT_LT(design::expected_repeats(10000, 5200, 0), 1e5);
 }
 
 }  // namespace

@@ -5,19 +5,19 @@
 #include <string>
 
 #include "common/failure.h"
-#include "parameter_file.h"
+#include "design/parameter_file.h"
 
 namespace pedsim {
 namespace {
 
-const Parameters example{3, 2, 3, 4, 2, 2, 3, 123};
+const design::Parameters example{3, 2, 3, 4, 2, 2, 3, 123};
 
 std::string refusal(const std::string& text)
 {
     try {
-        parse_parameters(text);
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), ExitStatus::bad_parameter_file);
+        design::parse_parameters(text);
+    } catch (const common::Failure& failure) {
+        EXPECT_EQ(failure.status(), common::ExitStatus::input_refused);
         return failure.what();
     }
     ADD_FAILURE() << "accepted: " << text;
@@ -39,14 +39,14 @@ TEST(ParameterFile, LayoutsThatReadTheSameRecord)
         "3 2 3 4 2 2 5*3\n123\n",  // a repeat may supply more than is needed
         "3 2 3 4 2\n2 3, 7, x\n1*123 trailing\n",
     };
-    for (const char* text : layouts) EXPECT_EQ(parse_parameters(text), example) << text;
+    for (const char* text : layouts) EXPECT_EQ(design::parse_parameters(text), example) << text;
 }
 
 TEST(ParameterFile, SeedOfZeroOrLessAndNegativeCountsAreRead)
 {
-    EXPECT_EQ(parse_parameters("3 2 3 4 2 2 3\n0\n").iseed, 0);
-    EXPECT_EQ(parse_parameters("3 2 3 4 2 2 3\n-2147483648\n").iseed, -2147483647 - 1);
-    EXPECT_EQ(parse_parameters("-1 2 3 4 2 2 2147483647\n5\n").noffp, 2147483647);
+    EXPECT_EQ(design::parse_parameters("3 2 3 4 2 2 3\n0\n").iseed, 0);
+    EXPECT_EQ(design::parse_parameters("3 2 3 4 2 2 3\n-2147483648\n").iseed, -2147483647 - 1);
+    EXPECT_EQ(design::parse_parameters("-1 2 3 4 2 2 2147483647\n5\n").noffp, 2147483647);
 }
 
 TEST(ParameterFile, EndOfFileBeforeAnItem)
@@ -97,7 +97,8 @@ TEST(ParameterFile, EmptyItemsAndSlashes)
               "parpop: item 4 (noff): a slash ends the record early; write all eight values");
     EXPECT_EQ(refusal("3 2 3 4 2 2 3\n/\n"),
               "parpop: item 8 (iseed): a slash ends the record early; write all eight values");
-    EXPECT_EQ(parse_parameters("3 2 3 4 2 2 3 / notes\n123 / notes\n"), example);  // ignored parts
+    EXPECT_EQ(design::parse_parameters("3 2 3 4 2 2 3 / notes\n123 / notes\n"),
+              example);  // ignored parts
 }
 
 TEST(ParameterFile, BadRepeatCounts)

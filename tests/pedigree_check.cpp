@@ -5,7 +5,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "pedigree_check.h"
+#include "tests/pedigree_check.h"
 
 int main(int argc, char** argv)
 {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "end_to_end.h"
-#include "pedigree_check.h"
+#include "tests/end_to_end.h"
+#include "tests/pedigree_check.h"
 
 namespace pedigree_check {
 std::ostream& operator<<(std::ostream& out, const Line& l)

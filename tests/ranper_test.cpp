@@ -4,17 +4,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "ranper.h"
+#include "random/ranper.h"
 
 namespace pedsim {
 namespace {
 
 std::vector<float> first_permutation(std::int32_t seed, std::int32_t n)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     std::vector<float> perm(static_cast<std::size_t>(std::max(n, 1)), -1.0f);
     std::int32_t iseed = seed;
-    ranper(g, n, iseed, perm);
+    random::ranper(g, n, iseed, perm);
     return perm;
 }
 
@@ -28,15 +28,15 @@ TEST(Ranper, KnownFirstPermutations)
 
 TEST(Ranper, DrawsOneValuePerPosition)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     std::vector<float> perm(1);
     std::int32_t iseed = 7;
-    ranper(g, 1, iseed, perm);
+    random::ranper(g, 1, iseed, perm);
     EXPECT_EQ(perm[0], 1.0f);
     EXPECT_EQ(g.draws(), 1u);
     EXPECT_EQ(iseed, -1);
     perm.resize(300);
-    ranper(g, 300, iseed, perm);
+    random::ranper(g, 300, iseed, perm);
     EXPECT_EQ(g.draws(), 301u);
 }
 
@@ -51,17 +51,17 @@ TEST(Ranper, ValueOfOneExchangesAPositionWithItself)
 TEST(Ranper, EmptyOrNegativeLengthDrawsNothingAndKeepsASeedPending)
 {
     for (std::int32_t n : {0, -3}) {
-        UniformGenerator g;
+        random::UniformGenerator g;
         std::vector<float> perm{42.0f};
         std::int32_t iseed = 12345;
-        ranper(g, n, iseed, perm);
+        random::ranper(g, n, iseed, perm);
         EXPECT_EQ(iseed, 12345);
         EXPECT_EQ(perm[0], 42.0f);
         EXPECT_EQ(g.draws(), 0u);
         // The pending seed still starts the stream as if nothing had happened.
         EXPECT_EQ(first_permutation(12345, 6), [&] {
             std::vector<float> p(6);
-            ranper(g, 6, iseed, p);
+            random::ranper(g, 6, iseed, p);
             return p;
         }());
     }
@@ -69,11 +69,11 @@ TEST(Ranper, EmptyOrNegativeLengthDrawsNothingAndKeepsASeedPending)
 
 TEST(Ranper, EveryResultIsAPermutation)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     std::int32_t iseed = 2024;
     for (std::int32_t n = 1; n <= 2000; n += 37) {
         std::vector<float> perm(static_cast<std::size_t>(n));
-        ranper(g, n, iseed, perm);
+        random::ranper(g, n, iseed, perm);
         std::vector<float> sorted = perm;
         std::sort(sorted.begin(), sorted.end());
         for (std::int32_t k = 0; k < n; ++k)

@@ -7,21 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "ancestry.h"
 #include "common/failure.h"
+#include "measures/ancestry.h"
 #include "pedigree/pedigree_reader.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats_pedigrees.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
-using pedsim::stats::FounderRule;
-using pedsim::stats::Pedigree;
-using pedsim::stats::read_pedigree;
-using pedsim::stats::ReadingRules;
+using pedsim::measures::FounderRule;
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::read_pedigree;
+using pedsim::pedigree::ReadingRules;
 using stats_test::animal_named;
 
 ReadingRules rules_with(std::vector<std::string> unknown_labels, bool selfing = false)
@@ -62,7 +62,7 @@ TEST(StatsConventions, ReadsLabelsOfAnUnknownParentOnRequest)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Pedigree p = read_pedigree(text, "ped", c.rules);
-        const std::vector<double> f = pedsim::stats::inbreeding_by_paths(p, {}).inbreeding;
+        const std::vector<double> f = pedsim::relationship::inbreeding_by_paths(p, {}).inbreeding;
         EXPECT_EQ(f[animal_named(p, "x")], c.f_x);
         EXPECT_EQ(f[animal_named(p, "y")], c.f_y);
         ASSERT_EQ(p.notes.size(), c.notes.size());
@@ -81,22 +81,22 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
     try {
         read_pedigree(text, "ped");
         ADD_FAILURE() << "selfing read without --selfing";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "ped: line 2: \"P\" is used as a dam here and as a sire on "
                                      "line 2 (give --selfing for a pedigree where an individual "
                                      "is both parents)");
     }
     const Pedigree p = read_pedigree(text, "ped", rules_with({}, true));
-    const auto groups = pedsim::stats::group_by_generation(p);
-    ASSERT_TRUE(pedsim::stats::has_discrete_generations(p, groups));
-    const auto found = pedsim::stats::inbreeding_by_paths(p, {});
+    const auto groups = pedsim::relationship::group_by_generation(p);
+    ASSERT_TRUE(pedsim::relationship::has_discrete_generations(p, groups));
+    const auto found = pedsim::relationship::inbreeding_by_paths(p, {});
     const std::vector<double>& by_paths = found.inbreeding;
     const std::vector<double> coancestry =
-        pedsim::stats::mean_coancestry_by_products(p, found, groups, {});
-    const auto carried = pedsim::stats::coancestry_carried_forward(
-        p, groups, pedsim::stats::most_families(p.size()), {});
+        pedsim::relationship::mean_coancestry_by_products(p, found, groups, {});
+    const auto carried = pedsim::relationship::coancestry_carried_forward(
+        p, groups, pedsim::relationship::most_families(p.size()), {});
     ASSERT_TRUE(carried.has_value());
-    const std::vector<double> ecg = pedsim::stats::equivalent_generations(p);
+    const std::vector<double> ecg = pedsim::measures::equivalent_generations(p);
     double f = 0;
     for (std::size_t i = 0; i < p.size(); ++i) {
         SCOPED_TRACE(p.names[i]);
@@ -107,9 +107,9 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
         EXPECT_EQ(ecg[i], static_cast<double>(i));
         f = (1 + f) / 2;
     }
-    const std::vector<pedsim::stats::AnimalIndex> last = {
-        static_cast<pedsim::stats::AnimalIndex>(5)};
-    EXPECT_EQ(pedsim::stats::effective_founders(p, last), 1);
+    const std::vector<pedsim::pedigree::AnimalIndex> last = {
+        static_cast<pedsim::pedigree::AnimalIndex>(5)};
+    EXPECT_EQ(pedsim::measures::effective_founders(p, last), 1);
 }
 
 // fe of {C, D}, C with one known parent A, D of A and B, worked by hand:
@@ -119,14 +119,14 @@ TEST(StatsConventions, SelfingIsExactByBothMethods)
 TEST(StatsConventions, EffectiveFoundersByEitherRule)
 {
     const Pedigree p = stats_test::written_pedigree("A 0 0\nB 0 0\nC A 0\nD A B\n");
-    EXPECT_EQ(pedsim::stats::count_half_founders(p), 1u);
-    const std::vector<pedsim::stats::AnimalIndex> group = {2, 3};
-    EXPECT_DOUBLE_EQ(pedsim::stats::effective_founders(p, group), 8.0 / 3);
+    EXPECT_EQ(pedsim::measures::count_half_founders(p), 1u);
+    const std::vector<pedsim::pedigree::AnimalIndex> group = {2, 3};
+    EXPECT_DOUBLE_EQ(pedsim::measures::effective_founders(p, group), 8.0 / 3);
     EXPECT_DOUBLE_EQ(
-        pedsim::stats::effective_founders(p, group, FounderRule::missing_parent_is_founder),
+        pedsim::measures::effective_founders(p, group, FounderRule::missing_parent_is_founder),
         8.0 / 3);
-    EXPECT_DOUBLE_EQ(pedsim::stats::effective_founders(p, group, FounderRule::known_founders_only),
-                     9.0 / 5);
+    EXPECT_DOUBLE_EQ(
+        pedsim::measures::effective_founders(p, group, FounderRule::known_founders_only), 9.0 / 5);
 }
 
 }  // namespace

@@ -10,19 +10,19 @@
 #include <thread>
 #include <vector>
 
-#include "analysis.h"
-#include "end_to_end.h"
+#include "measures/analysis.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "relationship/parallel.h"
-#include "stats_pedigrees.h"
+#include "shell/parallel.h"
+#include "tests/end_to_end.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
 using end_to_end::Sandbox;
-using pedsim::stats::Pedigree;
+using pedsim::pedigree::Pedigree;
 
 // The chains of `depth` animals after a first founder: animal i's sire is
 // animal i - 1, its dam unknown or, with `founder_dams`, a founder of its own
@@ -43,8 +43,8 @@ std::string chain(int depth, bool founder_dams)
 Pedigree flock_with_unknown_parents()
 {
     Pedigree pedigree = stats_test::simulated_pedigree({12, 25, 40, 3, 20, 30, 2, 271828});
-    pedigree.dam[pedigree.size() / 2] = pedsim::stats::unknown;
-    pedigree.sire[pedigree.size() - 1] = pedsim::stats::unknown;
+    pedigree.dam[pedigree.size() / 2] = pedsim::pedigree::unknown;
+    pedigree.sire[pedigree.size() - 1] = pedsim::pedigree::unknown;
     return pedigree;
 }
 
@@ -68,20 +68,20 @@ TEST(StatsEngine, CarriedMatrixAgreesWithPathsWhereParentsAreMissing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto& pedigree = c.pedigree;
-        const auto groups = pedsim::stats::group_by_generation(pedigree);
-        ASSERT_TRUE(pedsim::stats::has_discrete_generations(pedigree, groups));
-        const auto carried = pedsim::stats::coancestry_carried_forward(
-            pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
+        const auto groups = pedsim::relationship::group_by_generation(pedigree);
+        ASSERT_TRUE(pedsim::relationship::has_discrete_generations(pedigree, groups));
+        const auto carried = pedsim::relationship::coancestry_carried_forward(
+            pedigree, groups, pedsim::relationship::most_families(pedigree.size()), {});
         ASSERT_TRUE(carried.has_value());
-        const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+        const auto by_paths = pedsim::relationship::inbreeding_by_paths(pedigree, {});
         const std::vector<double>& f = by_paths.inbreeding;
         const std::vector<double> mean =
-            pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+            pedsim::relationship::mean_coancestry_by_products(pedigree, by_paths, groups, {});
         for (std::size_t i = 0; i < pedigree.size(); ++i)
             ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
         for (std::size_t g = 0; g < groups.size(); ++g)
             ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
-        EXPECT_EQ(pedsim::stats::analyse(pedigree, {}, {}).method.substr(0, 20),
+        EXPECT_EQ(pedsim::measures::analyse(pedigree, {}, {}).method.substr(0, 20),
                   "discrete generations");
     }
 }
@@ -95,7 +95,7 @@ TEST(StatsEngine, ChainsHaveTheirKnownValues)
     for (const bool founder_dams : {false, true}) {
         SCOPED_TRACE(founder_dams);
         const Pedigree pedigree = stats_test::written_pedigree(chain(depth, founder_dams));
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         ASSERT_EQ(analysis.generations.size(), std::size_t{depth} + 1);
         for (const double f : analysis.animals.inbreeding) ASSERT_EQ(f, 0);
         const double founders = founder_dams ? depth + 1 : 1;
@@ -129,19 +129,19 @@ TEST(StatsEngine, FamiliesBeyondTheMemoryLimitFallBack)
                          name(generation - 1, (family + 1) % families, 1) + "\n";
             }
     const Pedigree pedigree = stats_test::written_pedigree(lines);
-    const auto groups = pedsim::stats::group_by_generation(pedigree);
-    ASSERT_TRUE(pedsim::stats::has_discrete_generations(pedigree, groups));
-    EXPECT_FALSE(pedsim::stats::coancestry_carried_forward(pedigree, groups, families, {}));
+    const auto groups = pedsim::relationship::group_by_generation(pedigree);
+    ASSERT_TRUE(pedsim::relationship::has_discrete_generations(pedigree, groups));
+    EXPECT_FALSE(pedsim::relationship::coancestry_carried_forward(pedigree, groups, families, {}));
     const auto carried =
-        pedsim::stats::coancestry_carried_forward(pedigree, groups, families + 1, {});
+        pedsim::relationship::coancestry_carried_forward(pedigree, groups, families + 1, {});
     ASSERT_TRUE(carried.has_value());
-    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::relationship::inbreeding_by_paths(pedigree, {});
     const std::vector<double>& f = by_paths.inbreeding;
     EXPECT_GT(f.back(), 0.1);
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         ASSERT_NEAR(carried->inbreeding[i], f[i], 1e-12) << pedigree.names[i];
     const std::vector<double> mean =
-        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+        pedsim::relationship::mean_coancestry_by_products(pedigree, by_paths, groups, {});
     for (std::size_t g = 0; g < groups.size(); ++g)
         ASSERT_NEAR(carried->mean_coancestry[g], mean[g], 1e-12) << g;
 }
@@ -161,7 +161,7 @@ TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
             if (begin == failing) throw std::runtime_error("chunk " + std::to_string(begin));
         };
         try {
-            pedsim::stats::for_each_chunk(64, 1, body);
+            pedsim::shell::for_each_chunk(64, 1, body);
             ADD_FAILURE() << "no exception";
         } catch (const std::runtime_error& failure) {
             running_at_return = running != 0;
@@ -175,7 +175,7 @@ TEST(StatsEngine, ChunksCarryTheirFailureBackToTheCaller)
 // (worker_count() by default); one thread is the caller's alone.
 TEST(StatsEngine, ChunksCoverTheRangeOnce)
 {
-    const std::size_t machine = pedsim::stats::worker_count();
+    const std::size_t machine = pedsim::shell::worker_count();
     for (const std::size_t threads : {machine, std::size_t{1}, std::size_t{3}})
         for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
             SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(count));
@@ -188,9 +188,9 @@ TEST(StatsEngine, ChunksCoverTheRangeOnce)
                 for (std::size_t k = begin; k < end; ++k) ++done[k];
             };
             if (threads == machine)
-                pedsim::stats::for_each_chunk(count, 7, body);
+                pedsim::shell::for_each_chunk(count, 7, body);
             else
-                pedsim::stats::for_each_chunk(count, 7, body, threads);
+                pedsim::shell::for_each_chunk(count, 7, body, threads);
             EXPECT_TRUE(worker_in_range);
             EXPECT_TRUE(threads != 1 || !off_the_caller);
             for (std::size_t k = 0; k < count; ++k) EXPECT_EQ(done[k], 1) << k;
@@ -202,9 +202,9 @@ TEST(StatsEngine, ChunksCoverTheRangeOnce)
 TEST(StatsEngine, NestedChunksStayOnTheirThread)
 {
     std::atomic<int> strays = 0, inner_chunks = 0;
-    pedsim::stats::for_each_chunk(8, 1, [&](std::size_t, std::size_t, std::size_t) {
+    pedsim::shell::for_each_chunk(8, 1, [&](std::size_t, std::size_t, std::size_t) {
         const std::thread::id outer = std::this_thread::get_id();
-        pedsim::stats::for_each_chunk(16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
+        pedsim::shell::for_each_chunk(16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
             ++inner_chunks;
             std::this_thread::sleep_for(std::chrono::microseconds(200));  // room for a helper
             if (std::this_thread::get_id() != outer || worker != 0) ++strays;

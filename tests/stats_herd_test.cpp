@@ -11,19 +11,22 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "ancestry.h"
-#include "cohort_effective_size.h"
 #include "common/failure.h"
-#include "generation_interval.h"
-#include "generation_table.h"
-#include "options.h"
+#include "measures/analysis.h"
+#include "measures/ancestry.h"
+#include "measures/cohort_effective_size.h"
+#include "measures/generation_interval.h"
+#include "measures/generation_table.h"
+#include "measures/pedigree_completeness.h"
 #include "pedigree/birth_dates.h"
-#include "pedigree_completeness.h"
-#include "stats_pedigrees.h"
+#include "stats/options.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
+using namespace pedsim::pedigree;
+using namespace pedsim::relationship;
+using namespace pedsim::measures;
 using namespace pedsim::stats;
 
 // Founders S1, D1, S2, D2; A (born 1996, a sire later: a son), B (1997, a dam
@@ -165,17 +168,17 @@ TEST(StatsHerd, DatesRefused)
     try {
         stats_test::written_pedigree("S 0 0 2000-01-01\nA S 0 2004\n");
         ADD_FAILURE() << "a year after a date was read";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "written: line 2: time \"2004\" is not a date (YYYY-MM-DD, "
                                      "YYYY/MM/DD or DD.MM.YYYY) as the column's first value is");
     }
     pedsim::stats::Options options;
     options.time = "date";
     try {
-        time_settings(options, stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"),
-                      "herd.txt");
+        check_time_settings(analysis_settings(options),
+                            stats_test::written_pedigree("S 0 0 2000\nA S 0 2004\n"), "herd.txt");
         ADD_FAILURE() << "--time date took a column of years";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_STREQ(failure.what(), "--time date: herd.txt has no time column of dates "
                                      "(YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY)");
     }

@@ -9,37 +9,37 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
+#include "measures/analysis.h"
 #include "relationship/discrete_generations.h"
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
-#include "stats_pedigrees.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
-using pedsim::Parameters;
-using pedsim::stats::Pedigree;
+using pedsim::design::Parameters;
+using pedsim::pedigree::Pedigree;
 using stats_test::animal_named;
 using stats_test::written_pedigree;
 
 // Both methods on one pedigree; the carried matrix only where it applies.
 struct BothMethods {
-    pedsim::stats::Relatedness by_paths;
-    std::optional<pedsim::stats::Relatedness> carried;
+    pedsim::relationship::Relatedness by_paths;
+    std::optional<pedsim::relationship::Relatedness> carried;
 };
 
 BothMethods both_methods(const Pedigree& pedigree)
 {
-    const auto groups = pedsim::stats::group_by_generation(pedigree);
+    const auto groups = pedsim::relationship::group_by_generation(pedigree);
     BothMethods found;
-    const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+    const auto by_paths = pedsim::relationship::inbreeding_by_paths(pedigree, {});
     found.by_paths.inbreeding = by_paths.inbreeding;
     found.by_paths.mean_coancestry =
-        pedsim::stats::mean_coancestry_by_products(pedigree, by_paths, groups, {});
-    if (pedsim::stats::has_discrete_generations(pedigree, groups))
-        found.carried = pedsim::stats::coancestry_carried_forward(
-            pedigree, groups, pedsim::stats::most_families(pedigree.size()), {});
+        pedsim::relationship::mean_coancestry_by_products(pedigree, by_paths, groups, {});
+    if (pedsim::relationship::has_discrete_generations(pedigree, groups))
+        found.carried = pedsim::relationship::coancestry_carried_forward(
+            pedigree, groups, pedsim::relationship::most_families(pedigree.size()), {});
     return found;
 }
 
@@ -83,7 +83,7 @@ TEST(StatsInbreeding, ExactValuesOnHandWorkedPedigrees)
         if (c.discrete) {
             EXPECT_DOUBLE_EQ(found.carried->inbreeding[animal], c.inbreeding);
         }
-        EXPECT_DOUBLE_EQ(pedsim::stats::analyse(pedigree, {}, {}).animals.inbreeding[animal],
+        EXPECT_DOUBLE_EQ(pedsim::measures::analyse(pedigree, {}, {}).animals.inbreeding[animal],
                          c.inbreeding);
     }
 }
@@ -147,7 +147,7 @@ TEST(StatsInbreeding, MeanOverSeedsOfTheLastHistoricalGeneration)
     double sum = 0;
     for (int seed = 1; seed < 2 * seeds; seed += 2) {
         const Pedigree pedigree = stats_test::simulated_pedigree({12, 10, 4, 5, 1, 1, 1, seed});
-        const pedsim::stats::Analysis analysis = pedsim::stats::analyse(pedigree, {}, {});
+        const pedsim::measures::Analysis analysis = pedsim::measures::analyse(pedigree, {}, {});
         ASSERT_EQ(analysis.generations[11].generation, 0);
         sum += analysis.generations[11].mean_f;
     }

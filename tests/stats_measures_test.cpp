@@ -7,15 +7,15 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "expected_inbreeding.h"
-#include "stats_pedigrees.h"
+#include "measures/analysis.h"
+#include "measures/expected_inbreeding.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
-using pedsim::stats::analyse;
-using pedsim::stats::Analysis;
-using pedsim::stats::Pedigree;
+using pedsim::measures::analyse;
+using pedsim::measures::Analysis;
+using pedsim::pedigree::Pedigree;
 
 // In a complete pedigree, ECG is the number of generations back to the
 // founders (the founders' generation counting as the first), and
@@ -113,7 +113,7 @@ TEST(StatsMeasures, FoundersAndTheirEffectiveNumber)
 // rows of fields -9 and 0. Rows beyond the protocol's offspring have none.
 TEST(StatsMeasures, ExpectedInbreedingOfADesign)
 {
-    const pedsim::Parameters design{12, 10, 4, 5, 2, 2, 2, 3};
+    const pedsim::design::Parameters design{12, 10, 4, 5, 2, 2, 2, 3};
     const Analysis analysis = analyse(stats_test::simulated_pedigree(design), design, {});
     ASSERT_EQ(analysis.generations.size(), 14u);
     EXPECT_EQ(analysis.generations[2].generation, -9);
@@ -127,7 +127,7 @@ TEST(StatsMeasures, ExpectedInbreedingOfADesign)
     EXPECT_EQ(analysis.design->females, 40);
     EXPECT_NEAR(analysis.design->inverse_c, 34.61, 0.005);
     EXPECT_DOUBLE_EQ(analysis.design->wright_ne, 32);
-    EXPECT_TRUE(std::isnan(pedsim::stats::expected_inbreeding(design, 15)[14]));
+    EXPECT_TRUE(std::isnan(pedsim::measures::expected_inbreeding(design, 15)[14]));
 }
 
 // The front shows progress from these calls: fractions within 0 .. 1, ending

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "end_to_end.h"
-#include "replicate_study.h"
+#include "stats/replicate_study.h"
+#include "tests/end_to_end.h"
 
 namespace {
 

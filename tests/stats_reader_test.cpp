@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "parameter_file.h"
+#include "design/parameter_file.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
-#include "pedigree_writer.h"
-#include "simulation.h"
+#include "sim/pedigree_writer.h"
+#include "sim/simulation.h"
 
 namespace {
 
-using pedsim::stats::Pedigree;
-using pedsim::stats::read_pedigree;
-using pedsim::stats::unknown;
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::read_pedigree;
+using pedsim::pedigree::unknown;
 
-std::string name_of(const Pedigree& p, pedsim::stats::AnimalIndex parent)
+std::string name_of(const Pedigree& p, pedsim::pedigree::AnimalIndex parent)
 {
     return parent == unknown ? "?" : p.names[static_cast<std::size_t>(parent)];
 }
@@ -34,8 +34,8 @@ void expect_parents_first(const Pedigree& p)
     ASSERT_EQ(p.dam.size(), p.size());
     ASSERT_EQ(p.generation.size(), p.size());
     for (std::size_t i = 0; i < p.size(); ++i) {
-        EXPECT_LT(p.sire[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
-        EXPECT_LT(p.dam[i], static_cast<pedsim::stats::AnimalIndex>(i)) << p.names[i];
+        EXPECT_LT(p.sire[i], static_cast<pedsim::pedigree::AnimalIndex>(i)) << p.names[i];
+        EXPECT_LT(p.dam[i], static_cast<pedsim::pedigree::AnimalIndex>(i)) << p.names[i];
     }
 }
 
@@ -119,8 +119,8 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
         try {
             read_pedigree(c.text, "ped.txt");
             ADD_FAILURE() << "read without a refusal";
-        } catch (const pedsim::Failure& failure) {
-            EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
+        } catch (const pedsim::common::Failure& failure) {
+            EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
             const std::string message = failure.what();
             EXPECT_TRUE(message.starts_with("ped.txt: " + c.message)) << message;
         }
@@ -163,9 +163,9 @@ TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
     }
 }
 
-pedsim::stats::ReadingRules header_rule(bool header)
+pedsim::pedigree::ReadingRules header_rule(bool header)
 {
-    pedsim::stats::ReadingRules rules;
+    pedsim::pedigree::ReadingRules rules;
     rules.header = header;
     return rules;
 }
@@ -179,7 +179,7 @@ TEST(StatsReader, TellsAHeaderFromAFirstRow)
     const struct {
         const char* what;
         std::string text;
-        pedsim::stats::ReadingRules rules;
+        pedsim::pedigree::ReadingRules rules;
         std::size_t animals;
         std::string note;  // the start of the one note, or none
     } cases[] = {
@@ -264,9 +264,10 @@ TEST(StatsReader, DerivesOrReadsGenerations)
 
 TEST(StatsReader, ReadsAPedsimFileInItsOwnOrder)
 {
-    const pedsim::Parameters p = pedsim::parse_parameters("3 2 3 4 2 2 3\n12345\n");
-    pedsim::UniformGenerator generator;
-    const std::string text = pedsim::pedigree_text(pedsim::simulate(p, generator), p.ngen);
+    const pedsim::design::Parameters p = pedsim::design::parse_parameters("3 2 3 4 2 2 3\n12345\n");
+    pedsim::random::UniformGenerator generator;
+    const std::string text =
+        pedsim::sim::pedigree_text(pedsim::sim::simulate(p, generator), p.ngen);
     const Pedigree pedigree = read_pedigree(text, "pedig");
     ASSERT_EQ(pedigree.size(), 42u);
     EXPECT_TRUE(pedigree.generation_given);
@@ -303,7 +304,7 @@ TEST(StatsReader, NameTableKeepsEveryNameApartAcrossGrowth)
     std::vector<std::string> names = tricky;
     for (int k = 0; k < 20000; ++k)  // from 64 slots to 32768: nine growths
         names.push_back((k % 2 == 0 ? "n" : "long-name-") + std::to_string(k));
-    pedsim::stats::NameTable table;
+    pedsim::pedigree::NameTable table;
     for (std::size_t k = 0; k < names.size(); ++k) {
         bool added = false;
         EXPECT_EQ(table.enter(table.keyed(names[k]), added), static_cast<int>(k)) << names[k];

@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
+#include "measures/analysis.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/inbreeding_by_sires.h"
-#include "stats_pedigrees.h"
+#include "tests/stats_pedigrees.h"
 
 namespace {
 
-using pedsim::stats::AnimalIndex;
-using pedsim::stats::Pedigree;
-using pedsim::stats::unknown;
+using pedsim::pedigree::AnimalIndex;
+using pedsim::pedigree::Pedigree;
+using pedsim::pedigree::unknown;
 
 // Draws in [0, n) from one fixed sequence, the same on every library.
 class Draws {
@@ -135,8 +135,8 @@ TEST(StatsSires, AgreesWithPathsAndTheTabularMatrix)
     for (const Shape& shape : shapes()) {
         SCOPED_TRACE(shape.what);
         const Pedigree& pedigree = shape.pedigree;
-        const auto by_sires = pedsim::stats::inbreeding_by_sires(pedigree, {});
-        const auto by_paths = pedsim::stats::inbreeding_by_paths(pedigree, {});
+        const auto by_sires = pedsim::relationship::inbreeding_by_sires(pedigree, {});
+        const auto by_paths = pedsim::relationship::inbreeding_by_paths(pedigree, {});
         const auto a = stats_test::tabular_relationships(pedigree);
         ASSERT_EQ(by_sires.inbreeding.size(), pedigree.size());
         double largest = 0;
@@ -158,8 +158,8 @@ TEST(StatsSires, SameBytesOnOneThreadAndTwo)
     };
     for (const Shape& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto one = pedsim::stats::inbreeding_by_sires(c.pedigree, {}, 1);
-        const auto two = pedsim::stats::inbreeding_by_sires(c.pedigree, {}, 2);
+        const auto one = pedsim::relationship::inbreeding_by_sires(c.pedigree, {}, 1);
+        const auto two = pedsim::relationship::inbreeding_by_sires(c.pedigree, {}, 2);
         ASSERT_EQ(one.inbreeding.size(), two.inbreeding.size());
         EXPECT_EQ(std::memcmp(one.inbreeding.data(), two.inbreeding.data(),
                               one.inbreeding.size() * sizeof(double)),
@@ -181,7 +181,7 @@ TEST(StatsSires, ChosenForHerdBooks)
     };
     for (const Shape& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string method = pedsim::stats::analyse(c.pedigree, {}, {}).method;
+        const std::string method = pedsim::measures::analyse(c.pedigree, {}, {}).method;
         EXPECT_EQ(method.substr(0, std::strlen(c.what)), c.what);
     }
 }

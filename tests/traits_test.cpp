@@ -12,22 +12,22 @@
 #include <string>
 #include <vector>
 
-#include "animal_draws.h"
-#include "breeding_values.h"
-#include "check_table.h"
 #include "common/failure.h"
-#include "design_file.h"
-#include "model.h"
-#include "pedigree/input_files.h"
-#include "pedigree_relatedness.h"
-#include "portable_math.h"
-#include "stats_pedigrees.h"
+#include "design/design_file.h"
+#include "shell/input_files.h"
+#include "tests/stats_pedigrees.h"
+#include "traits/animal_draws.h"
+#include "traits/breeding_values.h"
+#include "traits/check_table.h"
+#include "traits/model.h"
+#include "traits/pedigree_relatedness.h"
+#include "traits/portable_math.h"
 
 #include <Eigen/Dense>
 
 namespace {
 
-using pedsim::stats::Pedigree;
+using pedsim::pedigree::Pedigree;
 using pedsim::traits::Covariance;
 using pedsim::traits::Simulated;
 using pedsim::traits::TraitModel;
@@ -68,7 +68,7 @@ std::vector<std::vector<double>> tabular_relationships(const Pedigree& pedigree)
 {
     const std::size_t n = pedigree.size();
     std::vector<std::vector<double>> a(n, std::vector<double>(n, 0.0));
-    const auto of = [&](std::size_t j, pedsim::stats::AnimalIndex parent) {
+    const auto of = [&](std::size_t j, pedsim::pedigree::AnimalIndex parent) {
         return parent < 0 ? 0.0 : a[j][static_cast<std::size_t>(parent)];
     };
     for (std::size_t i = 0; i < n; ++i) {
@@ -232,7 +232,7 @@ std::vector<std::vector<double>> expect_flock_columns(const TraitModel& model,
                                                       std::uint64_t replicates,
                                                       const std::vector<CheckColumn>& columns)
 {
-    const auto design = pedsim::stats::read_design(
+    const auto design = pedsim::design::read_design(
         (std::filesystem::path(PEDSIM_TEST_DATA) / ".." / "examples" / "flock.parpop").string());
     const Pedigree pedigree = stats_test::simulated_pedigree(design);
     const auto relatedness = pedsim::traits::pedigree_relatedness(pedigree, {});
@@ -308,9 +308,9 @@ TEST_P(ModelRefusal, NamesFileLineAndKey)
     try {
         pedsim::traits::read_model(GetParam().model, "m.toml");
         FAIL() << "accepted";
-    } catch (const pedsim::Failure& failure) {
+    } catch (const pedsim::common::Failure& failure) {
         EXPECT_EQ(std::string(failure.what()), GetParam().message);
-        EXPECT_EQ(failure.status(), pedsim::ExitStatus::bad_parameter_file);
+        EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "uniran.h"
+#include "random/uniran.h"
 
 namespace pedsim {
 namespace {
@@ -13,17 +13,17 @@ namespace {
 constexpr float unseeded_modulus = 32767.0f;
 constexpr float seeded_modulus = 2147483647.0f;  // rounds to 2^31 in single precision
 
-std::vector<float> draws(UniformGenerator& g, std::int32_t seed, int count)
+std::vector<float> draws(random::UniformGenerator& g, std::int32_t seed, int count)
 {
     std::vector<float> x(static_cast<std::size_t>(count));
     std::int32_t iseed = seed;
-    uniran(g, count, iseed, x);
+    random::uniran(g, count, iseed, x);
     return x;
 }
 
 TEST(Uniran, UnseededStreamStartsFromTheBuiltInTable)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     const std::vector<float> x = draws(g, 0, 3);
     EXPECT_EQ(x[0], 26914.0f / unseeded_modulus);
     EXPECT_EQ(x[1], 20189.0f / unseeded_modulus);
@@ -32,7 +32,7 @@ TEST(Uniran, UnseededStreamStartsFromTheBuiltInTable)
 
 TEST(Uniran, UnseededStreamReachesExactlyZeroAtDraw14791)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     const std::vector<float> x = draws(g, -7, 14791);
     EXPECT_EQ(x[14790], 0.0f);
     for (float v : x) {
@@ -43,11 +43,11 @@ TEST(Uniran, UnseededStreamReachesExactlyZeroAtDraw14791)
 
 TEST(Uniran, SeededFirstDraws)
 {
-    UniformGenerator one;
+    random::UniformGenerator one;
     EXPECT_EQ(draws(one, 1, 3),
               (std::vector<float>{214587535.0f / seeded_modulus, 995741904.0f / seeded_modulus,
                                   1947976207.0f / seeded_modulus}));
-    UniformGenerator g;
+    random::UniformGenerator g;
     const std::vector<float> x = draws(g, 12345, 3);
     EXPECT_EQ(x, (std::vector<float>{1235793936.0f / seeded_modulus, 237403728.0f / seeded_modulus,
                                      244397456.0f / seeded_modulus}));
@@ -58,21 +58,21 @@ TEST(Uniran, SeededFirstDraws)
 
 TEST(Uniran, ValueNearTheModulusRoundsToExactlyOne)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     EXPECT_EQ(draws(g, 58629959, 1)[0], 1.0f);
 }
 
 TEST(Uniran, EvenSeedActsAsTheOddSeedBelowIt)
 {
     for (std::int32_t q : {1, 2, 6173, 1073741823}) {
-        UniformGenerator even, odd;
+        random::UniformGenerator even, odd;
         EXPECT_EQ(draws(even, 2 * q, 50), draws(odd, 2 * q - 1, 50)) << "q = " << q;
     }
 }
 
 TEST(Uniran, SeedAboveTheModulusIsHeldAtIt)
 {
-    UniformGenerator largest, modulus;
+    random::UniformGenerator largest, modulus;
     // 2147483647 is odd and equal to the modulus, so nothing changes it.
     EXPECT_EQ(draws(largest, 2147483647, 20), draws(modulus, 2147483647, 20));
     for (float v : draws(largest, 0, 1000)) EXPECT_LE(v, 1.0f);
@@ -80,23 +80,23 @@ TEST(Uniran, SeedAboveTheModulusIsHeldAtIt)
 
 TEST(Uniran, SeedIsTakenOnceAndReportedAsMinusOne)
 {
-    UniformGenerator g;
+    random::UniformGenerator g;
     std::int32_t iseed = 12345;
     std::vector<float> none;
-    uniran(g, 0, iseed, none);  // no value wanted, but the table is seeded
+    random::uniran(g, 0, iseed, none);  // no value wanted, but the table is seeded
     EXPECT_EQ(iseed, -1);
-    UniformGenerator reference;
+    random::UniformGenerator reference;
     EXPECT_EQ(draws(g, iseed, 3), draws(reference, 12345, 3));
 }
 
 TEST(Uniran, ManyValuesAtOnceEqualOneAtATime)
 {
-    UniformGenerator batch, single;
+    random::UniformGenerator batch, single;
     const std::vector<float> all = draws(batch, 99, 40);
     std::int32_t iseed = 99;
     for (float expected : all) {
         float u = -1.0f;
-        uniran(single, 1, iseed, std::span<float>(&u, 1));
+        random::uniran(single, 1, iseed, std::span<float>(&u, 1));
         EXPECT_EQ(u, expected);
         EXPECT_EQ(iseed, -1);
     }
@@ -107,9 +107,9 @@ TEST(Uniran, ProcessWideGeneratorKeepsItsStateAcrossCalls)
 {
     std::int32_t iseed = 12345;
     float first = 0.0f, second = 0.0f;
-    uniran(1, iseed, std::span<float>(&first, 1));
-    uniran(1, iseed, std::span<float>(&second, 1));
-    UniformGenerator reference;
+    random::uniran(1, iseed, std::span<float>(&first, 1));
+    random::uniran(1, iseed, std::span<float>(&second, 1));
+    random::UniformGenerator reference;
     EXPECT_EQ((std::vector<float>{first, second}), draws(reference, 12345, 2));
 }
 

@@ -1,10 +1,10 @@
-#include "animal_draws.h"
+#include "traits/animal_draws.h"
 
 #include <Random123/philox.h>
 #include <cmath>
 #include <xxhash.h>
 
-#include "portable_math.h"
+#include "traits/portable_math.h"
 
 namespace pedsim::traits {
 

@@ -1,12 +1,12 @@
-#include "breeding_values.h"
+#include "traits/breeding_values.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "animal_draws.h"
-#include "recorded_generations.h"
 #include "relationship/inbreeding_by_paths.h"
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
+#include "traits/animal_draws.h"
+#include "traits/recorded_generations.h"
 
 namespace pedsim::traits {
 
@@ -54,11 +54,11 @@ void draw_mendelian_terms(const TraitModel& model, std::uint64_t seed, Identifie
     std::copy_n(joint.begin() + static_cast<std::ptrdiff_t>(n), n, &simulated.maternal[animal * n]);
 }
 
-bool sex_fits(RecordedSex wanted, stats::Sex sex)
+bool sex_fits(RecordedSex wanted, pedigree::Sex sex)
 {
     return wanted == RecordedSex::all ||
-           (wanted == RecordedSex::female && sex == stats::Sex::female) ||
-           (wanted == RecordedSex::male && sex == stats::Sex::male);
+           (wanted == RecordedSex::female && sex == pedigree::Sex::female) ||
+           (wanted == RecordedSex::male && sex == pedigree::Sex::male);
 }
 
 // Which records of the animal exist; the uniforms are drawn only when a
@@ -81,7 +81,7 @@ void choose_records(const TraitModel& model, std::uint64_t seed, IdentifierHash 
 
 // The terms an animal draws for itself: its Mendelian sampling terms, its
 // maternal permanent effect, and when recorded pe and the residuals.
-void draw_own_terms(const stats::Pedigree& pedigree, const TraitModel& model, std::uint64_t seed,
+void draw_own_terms(const pedigree::Pedigree& pedigree, const TraitModel& model, std::uint64_t seed,
                     std::size_t animal, Simulated& simulated)
 {
     const std::size_t n = simulated.traits;
@@ -107,27 +107,29 @@ void draw_own_terms(const stats::Pedigree& pedigree, const TraitModel& model, st
 
 // Adds each animal's parents' mean to its Mendelian sampling term, parents
 // first, so that a parent's value is complete when its offspring's is made.
-void add_parent_means(const stats::Pedigree& pedigree, Simulated& simulated, std::size_t first = 0)
+void add_parent_means(const pedigree::Pedigree& pedigree, Simulated& simulated,
+                      std::size_t first = 0)
 {
     const std::size_t n = simulated.traits;
     for (std::size_t i = first; i < pedigree.size(); ++i) {
-        const stats::AnimalIndex sire = pedigree.sire[i], dam = pedigree.dam[i];
+        const pedigree::AnimalIndex sire = pedigree.sire[i], dam = pedigree.dam[i];
         for (std::size_t t = 0; t < n; ++t) {
-            const double a_sire =
-                sire == stats::unknown ? 0.0 : simulated.value(static_cast<std::size_t>(sire), t);
+            const double a_sire = sire == pedigree::unknown
+                                      ? 0.0
+                                      : simulated.value(static_cast<std::size_t>(sire), t);
             const double a_dam =
-                dam == stats::unknown ? 0.0 : simulated.value(static_cast<std::size_t>(dam), t);
+                dam == pedigree::unknown ? 0.0 : simulated.value(static_cast<std::size_t>(dam), t);
             simulated.breeding_value[i * n + t] += 0.5 * (a_sire + a_dam);
         }
     }
 }
 
 // The same for the maternal values, which follow the same Mendelian rule.
-void add_parent_maternal_means(const stats::Pedigree& pedigree, Simulated& simulated)
+void add_parent_maternal_means(const pedigree::Pedigree& pedigree, Simulated& simulated)
 {
     const std::size_t n = simulated.traits;
-    const auto of = [&](stats::AnimalIndex parent, std::size_t t) {
-        return parent == stats::unknown
+    const auto of = [&](pedigree::AnimalIndex parent, std::size_t t) {
+        return parent == pedigree::unknown
                    ? 0.0
                    : simulated.maternal[static_cast<std::size_t>(parent) * n + t];
     };
@@ -137,7 +139,7 @@ void add_parent_maternal_means(const stats::Pedigree& pedigree, Simulated& simul
                 0.5 * (of(pedigree.sire[i], t) + of(pedigree.dam[i], t));
 }
 
-Simulated prepared(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+Simulated prepared(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed)
 {
     const std::size_t count = pedigree.size(), n = model.trait_count();
@@ -147,7 +149,7 @@ Simulated prepared(const stats::Pedigree& pedigree, const std::vector<double>& i
     simulated.msv.resize(count);
     simulated.recorded.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        simulated.msv[i] = stats::mendelian_variance(pedigree, inbreeding, i);
+        simulated.msv[i] = relationship::mendelian_variance(pedigree, inbreeding, i);
         simulated.recorded[i] = in_recorded_generations(model, pedigree.generation[i]) ? 1 : 0;
     }
     simulated.sex = animal_sexes(pedigree);
@@ -164,15 +166,15 @@ Simulated prepared(const stats::Pedigree& pedigree, const std::vector<double>& i
 
 }  // namespace
 
-Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed, std::size_t threads)
 {
     const std::size_t count = pedigree.size();
     Simulated simulated = prepared(pedigree, inbreeding, model, seed);
     // Each chunk draws for its own consecutive animals and writes only their
     // entries: an animal's draws depend on nothing but the seed and its name.
-    stats::for_each_chunk(
-        count, stats::chunk_for(count, threads),
+    shell::for_each_chunk(
+        count, shell::chunk_for(count, threads),
         [&](std::size_t begin, std::size_t end, std::size_t) {
             for (std::size_t i = begin; i < end; ++i)
                 draw_own_terms(pedigree, model, seed, i, simulated);
@@ -183,7 +185,7 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
     return simulated;
 }
 
-void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+void simulate_added(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                     const TraitModel& model, std::uint64_t seed, std::size_t threads,
                     Simulated& simulated)
 {
@@ -195,7 +197,7 @@ void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& 
     }
     const std::size_t records = simulated.records;
     for (std::size_t i = first; i < count; ++i) {
-        simulated.msv.push_back(stats::mendelian_variance(pedigree, inbreeding, i));
+        simulated.msv.push_back(relationship::mendelian_variance(pedigree, inbreeding, i));
         simulated.recorded.push_back(in_recorded_generations(model, pedigree.generation[i]) ? 1
                                                                                             : 0);
         simulated.sex.push_back(pedigree.sex[i]);
@@ -207,8 +209,8 @@ void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& 
     simulated.residual.resize(count * records * n, 0.0);
     simulated.kept.resize(count * records * n, 0);
     const std::size_t added = count - first;
-    stats::for_each_chunk(
-        added, stats::chunk_for(added, threads),
+    shell::for_each_chunk(
+        added, shell::chunk_for(added, threads),
         [&](std::size_t begin, std::size_t end, std::size_t) {
             for (std::size_t i = first + begin; i < first + end; ++i)
                 draw_own_terms(pedigree, model, seed, i, simulated);
@@ -234,8 +236,8 @@ double phenotype(const Simulated& simulated, const TraitModel& model,
     y += simulated.residual[(animal * simulated.records + record) * n + trait];
     y += model.inbreeding_depression[trait] * inbreeding[animal];
     if (!simulated.fixed.empty()) y += fixed_sum(simulated.fixed, model, animal, trait);
-    const stats::AnimalIndex dam = simulated.dam[animal];
-    if (dam == stats::unknown) return y;
+    const pedigree::AnimalIndex dam = simulated.dam[animal];
+    if (dam == pedigree::unknown) return y;
     const auto d = static_cast<std::size_t>(dam);
     if (!simulated.maternal.empty()) y += simulated.maternal[d * n + trait];
     if (!simulated.maternal_permanent.empty()) y += simulated.maternal_permanent[d * n + trait];

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fixed_effects.h"
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/fixed_effects.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 
@@ -26,8 +26,8 @@ struct Simulated {
     // is recorded, r is below the trait's count, its sex fits and the record
     // was kept.
     std::vector<std::uint8_t> kept;
-    std::vector<stats::Sex> sex;             // as animal_sexes reads it
-    std::vector<stats::AnimalIndex> dam;     // each animal's dam, for maternal effects
+    std::vector<pedigree::Sex> sex;          // as animal_sexes reads it
+    std::vector<pedigree::AnimalIndex> dam;  // each animal's dam, for maternal effects
     std::vector<double> maternal;            // N x traits; empty without maternal effects
     std::vector<double> maternal_permanent;  // N x traits; empty without them
     std::vector<FixedLevels> fixed;          // per fixed effect of the model
@@ -47,7 +47,7 @@ struct Simulated {
 // Simulates every animal, parents first: a founder's breeding value is
 // drawn from N(0, G); any other animal's is a = (a_sire + a_dam)/2 + m with
 // m ~ N(0, msv G), an unknown parent counting as a base animal of value 0,
-// and msv from stats::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
+// and msv from relationship::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
 // or 1). With maternal effects the direct and maternal values are drawn
 // jointly by the same rule from the joint matrix. An animal in the model's
 // recorded generations gets pe ~ N(0, P) and a residual e ~ N(0, R) per
@@ -59,7 +59,7 @@ struct Simulated {
 // stream (animal_draws.h); the draws run on `threads` threads (>= 1), each
 // on its own consecutive animals, so the results do not depend on their
 // number. `inbreeding` holds F of every animal.
-Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed, std::size_t threads);
 
 // Extends `simulated`, drawn by earlier calls for the first
@@ -68,7 +68,7 @@ Simulated simulate(const stats::Pedigree& pedigree, const std::vector<double>& i
 // in the whole pedigree. For a pedigree that grows by whole generations, as a
 // breeding program's does. Assumes a sex column (pedigree.sex), a model
 // without fixed or maternal effects, and F of every animal in `inbreeding`.
-void simulate_added(const stats::Pedigree& pedigree, const std::vector<double>& inbreeding,
+void simulate_added(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                     const TraitModel& model, std::uint64_t seed, std::size_t threads,
                     Simulated& simulated);
 

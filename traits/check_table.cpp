@@ -1,17 +1,17 @@
-#include "check_table.h"
+#include "traits/check_table.h"
 
 #include <cmath>
 #include <limits>
 #include <span>
 
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
+using shell::append_cells;
+using shell::append_number;
 
 constexpr double undefined = std::numeric_limits<double>::quiet_NaN();
 
@@ -32,20 +32,20 @@ Moments moments(std::size_t count, const Value& value)
     return {mean, squares / static_cast<double>(count)};
 }
 
-double mean_inbreeding(std::span<const stats::AnimalIndex> members,
+double mean_inbreeding(std::span<const pedigree::AnimalIndex> members,
                        const std::vector<double>& inbreeding)
 {
     double sum = 0;
-    for (const stats::AnimalIndex i : members) sum += inbreeding[static_cast<std::size_t>(i)];
+    for (const pedigree::AnimalIndex i : members) sum += inbreeding[static_cast<std::size_t>(i)];
     return sum / static_cast<double>(members.size());
 }
 
 // The records of a generation, as (animal, record) pairs in order.
 std::vector<std::pair<std::size_t, std::size_t>>
-records_of(std::span<const stats::AnimalIndex> members, const Simulated& simulated)
+records_of(std::span<const pedigree::AnimalIndex> members, const Simulated& simulated)
 {
     std::vector<std::pair<std::size_t, std::size_t>> records;
-    for (const stats::AnimalIndex i : members)
+    for (const pedigree::AnimalIndex i : members)
         if (simulated.recorded[static_cast<std::size_t>(i)])
             for (std::size_t r = 0; r < simulated.records; ++r)
                 if (simulated.has_row(static_cast<std::size_t>(i), r))
@@ -87,7 +87,7 @@ void add_incidence(const std::vector<std::pair<std::size_t, std::size_t>>& recor
     check.expected_incidence = expected / static_cast<double>(records.size());
 }
 
-TraitCheck trait_check(std::span<const stats::AnimalIndex> members,
+TraitCheck trait_check(std::span<const pedigree::AnimalIndex> members,
                        const std::vector<std::pair<std::size_t, std::size_t>>& all_records,
                        double expected_fraction, const TraitModel& model,
                        const Simulated& simulated, const std::vector<double>& inbreeding,
@@ -127,7 +127,7 @@ std::vector<CheckRow> check_rows(const PedigreeRelatedness& relatedness, const T
     const std::vector<double>& inbreeding = relatedness.found.inbreeding;
     std::vector<CheckRow> rows;
     for (std::size_t g = 0; g < relatedness.groups.size(); ++g) {
-        const std::span<const stats::AnimalIndex> members = relatedness.groups.members(g);
+        const std::span<const pedigree::AnimalIndex> members = relatedness.groups.members(g);
         const auto records = records_of(members, simulated);
         const double expected_fraction =
             1.0 + mean_inbreeding(members, inbreeding) - 2.0 * relatedness.found.mean_coancestry[g];

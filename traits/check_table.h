@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "breeding_values.h"
-#include "model.h"
-#include "pedigree_relatedness.h"
+#include "traits/breeding_values.h"
+#include "traits/model.h"
+#include "traits/pedigree_relatedness.h"
 
 namespace pedsim::traits {
 

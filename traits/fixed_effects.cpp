@@ -1,18 +1,18 @@
-#include "fixed_effects.h"
+#include "traits/fixed_effects.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 
-#include "animal_draws.h"
+#include "traits/animal_draws.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-std::string label_of(const FixedEffect& effect, const stats::Pedigree& pedigree,
-                     const std::vector<stats::Sex>& sexes, std::size_t animal, std::uint64_t seed,
-                     std::size_t index)
+std::string label_of(const FixedEffect& effect, const pedigree::Pedigree& pedigree,
+                     const std::vector<pedigree::Sex>& sexes, std::size_t animal,
+                     std::uint64_t seed, std::size_t index)
 {
     const std::string generation = std::to_string(pedigree.generation[animal]);
     if (effect.kind == FixedEffect::Kind::column)
@@ -49,9 +49,9 @@ void level_value(const FixedEffect& effect, const std::string& label, std::size_
     }
 }
 
-FixedLevels realise(const FixedEffect& effect, std::size_t index, const stats::Pedigree& pedigree,
-                    const std::vector<stats::Sex>& sexes, const std::vector<double>& inbreeding,
-                    std::size_t n, std::uint64_t seed)
+FixedLevels realise(const FixedEffect& effect, std::size_t index,
+                    const pedigree::Pedigree& pedigree, const std::vector<pedigree::Sex>& sexes,
+                    const std::vector<double>& inbreeding, std::size_t n, std::uint64_t seed)
 {
     FixedLevels realised;
     if (effect.kind == FixedEffect::Kind::covariate) {
@@ -77,33 +77,34 @@ FixedLevels realise(const FixedEffect& effect, std::size_t index, const stats::P
 
 }  // namespace
 
-std::vector<stats::Sex> animal_sexes(const stats::Pedigree& pedigree)
+std::vector<pedigree::Sex> animal_sexes(const pedigree::Pedigree& pedigree)
 {
-    std::vector<stats::Sex> sexes(pedigree.size(), stats::Sex::unrecorded);
+    std::vector<pedigree::Sex> sexes(pedigree.size(), pedigree::Sex::unrecorded);
     std::vector<std::uint8_t> use(pedigree.size(), 0);  // bit 1: sire, bit 2: dam
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        if (pedigree.sire[i] != stats::unknown)
+        if (pedigree.sire[i] != pedigree::unknown)
             use[static_cast<std::size_t>(pedigree.sire[i])] |= 1;
-        if (pedigree.dam[i] != stats::unknown) use[static_cast<std::size_t>(pedigree.dam[i])] |= 2;
+        if (pedigree.dam[i] != pedigree::unknown)
+            use[static_cast<std::size_t>(pedigree.dam[i])] |= 2;
     }
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        if (!pedigree.sex.empty() && pedigree.sex[i] != stats::Sex::unrecorded)
+        if (!pedigree.sex.empty() && pedigree.sex[i] != pedigree::Sex::unrecorded)
             sexes[i] = pedigree.sex[i];
         else if (use[i] == 1)
-            sexes[i] = stats::Sex::male;
+            sexes[i] = pedigree::Sex::male;
         else if (use[i] == 2)
-            sexes[i] = stats::Sex::female;
+            sexes[i] = pedigree::Sex::female;
     }
     return sexes;
 }
 
-const char* sex_label(stats::Sex sex)
+const char* sex_label(pedigree::Sex sex)
 {
-    return sex == stats::Sex::male ? "M" : sex == stats::Sex::female ? "F" : "0";
+    return sex == pedigree::Sex::male ? "M" : sex == pedigree::Sex::female ? "F" : "0";
 }
 
-std::vector<FixedLevels> realise_fixed_effects(const stats::Pedigree& pedigree,
-                                               const std::vector<stats::Sex>& sexes,
+std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigree,
+                                               const std::vector<pedigree::Sex>& sexes,
                                                const std::vector<double>& inbreeding,
                                                const TraitModel& model, std::uint64_t seed)
 {

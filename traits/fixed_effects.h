@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 
 // An animal's sex as the traits read it: the pedigree's sex column where it
 // records one, else its use as a sire (male) or a dam (female); unrecorded
 // for an animal without either, or used as both.
-std::vector<stats::Sex> animal_sexes(const stats::Pedigree& pedigree);
+std::vector<pedigree::Sex> animal_sexes(const pedigree::Pedigree& pedigree);
 
 // The label of a sex as the tables write it: "M", "F" or "0".
-const char* sex_label(stats::Sex sex);
+const char* sex_label(pedigree::Sex sex);
 
 // One fixed effect as realised. A covariate has no levels; its value in an
 // animal's records is slope times covariate(animal).
@@ -38,8 +38,8 @@ struct FixedLevels {
 // in the model, else N(0, variance) from the counter of the XXH3-128 hash of
 // "NAME/LABEL" (stream DrawStream::fixed_level), so that it depends only on
 // the seed, the effect's name and the level; 0 without a variance.
-std::vector<FixedLevels> realise_fixed_effects(const stats::Pedigree& pedigree,
-                                               const std::vector<stats::Sex>& sexes,
+std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigree,
+                                               const std::vector<pedigree::Sex>& sexes,
                                                const std::vector<double>& inbreeding,
                                                const TraitModel& model, std::uint64_t seed);
 

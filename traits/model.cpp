@@ -1,4 +1,4 @@
-#include "model.h"
+#include "traits/model.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Eigenvalues>
@@ -8,8 +8,8 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "toml_nesting.h"
 #include "traits/refuser.h"
+#include "traits/toml_nesting.h"
 
 namespace pedsim::traits {
 
@@ -177,11 +177,11 @@ std::vector<std::string> trait_names(const toml::node& node, const Refuser& refu
         const std::string name = element.value<std::string>().value();
         if (!usable_column_name(name))
             refuse(line_of(element), "traits",
-                   quoted(name) + " cannot name a column; a trait name is 1 to " +
+                   common::quoted(name) + " cannot name a column; a trait name is 1 to " +
                        std::to_string(longest_trait_name) +
                        " ASCII letters, digits, '_', '.' or '-'");
         if (std::ranges::find(names, name) != names.end())
-            refuse(line_of(element), "traits", quoted(name) + " is named twice");
+            refuse(line_of(element), "traits", common::quoted(name) + " is named twice");
         names.push_back(name);
     }
     return names;
@@ -377,13 +377,13 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
                       (table.get("covariate") != nullptr);
     if (kinds != 1)
         refuse(line, "fixed",
-               quoted(effect.name) + " needs exactly one of column, groups or covariate");
+               common::quoted(effect.name) + " needs exactly one of column, groups or covariate");
     if (const toml::node* node = table.get("column")) {
         effect.kind = FixedEffect::Kind::column;
         effect.source = text_of(*node, "fixed.column", refuse);
         if (effect.source != "sex" && effect.source != "generation")
             refuse(line_of(*node), "fixed.column",
-                   quoted(effect.source) +
+                   common::quoted(effect.source) +
                        " is not a pedigree column; the columns are sex and generation");
     } else if (const toml::node* groups = table.get("groups")) {
         effect.kind = FixedEffect::Kind::groups;
@@ -397,7 +397,7 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
         effect.source = text_of(covariate, "fixed.covariate", refuse);
         if (effect.source != "F" && effect.source != "generation")
             refuse(line_of(covariate), "fixed.covariate",
-                   quoted(effect.source) +
+                   common::quoted(effect.source) +
                        " is not a covariate; the covariates are F and generation");
     }
 }
@@ -411,12 +411,13 @@ void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& eff
     const bool covariate = effect.kind == FixedEffect::Kind::covariate;
     if (covariate != (table.get("slope") != nullptr))
         refuse(line, "fixed",
-               quoted(effect.name) + ": a covariate, and only a covariate, has a slope");
+               common::quoted(effect.name) + ": a covariate, and only a covariate, has a slope");
     if (covariate) {
         effect.slope = vector_of(*table.get("slope"), n, "fixed.slope", refuse);
         if (table.get("variance") || table.get("values"))
             refuse(line, "fixed",
-                   quoted(effect.name) + ": a covariate has a slope, no variance or values");
+                   common::quoted(effect.name) +
+                       ": a covariate has a slope, no variance or values");
         return;
     }
     if (const toml::node* node = table.get("values")) {
@@ -438,7 +439,7 @@ void read_fixed_values(const toml::table& table, std::size_t n, FixedEffect& eff
         }
     }
     if (effect.variance.empty() && effect.levels.empty())
-        refuse(line, "fixed", quoted(effect.name) + " needs a variance or values");
+        refuse(line, "fixed", common::quoted(effect.name) + " needs a variance or values");
 }
 
 // Names a fixed effect may not take, being another column's: the fixed
@@ -470,11 +471,13 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
     effect.name = text_of(*name, "fixed.name", refuse);
     if (!usable_column_name(effect.name))
         refuse(line_of(*name), "fixed.name",
-               quoted(effect.name) + " cannot name a column; a fixed effect's name is 1 to " +
+               common::quoted(effect.name) +
+                   " cannot name a column; a fixed effect's name is 1 to " +
                    std::to_string(longest_trait_name) + " ASCII letters, digits, '_', '.' or '-'");
     if (column_name_taken(model, effect.name))
         refuse(line_of(*table), "fixed.name",
-               quoted(effect.name) + " is already a column of the records; choose another name");
+               common::quoted(effect.name) +
+                   " is already a column of the records; choose another name");
     read_fixed_kind(*table, effect, refuse);
     read_fixed_values(*table, model.trait_count(), effect, refuse);
     return effect;
@@ -532,9 +535,10 @@ toml::table parse(std::string_view text, std::string_view file_name)
     try {
         return toml::parse(text, file_name);
     } catch (const toml::parse_error& error) {
-        throw Failure(
-            ExitStatus::input_refused, Place{std::string(file_name), error.source().begin.line},
-            printable(error.description(), longest_description) + "; correct the TOML syntax");
+        throw common::Failure(common::ExitStatus::input_refused,
+                              common::Place{std::string(file_name), error.source().begin.line},
+                              common::printable(error.description(), longest_description) +
+                                  "; correct the TOML syntax");
     }
 }
 
@@ -589,7 +593,7 @@ TraitModel read_model(std::string_view text, std::string_view file_name,
     for (const auto& [key, node] : table)
         if (std::ranges::find(known_keys, key.str()) == std::end(known_keys) &&
             std::ranges::find(other_keys, key.str()) == other_keys.end())
-            refuse(key.source().begin.line, quoted(key.str()),
+            refuse(key.source().begin.line, common::quoted(key.str()),
                    "unknown key; the keys are seed, traits, mean, additive, residual, "
                    "permanent, records, inbreeding_depression, recorded_generations, "
                    "recorded_sex, recorded_fraction, fixed, maternal, direct_maternal, "

@@ -1,22 +1,22 @@
-#include "numeric_files.h"
+#include "traits/numeric_files.h"
 
 #include <algorithm>
 #include <map>
 
-#include "parameter_files.h"
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
+#include "traits/parameter_files.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
-using stats::number_text;
+using shell::append_cells;
+using shell::append_number;
+using shell::number_text;
 
-std::size_t animal_code(stats::AnimalIndex animal)
+std::size_t animal_code(pedigree::AnimalIndex animal)
 {
-    return animal == stats::unknown ? std::size_t{0} : static_cast<std::size_t>(animal) + 1;
+    return animal == pedigree::unknown ? std::size_t{0} : static_cast<std::size_t>(animal) + 1;
 }
 
 // The value a record of `trait` shows in the files.
@@ -101,31 +101,7 @@ std::string readme_text(const TraitRun& run, const NumericColumns& columns)
 
 }  // namespace
 
-std::size_t NumericColumns::position(std::string_view name) const
-{
-    const auto found = std::ranges::find(names, name);
-    return found == names.end() ? 0 : static_cast<std::size_t>(found - names.begin()) + 1;
-}
-
-NumericColumns numeric_columns(const TraitModel& model, bool long_layout)
-{
-    NumericColumns columns{long_layout, {}};
-    if (long_layout) columns.names.emplace_back("trait");
-    for (const char* name : {"animal", "dam", "intercept", "generation", "record"})
-        columns.names.emplace_back(name);
-    for (const FixedEffect& effect : model.fixed) columns.names.push_back(effect.name);
-    columns.names.emplace_back("inbreeding");
-    columns.names.emplace_back("animal_sex");
-    if (!model.permanent.empty()) columns.names.emplace_back("pe");
-    if (!model.maternal_permanent.empty()) columns.names.emplace_back("mpe");
-    if (long_layout)
-        columns.names.emplace_back("value");
-    else
-        columns.names.insert(columns.names.end(), model.traits.begin(), model.traits.end());
-    return columns;
-}
-
-NumericCodes numeric_codes(const stats::Pedigree& pedigree)
+NumericCodes numeric_codes(const pedigree::Pedigree& pedigree)
 {
     std::vector<std::int64_t> generations = pedigree.generation;
     // std::sort/std::unique rather than their ranges forms: clang 14 cannot
@@ -142,15 +118,15 @@ NumericCodes numeric_codes(const stats::Pedigree& pedigree)
     return codes;
 }
 
-std::size_t sex_code(stats::Sex sex)
+std::size_t sex_code(pedigree::Sex sex)
 {
-    return sex == stats::Sex::male ? 1 : sex == stats::Sex::female ? 2 : 3;
+    return sex == pedigree::Sex::male ? 1 : sex == pedigree::Sex::female ? 2 : 3;
 }
 
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory,
-                                  bool long_layout)
+std::vector<common::Output> numeric_files(const TraitRun& run, const std::string& directory,
+                                          bool long_layout)
 {
-    const stats::Pedigree& pedigree = run.pedigree;
+    const pedigree::Pedigree& pedigree = run.pedigree;
     const NumericCodes codes = numeric_codes(pedigree);
     const NumericColumns columns = numeric_columns(run.model, long_layout);
     std::string pedigree_text, data, ids;

@@ -9,24 +9,10 @@
 #include <vector>
 
 #include "common/output_files.h"
-#include "tables.h"
+#include "traits/numeric_columns.h"
+#include "traits/tables.h"
 
 namespace pedsim::traits {
-
-// The columns of DIR/data.txt, in order: "trait" (long layout), animal dam
-// intercept generation record, each fixed effect's name, inbreeding
-// animal_sex, "pe" (the animal again) with permanent effects, "mpe" (the dam
-// again) with maternal permanent effects, then each trait's name (wide) or
-// "value" (long). A program fitting two effects of one column wants a
-// column for each.
-struct NumericColumns {
-    bool long_layout = false;
-    std::vector<std::string> names;
-    // The 1-based position of the column `name`; 0 when there is none.
-    std::size_t position(std::string_view name) const;
-};
-
-NumericColumns numeric_columns(const TraitModel& model, bool long_layout);
 
 // The codes the files use, each 1..levels: animals in the pedigree's
 // parents-first order (0 for an unknown parent), generations in ascending
@@ -37,7 +23,7 @@ struct NumericCodes {
     std::size_t generation_count = 0;
 };
 
-NumericCodes numeric_codes(const stats::Pedigree& pedigree);
+NumericCodes numeric_codes(const pedigree::Pedigree& pedigree);
 
 // The files of --numeric DIR, in numeric_paths' order: pedigree.txt (animal
 // sire dam), data.txt (NumericColumns; in the wide layout a line per record,
@@ -45,13 +31,13 @@ NumericCodes numeric_codes(const stats::Pedigree& pedigree);
 // and trait, by animal and trait), ids.txt (number identifier), README.txt
 // (every column and each variance in both programs' syntax), blupf90.par and
 // wombat.par.
-std::vector<Output> numeric_files(const TraitRun& run, const std::string& directory,
-                                  bool long_layout);
+std::vector<common::Output> numeric_files(const TraitRun& run, const std::string& directory,
+                                          bool long_layout);
 
 // The paths of the files of --numeric DIR, in numeric_files' order.
 std::vector<std::string> numeric_paths(const std::string& directory);
 
 // The code of a sex in the files.
-std::size_t sex_code(stats::Sex sex);
+std::size_t sex_code(pedigree::Sex sex);
 
 }  // namespace pedsim::traits

@@ -1,10 +1,11 @@
-#include "options.h"
+#include "traits/options.h"
 
 #include <string_view>
 
 #include "common/exit_status.h"
 #include "common/failure.h"
-#include "pedigree/command_line.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::traits {
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr std::string_view program = "pedsim-traits";
 
-[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program, what); }
+[[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
 // The texts of the numeric options, read as numbers once all are read.
 struct NumberTexts {
@@ -38,14 +39,13 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
                  NumberTexts& numbers)
 {
     const std::string_view argument = arguments[k];
-    if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
-    if (argument == "--version") options.request = Options::Request::version;
-    if (argument == "--help" || argument == "-h" || argument == "--version") return;
-    if (stats::read_reading_option(arguments, k, options, program)) return;
-    const stats::NamedOption named = stats::split_option(argument);
+    if (shell::read_request(argument, options.request) ||
+        pedigree::read_reading_option(arguments, k, options, program))
+        return;
+    const shell::NamedOption named = shell::split_option(argument);
     std::optional<std::string>* slot = slot_of(named.option, options, numbers);
     if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    stats::read_value(arguments, k, named, *slot, "a value", program);
+    shell::read_value(arguments, k, named, *slot, "a value", program);
 }
 
 }  // namespace
@@ -54,29 +54,24 @@ Options read_options(std::span<const char* const> arguments)
 {
     Options options;
     NumberTexts numbers;
-    bool options_ended = false, pedigree_given = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string_view argument = arguments[k];
-        if (!options_ended && argument == "--") {
-            options_ended = true;
-        } else if (!options_ended && argument.size() > 1 && argument.starts_with('-')) {
-            read_option(arguments, k, options, numbers);
-        } else if (pedigree_given) {
-            refuse("a second pedigree file " + std::string(argument) + " after " +
-                   options.pedigree);
-        } else {
-            options.pedigree = argument;
+    bool pedigree_given = false;
+    shell::read_arguments(
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers); },
+        [&](std::string_view pedigree) {
+            if (pedigree_given)
+                refuse("a second pedigree file " + std::string(pedigree) + " after " +
+                       options.pedigree);
+            options.pedigree = pedigree;
             pedigree_given = true;
-        }
-    }
+        });
     if (numbers.seed)
-        options.seed = stats::integer_option(program, "--seed", *numbers.seed, 0, UINT64_MAX);
+        options.seed = shell::integer_option(program, "--seed", *numbers.seed, 0, UINT64_MAX);
     if (numbers.threads)
-        options.threads = stats::integer_option(program, "--threads", *numbers.threads, 1, 64);
+        options.threads = shell::integer_option(program, "--threads", *numbers.threads, 1, 64);
     if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")
         refuse("--numeric-layout \"" + *numbers.layout + "\" is not wide or long");
     options.numeric_long = numbers.layout == "long";
-    if (options.request == Options::Request::run && !options.model)
+    if (options.request == shell::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
     return options;
 }
@@ -106,7 +101,7 @@ std::string usage_text()
            "  --seed N          the seed, over the model's\n"
            "  --threads N       draw on N threads (default: the machine's cores, at most 8);\n"
            "                    the output is the same for any N\n" +
-           stats::reading_options_usage() +
+           pedigree::reading_options_usage() +
            "  -h, --help        write this help and exit\n"
            "  --version         write the version and exit\n";
 }

@@ -11,35 +11,29 @@
 #include <span>
 #include <string>
 
-#include "pedigree/command_line.h"
+#include "pedigree/reading_options.h"
+#include "shell/command_line.h"
 
 namespace pedsim::traits {
 
-// The reading options (--columns, --header, ...) are pedsim-stats' own.
-struct Options : stats::ReadingOptions {
-    enum class Request {
-        run,
-        help,
-        version,
-    };
-    Request request = Request::run;
-    std::string pedigree = "pedig";       // "-": standard input
-    std::optional<std::string> model;     // --model MODEL, needed for a run
-    std::optional<std::string> output;    // -o FILE; standard output when none or "-"
-    std::optional<std::string> animals;   // --animals FILE; "-": standard output
-    std::optional<std::string> numeric;   // --numeric DIR
-    bool numeric_long = false;            // --numeric-layout long: a line per record and trait
-    std::optional<std::string> effects;   // --effects FILE; "-": standard output
-    std::optional<std::string> check;     // --check FILE; standard error when none, "-": output
-    std::optional<std::uint64_t> seed;    // --seed N, over the model's seed
-    std::optional<std::size_t> threads;   // --threads N for the draws; the machine's count
-    bool standard_output_closed = false;  // set by main: descriptor 1 was closed at start
-    bool standard_error_closed = false;   // set by main: descriptor 2 was closed at start
+// The reading options (--columns, --header, ...) are those of every program
+// that reads a pedigree.
+struct Options : pedigree::ReadingOptions, shell::ProgramOptions {
+    std::string pedigree = "pedig";      // "-": standard input
+    std::optional<std::string> model;    // --model MODEL, needed for a run
+    std::optional<std::string> output;   // -o FILE; standard output when none or "-"
+    std::optional<std::string> animals;  // --animals FILE; "-": standard output
+    std::optional<std::string> numeric;  // --numeric DIR
+    bool numeric_long = false;           // --numeric-layout long: a line per record and trait
+    std::optional<std::string> effects;  // --effects FILE; "-": standard output
+    std::optional<std::string> check;    // --check FILE; standard error when none, "-": output
+    std::optional<std::uint64_t> seed;   // --seed N, over the model's seed
+    std::optional<std::size_t> threads;  // --threads N for the draws; the machine's count
 };
 
 // Reads the arguments after the program's name, as pedsim-stats does: a
 // value follows its option as the next argument or after '=' ("-oFILE"),
-// "--" ends the options, the reading options mean what they mean there. Throws a Failure (usage_refused) whose message ends
+// "--" ends the options, the reading options mean what they mean there. Throws a Failure (request_refused) whose message ends
 // with a hint at --help for an unknown option, an option without its value
 // or given twice, a second PEDIGREE, no --model for a run, a
 // --numeric-layout other than wide or long, a --seed that is

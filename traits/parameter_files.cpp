@@ -1,15 +1,15 @@
-#include "parameter_files.h"
+#include "traits/parameter_files.h"
 
 #include <algorithm>
 
-#include "pedigree/table_text.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using stats::append_number;
-using stats::number_text;
+using shell::append_number;
+using shell::number_text;
 
 bool has_depression(const TraitModel& model)
 {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "fixed_effects.h"
-#include "model.h"
-#include "numeric_files.h"
+#include "traits/fixed_effects.h"
+#include "traits/model.h"
+#include "traits/numeric_columns.h"
 
 namespace pedsim::traits {
 

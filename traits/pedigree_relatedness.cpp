@@ -1,4 +1,4 @@
-#include "pedigree_relatedness.h"
+#include "traits/pedigree_relatedness.h"
 
 #include <utility>
 
@@ -6,12 +6,13 @@
 
 namespace pedsim::traits {
 
-PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
-                                         const ProgressReport& progress)
+PedigreeRelatedness pedigree_relatedness(const pedigree::Pedigree& pedigree,
+                                         const shell::ProgressReport& progress)
 {
     PedigreeRelatedness relatedness;
-    relatedness.groups = stats::group_by_generation(pedigree);
-    stats::RelatednessFound found = stats::find_relatedness(pedigree, relatedness.groups, progress);
+    relatedness.groups = relationship::group_by_generation(pedigree);
+    relationship::RelatednessFound found =
+        relationship::find_relatedness(pedigree, relatedness.groups, progress);
     relatedness.found = std::move(found.values);
     relatedness.method = found.method;
     return relatedness;

@@ -11,14 +11,14 @@
 namespace pedsim::traits {
 
 struct PedigreeRelatedness {
-    stats::GenerationGroups groups;  // the animals by generation, ascending
-    stats::Relatedness found;        // F per animal, mean coancestry per group
-    std::string method;              // how they were computed, in words
+    relationship::GenerationGroups groups;  // the animals by generation, ascending
+    relationship::Relatedness found;        // F per animal, mean coancestry per group
+    std::string method;                     // how they were computed, in words
 };
 
 // The pedigree's generation groups, and F and mean coancestries found as
 // pedsim-stats finds them (stats/relatedness.h).
-PedigreeRelatedness pedigree_relatedness(const stats::Pedigree& pedigree,
-                                         const ProgressReport& progress);
+PedigreeRelatedness pedigree_relatedness(const pedigree::Pedigree& pedigree,
+                                         const shell::ProgressReport& progress);
 
 }  // namespace pedsim::traits

@@ -1,4 +1,4 @@
-#include "portable_math.h"
+#include "traits/portable_math.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,4 +1,4 @@
-#include "recorded_generations.h"
+#include "traits/recorded_generations.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@ bool in_recorded_generations(const TraitModel& model, std::int64_t generation)
 }
 
 std::optional<std::string> recorded_generations_note(const TraitModel& model,
-                                                     const stats::Pedigree& pedigree,
+                                                     const pedigree::Pedigree& pedigree,
                                                      std::string_view model_name)
 {
     if (!model.recorded_generations) return std::nullopt;
@@ -26,9 +26,10 @@ std::optional<std::string> recorded_generations_note(const TraitModel& model,
                                     " to " + std::to_string(last) + ")";
     const auto in_range = [&](std::int64_t g) { return in_recorded_generations(model, g); };
     if (std::ranges::none_of(pedigree.generation, in_range))
-        throw Failure(ExitStatus::input_refused, Place{std::string(model_name)},
-                      named + "holds none of " + generations +
-                          ": no animal would have a record; choose generations among them");
+        throw common::Failure(common::ExitStatus::input_refused,
+                              common::Place{std::string(model_name)},
+                              named + "holds none of " + generations +
+                                  ": no animal would have a record; choose generations among them");
     if (range.first >= first && range.last <= last) return std::nullopt;
     return std::string(model_name) + ": " + named + "reaches beyond " + generations +
            ": only generations " + std::to_string(std::max(range.first, first)) + " to " +

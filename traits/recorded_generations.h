@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "model.h"
 #include "pedigree/pedigree.h"
+#include "traits/model.h"
 
 namespace pedsim::traits {
 
@@ -24,7 +24,7 @@ bool in_recorded_generations(const TraitModel& model, std::int64_t generation);
 // beyond ..." when the range goes past the pedigree's first or last
 // generation; nothing otherwise.
 std::optional<std::string> recorded_generations_note(const TraitModel& model,
-                                                     const stats::Pedigree& pedigree,
+                                                     const pedigree::Pedigree& pedigree,
                                                      std::string_view model_name);
 
 }  // namespace pedsim::traits

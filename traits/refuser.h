@@ -21,8 +21,9 @@ public:
     [[noreturn]] void operator()(std::size_t line, std::string_view key,
                                  const std::string& what) const
     {
-        throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line},
-                      std::string(key) + ": " + what);
+        throw common::Failure(common::ExitStatus::input_refused,
+                              common::Place{std::string(file_name_), line},
+                              std::string(key) + ": " + what);
     }
 
 private:

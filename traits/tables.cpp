@@ -1,21 +1,22 @@
-#include "tables.h"
+#include "traits/tables.h"
 
 #include <string_view>
 
-#include "pedigree/table_text.h"
-#include "relationship/parallel.h"
+#include "pedigree/parent_names.h"
+#include "shell/parallel.h"
+#include "shell/table_text.h"
 
 namespace pedsim::traits {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
-using stats::number_text;
+using shell::append_cells;
+using shell::append_number;
+using shell::number_text;
 
-void append_identity(std::string& out, const stats::Pedigree& pedigree, std::size_t i)
+void append_identity(std::string& out, const pedigree::Pedigree& pedigree, std::size_t i)
 {
-    stats::append_names(out, pedigree, i);
+    pedigree::append_names(out, pedigree, i);
     append_cells(out, '\t', pedigree.generation[i]);
 }
 
@@ -190,9 +191,9 @@ std::string with_rows(std::string out, const TraitRun& run, std::size_t row_size
 {
     const std::size_t count = run.pedigree.size();
     out.reserve(out.size() + count * row_size);
-    const std::size_t chunk = stats::chunk_for(count, run.threads);
+    const std::size_t chunk = shell::chunk_for(count, run.threads);
     std::vector<std::string> texts(count / chunk + 1);
-    stats::for_each_chunk(
+    shell::for_each_chunk(
         count, chunk,
         [&](std::size_t begin, std::size_t end, std::size_t) {
             std::string& text = begin == 0 ? out : texts[begin / chunk];
@@ -291,7 +292,8 @@ std::string check_report(const TraitRun& run, const std::vector<CheckRow>& rows)
 {
     std::size_t founders = 0;
     for (std::size_t i = 0; i < run.pedigree.size(); ++i)
-        founders += run.pedigree.sire[i] == stats::unknown && run.pedigree.dam[i] == stats::unknown;
+        founders +=
+            run.pedigree.sire[i] == pedigree::unknown && run.pedigree.dam[i] == pedigree::unknown;
     std::string out = summary_line("animals", number_text(run.pedigree.size()));
     out += summary_line("founders", number_text(founders) + " (" +
                                         number_text(run.pedigree.founders_added) +

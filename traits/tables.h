@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "breeding_values.h"
-#include "check_table.h"
 #include "common/output_files.h"
-#include "model.h"
 #include "pedigree/pedigree.h"
-#include "pedigree_relatedness.h"
+#include "traits/breeding_values.h"
+#include "traits/check_table.h"
+#include "traits/model.h"
+#include "traits/pedigree_relatedness.h"
 
 namespace pedsim::traits {
 
 // Everything a run found, as the tables read it.
 struct TraitRun {
-    const stats::Pedigree& pedigree;
+    const pedigree::Pedigree& pedigree;
     const PedigreeRelatedness& relatedness;
     const TraitModel& model;
     std::uint64_t seed;

@@ -1,4 +1,4 @@
-#include "toml_nesting.h"
+#include "traits/toml_nesting.h"
 
 #include <string>
 #include <vector>
@@ -106,10 +106,11 @@ private:
     void reach(std::size_t level) const
     {
         if (level > most_nesting_levels)
-            throw Failure(ExitStatus::input_refused, Place{std::string(file_name_), line_},
-                          "nested more than " + std::to_string(most_nesting_levels) +
-                              " levels deep (tables, arrays, inline tables and the parts of "
-                              "dotted keys); write the model flatter");
+            throw common::Failure(
+                common::ExitStatus::input_refused, common::Place{std::string(file_name_), line_},
+                "nested more than " + std::to_string(most_nesting_levels) +
+                    " levels deep (tables, arrays, inline tables and the parts of "
+                    "dotted keys); write the model flatter");
     }
 
     void skip_comment()

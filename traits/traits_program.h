@@ -1,7 +1,7 @@
 // pedsim-traits as a user runs it, its options already read.
 #pragma once
 
-#include "options.h"
+#include "traits/options.h"
 
 namespace pedsim::traits {
 

@@ -1,0 +1,187 @@
+#include "pedigree/rows_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "common/failure.h"
+#include "pedigree/birth_dates.h"
+
+namespace pedsim::pedigree {
+
+namespace {
+
+constexpr std::size_t most_names = std::numeric_limits<NameEntry>::max();
+
+// An integer field: "+1" and "12.0" read as 1 and 12. 32 bits hold any
+// generation or year, and leave room for one less or more.
+std::int64_t read_generation(std::string_view field, LineNumber line, const Refusal& refuse)
+{
+    std::string_view text = identifier(field);
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range)
+        refuse(line,
+               "generation " + common::quoted(field) + " is outside the 32-bit integer range");
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        refuse(line, "generation " + common::quoted(field) + " is not an integer");
+    return value;
+}
+
+Sex sex_of(std::string_view field)
+{
+    if (same_word(field, "m") || same_word(field, "male") || field == "1") return Sex::male;
+    if (same_word(field, "f") || same_word(field, "female") || field == "2") return Sex::female;
+    return Sex::unrecorded;
+}
+
+}  // namespace
+
+PedigreeRows RowsReader::read()
+{
+    if (const void* nul = std::memchr(text_.data(), 0, text_.size()))
+        refuse_(line_at(text_, static_cast<const char*>(nul)),
+                "a NUL byte; a pedigree is text (is this file binary, or UTF-16 without its byte "
+                "order mark?)");
+    DataLines lines(text_);
+    std::string_view line;
+    LineNumber number = 0;
+    if (!lines.next(line, number)) return std::move(result_);
+    try {
+        take_first_line(line, number);
+        while (lines.next(line, number)) {
+            const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
+            if (const char* wrong = split_fields(line, separator_, most, fields_))
+                refuse_(number, wrong);
+            if (!layout_set_) set_layout(fields_.size(), number);
+            check_count(line, number);
+            add_row(number);
+        }
+    } catch (const common::Failure&) {
+        enter_pending_rows();  // an animal listed twice on an earlier row comes first
+        throw;
+    }
+    enter_pending_rows();
+    settle_first_line();
+    describe();
+    return std::move(result_);
+}
+
+bool RowsReader::is_unknown_label(std::string_view name) const
+{
+    return std::ranges::any_of(rules_.unknown_labels,
+                               [name](const std::string& label) { return same_word(name, label); });
+}
+
+std::string_view RowsReader::parent(std::string_view field) const
+{
+    const std::string_view name = identifier(field);
+    return is_unknown(name) || is_unknown_label(name) ? std::string_view{} : name;
+}
+
+void RowsReader::refuse_listed_twice(NameEntry entry, std::string_view here) const
+{
+    const LineNumber other = line_at(text_, result_.names.name(entry).data());
+    const LineNumber this_line = line_at(text_, here.data());
+    const LineNumber first = std::min(other, this_line), last = std::max(other, this_line);
+    refuse_(last, "animal " + common::quoted(here) + " is listed twice (lines " +
+                      std::to_string(first) + " and " + std::to_string(last) + ")");
+}
+
+// The entry of a row's animal, which takes the next row; refused when an
+// earlier row holds it.
+NameEntry RowsReader::enter_animal(const KeyedName& animal, LineNumber number)
+{
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(animal, added);
+    const auto row = static_cast<AnimalIndex>(result_.animal.size());
+    if (added) {
+        result_.entry_row.push_back(row);
+        return entry;
+    }
+    AnimalIndex& own_row = result_.entry_row[static_cast<std::size_t>(entry)];
+    if (own_row != unknown) refuse_listed_twice(entry, animal.name);
+    own_row = row;
+    result_.names.place_name(entry, animal.name);
+    return entry;
+}
+
+// The entry of a parent; unknown for an empty name (an unknown parent).
+NameEntry RowsReader::enter_parent(const KeyedName& parent, LineNumber number)
+{
+    const std::string_view name = parent.name;
+    if (name.empty()) return unknown;
+    if (result_.names.size() >= most_names) refuse_(number, "more animals than 2147483647");
+    bool added = false;
+    const NameEntry entry = result_.names.enter(parent, added);
+    if (added) result_.entry_row.push_back(unknown);
+    return entry;
+}
+
+void RowsReader::add_row(LineNumber number)
+{
+    const std::string_view animal = identifier(fields_[layout_.animal]);
+    if (is_unknown(animal) || is_unknown_label(animal)) {
+        if (number != first_number_ && all_header_words()) refuse_header_in_middle(number);
+        refuse_(number, "the animal's identifier " + common::quoted(fields_[layout_.animal]) +
+                            " is a mark of an unknown parent");
+    }
+    if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
+        refuse_header_in_middle(number);
+    const NameTable& names = result_.names;
+    pending_[pending_count_++] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
+                                  names.keyed(parent(fields_[layout_.dam])), number};
+    if (pending_count_ == rows_entered_together) enter_pending_rows();
+    if (layout_.time) {
+        const std::string_view field = fields_[*layout_.time];
+        const std::int64_t generation =
+            is_missing_value(field) ? no_generation : read_time(field, number);
+        result_.generations_missing += generation == no_generation ? 1 : 0;
+        result_.generation.push_back(generation);
+        if (dates_.value_or(false)) {
+            // Rows before the first date had none.
+            constexpr double none = std::numeric_limits<double>::quiet_NaN();
+            result_.birth_time.resize(result_.generation.size() - 1, none);
+            result_.birth_time.push_back(generation == no_generation ? none : birth_time_);
+        }
+    }
+    if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+}
+
+void RowsReader::enter_pending_rows()
+{
+    const std::size_t count = std::exchange(pending_count_, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const PendingRow& row = pending_[k];
+        result_.animal.push_back(enter_animal(row.animal, row.number));
+        result_.sire.push_back(enter_parent(row.sire, row.number));
+        result_.dam.push_back(enter_parent(row.dam, row.number));
+    }
+}
+
+// A present time value: the column's first decides whether it holds dates
+// (the cohort is then the year, and the date is kept in fractional years) or
+// integers, and every later value must be of the same kind.
+std::int64_t RowsReader::read_time(std::string_view field, LineNumber number)
+{
+    const std::optional<std::chrono::sys_days> date = date_named(identifier(field));
+    if (!dates_) dates_ = date.has_value();
+    if (!*dates_) return read_generation(field, number, refuse_);
+    if (!date)
+        refuse_(number, "time " + common::quoted(field) +
+                            " is not a date (YYYY-MM-DD, YYYY/MM/DD or DD.MM.YYYY) as the "
+                            "column's first value is");
+    birth_time_ = fractional_year(*date);
+    return static_cast<int>(std::chrono::year_month_day(*date).year());
+}
+
+PedigreeRows read_rows(std::string_view text, const Refusal& refuse, const ReadingRules& rules)
+{
+    return RowsReader(text, refuse, rules).read();
+}
+
+}  // namespace pedsim::pedigree

@@ -1,0 +1,122 @@
+// The reader of a pedigree's rows, whose work two files share: rows_reader.cpp
+// accumulates the rows (names entered, times and sexes read) and gives
+// read_rows, column_decision.cpp decides what the first line is and which
+// column holds what, and describes the layout. Only those two include it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pedigree/column_layout.h"
+#include "pedigree/name_table.h"
+#include "pedigree/pedigree_fields.h"
+#include "pedigree/pedigree_rows.h"
+
+namespace pedsim::pedigree {
+
+// More columns than any export holds: a line with more is refused as soon as
+// they are counted, before a huge line is split to its end.
+inline constexpr std::size_t most_columns = 1000;
+
+// The lines that hold data: not blank, not a comment, not a row of separators.
+class DataLines {
+public:
+    explicit DataLines(std::string_view text) : text_(text) {}
+
+    // The next data line, without its line end; false at the end of the text.
+    bool next(std::string_view& line, LineNumber& number)
+    {
+        while (start_ < text_.size()) {
+            const std::size_t end = std::min(text_.find('\n', start_), text_.size());
+            line = text_.substr(start_, end - start_);
+            start_ = end + 1;
+            ++number_;
+            const std::size_t first = first_non_blank(line);
+            if (first == std::string_view::npos || line[first] == '#' || is_empty_row(line))
+                continue;
+            if (line.ends_with('\r')) line.remove_suffix(1);
+            number = number_;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    LineNumber number_ = 0;
+};
+
+// The separator of the file, decided on its first data lines.
+Separator separator_of_text(std::string_view text);
+
+inline bool is_missing_value(std::string_view field)
+{
+    return field.empty() || field == "NA" || field == "." || field == "-";
+}
+
+class RowsReader {
+public:
+    RowsReader(std::string_view text, const Refusal& refuse, const ReadingRules& rules)
+        : text_(text), refuse_(refuse), rules_(rules), separator_(separator_of_text(text))
+    {}
+
+    PedigreeRows read();
+
+private:
+    void take_first_line(std::string_view line, LineNumber number);
+    void set_layout(std::size_t count, LineNumber number);
+    // Refuses a row whose count of fields is not the layout's (refuse_count).
+    void check_count(std::string_view line, LineNumber number)
+    {
+        if (fields_.size() == layout_.fields && fields_.size() >= 3) return;
+        refuse_count(line, number);
+    }
+    [[noreturn]] void refuse_count(std::string_view line, LineNumber number) const;
+    bool is_header_line() const;
+    bool all_header_words() const;
+    void refuse_header_in_middle(LineNumber number) const;
+    void add_row(LineNumber number);
+    void enter_pending_rows();
+    std::string_view parent(std::string_view field) const;
+    NameEntry enter_animal(const KeyedName& animal, LineNumber number);
+    NameEntry enter_parent(const KeyedName& parent, LineNumber number);
+    void refuse_listed_twice(NameEntry entry, std::string_view here) const;
+    bool used_after_first_row(NameEntry entry) const;
+    bool is_unknown_label(std::string_view name) const;
+    void settle_first_line();
+    std::int64_t read_time(std::string_view field, LineNumber number);
+    void describe();
+
+    std::string_view text_;
+    const Refusal& refuse_;
+    const ReadingRules& rules_;
+    Separator separator_;
+    std::vector<std::string_view> fields_;
+    PedigreeRows result_;
+    ColumnLayout layout_;
+    std::optional<ColumnLayout> header_layout_;
+    bool layout_set_ = false, header_ = false, guessed_header_ = false;
+    std::vector<std::string> header_names_;
+    std::string_view first_line_;
+    LineNumber first_number_ = 0, header_number_ = 0;
+    std::optional<bool> dates_;  // the time column holds dates; decided by its first value
+    double birth_time_ = 0;      // the date of the row being read, in fractional years
+    // Rows whose names are keyed but not yet entered: a few rows' slots
+    // load from memory at the same time, where one row's would one by one.
+    struct PendingRow {
+        KeyedName animal, sire, dam;
+        LineNumber number;
+    };
+    static constexpr std::size_t rows_entered_together = 8;
+    std::array<PendingRow, rows_entered_together> pending_{};
+    std::size_t pending_count_ = 0;
+};
+
+}  // namespace pedsim::pedigree

@@ -1,0 +1,24 @@
+// The state of the process that every program relies on before it opens any
+// file.
+#pragma once
+
+namespace pedsim::shell {
+
+// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that
+// no file the program opens takes one of those numbers (a message meant for
+// standard output or standard error would then land in that file). Ignores
+// SIGPIPE and SIGXFSZ, so that a write to a closed pipe or beyond the file
+// size limit fails with an error the program reports instead of ending it
+// silently.
+void prepare_process();
+
+// Which of standard output and standard error are closed: a table bound for
+// one would go to the /dev/null that prepare_process puts there, so
+// run_program asks before it, for the program to refuse such a table.
+struct ClosedStreams {
+    bool output = false;  // descriptor 1
+    bool error = false;   // descriptor 2
+};
+ClosedStreams closed_streams();
+
+}  // namespace pedsim::shell
