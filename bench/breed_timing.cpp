@@ -10,7 +10,7 @@
 
 #include "breed/breeding_run.h"
 #include "breed/program.h"
-#include "pedigree/input_files.h"
+#include "shell/input_files.h"
 
 int main(int argc, char** argv)
 {
@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     const std::size_t threads = argc > 2 ? std::stoul(argv[2]) : 2;
     const auto start = std::chrono::steady_clock::now();
     const pedsim::breed::BreedingProgram program =
-        pedsim::breed::read_program(pedsim::stats::read_input(argv[1]), argv[1]);
+        pedsim::breed::read_program(pedsim::shell::read_input(argv[1]), argv[1]);
     const pedsim::breed::BreedingRun run = pedsim::breed::run_breeding(
         program, program.model.seed.value_or(1), threads, [](std::string_view, double) {});
     std::printf(

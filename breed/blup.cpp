@@ -59,9 +59,9 @@ void start_new_animals(const Population& population, evaluation::Solutions& solu
     const auto& pedigree = population.pedigree;
     for (Eigen::Index i = old_animals; i < solutions.animal.rows(); ++i) {
         solutions.animal.row(i).setZero();
-        for (const stats::AnimalIndex parent : {pedigree.sire[static_cast<std::size_t>(i)],
-                                                pedigree.dam[static_cast<std::size_t>(i)]})
-            if (parent != stats::unknown && parent < old_animals)
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[static_cast<std::size_t>(i)],
+                                                   pedigree.dam[static_cast<std::size_t>(i)]})
+            if (parent != pedigree::unknown && parent < old_animals)
                 solutions.animal.row(i) += 0.5 * solutions.animal.row(parent);
     }
 }

@@ -13,9 +13,10 @@
 #include "common/failure.h"
 #include "common/files.h"
 #include "common/output_files.h"
-#include "common/progress.h"
-#include "pedigree/input_files.h"
-#include "relationship/parallel.h"
+#include "shell/input_files.h"
+#include "shell/parallel.h"
+#include "shell/progress.h"
+#include "traits/model.h"
 #include "traits/numeric_files.h"
 #include "traits/tables.h"
 
@@ -23,35 +24,27 @@ namespace pedsim::breed {
 
 namespace {
 
-std::uint64_t run_seed(const Options& options, const BreedingProgram& program)
-{
-    if (options.seed) return *options.seed;
-    if (program.model.seed) return *program.model.seed;
-    throw Failure(ExitStatus::input_refused, Place{*options.program},
-                  "no seed; add seed = N to the program or give --seed N");
-}
-
 void check_outputs(const Options& options)
 {
-    const std::vector<NamedFile> inputs{{"--program", *options.program}};
-    std::vector<NamedFile> outputs{{"-o", options.output.value_or(""), "the pedigree"}};
+    const std::vector<common::NamedFile> inputs{{"--program", *options.program}};
+    std::vector<common::NamedFile> outputs{{"-o", options.output.value_or(""), "the pedigree"}};
     if (options.animals) outputs.push_back({"--animals", *options.animals, "the animals"});
     if (options.records) outputs.push_back({"--records", *options.records, "the records"});
     if (options.summary) outputs.push_back({"--summary", *options.summary, "the summary"});
     if (options.numeric)
         for (const std::string& path : traits::numeric_paths(*options.numeric))
             outputs.push_back({"--numeric", path, "the numeric files"});
-    refuse_unsafe_outputs(inputs, outputs, options.standard_output_closed, "pedsim-breed");
-    if (!options.summary && options.standard_error_closed)
-        throw Failure(
-            ExitStatus::file_error,
+    common::refuse_unsafe_outputs(inputs, outputs, options.closed.output, "pedsim-breed");
+    if (!options.summary && options.closed.error)
+        throw common::Failure(
+            common::ExitStatus::file_error,
             "standard error: it is closed; give --summary FILE to write the summary to a file");
 }
 
 // The records and numeric files, through pedsim-traits' own writers.
 void add_trait_outputs(const Options& options, const BreedingRun& run,
                        const BreedingProgram& program, std::uint64_t seed, std::size_t threads,
-                       std::vector<Output>& outputs)
+                       std::vector<common::Output>& outputs)
 {
     if (!options.records && !options.numeric) return;
     traits::PedigreeRelatedness relatedness;
@@ -60,24 +53,26 @@ void add_trait_outputs(const Options& options, const BreedingRun& run,
     const traits::TraitRun trait_run{run.population.pedigree,  relatedness, program.model, seed,
                                      run.population.simulated, threads};
     if (options.records)
-        outputs.push_back({output_path(options.records), traits::records_table(trait_run)});
+        outputs.push_back({common::output_path(options.records), traits::records_table(trait_run)});
     if (options.numeric) {
-        std::vector<Output> numeric = traits::numeric_files(trait_run, *options.numeric, false);
+        std::vector<common::Output> numeric =
+            traits::numeric_files(trait_run, *options.numeric, false);
         outputs.insert(outputs.end(), std::make_move_iterator(numeric.begin()),
                        std::make_move_iterator(numeric.end()));
     }
 }
 
-std::vector<Output> outputs_of(const Options& options, const BreedingRun& run,
-                               const BreedingProgram& program, std::uint64_t seed,
-                               std::size_t threads)
+std::vector<common::Output> outputs_of(const Options& options, const BreedingRun& run,
+                                       const BreedingProgram& program, std::uint64_t seed,
+                                       std::size_t threads)
 {
-    std::vector<Output> outputs;
-    outputs.push_back({output_path(options.output), pedigree_table(run.population)});
+    std::vector<common::Output> outputs;
+    outputs.push_back({common::output_path(options.output), pedigree_table(run.population)});
     if (options.animals)
-        outputs.push_back({output_path(options.animals), animals_table(run, program)});
+        outputs.push_back({common::output_path(options.animals), animals_table(run, program)});
     std::string summary = summary_table(run, program, seed);
-    if (options.summary) outputs.push_back({output_path(options.summary), std::move(summary)});
+    if (options.summary)
+        outputs.push_back({common::output_path(options.summary), std::move(summary)});
     if (!options.summary) outputs.push_back({"", std::move(summary), STDERR_FILENO});
     add_trait_outputs(options, run, program, seed, threads, outputs);
     return outputs;
@@ -87,24 +82,20 @@ std::vector<Output> outputs_of(const Options& options, const BreedingRun& run,
 
 void run_breed(const Options& options)
 {
-    if (options.request != Options::Request::run) {
-        const bool help = options.request == Options::Request::help;
-        const Output answer{"", help ? usage_text() : version_text()};
-        write_outputs({&answer, 1});
-        return;
-    }
+    if (shell::answer_request(options.request, usage_text(), version_text())) return;
     check_outputs(options);
-    TerminalProgress progress("pedsim-breed");
+    shell::TerminalProgress progress("pedsim-breed");
     const BreedingProgram program =
-        read_program(stats::read_input(*options.program), stats::input_name(*options.program));
-    const std::uint64_t seed = run_seed(options, program);
-    const std::size_t threads = options.threads.value_or(stats::worker_count());
+        read_program(shell::read_input(*options.program), shell::input_name(*options.program));
+    const std::uint64_t seed =
+        traits::run_seed(options.seed, program.model, *options.program, "program");
+    const std::size_t threads = options.threads.value_or(shell::worker_count());
     const BreedingRun run = run_breeding(program, seed, threads, progress.callback());
-    const std::vector<Output> outputs = outputs_of(options, run, program, seed, threads);
+    const std::vector<common::Output> outputs = outputs_of(options, run, program, seed, threads);
     progress.erase();
     for (const std::string& note : run.notes) std::cerr << "pedsim-breed: " << note << '\n';
-    if (options.numeric) make_directories(*options.numeric);
-    write_outputs(outputs);
+    if (options.numeric) common::make_directories(*options.numeric);
+    common::write_outputs(outputs);
 }
 
 }  // namespace pedsim::breed

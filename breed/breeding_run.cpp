@@ -14,10 +14,11 @@ namespace pedsim::breed {
 
 namespace {
 
-double mean_inbreeding(const Population& population, const std::vector<stats::AnimalIndex>& animals)
+double mean_inbreeding(const Population& population,
+                       const std::vector<pedigree::AnimalIndex>& animals)
 {
     double sum = 0;
-    for (const stats::AnimalIndex a : animals)
+    for (const pedigree::AnimalIndex a : animals)
         sum += population.inbreeding[static_cast<std::size_t>(a)];
     return animals.empty() ? 0.0 : sum / static_cast<double>(animals.size());
 }
@@ -38,9 +39,10 @@ void keep_ranking(Population& population, const BreedingProgram& program,
     }
 }
 
-void mark(Population& population, const std::vector<stats::AnimalIndex>& animals, Role role)
+void mark(Population& population, const std::vector<pedigree::AnimalIndex>& animals, Role role)
 {
-    for (const stats::AnimalIndex a : animals) population.role[static_cast<std::size_t>(a)] = role;
+    for (const pedigree::AnimalIndex a : animals)
+        population.role[static_cast<std::size_t>(a)] = role;
 }
 
 // Chooses and mates the parents of round `round`; adds their offspring.
@@ -74,23 +76,26 @@ void check_candidates(const Candidates& candidates, std::int64_t round)
     // A round without candidates of a sex cannot go on; the program file's
     // checks make it all but impossible (every offspring a male, say).
     if (candidates.males.empty() || candidates.females.empty())
-        throw Failure(ExitStatus::refused_parameters,
-                      "round " + std::to_string(round) + ": no " +
-                          (candidates.males.empty() ? "male" : "female") +
-                          " candidates were born; raise mating.offspring or the number of dams");
+        throw common::Failure(
+            common::ExitStatus::request_refused,
+            "round " + std::to_string(round) + ": no " +
+                (candidates.males.empty() ? "male" : "female") +
+                " candidates were born; raise mating.offspring or the number of dams");
 }
 
-std::vector<double> coancestries(const Population& population, const ProgressReport& progress)
+std::vector<double> coancestries(const Population& population,
+                                 const shell::ProgressReport& progress)
 {
-    const stats::InbreedingByPaths found{population.inbreeding, population.simulated.msv};
-    return stats::mean_coancestry_by_products(
-        population.pedigree, found, stats::group_by_generation(population.pedigree), progress);
+    const relationship::InbreedingByPaths found{population.inbreeding, population.simulated.msv};
+    return relationship::mean_coancestry_by_products(
+        population.pedigree, found, relationship::group_by_generation(population.pedigree),
+        progress);
 }
 
 }  // namespace
 
 BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std::size_t threads,
-                         const ProgressReport& progress)
+                         const shell::ProgressReport& progress)
 {
     BreedingRun run;
     run.population.pedigree.generation_given = true;
@@ -109,7 +114,7 @@ BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std
         const Candidates candidates = candidates_of(run.population, program, round);
         std::vector<double> index(run.population.size(), std::nan(""));
         for (const auto* group : {&candidates.males, &candidates.females})
-            for (const stats::AnimalIndex a : *group)
+            for (const pedigree::AnimalIndex a : *group)
                 index[static_cast<std::size_t>(a)] =
                     index_of(values, program, static_cast<std::size_t>(a));
         keep_ranking(run.population, program, values, index, round);

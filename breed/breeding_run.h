@@ -12,7 +12,7 @@
 #include "breed/population.h"
 #include "breed/prediction.h"
 #include "breed/program.h"
-#include "common/progress.h"
+#include "shell/progress.h"
 
 namespace pedsim::breed {
 
@@ -40,6 +40,6 @@ struct BreedingRun {
 // Runs the program with `seed` on `threads` threads (the output does not
 // depend on their number), reporting each round to `progress`.
 BreedingRun run_breeding(const BreedingProgram& program, std::uint64_t seed, std::size_t threads,
-                         const ProgressReport& progress);
+                         const shell::ProgressReport& progress);
 
 }  // namespace pedsim::breed

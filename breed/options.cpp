@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "pedigree/command_line.h"
+#include "shell/command_line.h"
 
 namespace pedsim::breed {
 
@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::string_view program_name = "pedsim-breed";
 
-[[noreturn]] void refuse(const std::string& what) { stats::refuse_usage(program_name, what); }
+[[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program_name, what); }
 
 struct NumberTexts {
     std::optional<std::string> seed, threads;
@@ -29,35 +29,34 @@ std::optional<std::string>* slot_of(std::string_view option, Options& options, N
     return nullptr;
 }
 
+void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options,
+                 NumberTexts& numbers)
+{
+    const std::string_view argument = arguments[k];
+    if (shell::read_request(argument, options.request)) return;
+    const shell::NamedOption named = shell::split_option(argument);
+    std::optional<std::string>* slot = slot_of(named.option, options, numbers);
+    if (slot == nullptr) refuse("unknown option " + std::string(argument));
+    shell::read_value(arguments, k, named, *slot, "a value", program_name);
+}
+
 }  // namespace
 
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
     NumberTexts numbers;
-    bool options_ended = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string_view argument = arguments[k];
-        if (!options_ended && argument == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (options_ended || argument.size() < 2 || !argument.starts_with('-'))
-            refuse("unexpected operand " + std::string(argument) +
+    shell::read_arguments(
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers); },
+        [](std::string_view operand) {
+            refuse("unexpected operand " + std::string(operand) +
                    "; the program file comes after --program");
-        if (argument == "--help" || argument == "-h") options.request = Options::Request::help;
-        if (argument == "--version") options.request = Options::Request::version;
-        if (argument == "--help" || argument == "-h" || argument == "--version") continue;
-        const stats::NamedOption named = stats::split_option(argument);
-        std::optional<std::string>* slot = slot_of(named.option, options, numbers);
-        if (slot == nullptr) refuse("unknown option " + std::string(argument));
-        stats::read_value(arguments, k, named, *slot, "a value", program_name);
-    }
+        });
     if (numbers.seed)
-        options.seed = stats::integer_option(program_name, "--seed", *numbers.seed, 0, UINT64_MAX);
+        options.seed = shell::integer_option(program_name, "--seed", *numbers.seed, 0, UINT64_MAX);
     if (numbers.threads)
-        options.threads = stats::integer_option(program_name, "--threads", *numbers.threads, 1, 64);
-    if (options.request == Options::Request::run && !options.program)
+        options.threads = shell::integer_option(program_name, "--threads", *numbers.threads, 1, 64);
+    if (options.request == shell::Request::run && !options.program)
         refuse("no breeding program; give --program FILE");
     return options;
 }

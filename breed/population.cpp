@@ -6,16 +6,16 @@
 #include <string>
 
 #include "breed/draws.h"
-#include "relationship/parallel.h"
+#include "shell/parallel.h"
 
 namespace pedsim::breed {
 
 namespace {
 
-void add_animal(Population& population, stats::AnimalIndex sire, stats::AnimalIndex dam,
-                std::int64_t generation, stats::Sex sex, double inbreeding, std::size_t traits)
+void add_animal(Population& population, pedigree::AnimalIndex sire, pedigree::AnimalIndex dam,
+                std::int64_t generation, pedigree::Sex sex, double inbreeding, std::size_t traits)
 {
-    stats::Pedigree& pedigree = population.pedigree;
+    pedigree::Pedigree& pedigree = population.pedigree;
     pedigree.names.push_back(std::to_string(pedigree.size() + 1));
     pedigree.sire.push_back(sire);
     pedigree.dam.push_back(dam);
@@ -31,7 +31,7 @@ void add_animal(Population& population, stats::AnimalIndex sire, stats::AnimalIn
 // The column A e_s of the relationship matrix for sire s, A = T D T': the
 // backward pass u = T' e_s over the ancestors of s, then the forward pass
 // w = T D u up to animal `last`.
-void relationship_column(const stats::Pedigree& pedigree, const std::vector<double>& d,
+void relationship_column(const pedigree::Pedigree& pedigree, const std::vector<double>& d,
                          std::size_t sire, std::size_t last, std::vector<double>& u,
                          std::vector<double>& w)
 {
@@ -39,16 +39,16 @@ void relationship_column(const stats::Pedigree& pedigree, const std::vector<doub
     u[sire] = 1.0;
     for (std::size_t i = sire + 1; i-- > 0;) {
         if (u[i] == 0.0) continue;
-        if (pedigree.sire[i] != stats::unknown)
+        if (pedigree.sire[i] != pedigree::unknown)
             u[static_cast<std::size_t>(pedigree.sire[i])] += 0.5 * u[i];
-        if (pedigree.dam[i] != stats::unknown)
+        if (pedigree.dam[i] != pedigree::unknown)
             u[static_cast<std::size_t>(pedigree.dam[i])] += 0.5 * u[i];
     }
     for (std::size_t i = 0; i <= last; ++i) {
         double value = d[i] * u[i];
-        if (pedigree.sire[i] != stats::unknown)
+        if (pedigree.sire[i] != pedigree::unknown)
             value += 0.5 * w[static_cast<std::size_t>(pedigree.sire[i])];
-        if (pedigree.dam[i] != stats::unknown)
+        if (pedigree.dam[i] != pedigree::unknown)
             value += 0.5 * w[static_cast<std::size_t>(pedigree.dam[i])];
         w[i] = value;
     }
@@ -61,17 +61,18 @@ void add_base(Population& population, const BreedingProgram& program, std::uint6
 {
     const std::size_t traits = program.model.trait_count();
     for (std::size_t k = 0; k < program.base_males + program.base_females; ++k)
-        add_animal(population, stats::unknown, stats::unknown, 0,
-                   k < program.base_males ? stats::Sex::male : stats::Sex::female, 0.0, traits);
+        add_animal(population, pedigree::unknown, pedigree::unknown, 0,
+                   k < program.base_males ? pedigree::Sex::male : pedigree::Sex::female, 0.0,
+                   traits);
     traits::simulate_added(population.pedigree, population.inbreeding, program.model, seed, threads,
                            population.simulated);
 }
 
-std::vector<double> mating_inbreeding(const stats::Pedigree& pedigree,
+std::vector<double> mating_inbreeding(const pedigree::Pedigree& pedigree,
                                       const std::vector<double>& mendelian_variance,
                                       const std::vector<Mating>& matings, std::size_t threads)
 {
-    std::vector<stats::AnimalIndex> sires;
+    std::vector<pedigree::AnimalIndex> sires;
     for (const Mating& mating : matings) sires.push_back(mating.sire);
     std::sort(sires.begin(), sires.end());
     sires.erase(std::unique(sires.begin(), sires.end()), sires.end());
@@ -83,7 +84,7 @@ std::vector<double> mating_inbreeding(const stats::Pedigree& pedigree,
     // by the chunk of its sire alone.
     const std::size_t workers = std::max<std::size_t>(threads, 1);
     std::vector<std::vector<double>> u(workers), w(workers);
-    stats::for_each_chunk(
+    shell::for_each_chunk(
         sires.size(), 1,
         [&](std::size_t begin, std::size_t end, std::size_t worker) {
             u[worker].resize(pedigree.size());
@@ -113,7 +114,7 @@ void add_offspring(Population& population, const BreedingProgram& program,
             // A fair coin: the uniform lies in (0, 1].
             const bool male = uniform_of(seed, name, BreedStream::sex) <= 0.5;
             add_animal(population, matings[m].sire, matings[m].dam, generation,
-                       male ? stats::Sex::male : stats::Sex::female, inbreeding[m], traits);
+                       male ? pedigree::Sex::male : pedigree::Sex::female, inbreeding[m], traits);
         }
     traits::simulate_added(population.pedigree, population.inbreeding, program.model, seed, threads,
                            population.simulated);

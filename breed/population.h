@@ -21,7 +21,7 @@ enum class Role : std::uint8_t {
 };
 
 struct Population {
-    stats::Pedigree pedigree;        // names "1", "2", ... in order; sex column filled
+    pedigree::Pedigree pedigree;     // names "1", "2", ... in order; sex column filled
     std::vector<double> inbreeding;  // F of each animal
     traits::Simulated simulated;     // msv, true values, records
     // Per animal, from the round in which its own generation were the
@@ -36,8 +36,8 @@ struct Population {
 
 // A pair of parents and the animals they have.
 struct Mating {
-    stats::AnimalIndex sire;
-    stats::AnimalIndex dam;
+    pedigree::AnimalIndex sire;
+    pedigree::AnimalIndex dam;
 };
 
 // Adds the base generation (generation 0): program.base_males males, then
@@ -58,7 +58,7 @@ void add_offspring(Population& population, const BreedingProgram& program,
 // (Colleau 2002) for each distinct sire, never from A itself: O(N) per sire,
 // the sires on `threads` threads, each with its own column, so the values do
 // not depend on their number. `mendelian_variance` is D.
-std::vector<double> mating_inbreeding(const stats::Pedigree& pedigree,
+std::vector<double> mating_inbreeding(const pedigree::Pedigree& pedigree,
                                       const std::vector<double>& mendelian_variance,
                                       const std::vector<Mating>& matings, std::size_t threads);
 

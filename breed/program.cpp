@@ -50,7 +50,8 @@ const toml::table* section(const toml::table& file, std::string_view name,
         refuse(line_of(*node), name, "expected a table; write [" + std::string(name) + "]");
     for (const auto& [key, value] : *table)
         if (std::ranges::find(keys, key.str()) == std::end(keys))
-            refuse(key.source().begin.line, std::string(name) + "." + printable(key.str(), 40),
+            refuse(key.source().begin.line,
+                   std::string(name) + "." + common::printable(key.str(), 40),
                    "unknown key; the keys of [" + std::string(name) + "] are " + listed(keys));
     return table;
 }
@@ -185,7 +186,7 @@ void apply_recorded(const toml::table& selection, BreedingProgram& program, cons
         RecordedSex& sex = program.model.recorded_sex[t];
         if (sex != RecordedSex::all && sex != wanted)
             refuse(line_of(*selection.get("recorded")), "selection.recorded",
-                   "trait " + quoted(program.model.traits[t]) +
+                   "trait " + common::quoted(program.model.traits[t]) +
                        " is recorded on the other sex only, so no animal would have its records; "
                        "make recorded_sex and recorded agree");
         sex = wanted;

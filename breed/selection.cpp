@@ -64,8 +64,8 @@ void phenotypes(const Population& population, const traits::TraitModel& model,
 void parent_averages(const Population& population, std::size_t n, const std::vector<double>& ebv,
                      std::vector<double>& values)
 {
-    const auto of = [&](stats::AnimalIndex parent, std::size_t t) {
-        return parent == stats::unknown ? 0.0 : ebv[static_cast<std::size_t>(parent) * n + t];
+    const auto of = [&](pedigree::AnimalIndex parent, std::size_t t) {
+        return parent == pedigree::unknown ? 0.0 : ebv[static_cast<std::size_t>(parent) * n + t];
     };
     for (std::size_t i = 0; i < population.size(); ++i)
         for (std::size_t t = 0; t < n; ++t)
@@ -81,11 +81,11 @@ Candidates candidates_of(const Population& population, const BreedingProgram& pr
     Candidates candidates;
     for (std::size_t i = 0; i < population.size(); ++i) {
         const std::int64_t generation = population.pedigree.generation[i];
-        const auto animal = static_cast<stats::AnimalIndex>(i);
-        if (population.pedigree.sex[i] == stats::Sex::male &&
+        const auto animal = static_cast<pedigree::AnimalIndex>(i);
+        if (population.pedigree.sex[i] == pedigree::Sex::male &&
             born_within(generation, round, program.sire_generations))
             candidates.males.push_back(animal);
-        if (population.pedigree.sex[i] == stats::Sex::female &&
+        if (population.pedigree.sex[i] == pedigree::Sex::female &&
             born_within(generation, round, program.dam_generations))
             candidates.females.push_back(animal);
     }
@@ -130,43 +130,44 @@ double index_of(const std::vector<double>& values, const BreedingProgram& progra
     return sum;
 }
 
-std::vector<stats::AnimalIndex> truncation(const std::vector<stats::AnimalIndex>& candidates,
-                                           const std::vector<double>& index, std::size_t count)
+std::vector<pedigree::AnimalIndex> truncation(const std::vector<pedigree::AnimalIndex>& candidates,
+                                              const std::vector<double>& index, std::size_t count)
 {
-    std::vector<stats::AnimalIndex> ranked = candidates;
+    std::vector<pedigree::AnimalIndex> ranked = candidates;
     // The candidates stand in the pedigree's order: a stable sort keeps the
     // earlier of two equal ones first.
-    std::stable_sort(ranked.begin(), ranked.end(), [&](stats::AnimalIndex a, stats::AnimalIndex b) {
-        return index[static_cast<std::size_t>(a)] > index[static_cast<std::size_t>(b)];
-    });
+    std::stable_sort(
+        ranked.begin(), ranked.end(), [&](pedigree::AnimalIndex a, pedigree::AnimalIndex b) {
+            return index[static_cast<std::size_t>(a)] > index[static_cast<std::size_t>(b)];
+        });
     ranked.resize(std::min(count, ranked.size()));
     return ranked;
 }
 
-double intensity(const std::vector<stats::AnimalIndex>& candidates,
-                 const std::vector<stats::AnimalIndex>& chosen, const std::vector<double>& index)
+double intensity(const std::vector<pedigree::AnimalIndex>& candidates,
+                 const std::vector<pedigree::AnimalIndex>& chosen, const std::vector<double>& index)
 {
-    const auto mean = [&](const std::vector<stats::AnimalIndex>& animals) {
+    const auto mean = [&](const std::vector<pedigree::AnimalIndex>& animals) {
         double sum = 0;
-        for (const stats::AnimalIndex a : animals) sum += index[static_cast<std::size_t>(a)];
+        for (const pedigree::AnimalIndex a : animals) sum += index[static_cast<std::size_t>(a)];
         return sum / static_cast<double>(animals.size());
     };
     if (candidates.size() < 2 || chosen.empty()) return missing;
     const double m = mean(candidates);
     double squares = 0;
-    for (const stats::AnimalIndex a : candidates)
+    for (const pedigree::AnimalIndex a : candidates)
         squares +=
             (index[static_cast<std::size_t>(a)] - m) * (index[static_cast<std::size_t>(a)] - m);
     const double sd = std::sqrt(squares / static_cast<double>(candidates.size() - 1));
     return sd > 0 ? (mean(chosen) - m) / sd : missing;
 }
 
-bool breaks_design(const stats::Pedigree& pedigree, MatingDesign design, stats::AnimalIndex sire,
-                   stats::AnimalIndex dam)
+bool breaks_design(const pedigree::Pedigree& pedigree, MatingDesign design,
+                   pedigree::AnimalIndex sire, pedigree::AnimalIndex dam)
 {
     const auto s = static_cast<std::size_t>(sire), d = static_cast<std::size_t>(dam);
-    const auto same = [](stats::AnimalIndex a, stats::AnimalIndex b) {
-        return a != stats::unknown && a == b;
+    const auto same = [](pedigree::AnimalIndex a, pedigree::AnimalIndex b) {
+        return a != pedigree::unknown && a == b;
     };
     const bool same_sire = same(pedigree.sire[s], pedigree.sire[d]);
     const bool same_dam = same(pedigree.dam[s], pedigree.dam[d]);
@@ -184,7 +185,7 @@ bool breaks_design(const stats::Pedigree& pedigree, MatingDesign design, stats::
 namespace {
 
 // Swaps sires between dams until no pair breaks the design, or no swap helps.
-std::size_t meet_design(const stats::Pedigree& pedigree, MatingDesign design,
+std::size_t meet_design(const pedigree::Pedigree& pedigree, MatingDesign design,
                         std::vector<Mating>& pairs)
 {
     std::size_t unmet = 0;
@@ -210,11 +211,11 @@ std::size_t meet_design(const stats::Pedigree& pedigree, MatingDesign design,
 }  // namespace
 
 Matings mate(const Population& population, const BreedingProgram& program,
-             const std::vector<stats::AnimalIndex>& sires,
-             const std::vector<stats::AnimalIndex>& dams, std::uint64_t seed, std::int64_t round)
+             const std::vector<pedigree::AnimalIndex>& sires,
+             const std::vector<pedigree::AnimalIndex>& dams, std::uint64_t seed, std::int64_t round)
 {
-    std::vector<std::pair<double, stats::AnimalIndex>> order;
-    for (const stats::AnimalIndex dam : dams)
+    std::vector<std::pair<double, pedigree::AnimalIndex>> order;
+    for (const pedigree::AnimalIndex dam : dams)
         order.emplace_back(uniform_of(seed,
                                       population.pedigree.names[static_cast<std::size_t>(dam)],
                                       BreedStream::mating, static_cast<std::uint64_t>(round)),

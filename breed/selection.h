@@ -16,8 +16,8 @@ namespace pedsim::breed {
 // sire_generations generations up to `round`, the females in the last
 // dam_generations, in the pedigree's order.
 struct Candidates {
-    std::vector<stats::AnimalIndex> males;
-    std::vector<stats::AnimalIndex> females;
+    std::vector<pedigree::AnimalIndex> males;
+    std::vector<pedigree::AnimalIndex> females;
 };
 Candidates candidates_of(const Population& population, const BreedingProgram& program,
                          std::int64_t round);
@@ -39,14 +39,15 @@ double index_of(const std::vector<double>& values, const BreedingProgram& progra
 // The `count` candidates of highest index, best first; ties go to the
 // animal earlier in the pedigree (the older, or the first born). All of
 // them when there are fewer.
-std::vector<stats::AnimalIndex> truncation(const std::vector<stats::AnimalIndex>& candidates,
-                                           const std::vector<double>& index, std::size_t count);
+std::vector<pedigree::AnimalIndex> truncation(const std::vector<pedigree::AnimalIndex>& candidates,
+                                              const std::vector<double>& index, std::size_t count);
 
 // The standardised selection differential: (mean index of the chosen -
 // mean of the candidates) / standard deviation of the candidates; NaN when
 // the candidates' index does not vary.
-double intensity(const std::vector<stats::AnimalIndex>& candidates,
-                 const std::vector<stats::AnimalIndex>& chosen, const std::vector<double>& index);
+double intensity(const std::vector<pedigree::AnimalIndex>& candidates,
+                 const std::vector<pedigree::AnimalIndex>& chosen,
+                 const std::vector<double>& index);
 
 // The matings of round `round`: every dam once, the dams in an order drawn
 // at random (BreedStream::mating), dam k of that order with sire k modulo
@@ -60,11 +61,12 @@ struct Matings {
     std::size_t unmet = 0;
 };
 Matings mate(const Population& population, const BreedingProgram& program,
-             const std::vector<stats::AnimalIndex>& sires,
-             const std::vector<stats::AnimalIndex>& dams, std::uint64_t seed, std::int64_t round);
+             const std::vector<pedigree::AnimalIndex>& sires,
+             const std::vector<pedigree::AnimalIndex>& dams, std::uint64_t seed,
+             std::int64_t round);
 
 // True when the sire and dam are related as the design forbids.
-bool breaks_design(const stats::Pedigree& pedigree, MatingDesign design, stats::AnimalIndex sire,
-                   stats::AnimalIndex dam);
+bool breaks_design(const pedigree::Pedigree& pedigree, MatingDesign design,
+                   pedigree::AnimalIndex sire, pedigree::AnimalIndex dam);
 
 }  // namespace pedsim::breed

@@ -3,21 +3,22 @@
 #include <cmath>
 #include <limits>
 
-#include "pedigree/table_text.h"
+#include "pedigree/parent_names.h"
+#include "shell/table_text.h"
 #include "traits/fixed_effects.h"
 
 namespace pedsim::breed {
 
 namespace {
 
-using stats::append_cells;
-using stats::append_number;
+using shell::append_cells;
+using shell::append_number;
 
 constexpr double missing = std::numeric_limits<double>::quiet_NaN();
 
 void append_identity(std::string& out, const Population& population, std::size_t i)
 {
-    stats::append_names(out, population.pedigree, i);
+    pedigree::append_names(out, population.pedigree, i);
     append_cells(out, '\t', population.pedigree.generation[i]);
     out += '\t';
     out += traits::sex_label(population.pedigree.sex[i]);

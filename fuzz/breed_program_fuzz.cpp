@@ -1,7 +1,7 @@
 // libFuzzer target: each input is the text of a breeding program for
 // pedsim-breed.
 //
-// The reader must either refuse the text with a pedsim::Failure of status 1
+// The reader must either refuse the text with a pedsim::common::Failure of status 1
 // whose message is one printable line of bounded length, or return a program
 // the run can carry out: parents the base and each round's expected offspring
 // can give, weights for every trait not all 0, counts and ages within their
@@ -20,29 +20,15 @@
 
 #include "breed/program.h"
 #include "common/failure.h"
+#include "fuzz/refusal_check.h"
 
 namespace {
 
 using pedsim::breed::BreedingProgram;
 
-constexpr std::size_t longest_message = 512;
+constexpr std::string_view target = "breed_program_fuzz";
 
-[[noreturn]] void fail(const std::string& what)
-{
-    std::fprintf(stderr, "breed_program_fuzz: %s\n", what.c_str());
-    std::abort();
-}
-
-void check_refusal(const pedsim::Failure& failure)
-{
-    const std::string_view message = failure.what();
-    if (failure.status() != pedsim::ExitStatus::input_refused)
-        fail("a refusal with another exit status: " + std::string(message));
-    if (message.size() > longest_message)
-        fail("a message of " + std::to_string(message.size()) + " bytes");
-    if (std::ranges::any_of(message, [](char c) { return c == '\x7f' || (c >= 0 && c < ' '); }))
-        fail("a control character in the message: " + pedsim::printable(message, 200));
-}
+[[noreturn]] void fail(const std::string& what) { pedsim::fuzz::fail(target, what); }
 
 void check_counts(const BreedingProgram& program)
 {
@@ -87,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BreedingProgram program;
     try {
         program = pedsim::breed::read_program(text, "program");
-    } catch (const pedsim::Failure& failure) {
-        check_refusal(failure);
+    } catch (const pedsim::common::Failure& failure) {
+        pedsim::fuzz::check_refusal(target, failure);
         return 0;
     }
     check_counts(program);

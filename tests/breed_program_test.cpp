@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "end_to_end.h"
+#include "tests/end_to_end.h"
 
 namespace {
 

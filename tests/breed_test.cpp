@@ -60,8 +60,8 @@ TEST_P(ProgramRefusal, NamesFileLineAndKey)
     try {
         pedsim::breed::read_program(GetParam().text, "p.toml");
         FAIL() << "accepted";
-    } catch (const pedsim::Failure& failure) {
-        EXPECT_EQ(failure.status(), pedsim::ExitStatus::input_refused);
+    } catch (const pedsim::common::Failure& failure) {
+        EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
         EXPECT_EQ(std::string(failure.what()).substr(0, GetParam().message.size()),
                   GetParam().message)
             << failure.what();
@@ -208,9 +208,9 @@ TEST(Prediction, MassSelectionFigures)
 // in the tabular A of an inbred pedigree.
 TEST(MatingInbreeding, MatchesTabularRelationships)
 {
-    pedsim::stats::Pedigree pedigree;
-    const std::vector<pedsim::stats::AnimalIndex> sire{-1, -1, -1, 0, 0, 3, 3, 5, 5, 7};
-    const std::vector<pedsim::stats::AnimalIndex> dam{-1, -1, -1, 1, 2, 4, 1, 6, 4, 8};
+    pedsim::pedigree::Pedigree pedigree;
+    const std::vector<pedsim::pedigree::AnimalIndex> sire{-1, -1, -1, 0, 0, 3, 3, 5, 5, 7};
+    const std::vector<pedsim::pedigree::AnimalIndex> dam{-1, -1, -1, 1, 2, 4, 1, 6, 4, 8};
     const std::size_t n = sire.size();
     // The tabular method: A_ij = (A_i,s_j + A_i,d_j) / 2 for i < j, A_jj = 1 + A_s_j,d_j / 2.
     std::vector<double> a(n * n, 0.0), f(n), d(n);
@@ -234,8 +234,8 @@ TEST(MatingInbreeding, MatchesTabularRelationships)
         d[j] = sire[j] < 0 ? 1.0 : 0.5 - 0.25 * (fs + fd);
     }
     std::vector<pedsim::breed::Mating> matings;
-    for (pedsim::stats::AnimalIndex s = 0; s < 10; ++s)
-        for (pedsim::stats::AnimalIndex m = 0; m < 10; ++m) matings.push_back({s, m});
+    for (pedsim::pedigree::AnimalIndex s = 0; s < 10; ++s)
+        for (pedsim::pedigree::AnimalIndex m = 0; m < 10; ++m) matings.push_back({s, m});
     for (const std::size_t threads : {1u, 2u}) {
         const auto found = pedsim::breed::mating_inbreeding(pedigree, d, matings, threads);
         for (std::size_t k = 0; k < matings.size(); ++k)
@@ -388,11 +388,11 @@ TEST_P(MatingDesignCase, MatingsMeetTheDesignAndShareTheDams)
     const BreedingRun result = run(text, 5);
     ASSERT_TRUE(result.notes.empty()) << result.notes.front();
     const auto& pedigree = result.population.pedigree;
-    std::map<std::pair<std::int64_t, pedsim::stats::AnimalIndex>,
-             std::set<pedsim::stats::AnimalIndex>>
+    std::map<std::pair<std::int64_t, pedsim::pedigree::AnimalIndex>,
+             std::set<pedsim::pedigree::AnimalIndex>>
         dams_of;
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        if (pedigree.sire[i] == pedsim::stats::unknown) continue;
+        if (pedigree.sire[i] == pedsim::pedigree::unknown) continue;
         EXPECT_FALSE(pedsim::breed::breaks_design(pedigree, program.design, pedigree.sire[i],
                                                   pedigree.dam[i]))
             << "animal " << pedigree.names[i];
@@ -427,7 +427,7 @@ TEST(Ages, CandidatesAreTheAnimalsBornInTheWindow)
         for (std::size_t i = 0; i < population.size(); ++i) {
             const std::int64_t age =
                 static_cast<std::int64_t>(round) - population.pedigree.generation[i];
-            const bool male = population.pedigree.sex[i] == pedsim::stats::Sex::male;
+            const bool male = population.pedigree.sex[i] == pedsim::pedigree::Sex::male;
             const auto window = static_cast<std::int64_t>(male ? program.sire_generations
                                                                : program.dam_generations);
             if (age >= 0 && age < window) ++(male ? males : females);
@@ -437,11 +437,11 @@ TEST(Ages, CandidatesAreTheAnimalsBornInTheWindow)
     }
     for (std::size_t i = 0; i < population.size(); ++i)
         for (const auto parent : {population.pedigree.sire[i], population.pedigree.dam[i]}) {
-            if (parent == pedsim::stats::unknown) continue;
+            if (parent == pedsim::pedigree::unknown) continue;
             const auto q = static_cast<std::size_t>(parent);
             const std::int64_t age =
                 population.pedigree.generation[i] - 1 - population.pedigree.generation[q];
-            const bool male = population.pedigree.sex[q] == pedsim::stats::Sex::male;
+            const bool male = population.pedigree.sex[q] == pedsim::pedigree::Sex::male;
             EXPECT_LT(age, static_cast<std::int64_t>(male ? program.sire_generations
                                                           : program.dam_generations))
                 << "parent " << population.pedigree.names[q] << " of "

@@ -793,6 +793,16 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"fixed_unknown_key",
                     kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\nlevels = 3\n",
                     "m.toml: line 8: fixed.levels: unknown key; the keys of [[fixed]] are "
+                    "name, column, groups, covariate, variance, values, slope"},
+        RefusalCase{"fixed_long_unknown_key",
+                    kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n" + std::string(100, 'k') +
+                        " = 3\n",
+                    "m.toml: line 8: fixed." + std::string(40, 'k') +
+                        "...: unknown key; the keys of [[fixed]] are name, column, groups, "
+                        "covariate, variance, values, slope"},
+        RefusalCase{"fixed_unknown_key_control_byte",
+                    kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n\"a\\u0007b\" = 3\n",
+                    "m.toml: line 8: fixed.a\\x07b: unknown key; the keys of [[fixed]] are "
                     "name, column, groups, covariate, variance, values, slope"}),
     [](const auto& named) { return std::string(named.param.name); });
 

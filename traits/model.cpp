@@ -462,7 +462,9 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
         refuse(line_of(node), "fixed", "expected [[fixed]] tables, each with a name");
     for (const auto& [key, value] : *table)
         if (std::ranges::find(fixed_keys, key.str()) == std::end(fixed_keys))
-            refuse(key.source().begin.line, "fixed." + std::string(key.str()),
+            // Cut and printable, as every name from the file is shown: the
+            // key may be any length of any bytes.
+            refuse(key.source().begin.line, "fixed." + common::printable(key.str(), 40),
                    "unknown key; the keys of [[fixed]] are name, column, groups, covariate, "
                    "variance, values, slope");
     FixedEffect effect;
@@ -576,6 +578,16 @@ bool TraitModel::records_complete() const
     return std::ranges::all_of(records, [&](std::size_t r) { return r == records.front(); }) &&
            std::ranges::all_of(recorded_sex, [](RecordedSex s) { return s == RecordedSex::all; }) &&
            std::ranges::all_of(recorded_fraction, [](double f) { return f == 1.0; });
+}
+
+std::uint64_t run_seed(std::optional<std::uint64_t> option, const TraitModel& model,
+                       const std::string& file, std::string_view kind)
+{
+    if (option) return *option;
+    if (model.seed) return *model.seed;
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{file},
+                          "no seed; add seed = N to the " + std::string(kind) +
+                              " or give --seed N");
 }
 
 TraitModel read_model(std::string_view text, std::string_view file_name)

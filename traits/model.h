@@ -118,6 +118,13 @@ TraitModel read_model(std::string_view text, std::string_view file_name);
 TraitModel read_model(std::string_view text, std::string_view file_name,
                       std::span<const std::string_view> other_keys);
 
+// The seed of a run: `option` (--seed) when given, else the seed of the
+// model read from `file`, a `kind` of file ("model", "program"). Throws a
+// Failure (input_refused) "FILE: no seed; add seed = N to the KIND or give
+// --seed N" when neither gives one.
+std::uint64_t run_seed(std::optional<std::uint64_t> option, const TraitModel& model,
+                       const std::string& file, std::string_view kind);
+
 // The factor L of a symmetric positive semi-definite matrix (row-major,
 // size x size) with matrix = L L', from Eigen's LDLT with pivoting, which
 // accepts singular matrices: L = P' L_ldlt sqrt(D) with D clamped at 0.

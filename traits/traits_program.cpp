@@ -26,14 +26,6 @@ namespace pedsim::traits {
 
 namespace {
 
-std::uint64_t run_seed(const Options& options, const TraitModel& model)
-{
-    if (options.seed) return *options.seed;
-    if (model.seed) return *model.seed;
-    throw common::Failure(common::ExitStatus::input_refused, common::Place{*options.model},
-                          "no seed; add seed = N to the model or give --seed N");
-}
-
 // Refuses, before anything is read, outputs that would destroy an input or
 // each other, and a table bound for a standard output or a standard error
 // closed at the start.
@@ -91,7 +83,7 @@ void run_traits(const Options& options)
     shell::TerminalProgress progress("pedsim-traits");
     const TraitModel model =
         read_model(shell::read_input(*options.model), shell::input_name(*options.model));
-    const std::uint64_t seed = run_seed(options, model);
+    const std::uint64_t seed = run_seed(options.seed, model, *options.model, "model");
     const pedigree::Pedigree pedigree =
         pedigree::read_pedigree_file(options.pedigree, pedigree::reading_rules(options));
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-traits: " << note << '\n';
