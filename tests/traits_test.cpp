@@ -190,7 +190,10 @@ TEST_P(RecordCovariance, MatchesTheModel)
     const TraitModel model = model_of(covariance({2, 0.5, 0.5, 1}), covariance({3, -1, -1, 2}),
                                       covariance({1, 0.4, 0.4, 0.5}), 3);
     const Simulated simulated = pedsim::traits::simulate(pedigree, inbreeding, model, 99, 1);
-    const auto [name, first, second, residual_shared] = GetParam();
+    // Named copies, not a structured binding: clang 14 cannot capture a
+    // binding in the lambdas below.
+    const std::size_t first = GetParam().first_record, second = GetParam().second_record;
+    const bool residual_shared = GetParam().residual_shared;
     // Each animal is one replicate: its two records' values.
     expect_covariances(
         4, pedigree.size(),
