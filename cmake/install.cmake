@@ -13,3 +13,8 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/pedsim-plot DESTINATION bin)
 # The trait simulation's manual page and its example model.
 install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim-traits.1 DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/flock.traits.toml DESTINATION share/pedsim/examples)
+# The breeding program's manual page and its example programs.
+install(FILES ${PROJECT_SOURCE_DIR}/man/pedsim-breed.1 DESTINATION share/man/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/dairy.breed.toml
+              ${PROJECT_SOURCE_DIR}/examples/mass.breed.toml
+        DESTINATION share/pedsim/examples)

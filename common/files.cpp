@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "common/failure.h"
 
@@ -18,6 +20,15 @@ void fail_on_file(const std::string& name, const char* action, int error)
 {
     throw Failure(ExitStatus::file_error, Place{name},
                   std::string("cannot ") + action + ": " + std::strerror(error));
+}
+
+void make_directories(const std::string& directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        throw Failure(ExitStatus::file_error, Place{directory},
+                      "cannot create the directory: " + error.message());
 }
 
 bool read_up_to(const FileDescriptor& file, const std::string& name, std::size_t largest,

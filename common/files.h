@@ -63,6 +63,11 @@ std::string read_to_end(const FileDescriptor& file, const std::string& name);
 // or makes no progress.
 bool write_fully(int fd, const char* data, std::size_t size);
 
+// Makes `directory` and its missing parents, as an output directory
+// (--numeric DIR) needs; nothing when it exists. Throws a Failure
+// (file_error) "DIRECTORY: cannot create the directory: REASON".
+void make_directories(const std::string& directory);
+
 // Writes `text` to standard error as write_fully does, for a line meant for a
 // person at a terminal: a failure there has nowhere to be reported, so it is
 // ignored.

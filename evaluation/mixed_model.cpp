@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <span>
 
 namespace pedsim::evaluation {
 
@@ -66,15 +67,17 @@ std::size_t recorded_animals(const std::vector<std::size_t>& permanent_level)
     return count;
 }
 
-// Adds the block `values` at the blocks (row_block, column_block) of the
-// equations, whose blocks are `traits` unknowns wide.
+// Adds the block `scale` x `values` at the blocks (row_block, column_block)
+// of the equations, whose blocks are `traits` unknowns wide; the scale
+// spares a temporary matrix for each of the millions of entries of A^-1.
 void add_block(Triplets& entries, std::size_t row_block, std::size_t column_block,
-               const Eigen::MatrixXd& values)
+               const Eigen::MatrixXd& values, double scale = 1.0)
 {
     const auto traits = static_cast<std::size_t>(values.rows());
     for (std::size_t k = 0; k < traits; ++k) {
         for (std::size_t l = 0; l < traits; ++l) {
-            const double v = values(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(l));
+            const double v =
+                scale * values(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(l));
             if (v != 0.0)
                 entries.emplace_back(static_cast<Eigen::Index>(row_block * traits + k),
                                      static_cast<Eigen::Index>(column_block * traits + l), v);
@@ -99,15 +102,17 @@ void add_records(const Records& records, const Variances& variances, MixedModelE
         }
         const Eigen::MatrixXd& weight = residual_inverses.of(recorded);
         const Eigen::VectorXd weighted_y = weight * y;
-        std::vector<std::size_t> blocks{records.fixed_class[r],
-                                        equations.fixed_classes + records.animal[r]};
+        std::size_t blocks[3] = {records.fixed_class[r],
+                                 equations.fixed_classes + records.animal[r], 0};
+        std::size_t block_count = 2;
         if (variances.has_permanent())
-            blocks.push_back(equations.fixed_classes + equations.animals +
-                             equations.permanent_level[records.animal[r]]);
-        for (const std::size_t u : blocks) {
+            blocks[block_count++] = equations.fixed_classes + equations.animals +
+                                    equations.permanent_level[records.animal[r]];
+        for (const std::size_t u : std::span(blocks, block_count)) {
             equations.right_hand_side.segment(static_cast<Eigen::Index>(u) * traits, traits) +=
                 weighted_y;
-            for (const std::size_t v : blocks) add_block(entries, u, v, weight);
+            for (const std::size_t v : std::span(blocks, block_count))
+                add_block(entries, u, v, weight);
         }
     }
 }
@@ -121,8 +126,8 @@ void add_relationships(const PedigreeLinks& pedigree, const Variances& variances
     for (Eigen::Index column = 0; column < a_inverse.outerSize(); ++column) {
         for (Eigen::SparseMatrix<double>::InnerIterator it(a_inverse, column); it; ++it) {
             add_block(entries, equations.fixed_classes + static_cast<std::size_t>(it.row()),
-                      equations.fixed_classes + static_cast<std::size_t>(column),
-                      it.value() * g_inverse);
+                      equations.fixed_classes + static_cast<std::size_t>(column), g_inverse,
+                      it.value());
         }
     }
 }

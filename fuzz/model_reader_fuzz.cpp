@@ -1,7 +1,7 @@
 // libFuzzer target: each input is the text of a trait model for
 // pedsim-traits.
 //
-// The reader must either refuse the text with a pedsim::Failure of status 1
+// The reader must either refuse the text with a pedsim::common::Failure of status 1
 // whose message is one printable line of bounded length, or return a model
 // that keeps its contract: usable, distinct trait names, one value per trait,
 // finite values within the bounds, symmetric matrices that their factor
@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "common/failure.h"
+#include "fuzz/refusal_check.h"
 #include "traits/model.h"
 
 namespace {
@@ -26,27 +27,9 @@ namespace {
 using pedsim::traits::Covariance;
 using pedsim::traits::TraitModel;
 
-// Longer than any message the reader writes: a file name, a line, a key
-// quoted and cut at 40 bytes or the TOML library's description cut at 200,
-// and the advice.
-constexpr std::size_t longest_message = 512;
+constexpr std::string_view target = "model_reader_fuzz";
 
-[[noreturn]] void fail(const std::string& what)
-{
-    std::fprintf(stderr, "model_reader_fuzz: %s\n", what.c_str());
-    std::abort();
-}
-
-void check_refusal(const pedsim::common::Failure& failure)
-{
-    const std::string_view message = failure.what();
-    if (failure.status() != pedsim::common::ExitStatus::input_refused)
-        fail("a refusal with another exit status: " + std::string(message));
-    if (message.size() > longest_message)
-        fail("a message of " + std::to_string(message.size()) + " bytes");
-    if (std::ranges::any_of(message, [](char c) { return c == '\x7f' || (c >= 0 && c < ' '); }))
-        fail("a control character in the message: " + pedsim::common::printable(message, 200));
-}
+[[noreturn]] void fail(const std::string& what) { pedsim::fuzz::fail(target, what); }
 
 void check_names(const TraitModel& model)
 {
@@ -140,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         model = pedsim::traits::read_model(text, "model");
     } catch (const pedsim::common::Failure& failure) {
-        check_refusal(failure);
+        pedsim::fuzz::check_refusal(target, failure);
         return 0;
     }
     check_model(model);

@@ -1,5 +1,7 @@
 #include "shell/command_line.h"
 
+#include <charconv>
+
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "common/output_files.h"
@@ -42,6 +44,17 @@ void refuse_usage(std::string_view program, const std::string& what)
 {
     throw common::Failure(common::ExitStatus::request_refused,
                           what + " (" + std::string(program) + " --help lists the options)");
+}
+
+std::uint64_t integer_option(std::string_view program, std::string_view option,
+                             const std::string& text, std::uint64_t least, std::uint64_t most)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
+        refuse_usage(program, std::string(option) + " \"" + text + "\" is not an integer from " +
+                                  std::to_string(least) + " to " + std::to_string(most));
+    return value;
 }
 
 NamedOption split_option(std::string_view argument)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -46,6 +47,12 @@ bool answer_request(Request request, const std::string& usage, const std::string
 
 // Throws a Failure (request_refused) "WHAT (PROGRAM --help lists the options)".
 [[noreturn]] void refuse_usage(std::string_view program, const std::string& what);
+
+// The integer value `text` of `option`, from `least` to `most`. Refuses
+// anything else, through refuse_usage: OPTION "TEXT" is not an integer from
+// LEAST to MOST.
+std::uint64_t integer_option(std::string_view program, std::string_view option,
+                             const std::string& text, std::uint64_t least, std::uint64_t most);
 
 // An option as an argument names it, with its value when written after '='
 // ("--animals=FILE") or right after a one-letter option ("-oFILE").

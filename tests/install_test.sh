@@ -92,6 +92,21 @@ grep -q '^generation	animals	records	mean_tbv_weaning' "$tmp/flock/check.tsv" ||
   fail "installed pedsim-traits: no check table"
 echo "install_test: pedsim-traits: $(($(wc -l <"$tmp/flock/records.tsv") - 1)) records of the flock"
 
+# The installed pedsim-breed runs each installed breeding program, and
+# pedsim-stats reads the pedigree it writes.
+[ -x "$prefix/bin/pedsim-breed" ] || fail "bin/pedsim-breed is not installed as an executable"
+for name in mass dairy; do
+  program=$prefix/share/pedsim/examples/$name.breed.toml
+  [ -f "$program" ] || fail "share/pedsim/examples/$name.breed.toml is not installed"
+  status=0
+  "$prefix/bin/pedsim-breed" --program "$program" -o "$tmp/$name.tsv" \
+    --summary "$tmp/$name.summary.tsv" 2>"$tmp/breed.err" || status=$?
+  [ "$status" -eq 0 ] || fail "installed pedsim-breed on $name: status $status: $(cat "$tmp/breed.err")"
+  "$prefix/bin/pedsim-stats" -o "$tmp/$name.stats.tsv" "$tmp/$name.tsv" 2>"$tmp/breed.err" ||
+    fail "installed pedsim-stats refused the pedigree of $name: $(cat "$tmp/breed.err")"
+  echo "install_test: pedsim-breed: $name: $(($(wc -l <"$tmp/$name.tsv") - 1)) animals"
+done
+
 # The installed replicate runner finds the installed program beside it.
 if PATH=/usr/bin:/bin command -v pedsim >/dev/null; then
   echo "install_test: a pedsim on /usr/bin:/bin; not checking that the runner finds its own"

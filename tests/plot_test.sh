@@ -9,6 +9,7 @@ set -euo pipefail
 : "${PEDSIM_STATS_BINARY:?set PEDSIM_STATS_BINARY to the built pedsim-stats}"
 : "${PEDSIM_SOURCE_DIR:?set PEDSIM_SOURCE_DIR to the source tree}"
 : "${PEDSIM_TRAITS_BINARY:?set PEDSIM_TRAITS_BINARY to the built pedsim-traits}"
+: "${PEDSIM_BREED_BINARY:?set PEDSIM_BREED_BINARY to the built pedsim-breed}"
 
 if ! /usr/bin/python3 -c 'import matplotlib' 2>/dev/null; then
   echo "plot_test: SKIP: /usr/bin/python3 has no matplotlib (apt-get install python3-matplotlib)"
@@ -41,6 +42,19 @@ cp "$PEDSIM_SOURCE_DIR/examples/small.parpop" "$tmp/parpop"
 [ ! -s "$tmp/err" ] || fail "messages while drawing the check table: $(cat "$tmp/err")"
 [ "$(head -c 8 "$tmp/check.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "check.png is not a PNG file"
+
+# The summary of pedsim-breed: mass selection with its prediction, and BLUP
+# with estimated values and no prediction.
+for criterion in phenotype blup; do
+  printf 'seed = 3\ngenerations = 3\ntraits = ["y"]\nadditive = 0.3\nresidual = 0.7\n[base]\nmales = 50\nfemales = 50\n[selection]\ncriterion = "%s"\nsires = 5\ndams = 25\n[mating]\noffspring = 4\n' \
+    "$criterion" >"$tmp/$criterion.toml"
+  "$PEDSIM_BREED_BINARY" --program "$tmp/$criterion.toml" -o "$tmp/$criterion.ped" \
+    --summary "$tmp/breed_$criterion.tsv" || fail "pedsim-breed failed"
+  "$plot" "$tmp/breed_$criterion.tsv" -o "$tmp/breed_$criterion.png" 2>"$tmp/err" ||
+    fail "a summary of pedsim-breed was refused: $(cat "$tmp/err")"
+  [ "$(head -c 8 "$tmp/breed_$criterion.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+    fail "breed_$criterion.png is not a PNG file"
+done
 
 # What the figure shows, read back from the drawing with matplotlib's own
 # objects: each case is a table, then what must hold of the figure.
@@ -103,6 +117,24 @@ def ne_line(axes, label):
     """The line of the Ne panel whose legend label starts with `label`."""
     found = [line for line in axes.lines if line.get_label().startswith(label)]
     return found[0] if found else None
+
+# The summary of pedsim-breed: gain, variance and F panels; the prediction
+# as a line only for phenotype selection, where it starts at the base mean
+# and adds each round's expected response.
+axes, columns = figure_of("breed_phenotype.tsv")
+check(len(axes) == 3, "a summary of one trait has three panels")
+predicted = [line for line in axes[0].lines if line.get_label().startswith("predicted")]
+check(len(predicted) == 1, "the gain panel has the prediction")
+ydata = list(predicted[0].get_ydata())
+check(abs(ydata[1] - ydata[0] - columns["expected_response"][0]) < 1e-12,
+      "the prediction adds the expected response")
+check(any(line.get_label().startswith("predicted") for line in axes[1].lines),
+      "the variance panel has the prediction")
+axes, columns = figure_of("breed_blup.tsv")
+check(not any(line.get_label().startswith("predicted") for line in axes[0].lines),
+      "BLUP has no prediction")
+check(any(line.get_label().startswith("mean estimated") for line in axes[0].lines),
+      "BLUP's estimated values are drawn")
 
 # A single table: four panels, whole generations, Ne on a log axis with
 # Wright's Ne of the design, undefined first-row values counted; the

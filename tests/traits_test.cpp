@@ -190,7 +190,10 @@ TEST_P(RecordCovariance, MatchesTheModel)
     const TraitModel model = model_of(covariance({2, 0.5, 0.5, 1}), covariance({3, -1, -1, 2}),
                                       covariance({1, 0.4, 0.4, 0.5}), 3);
     const Simulated simulated = pedsim::traits::simulate(pedigree, inbreeding, model, 99, 1);
-    const auto [name, first, second, residual_shared] = GetParam();
+    // Named copies, not a structured binding: clang 14 cannot capture a
+    // binding in the lambdas below.
+    const std::size_t first = GetParam().first_record, second = GetParam().second_record;
+    const bool residual_shared = GetParam().residual_shared;
     // Each animal is one replicate: its two records' values.
     expect_covariances(
         4, pedigree.size(),
@@ -803,6 +806,16 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"fixed_unknown_key",
                     kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\nlevels = 3\n",
                     "m.toml: line 8: fixed.levels: unknown key; the keys of [[fixed]] are "
+                    "name, column, groups, covariate, variance, values, slope"},
+        RefusalCase{"fixed_long_unknown_key",
+                    kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n" + std::string(100, 'k') +
+                        " = 3\n",
+                    "m.toml: line 8: fixed." + std::string(40, 'k') +
+                        "...: unknown key; the keys of [[fixed]] are name, column, groups, "
+                        "covariate, variance, values, slope"},
+        RefusalCase{"fixed_unknown_key_control_byte",
+                    kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n\"a\\u0007b\" = 3\n",
+                    "m.toml: line 8: fixed.a\\x07b: unknown key; the keys of [[fixed]] are "
                     "name, column, groups, covariate, variance, values, slope"}),
     [](const auto& named) { return std::string(named.param.name); });
 

@@ -107,10 +107,11 @@ void draw_own_terms(const pedigree::Pedigree& pedigree, const TraitModel& model,
 
 // Adds each animal's parents' mean to its Mendelian sampling term, parents
 // first, so that a parent's value is complete when its offspring's is made.
-void add_parent_means(const pedigree::Pedigree& pedigree, Simulated& simulated)
+void add_parent_means(const pedigree::Pedigree& pedigree, Simulated& simulated,
+                      std::size_t first = 0)
 {
     const std::size_t n = simulated.traits;
-    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+    for (std::size_t i = first; i < pedigree.size(); ++i) {
         const pedigree::AnimalIndex sire = pedigree.sire[i], dam = pedigree.dam[i];
         for (std::size_t t = 0; t < n; ++t) {
             const double a_sire = sire == pedigree::unknown
@@ -182,6 +183,40 @@ Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>
     add_parent_means(pedigree, simulated);
     if (model.has_maternal()) add_parent_maternal_means(pedigree, simulated);
     return simulated;
+}
+
+void simulate_added(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
+                    const TraitModel& model, std::uint64_t seed, std::size_t threads,
+                    Simulated& simulated)
+{
+    const std::size_t first = simulated.msv.size(), count = pedigree.size(),
+                      n = model.trait_count();
+    if (first == 0) {
+        simulated.traits = n;
+        simulated.records = model.most_records_per_animal();
+    }
+    const std::size_t records = simulated.records;
+    for (std::size_t i = first; i < count; ++i) {
+        simulated.msv.push_back(relationship::mendelian_variance(pedigree, inbreeding, i));
+        simulated.recorded.push_back(in_recorded_generations(model, pedigree.generation[i]) ? 1
+                                                                                            : 0);
+        simulated.sex.push_back(pedigree.sex[i]);
+        simulated.dam.push_back(pedigree.dam[i]);
+    }
+    simulated.breeding_value.resize(count * n, 0.0);
+    if (!model.permanent.empty()) simulated.permanent.resize(count * n, 0.0);
+    if (!model.maternal_permanent.empty()) simulated.maternal_permanent.resize(count * n, 0.0);
+    simulated.residual.resize(count * records * n, 0.0);
+    simulated.kept.resize(count * records * n, 0);
+    const std::size_t added = count - first;
+    shell::for_each_chunk(
+        added, shell::chunk_for(added, threads),
+        [&](std::size_t begin, std::size_t end, std::size_t) {
+            for (std::size_t i = first + begin; i < first + end; ++i)
+                draw_own_terms(pedigree, model, seed, i, simulated);
+        },
+        threads);
+    add_parent_means(pedigree, simulated, first);
 }
 
 bool Simulated::has_row(std::size_t animal, std::size_t record) const

@@ -47,7 +47,7 @@ struct Simulated {
 // Simulates every animal, parents first: a founder's breeding value is
 // drawn from N(0, G); any other animal's is a = (a_sire + a_dam)/2 + m with
 // m ~ N(0, msv G), an unknown parent counting as a base animal of value 0,
-// and msv from stats::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
+// and msv from relationship::mendelian_variance (1/2 - (F_s + F_d)/4, 3/4 - F_p/4
 // or 1). With maternal effects the direct and maternal values are drawn
 // jointly by the same rule from the joint matrix. An animal in the model's
 // recorded generations gets pe ~ N(0, P) and a residual e ~ N(0, R) per
@@ -61,6 +61,16 @@ struct Simulated {
 // number. `inbreeding` holds F of every animal.
 Simulated simulate(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
                    const TraitModel& model, std::uint64_t seed, std::size_t threads);
+
+// Extends `simulated`, drawn by earlier calls for the first
+// simulated.msv.size() animals of `pedigree` (none at first), to all of its
+// animals: each added animal gets exactly the values simulate would give it
+// in the whole pedigree. For a pedigree that grows by whole generations, as a
+// breeding program's does. Assumes a sex column (pedigree.sex), a model
+// without fixed or maternal effects, and F of every animal in `inbreeding`.
+void simulate_added(const pedigree::Pedigree& pedigree, const std::vector<double>& inbreeding,
+                    const TraitModel& model, std::uint64_t seed, std::size_t threads,
+                    Simulated& simulated);
 
 // The phenotype of record `record` of a recorded animal for `trait`:
 // y = mean + fixed effects + a + pe + e + b F + m_dam + mpe_dam, b the

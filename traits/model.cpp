@@ -8,6 +8,7 @@
 
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "traits/refuser.h"
 #include "traits/toml_nesting.h"
 
 namespace pedsim::traits {
@@ -33,23 +34,6 @@ constexpr std::string_view known_keys[] = {"seed",
 
 constexpr std::string_view fixed_keys[] = {"name",     "column", "groups", "covariate",
                                            "variance", "values", "slope"};
-
-// Throws the refusal of the value of `key` standing at `line`.
-class Refuser {
-public:
-    explicit Refuser(std::string_view file_name) : file_name_(file_name) {}
-
-    [[noreturn]] void operator()(std::size_t line, std::string_view key,
-                                 const std::string& what) const
-    {
-        throw common::Failure(common::ExitStatus::input_refused,
-                              common::Place{std::string(file_name_), line},
-                              std::string(key) + ": " + what);
-    }
-
-private:
-    std::string_view file_name_;
-};
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
 
@@ -497,7 +481,9 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
         refuse(line_of(node), "fixed", "expected [[fixed]] tables, each with a name");
     for (const auto& [key, value] : *table)
         if (std::ranges::find(fixed_keys, key.str()) == std::end(fixed_keys))
-            refuse(key.source().begin.line, "fixed." + std::string(key.str()),
+            // Cut and printable, as every name from the file is shown: the
+            // key may be any length of any bytes.
+            refuse(key.source().begin.line, "fixed." + common::printable(key.str(), 40),
                    "unknown key; the keys of [[fixed]] are name, column, groups, covariate, "
                    "variance, values, slope");
     FixedEffect effect;
@@ -613,21 +599,46 @@ bool TraitModel::records_complete() const
            std::ranges::all_of(recorded_fraction, [](double f) { return f == 1.0; });
 }
 
+std::uint64_t run_seed(std::optional<std::uint64_t> option, const TraitModel& model,
+                       const std::string& file, std::string_view kind)
+{
+    if (option) return *option;
+    if (model.seed) return *model.seed;
+    throw common::Failure(common::ExitStatus::input_refused, common::Place{file},
+                          "no seed; add seed = N to the " + std::string(kind) +
+                              " or give --seed N");
+}
+
 TraitModel read_model(std::string_view text, std::string_view file_name)
+{
+    return read_model(text, file_name, {});
+}
+
+TraitModel read_model(std::string_view text, std::string_view file_name,
+                      std::span<const std::string_view> other_keys)
 {
     const Refuser refuse(file_name);
     const toml::table table = parse(text, file_name);
+    std::string others;
+    for (const std::string_view key : other_keys) others += ", " + std::string(key);
     for (const auto& [key, node] : table)
-        if (std::ranges::find(known_keys, key.str()) == std::end(known_keys))
+        if (std::ranges::find(known_keys, key.str()) == std::end(known_keys) &&
+            std::ranges::find(other_keys, key.str()) == other_keys.end())
             refuse(key.source().begin.line, common::quoted(key.str()),
                    "unknown key; the keys are seed, traits, mean, additive, residual, "
                    "permanent, records, inbreeding_depression, recorded_generations, "
                    "recorded_sex, recorded_fraction, fixed, maternal, direct_maternal, "
-                   "maternal_permanent, threshold");
+                   "maternal_permanent, threshold" +
+                       others);
     TraitModel model;
     model.traits = trait_names(required(table, "traits", refuse), refuse);
     const std::size_t n = model.trait_count();
-    model.mean = vector_of(required(table, "mean", refuse), n, "mean", refuse);
+    // A program's own file measures its traits from the base generation's
+    // mean, 0 unless it says otherwise.
+    if (other_keys.empty() || table.get("mean") != nullptr)
+        model.mean = vector_of(required(table, "mean", refuse), n, "mean", refuse);
+    else
+        model.mean.assign(n, 0.0);
     model.additive = covariance_of(required(table, "additive", refuse), n, "additive", refuse);
     model.residual = covariance_of(required(table, "residual", refuse), n, "residual", refuse);
     read_optional_keys(table, model, refuse);

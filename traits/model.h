@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,6 +122,20 @@ inline constexpr std::int64_t most_records = 1000;
 // (the joint direct and maternal matrix included, named "maternal"),
 // thresholds not ascending, a fixed effect without its kind or named twice.
 TraitModel read_model(std::string_view text, std::string_view file_name);
+
+// read_model for a file that holds keys of its own program beside the
+// model's (a breeding program): a top-level key named in `other_keys` is
+// left to the caller, the refusal of an unknown key lists them too, and
+// mean may be left out (0 for every trait).
+TraitModel read_model(std::string_view text, std::string_view file_name,
+                      std::span<const std::string_view> other_keys);
+
+// The seed of a run: `option` (--seed) when given, else the seed of the
+// model read from `file`, a `kind` of file ("model", "program"). Throws a
+// Failure (input_refused) "FILE: no seed; add seed = N to the KIND or give
+// --seed N" when neither gives one.
+std::uint64_t run_seed(std::optional<std::uint64_t> option, const TraitModel& model,
+                       const std::string& file, std::string_view kind);
 
 // The factor L of a symmetric positive semi-definite matrix (row-major,
 // size x size) with matrix = L L', from Eigen's LDLT with pivoting, which

@@ -1,6 +1,5 @@
 #include "traits/options.h"
 
-#include <charconv>
 #include <string_view>
 
 #include "common/exit_status.h"
@@ -49,18 +48,6 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     shell::read_value(arguments, k, named, *slot, "a value", program);
 }
 
-// The integer `text` of `option`, from `least` to `most`.
-std::uint64_t integer_value(std::string_view option, const std::string& text, std::uint64_t least,
-                            std::uint64_t most)
-{
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most)
-        refuse(std::string(option) + " \"" + text + "\" is not an integer from " +
-               std::to_string(least) + " to " + std::to_string(most));
-    return value;
-}
-
 }  // namespace
 
 Options read_options(std::span<const char* const> arguments)
@@ -77,8 +64,10 @@ Options read_options(std::span<const char* const> arguments)
             options.pedigree = pedigree;
             pedigree_given = true;
         });
-    if (numbers.seed) options.seed = integer_value("--seed", *numbers.seed, 0, UINT64_MAX);
-    if (numbers.threads) options.threads = integer_value("--threads", *numbers.threads, 1, 64);
+    if (numbers.seed)
+        options.seed = shell::integer_option(program, "--seed", *numbers.seed, 0, UINT64_MAX);
+    if (numbers.threads)
+        options.threads = shell::integer_option(program, "--threads", *numbers.threads, 1, 64);
     if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")
         refuse("--numeric-layout \"" + *numbers.layout + "\" is not wide or long");
     options.numeric_long = numbers.layout == "long";

@@ -2,14 +2,13 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <system_error>
 #include <vector>
 
 #include "common/exit_status.h"
 #include "common/failure.h"
+#include "common/files.h"
 #include "common/output_files.h"
 #include "pedigree/pedigree_file.h"
 #include "shell/input_files.h"
@@ -27,24 +26,6 @@
 namespace pedsim::traits {
 
 namespace {
-
-std::uint64_t run_seed(const Options& options, const TraitModel& model)
-{
-    if (options.seed) return *options.seed;
-    if (model.seed) return *model.seed;
-    throw common::Failure(common::ExitStatus::input_refused, common::Place{*options.model},
-                          "no seed; add seed = N to the model or give --seed N");
-}
-
-// The directory of --numeric, made when it does not exist yet.
-void make_directory(const std::string& directory)
-{
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error)
-        throw common::Failure(common::ExitStatus::file_error,
-                              directory + ": cannot create the directory: " + error.message());
-}
 
 // Refuses, before anything is read, outputs that would destroy an input or
 // each other, and a table bound for a standard output or a standard error
@@ -103,7 +84,7 @@ void run_traits(const Options& options)
     shell::TerminalProgress progress("pedsim-traits");
     const TraitModel model =
         read_model(shell::read_input(*options.model), shell::input_name(*options.model));
-    const std::uint64_t seed = run_seed(options, model);
+    const std::uint64_t seed = run_seed(options.seed, model, *options.model, "model");
     pedigree::ReadingRules rules = pedigree::reading_rules(options);
     rules.kept_columns = column_requests(model);
     const pedigree::Pedigree pedigree = pedigree::read_pedigree_file(options.pedigree, rules);
@@ -122,7 +103,7 @@ void run_traits(const Options& options)
     const std::string check = check_report(run, check_rows(relatedness, model, simulated));
     const std::vector<common::Output> outputs = outputs_of(options, run, check);
     progress.erase();
-    if (options.numeric) make_directory(*options.numeric);
+    if (options.numeric) common::make_directories(*options.numeric);
     common::write_outputs(outputs);
 }
 
