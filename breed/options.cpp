@@ -12,32 +12,17 @@ constexpr std::string_view program_name = "pedsim-breed";
 
 [[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program_name, what); }
 
-struct NumberTexts {
-    std::optional<std::string> seed, threads;
-};
-
-std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
-{
-    if (option == "--program") return &options.program;
-    if (option == "-o") return &options.output;
-    if (option == "--animals") return &options.animals;
-    if (option == "--records") return &options.records;
-    if (option == "--numeric") return &options.numeric;
-    if (option == "--summary") return &options.summary;
-    if (option == "--seed") return &numbers.seed;
-    if (option == "--threads") return &numbers.threads;
-    return nullptr;
-}
-
+// Reads one option at arguments[k]; moves k past its value.
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options,
-                 NumberTexts& numbers)
+                 shell::SeedAndThreads& numbers)
 {
-    const std::string_view argument = arguments[k];
-    if (shell::read_request(argument, options.request)) return;
-    const shell::NamedOption named = shell::split_option(argument);
-    std::optional<std::string>* slot = slot_of(named.option, options, numbers);
-    if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    shell::read_value(arguments, k, named, *slot, "a value", program_name);
+    if (shell::read_request(arguments[k], options.request)) return;
+    const shell::ValuedOption valued[] = {
+        {"--program", &options.program}, {"-o", &options.output},
+        {"--animals", &options.animals}, {"--records", &options.records},
+        {"--numeric", &options.numeric}, {"--summary", &options.summary},
+        {"--seed", &numbers.seed},       {"--threads", &numbers.threads}};
+    shell::read_valued_option(arguments, k, valued, program_name);
 }
 
 }  // namespace
@@ -45,17 +30,14 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    NumberTexts numbers;
+    shell::SeedAndThreads numbers;
     shell::read_arguments(
         arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers); },
         [](std::string_view operand) {
             refuse("unexpected operand " + std::string(operand) +
                    "; the program file comes after --program");
         });
-    if (numbers.seed)
-        options.seed = shell::integer_option(program_name, "--seed", *numbers.seed, 0, UINT64_MAX);
-    if (numbers.threads)
-        options.threads = shell::integer_option(program_name, "--threads", *numbers.threads, 1, 64);
+    numbers.read_into(program_name, options.seed, options.threads);
     if (options.request == shell::Request::run && !options.program)
         refuse("no breeding program; give --program FILE");
     return options;

@@ -1,5 +1,6 @@
 #include "shell/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "common/exit_status.h"
@@ -82,6 +83,22 @@ void read_value(std::span<const char* const> arguments, std::size_t& k, const Na
     }
     if (slot->empty())
         refuse_usage(program, option + " needs " + std::string(kind) + ", not an empty one");
+}
+
+void read_valued_option(std::span<const char* const> arguments, std::size_t& k,
+                        std::span<const ValuedOption> valued, std::string_view program)
+{
+    const NamedOption named = split_option(arguments[k]);
+    const auto entry = std::ranges::find(valued, named.option, &ValuedOption::option);
+    if (entry == valued.end()) refuse_usage(program, "unknown option " + std::string(arguments[k]));
+    read_value(arguments, k, named, *entry->text, entry->kind, program);
+}
+
+void SeedAndThreads::read_into(std::string_view program, std::optional<std::uint64_t>& seed_value,
+                               std::optional<std::size_t>& thread_count) const
+{
+    if (seed) seed_value = integer_option(program, "--seed", *seed, 0, UINT64_MAX);
+    if (threads) thread_count = integer_option(program, "--threads", *threads, 1, 64);
 }
 
 }  // namespace pedsim::shell

@@ -69,4 +69,28 @@ NamedOption split_option(std::string_view argument);
 void read_value(std::span<const char* const> arguments, std::size_t& k, const NamedOption& named,
                 std::optional<std::string>& slot, std::string_view kind, std::string_view program);
 
+// One valued option of a program: its name, where its text goes, and what
+// kind of value it takes, for the message when the value is missing.
+struct ValuedOption {
+    std::string_view option;
+    std::optional<std::string>* text;
+    std::string_view kind = "a value";
+};
+
+// Reads the valued option at arguments[k] into the text of the entry of
+// `valued` that names it (read_value); refuses, through refuse_usage, an
+// option no entry names: "unknown option ARGUMENT".
+void read_valued_option(std::span<const char* const> arguments, std::size_t& k,
+                        std::span<const ValuedOption> valued, std::string_view program);
+
+// The texts of --seed N and --threads N, turned into numbers once every
+// option is read: a seed from 0 to 2^64-1, from 1 to 64 threads
+// (integer_option's refusal otherwise).
+struct SeedAndThreads {
+    std::optional<std::string> seed, threads;
+
+    void read_into(std::string_view program, std::optional<std::uint64_t>& seed_value,
+                   std::optional<std::size_t>& thread_count) const;
+};
+
 }  // namespace pedsim::shell

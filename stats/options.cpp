@@ -18,28 +18,6 @@ constexpr std::string_view program = "pedsim-stats";
 
 [[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
-// Where the value of a valued option goes; nullptr for any other.
-std::optional<std::string>* slot_of(std::string_view option, Options& options)
-{
-    if (option == "-o") return &options.output;
-    if (option == "--animals") return &options.animals;
-    if (option == "--design") return &options.design;
-    if (option == "--each") return &options.each;
-    if (option == "--time") return &options.time;
-    if (option == "--reference") return &options.reference;
-    if (option == "--fa-ancestors") return &options.fa_ancestors;
-    return nullptr;
-}
-
-// What an option's value is, for the message when it is missing.
-std::string_view value_kind(std::string_view option)
-{
-    if (option == "--time") return "a scale (generation, year or date)";
-    if (option == "--reference") return "a range FROM-TO";
-    if (option == "--fa-ancestors") return "a number of ancestors";
-    return "a file name";
-}
-
 // The count that --fa-ancestors gives: a whole number from 1 up; nothing
 // for any other text.
 std::optional<std::size_t> ancestor_count_named(std::string_view text)
@@ -78,10 +56,15 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
     if (shell::read_request(argument, options.request) || read_switch(argument, options) ||
         pedigree::read_reading_option(arguments, k, options, program))
         return;
-    const shell::NamedOption named = shell::split_option(argument);
-    std::optional<std::string>* slot = slot_of(named.option, options);
-    if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    shell::read_value(arguments, k, named, *slot, value_kind(named.option), program);
+    const shell::ValuedOption valued[] = {
+        {"-o", &options.output, "a file name"},
+        {"--animals", &options.animals, "a file name"},
+        {"--design", &options.design, "a file name"},
+        {"--each", &options.each, "a file name"},
+        {"--time", &options.time, "a scale (generation, year or date)"},
+        {"--reference", &options.reference, "a range FROM-TO"},
+        {"--fa-ancestors", &options.fa_ancestors, "a number of ancestors"}};
+    shell::read_valued_option(arguments, k, valued, program);
 }
 
 }  // namespace

@@ -15,37 +15,21 @@ constexpr std::string_view program = "pedsim-traits";
 
 [[noreturn]] void refuse(const std::string& what) { shell::refuse_usage(program, what); }
 
-// The texts of the numeric options, read as numbers once all are read.
-struct NumberTexts {
-    std::optional<std::string> seed, threads, layout;
-};
-
-// Where the value of a valued option goes; nullptr for any other.
-std::optional<std::string>* slot_of(std::string_view option, Options& options, NumberTexts& numbers)
-{
-    if (option == "--model") return &options.model;
-    if (option == "-o") return &options.output;
-    if (option == "--animals") return &options.animals;
-    if (option == "--numeric") return &options.numeric;
-    if (option == "--check") return &options.check;
-    if (option == "--effects") return &options.effects;
-    if (option == "--numeric-layout") return &numbers.layout;
-    if (option == "--seed") return &numbers.seed;
-    if (option == "--threads") return &numbers.threads;
-    return nullptr;
-}
-
+// Reads one option at arguments[k]; moves k past its value.
 void read_option(std::span<const char* const> arguments, std::size_t& k, Options& options,
-                 NumberTexts& numbers)
+                 shell::SeedAndThreads& numbers, std::optional<std::string>& layout)
 {
     const std::string_view argument = arguments[k];
     if (shell::read_request(argument, options.request) ||
         pedigree::read_reading_option(arguments, k, options, program))
         return;
-    const shell::NamedOption named = shell::split_option(argument);
-    std::optional<std::string>* slot = slot_of(named.option, options, numbers);
-    if (slot == nullptr) refuse("unknown option " + std::string(argument));
-    shell::read_value(arguments, k, named, *slot, "a value", program);
+    const shell::ValuedOption valued[] = {
+        {"--model", &options.model},     {"-o", &options.output},
+        {"--animals", &options.animals}, {"--numeric", &options.numeric},
+        {"--check", &options.check},     {"--effects", &options.effects},
+        {"--numeric-layout", &layout},   {"--seed", &numbers.seed},
+        {"--threads", &numbers.threads}};
+    shell::read_valued_option(arguments, k, valued, program);
 }
 
 }  // namespace
@@ -53,10 +37,11 @@ void read_option(std::span<const char* const> arguments, std::size_t& k, Options
 Options read_options(std::span<const char* const> arguments)
 {
     Options options;
-    NumberTexts numbers;
+    shell::SeedAndThreads numbers;
+    std::optional<std::string> layout;
     bool pedigree_given = false;
     shell::read_arguments(
-        arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers); },
+        arguments, [&](std::size_t& k) { read_option(arguments, k, options, numbers, layout); },
         [&](std::string_view pedigree) {
             if (pedigree_given)
                 refuse("a second pedigree file " + std::string(pedigree) + " after " +
@@ -64,13 +49,10 @@ Options read_options(std::span<const char* const> arguments)
             options.pedigree = pedigree;
             pedigree_given = true;
         });
-    if (numbers.seed)
-        options.seed = shell::integer_option(program, "--seed", *numbers.seed, 0, UINT64_MAX);
-    if (numbers.threads)
-        options.threads = shell::integer_option(program, "--threads", *numbers.threads, 1, 64);
-    if (numbers.layout && *numbers.layout != "wide" && *numbers.layout != "long")
-        refuse("--numeric-layout \"" + *numbers.layout + "\" is not wide or long");
-    options.numeric_long = numbers.layout == "long";
+    numbers.read_into(program, options.seed, options.threads);
+    if (layout && *layout != "wide" && *layout != "long")
+        refuse("--numeric-layout \"" + *layout + "\" is not wide or long");
+    options.numeric_long = layout == "long";
     if (options.request == shell::Request::run && !options.model)
         refuse("no trait model; give --model MODEL");
     return options;
