@@ -30,6 +30,14 @@ double dot(const double* a, const double* b, std::size_t n)
     return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
+// The length of dot's loop for n terms of which only the first `needed` may
+// be non-zero: cut at a multiple of 4, each term keeps its lane, and the
+// zeros left out would have added nothing to any lane.
+std::size_t dot_length(std::size_t n, std::size_t needed)
+{
+    return std::min(n, (needed + 3) / 4 * 4);
+}
+
 }  // namespace
 
 std::size_t rows_per_chunk(std::size_t size)
@@ -68,7 +76,8 @@ void FamilyMatrix::mirror_upper()
                           });
 }
 
-double FamilyMatrix::quadratic_form(std::span<const double> y) const
+double FamilyMatrix::quadratic_form(std::span<const double> y,
+                                    std::span<const std::size_t> reach) const
 {
     std::vector<double> by_row(size_, 0.0);
     shell::for_each_chunk(
@@ -76,7 +85,9 @@ double FamilyMatrix::quadratic_form(std::span<const double> y) const
             for (std::size_t f = begin; f < end; ++f) {
                 if (y[f] == 0) continue;
                 const double* m = row(f);
-                const double beyond = dot(m + f + 1, y.data() + f + 1, size_ - f - 1);
+                const std::size_t needed = reach[f] > f + 1 ? reach[f] - f - 1 : 0;
+                const double beyond = dot(m + f + 1, y.data() + f + 1,
+                                          dot_length(size_ - f - 1, needed));
                 by_row[f] = y[f] * (y[f] * m[f] + 2 * beyond);
             }
         });

@@ -30,8 +30,11 @@ public:
 
     // y'My from the upper triangle: sum_f y_f (y_f M_ff + 2 sum_{g>f} M_fg y_g),
     // the rows on several threads and their terms added in row order, so that
-    // the result does not depend on the threads. Assumes y.size() == size().
-    double quadratic_form(std::span<const double> y) const;
+    // the result does not depend on the threads. reach[f] is one past the
+    // last column of row f that may be non-zero: the columns beyond are
+    // skipped, which leaves the sum as it is, to the last bit, since M and y
+    // are never negative. Assumes y.size() == reach.size() == size().
+    double quadratic_form(std::span<const double> y, std::span<const std::size_t> reach) const;
 
 private:
     // Copies the upper triangle onto the lower one, on several threads.
