@@ -87,6 +87,7 @@ struct FamilyLinks {
     std::vector<std::uint32_t> sire_family, dam_family;
     std::vector<std::pair<pedigree::AnimalIndex, std::uint32_t>> memberships;
     std::vector<std::uint32_t> component;  // of each next family
+    std::vector<std::size_t> first;        // of each next family, the founders' one included
     std::vector<std::size_t> reach;        // of each next family, the founders' one included
 };
 
@@ -101,29 +102,36 @@ public:
 
     // Forgets the spans of the last call, and records those of `families`,
     // the component of each family of a matrix but the founders' one, the
-    // last; `reach` is set to one past the last family of the same component
-    // as each, and to the matrix's size for the founders' family.
-    void assign(const std::vector<std::uint32_t>& families, std::vector<std::size_t>& reach)
+    // last; `first` and `reach` are set to the first and one past the last
+    // family of the same component as each, and to the whole matrix for the
+    // founders' family.
+    void assign(const std::vector<std::uint32_t>& families, std::vector<std::size_t>& first,
+                std::vector<std::size_t>& reach)
     {
         for (const std::uint32_t c : present_) first_[c] = end_[c] = 0;
         present_.clear();
         for (std::size_t f = 0; f < families.size(); ++f) {
             const std::uint32_t c = families[f];
             if (end_[c] == 0) {
-                first_[c] = f;
+                first_[c] = static_cast<std::uint32_t>(f);
                 present_.push_back(c);
             }
-            end_[c] = f + 1;
+            end_[c] = static_cast<std::uint32_t>(f + 1);
         }
+        first.resize(families.size() + 1);
         reach.resize(families.size() + 1);
-        for (std::size_t f = 0; f < families.size(); ++f) reach[f] = end_[families[f]];
+        for (std::size_t f = 0; f < families.size(); ++f) {
+            first[f] = first_[families[f]];
+            reach[f] = end_[families[f]];
+        }
+        first.back() = 0;
         reach.back() = families.size() + 1;
     }
     // The families of component c: none when it has none.
     std::pair<std::size_t, std::size_t> span(std::uint32_t c) const { return {first_[c], end_[c]}; }
 
 private:
-    std::vector<std::size_t> first_, end_;
+    std::vector<std::uint32_t> first_, end_;  // families' indices fit 32 bits, as in FamilyLinks
     std::vector<std::uint32_t> present_;
 };
 
@@ -139,7 +147,8 @@ public:
           reach_{1}, row_sums_(shell::worker_count())
     {
         const double founders_only = 0;  // before the first group, only the founders' family
-        matrix_.assign_upper({&founders_only, 1}, 1);
+        const std::size_t whole = 0;
+        matrix_.assign_upper({&founders_only, 1}, 1, {&whole, 1}, reach_);
     }
 
     void enter_inbreeding(std::span<const pedigree::AnimalIndex> members);
@@ -150,7 +159,10 @@ public:
 private:
     std::size_t component_count() const
     {
-        return component_.empty() ? 0 : 1 + std::size_t{*std::ranges::max_element(component_)};
+        std::size_t count = 0;
+        for (const std::uint32_t c : component_)
+            if (c != lone_animal) count = std::max<std::size_t>(count, std::size_t{c} + 1);
+        return count;
     }
     // The founders' family is the last of the current matrix, whichever
     // group a founder stands in.
@@ -299,7 +311,9 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
         out[f] = links.component[f] == component
                      ? sums[links.sire_family[f]] + sums[links.dam_family[f]]
                      : 0.0;
-    std::fill(out + reach, out + columns, 0.0);
+    // Zeros as far as the matrix holds the row; the founders' family's below.
+    std::fill(out + reach,
+              out + std::min(columns, FamilyMatrix::stored_end(row, reach, columns + 1)), 0.0);
     for (const pedigree::AnimalIndex parent : {next.sire[row], next.dam[row]}) {
         if (!pedigree::is_known(parent)) continue;
         // The families that have `parent` as a parent: memberships are sorted by animal.
@@ -322,7 +336,7 @@ bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> mem
     const ParentFamilies next = parent_families(pedigree_, members, offspring_);
     if (next.count() > families_allowed) return false;
     FamilyLinks links = links_of(next);
-    next_spans_.assign(links.component, links.reach);
+    next_spans_.assign(links.component, links.first, links.reach);
     const std::size_t count = next.count();
     // The next C's upper triangle, row f at upper_offset(f, count); fill_row
     // writes columns f .. count - 1 of row f, indexed from the row's start.
@@ -335,7 +349,7 @@ bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> mem
                                            upper.data() + FamilyMatrix::upper_offset(f, count) - f);
                           });
     upper.back() = 0;  // the founders' family with itself
-    matrix_.assign_upper(upper, count);
+    matrix_.assign_upper(upper, count, links.first, links.reach);
     std::swap(spans_, next_spans_);
     reach_ = std::move(links.reach);
 

@@ -15,14 +15,15 @@ class DisjointSets {
 public:
     explicit DisjointSets(std::size_t count) : parent_(count), size_(count, 1)
     {
-        std::iota(parent_.begin(), parent_.end(), std::size_t{0});
+        std::iota(parent_.begin(), parent_.end(), std::uint32_t{0});
     }
-    std::size_t root(std::size_t a)
+    std::uint32_t root(std::uint32_t a)
     {
         while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
         return a;
     }
-    void join(std::size_t a, std::size_t b)
+    std::uint32_t size(std::uint32_t root) const { return size_[root]; }
+    void join(std::uint32_t a, std::uint32_t b)
     {
         a = root(a);
         b = root(b);
@@ -33,7 +34,7 @@ public:
     }
 
 private:
-    std::vector<std::size_t> parent_, size_;
+    std::vector<std::uint32_t> parent_, size_;  // a pedigree's indices fit 32 bits
 };
 
 }  // namespace
@@ -43,15 +44,24 @@ std::vector<std::uint32_t> pedigree_components(const pedigree::Pedigree& pedigre
     DisjointSets sets(pedigree.size());
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
-            if (pedigree::is_known(parent)) sets.join(i, pedigree::position(parent));
-    constexpr std::uint32_t unnumbered = ~std::uint32_t{0};
-    std::vector<std::uint32_t> number_of_root(pedigree.size(), unnumbered);
+            if (pedigree::is_known(parent))
+                sets.join(static_cast<std::uint32_t>(i),
+                          static_cast<std::uint32_t>(pedigree::position(parent)));
+    // The numbers are written over the sets' roots' entries of a vector
+    // that first holds each animal's root.
     std::vector<std::uint32_t> component(pedigree.size());
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        component[i] = sets.root(static_cast<std::uint32_t>(i));
+    std::vector<std::uint32_t> number_of_root(pedigree.size(), lone_animal);
     std::uint32_t next = 0;
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        std::uint32_t& number = number_of_root[sets.root(i)];
-        if (number == unnumbered) number = next++;
-        component[i] = number;
+        const std::uint32_t root = component[i];
+        if (sets.size(root) == 1) {
+            component[i] = lone_animal;
+            continue;
+        }
+        if (number_of_root[root] == lone_animal) number_of_root[root] = next++;
+        component[i] = number_of_root[root];
     }
     return component;
 }
