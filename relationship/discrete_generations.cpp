@@ -142,9 +142,8 @@ public:
     CoancestryCarrier(const pedigree::Pedigree& pedigree, std::vector<double>& inbreeding)
         : pedigree_(pedigree), inbreeding_(inbreeding), offspring_(offspring_counts(pedigree)),
           family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0),
-          component_(pedigree_components(pedigree)),
-          spans_(component_count()), next_spans_(component_count()),
-          reach_{1}, row_sums_(shell::worker_count())
+          component_(pedigree_components(pedigree)), spans_(component_count()),
+          next_spans_(component_count()), reach_{1}, row_sums_(shell::worker_count())
     {
         const double founders_only = 0;  // before the first group, only the founders' family
         const std::size_t whole = 0;
@@ -277,7 +276,8 @@ FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
     for (std::uint32_t f = 0; f < next.sire.size(); ++f) {
         links.sire_family.push_back(family_or_founders(next.sire[f]));
         links.dam_family.push_back(family_or_founders(next.dam[f]));
-        const pedigree::AnimalIndex known = pedigree::is_known(next.sire[f]) ? next.sire[f] : next.dam[f];
+        const pedigree::AnimalIndex known =
+            pedigree::is_known(next.sire[f]) ? next.sire[f] : next.dam[f];
         links.component.push_back(component_[pedigree::position(known)]);
         for (const pedigree::AnimalIndex parent : {next.sire[f], next.dam[f]})
             if (pedigree::is_known(parent)) links.memberships.emplace_back(parent, f);

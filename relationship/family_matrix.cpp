@@ -84,11 +84,13 @@ void FamilyMatrix::mirror_upper(std::span<const std::size_t> first,
     for (std::size_t c = 0; c < size_; ++c) held[c] = stored_end(c, reach[c], size_);
     if (size_ > 0) held.back() = size_;
     // The last row holds every column's last entry.
-    const auto held_in = [&](std::size_t r, std::size_t c) { return r + 1 == size_ || r < held[c]; };
+    const auto held_in = [&](std::size_t r, std::size_t c) {
+        return r + 1 == size_ || r < held[c];
+    };
     const auto copy_tile = [&](std::size_t rb, std::size_t rows_end, std::size_t cb) {
         const auto columns = held.begin() + static_cast<std::ptrdiff_t>(cb);
-        const auto columns_end = held.begin() + static_cast<std::ptrdiff_t>(
-                                                    std::min(rows_end, cb + block));
+        const auto columns_end =
+            held.begin() + static_cast<std::ptrdiff_t>(std::min(rows_end, cb + block));
         if (*std::min_element(columns, columns_end) >= rows_end) {  // the tile held whole
             for (std::size_t r = rb; r < rows_end; ++r)
                 for (std::size_t c = std::max(cb, first[r]); c < std::min(r, cb + block); ++c)
@@ -122,8 +124,8 @@ double FamilyMatrix::quadratic_form(std::span<const double> y,
             for (std::size_t f = begin; f < end; ++f) {
                 if (y[f] == 0) continue;
                 const double* m = row(f);
-                const double beyond = dot(m + f + 1, y.data() + f + 1,
-                                          stored_end(f, reach[f], size_) - f - 1);
+                const double beyond =
+                    dot(m + f + 1, y.data() + f + 1, stored_end(f, reach[f], size_) - f - 1);
                 by_row[f] = y[f] * (y[f] * m[f] + 2 * beyond);
             }
         });
