@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,77 @@ TEST(StatsInbreeding, MethodsAgreeOnSimulatedPedigrees)
         for (std::size_t g = 0; g < groups; ++g)
             EXPECT_NEAR(found.carried->mean_coancestry[g], found.by_paths.mean_coancestry[g],
                         1e-12);
+    }
+}
+
+// Lines of pedsim's pedigree for `design`, each identifier but 0 (unknown)
+// prefixed so that two populations share no animal.
+std::vector<std::string> population_lines(const Parameters& design, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    std::istringstream text(stats_test::simulated_text(design));
+    for (std::string animal, sire, dam, generation; text >> animal >> sire >> dam >> generation;) {
+        const auto named = [&](const std::string& id) { return id == "0" ? id : prefix + id; };
+        lines.push_back(named(animal) + ' ' + named(sire) + ' ' + named(dam) + ' ' + generation);
+    }
+    return lines;
+}
+
+// Populations joined in one file share no ancestor: the matrix carried
+// forward keeps each population's families in a band of its own, and must
+// give every animal the F it has in its population alone, to the last bit,
+// and the mean coancestries the ancestor paths give, whether each
+// population's rows stand together or the populations' rows alternate (so
+// that their families interleave in the matrix).
+TEST(StatsInbreeding, JoinedPopulationsKeepTheirOwnValues)
+{
+    struct Case {
+        std::vector<Parameters> designs;
+        bool alternate;
+    };
+    const Parameters small{3, 2, 3, 4, 2, 2, 3, 12345}, wide{12, 25, 40, 3, 20, 30, 2, 271828},
+        deep{20, 40, 2, 3, 10, 3, 2, 5}, other_wide{12, 25, 40, 3, 20, 30, 2, 31415};
+    const Case cases[] = {
+        {{wide, other_wide}, false},
+        {{wide, other_wide}, true},
+        {{deep, small, wide}, false},
+        {{small, deep, wide}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.designs.size() * 10 + (c.alternate ? 1 : 0));
+        std::vector<std::vector<std::string>> populations;
+        for (std::size_t k = 0; k < c.designs.size(); ++k)
+            populations.push_back(population_lines(c.designs[k], "p" + std::to_string(k) + "_"));
+        std::string joined;
+        if (c.alternate) {
+            std::size_t longest = 0;
+            for (const auto& lines : populations) longest = std::max(longest, lines.size());
+            for (std::size_t line = 0; line < longest; ++line)
+                for (const auto& lines : populations)
+                    if (line < lines.size()) joined += lines[line] + '\n';
+        } else {
+            for (const auto& lines : populations)
+                for (const std::string& line : lines) joined += line + '\n';
+        }
+        const Pedigree pedigree = written_pedigree(joined);
+        const BothMethods found = both_methods(pedigree);
+        ASSERT_TRUE(found.carried.has_value());
+        for (std::size_t i = 0; i < pedigree.size(); ++i)
+            ASSERT_NEAR(found.carried->inbreeding[i], found.by_paths.inbreeding[i], 1e-12) << i;
+        for (std::size_t g = 0; g < found.by_paths.mean_coancestry.size(); ++g)
+            EXPECT_NEAR(found.carried->mean_coancestry[g], found.by_paths.mean_coancestry[g],
+                        1e-12);
+        for (std::size_t k = 0; k < populations.size(); ++k) {
+            std::string alone;
+            for (const std::string& line : populations[k]) alone += line + '\n';
+            const Pedigree own = written_pedigree(alone);
+            const BothMethods own_found = both_methods(own);
+            ASSERT_TRUE(own_found.carried.has_value());
+            for (std::size_t i = 0; i < own.size(); ++i)
+                ASSERT_EQ(found.carried->inbreeding[animal_named(pedigree, own.names[i])],
+                          own_found.carried->inbreeding[i])
+                    << own.names[i];
+        }
     }
 }
 

@@ -19,15 +19,20 @@
 
 namespace stats_test {
 
-// The "pedig" pedsim writes for `design`, as pedsim-stats reads it.
-inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::design::Parameters& design)
+// The text of the "pedig" pedsim writes for `design`.
+inline std::string simulated_text(const pedsim::design::Parameters& design)
 {
     if (pedsim::design::check_parameters(design) != pedsim::design::Verdict::runs)
         throw std::invalid_argument("the design does not run");
     pedsim::random::UniformGenerator generator;
     const pedsim::sim::Tables tables = pedsim::sim::simulate(design, generator);
-    return pedsim::pedigree::read_pedigree(pedsim::sim::pedigree_text(tables, design.ngen),
-                                           "pedig");
+    return pedsim::sim::pedigree_text(tables, design.ngen);
+}
+
+// The "pedig" pedsim writes for `design`, as pedsim-stats reads it.
+inline pedsim::pedigree::Pedigree simulated_pedigree(const pedsim::design::Parameters& design)
+{
+    return pedsim::pedigree::read_pedigree(simulated_text(design), "pedig");
 }
 
 // A pedigree written as lines "animal sire dam [generation]", 0 for unknown.
