@@ -20,15 +20,18 @@ namespace pedsim::relationship {
 // u = T' e_s (a backward pass from s over its ancestors: each passes half its
 // u to each parent), w = D u, then a = T w (a forward pass, parents first:
 // a_i = w_i + (a_sire(i) + a_dam(i))/2) over the sires and their ancestors
-// from the oldest ancestor of s on; every other animal's a follows up its line
-// of dams, whose sires are all among them. The offspring of s and a mate d
-// have F = a_d / 2. D is needed on the ancestors of s alone, so the sires go
+// from the oldest ancestor of s on - only over those the mates of s need (the
+// sires up their lines of dams and the ancestors of these) where they are a
+// small part of all; every other animal's a follows up its line of dams,
+// whose sires are all among them. The offspring of s and a mate d have
+// F = a_d / 2. D is needed on the ancestors of s alone, so the sires go
 // in layers of their depth (longest path to a founder): every F a sire needs
 // comes from sires of shallower layers. The sires of a layer run on up to
 // `threads` threads (>= 1), each sire's values computed by one thread in one
 // fixed order, so that the results do not depend on the number of threads.
-// Cost: per sire, the sires and their ancestors born between its oldest
-// ancestor and its mates, plus the lines of dams of its mates.
+// Cost: per sire, its ancestors, the sires and their ancestors its mates
+// need (at most those born between its oldest ancestor and its mates), and
+// the lines of dams of its mates.
 InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
                                       const shell::ProgressReport& progress,
                                       std::size_t threads = shell::worker_count());

@@ -123,6 +123,10 @@ std::vector<Shape> shapes()
     add("one sire of everything", one_sire(6, 40));
     add("herd book, overlapping generations", herd_book(12, 120, 9, 30, 1));
     add("herd book, many unknown parents", herd_book(10, 100, 12, 4, 2));
+    // Many sires of a few offspring each over many years: each sire's mates
+    // need a small part of the sires and ancestors born since its oldest
+    // ancestor, which are then computed alone.
+    add("deep herd book of many sires", herd_book(30, 60, 45, 40, 11));
     add("random parents of any age", random_pedigree(900, 20, 15, false, 3));
     add("random parents with selfing", random_pedigree(700, 10, 20, true, 4));
     add("pedsim flock", stats_test::simulated_pedigree({6, 5, 20, 3, 4, 10, 2, 271828}));
