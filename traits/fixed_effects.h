@@ -40,7 +40,11 @@ struct FixedLevels {
 // DrawStream::group + the effect's index. A level's value is the one given
 // in the model, else N(0, variance) from the counter of the XXH3-128 hash of
 // "NAME/LABEL" (stream DrawStream::fixed_level), so that it depends only on
-// the seed, the effect's name and the level; 0 without a variance.
+// the seed, the effect's name and the level; 0 without a variance. An age
+// covariate's value is the animal's age at recording, a whole number of its
+// range drawn uniformly once per animal from the counter of the hash of
+// "NAME/IDENTIFIER" (stream DrawStream::age): every record of the animal
+// has that age, and no other draw changes with it.
 std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigree,
                                                const std::vector<pedigree::Sex>& sexes,
                                                const std::vector<double>& inbreeding,
