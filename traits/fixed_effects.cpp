@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "shell/table_text.h"
 #include "traits/animal_draws.h"
 
 namespace pedsim::traits {
@@ -91,6 +92,7 @@ FixedLevels realise(const FixedEffect& effect, std::size_t index,
     if (effect.kind == FixedEffect::Kind::covariate) {
         for (std::size_t i = 0; i < pedigree.size(); ++i)
             realised.covariate.push_back(covariate_of(effect, pedigree, inbreeding, i, seed));
+        realised.whole = effect.source == "age";
         return realised;
     }
     std::map<std::string, std::uint32_t> numbers;
@@ -150,6 +152,14 @@ std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigre
                                 seed, kept));
     }
     return fixed;
+}
+
+void append_covariate(std::string& out, const FixedLevels& effect, std::size_t animal)
+{
+    if (effect.whole)
+        shell::append_number(out, static_cast<std::int64_t>(effect.covariate[animal]));
+    else
+        shell::append_number(out, effect.covariate[animal]);
 }
 
 double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,

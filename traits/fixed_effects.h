@@ -27,6 +27,7 @@ struct FixedLevels {
     std::vector<double> values;        // levels x traits, row-major
     std::vector<std::uint32_t> level;  // per animal
     std::vector<double> covariate;     // per animal, for a covariate
+    bool whole = false;                // the covariate's values are whole numbers (ages)
 
     std::size_t level_count() const { return labels.size(); }
 };
@@ -49,6 +50,11 @@ std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigre
                                                const std::vector<pedigree::Sex>& sexes,
                                                const std::vector<double>& inbreeding,
                                                const TraitModel& model, std::uint64_t seed);
+
+// Appends the animal's value of a covariate as the tables write it: an age
+// as the whole number it is (the shortest form of 100000.0 is 1e+05), any
+// other in its shortest exact form.
+void append_covariate(std::string& out, const FixedLevels& effect, std::size_t animal);
 
 // The sum of the fixed effects in a record of `animal` for `trait`.
 double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,

@@ -42,7 +42,7 @@ void append_fixed_levels(std::string& out, const TraitRun& run, std::size_t i)
     for (const FixedLevels& effect : run.simulated.fixed) {
         out += '\t';
         if (effect.level.empty())
-            append_number(out, effect.covariate[i]);
+            append_covariate(out, effect, i);
         else
             out += effect.labels[effect.level[i]];
     }
