@@ -246,8 +246,9 @@ void expect_data_matches_records(const Sandbox& box, const NumericData& data)
         EXPECT_EQ(name_of.at(row[data.position("dam")]), cells[2]);
         for (const std::string effect : {"cg", "sexeffect"}) {
             const std::string code = effect + row[data.position(effect)];
-            const std::string level =
-                effect + cells[std::ranges::find(header, effect) - header.begin()];
+            const auto column =
+                static_cast<std::size_t>(std::ranges::find(header, effect) - header.begin());
+            const std::string level = effect + cells.at(column);
             EXPECT_EQ(level_of_code.try_emplace(code, level).first->second, level);
             EXPECT_EQ(code_of_level.try_emplace(level, code).first->second, code);
         }
