@@ -5,9 +5,9 @@
 // whose message is one printable line of bounded length, or return a model
 // that keeps its contract: usable, distinct trait names, one value per trait,
 // finite values within the bounds, symmetric matrices that their factor
-// reproduces, a record count and a generation range in order. Any other
-// exception escapes and libFuzzer reports it; a crash (the TOML library's
-// recursion on deep nesting, say) or a broken property aborts.
+// reproduces, a record count, a generation range and an age range in order.
+// Any other exception escapes and libFuzzer reports it; a crash (the TOML
+// library's recursion on deep nesting, say) or a broken property aborts.
 
 #include <algorithm>
 #include <cmath>
@@ -112,6 +112,12 @@ void check_model(const TraitModel& model)
     if (model.recorded_generations &&
         model.recorded_generations->first > model.recorded_generations->last)
         fail("recorded_generations out of order");
+    for (const pedsim::traits::FixedEffect& effect : model.fixed)
+        if (effect.source == "age" && effect.kind == pedsim::traits::FixedEffect::Kind::covariate &&
+            !(0 <= effect.age.from && effect.age.from <= effect.age.to &&
+              effect.age.to <= pedsim::traits::most_age))
+            fail("age range " + std::to_string(effect.age.from) + " .. " +
+                 std::to_string(effect.age.to));
 }
 
 }  // namespace

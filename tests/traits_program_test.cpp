@@ -246,8 +246,9 @@ void expect_data_matches_records(const Sandbox& box, const NumericData& data)
         EXPECT_EQ(name_of.at(row[data.position("dam")]), cells[2]);
         for (const std::string effect : {"cg", "sexeffect"}) {
             const std::string code = effect + row[data.position(effect)];
-            const std::string level =
-                effect + cells[std::ranges::find(header, effect) - header.begin()];
+            const auto column =
+                static_cast<std::size_t>(std::ranges::find(header, effect) - header.begin());
+            const std::string level = effect + cells.at(column);
             EXPECT_EQ(level_of_code.try_emplace(code, level).first->second, level);
             EXPECT_EQ(code_of_level.try_emplace(level, code).first->second, code);
         }
@@ -948,6 +949,119 @@ TEST(TraitsProgram, RecordsAreTheEffectsTheirLevelsName)
         groups_seen += cells[5].starts_with("1:");
     }
     EXPECT_GT(groups_seen, 0u);
+}
+
+// Whether a cell is a whole number written as one: digits only.
+bool whole_number(const std::string& cell)
+{
+    return !cell.empty() && std::ranges::all_of(cell, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Every animal's age, from the records table (its sixth column) or from
+// data.txt through ids.txt, each animal's records agreeing on one.
+std::map<std::string, std::string> ages_by_animal(const Sandbox& box, const NumericData* data)
+{
+    std::map<std::string, std::string> age_of, name_of;
+    const auto add = [&](const std::string& animal, const std::string& age) {
+        EXPECT_EQ(age_of.try_emplace(animal, age).first->second, age) << animal;
+    };
+    if (data == nullptr) {
+        for (const std::string& line : lines_of(box.read("rec.tsv").value()))
+            if (!line.starts_with("animal\t")) add(cells_of(line)[0], cells_of(line).at(5));
+        return age_of;
+    }
+    for (const std::string& line : lines_of(box.read("num/ids.txt").value()))
+        name_of[fields_of(line).at(0)] = fields_of(line).at(1);
+    for (const auto& row : data->rows)
+        add(name_of.at(row.at(data->position("animal"))), row.at(data->position("wa")));
+    return age_of;
+}
+
+// An age covariate on the flock: each animal's age is a whole number of the
+// range, all of a small range reached, their mean within 4 standard errors
+// of the range's middle; each record is the one of the model without the
+// effect plus slope times the age, every breeding value and effect as it
+// was; data.txt in both layouts holds the same ages, and the parameter
+// files fit them as a covariate.
+TEST(TraitsProgram, AgeCovariateReadsBack)
+{
+    Sandbox box;
+    prepare_flock(box);
+    expect_success(run_traits(
+        box, {"--model", "model.toml", "-o", "plain.tsv", "--animals", "plain_animals.tsv"}));
+    const auto plain = lines_of(box.read("plain.tsv").value());
+    const double slope[2] = {0.9, -0.01};
+    const struct {
+        const char* what;
+        int from, to;
+    } cases[] = {{"weaning days", 160, 250},
+                 {"a small range", 3, 7},
+                 {"from birth", 0, 1},
+                 {"one age", 42, 42},
+                 {"the oldest", 99995, 100000}};
+    for (const auto& [what, from, to] : cases) {
+        SCOPED_TRACE(what);
+        const std::string range = std::to_string(from) + ", " + std::to_string(to);
+        box.write("age.toml", kModel + "[[fixed]]\nname = \"wa\"\ncovariate = \"age\"\nage = [" +
+                                  range + "]\nslope = [0.9, -0.01]\n");
+        const end_to_end::Run run =
+            run_traits(box, {"--model", "age.toml", "-o", "rec.tsv", "--animals", "animals.tsv",
+                             "--effects", "eff.tsv"});
+        expect_success(run);
+        EXPECT_NE(run.err.find("# fixed effect wa: covariate age " + std::to_string(from) + " to " +
+                               std::to_string(to) + ", slope 0.9 -0.01\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(box.read("animals.tsv"), box.read("plain_animals.tsv"));
+        EXPECT_EQ(box.read("eff.tsv"), "effect\tlevel\tweight\tfat\nwa\tslope\t0.9\t-0.01\n");
+        const auto records = lines_of(box.read("rec.tsv").value());
+        ASSERT_EQ(records.size(), plain.size());
+        EXPECT_EQ(records[0], "animal\tsire\tdam\tgeneration\trecord\twa\tweight\tfat");
+        for (std::size_t k = 1; k < records.size(); ++k) {
+            const auto cells = cells_of(records[k]), before = cells_of(plain[k]);
+            ASSERT_TRUE(whole_number(cells.at(5))) << records[k];
+            EXPECT_EQ(cells[0] + cells[4], before[0] + before[4]);
+            for (std::size_t t = 0; t < 2; ++t) {
+                const double expected = std::stod(before[5 + t]) + slope[t] * std::stod(cells[5]);
+                EXPECT_NEAR(std::stod(cells[6 + t]), expected, 1e-9 * (1 + std::abs(expected)))
+                    << records[k];
+            }
+        }
+        const auto age_of = ages_by_animal(box, nullptr);
+        double sum = 0;
+        std::map<long, std::size_t> seen;
+        for (const auto& [animal, text] : age_of) {
+            const long age = std::stol(text);
+            EXPECT_TRUE(age >= from && age <= to) << animal << " " << age;
+            sum += static_cast<double>(age);
+            ++seen[age];
+        }
+        const auto n = static_cast<double>(age_of.size()), ages = to - from + 1.0;
+        if (ages <= 100) {
+            EXPECT_EQ(seen.size(), static_cast<std::size_t>(ages));
+        }
+        EXPECT_NEAR(sum / n, (from + to) / 2.0, 4 * std::sqrt((ages * ages - 1) / 12 / n) + 1e-12);
+        for (const char* layout : {"wide", "long"}) {
+            SCOPED_TRACE(layout);
+            expect_success(run_traits(box, {"--model", "age.toml", "--numeric", "num",
+                                            "--numeric-layout", layout, "-o", "rec.tsv"}));
+            const NumericData data = read_numeric(box);
+            ASSERT_EQ(ages_by_animal(box, &data), age_of);
+            const auto blupf90 = lines_of(box.read("num/blupf90.par").value());
+            const auto effect = std::ranges::find_if(
+                blupf90, [](const std::string& l) { return l.ends_with("# wa"); });
+            const auto wombat = lines_of(box.read("num/wombat.par").value());
+            if (std::string(layout) == "wide") {
+                ASSERT_NE(effect, blupf90.end());
+                const auto fields = fields_of(*effect);
+                EXPECT_EQ(data.columns.at(std::stoul(fields.at(0)) - 1), "wa");
+                EXPECT_EQ(fields.at(2) + ' ' + fields.at(3), "1 cov");
+            } else {
+                EXPECT_NE(std::ranges::find(wombat, "  COV wa(1)"), wombat.end());
+                EXPECT_NE(std::ranges::find(wombat, "  wa"), wombat.end());  // no levels
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -806,17 +806,51 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"fixed_unknown_key",
                     kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\nlevels = 3\n",
                     "m.toml: line 8: fixed.levels: unknown key; the keys of [[fixed]] are "
-                    "name, column, groups, covariate, variance, values, slope"},
+                    "name, column, groups, covariate, variance, values, slope, age"},
         RefusalCase{"fixed_long_unknown_key",
                     kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n" + std::string(100, 'k') +
                         " = 3\n",
                     "m.toml: line 8: fixed." + std::string(40, 'k') +
                         "...: unknown key; the keys of [[fixed]] are name, column, groups, "
-                        "covariate, variance, values, slope"},
+                        "covariate, variance, values, slope, age"},
         RefusalCase{"fixed_unknown_key_control_byte",
                     kOneTrait + "[[fixed]]\nname = \"cg\"\ngroups = 2\n\"a\\u0007b\" = 3\n",
                     "m.toml: line 8: fixed.a\\x07b: unknown key; the keys of [[fixed]] are "
-                    "name, column, groups, covariate, variance, values, slope"}),
+                    "name, column, groups, covariate, variance, values, slope, age"}),
+    [](const auto& named) { return std::string(named.param.name); });
+
+// An age covariate of one trait; the age key, when a case adds it, is line 9.
+const std::string kAgeEffect =
+    kOneTrait + "[[fixed]]\nname = \"wa\"\ncovariate = \"age\"\nslope = 1\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    AgeCovariate, ModelRefusal,
+    testing::Values(
+        RefusalCase{"unknown_covariate",
+                    kOneTrait + "[[fixed]]\nname = \"x\"\ncovariate = \"weight\"\nslope = 1\n",
+                    "m.toml: line 7: fixed.covariate: \"weight\" is not a covariate; the "
+                    "covariates are F, generation and age"},
+        RefusalCase{"age_missing", kAgeEffect,
+                    "m.toml: line 5: fixed: \"wa\": covariate = \"age\" needs age = [from, to], "
+                    "the whole ages at recording, e.g. [160, 250]"},
+        RefusalCase{"age_of_another_covariate",
+                    kOneTrait +
+                        "[[fixed]]\nname = \"fc\"\ncovariate = \"F\"\nage = [1, 2]\nslope = 1\n",
+                    "m.toml: line 8: fixed.age: only an effect with covariate = \"age\" has an "
+                    "age range; remove it"},
+        RefusalCase{"age_reversed", kAgeEffect + "age = [250, 160]\n",
+                    "m.toml: line 9: fixed.age: the first age is above the last; write [from, "
+                    "to], the youngest first"},
+        RefusalCase{
+            "age_negative", kAgeEffect + "age = [-1, 5]\n",
+            "m.toml: line 9: fixed.age: an age of -1 is beyond 0 to 100000; give the ages at "
+            "recording in a unit that keeps them within it"},
+        RefusalCase{"age_fraction", kAgeEffect + "age = [160.5, 250]\n",
+                    "m.toml: line 9: fixed.age: expected whole numbers from 0 to 100000, e.g. "
+                    "[160, 250]"},
+        RefusalCase{"age_one_number", kAgeEffect + "age = 160\n",
+                    "m.toml: line 9: fixed.age: expected [from, to], two whole ages, e.g. [160, "
+                    "250]"}),
     [](const auto& named) { return std::string(named.param.name); });
 
 }  // namespace

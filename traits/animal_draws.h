@@ -24,6 +24,10 @@ enum class DrawStream : std::uint64_t {
     record_kept = (std::uint64_t{1} << 32) + 1,   // whether each record is kept
     fixed_level = (std::uint64_t{1} << 32) + 2,   // a fixed effect level's value
     group = (std::uint64_t{1} << 32) + 3,         // the group of fixed effect k is group + k
+    // The age at recording of an age covariate; its counter hashes
+    // "NAME/IDENTIFIER", so that the age depends on the effect's name, not
+    // on its place among the effects.
+    age = (std::uint64_t{1} << 32) + 4,
 };
 
 struct IdentifierHash {

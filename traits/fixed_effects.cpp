@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "shell/table_text.h"
 #include "traits/animal_draws.h"
 
 namespace pedsim::traits {
@@ -13,6 +14,13 @@ namespace {
 // The label of an animal without a value in a kept column: R's mark of a
 // missing value, which the reader never takes for a value.
 constexpr const char* no_value_label = "NA";
+
+// One of `count` choices, 1 .. count, each with probability 1/count, from a
+// uniform u in (0, 1]: ceil(u count).
+std::size_t one_of(double u, std::size_t count)
+{
+    return static_cast<std::size_t>(std::ceil(u * static_cast<double>(count)));
+}
 
 std::string label_of(const FixedEffect& effect, const pedigree::Pedigree& pedigree,
                      const std::vector<pedigree::Sex>& sexes, std::size_t animal,
@@ -27,9 +35,7 @@ std::string label_of(const FixedEffect& effect, const pedigree::Pedigree& pedigr
     double u = 0;
     uniform_deviates(seed, identifier_hash(pedigree.names[animal]),
                      static_cast<std::uint64_t>(DrawStream::group) + index, {&u, 1});
-    // u is in (0, 1]: ceil(u K) is 1 .. K, each with probability 1/K.
-    const auto group = static_cast<std::size_t>(std::ceil(u * static_cast<double>(effect.groups)));
-    return generation + ':' + std::to_string(group);
+    return generation + ':' + std::to_string(one_of(u, effect.groups));
 }
 
 // The value of a level: given, else drawn from its own counter.
@@ -56,6 +62,26 @@ void level_value(const FixedEffect& effect, const std::string& label, std::size_
     }
 }
 
+// The animal's age at recording, drawn once per animal from its own stream
+// under the effect's name: every whole age of the range equally likely.
+double age_at_recording(const FixedEffect& effect, const std::string& animal, std::uint64_t seed)
+{
+    double u = 0;
+    uniform_deviates(seed, identifier_hash(effect.name + '/' + animal),
+                     static_cast<std::uint64_t>(DrawStream::age), {&u, 1});
+    const auto ages = static_cast<std::size_t>(effect.age.to - effect.age.from) + 1;
+    return static_cast<double>(effect.age.from + static_cast<std::int64_t>(one_of(u, ages)) - 1);
+}
+
+// An animal's value of a covariate.
+double covariate_of(const FixedEffect& effect, const pedigree::Pedigree& pedigree,
+                    const std::vector<double>& inbreeding, std::size_t animal, std::uint64_t seed)
+{
+    if (effect.source == "F") return inbreeding[animal];
+    if (effect.source == "age") return age_at_recording(effect, pedigree.names[animal], seed);
+    return static_cast<double>(pedigree.generation[animal]);
+}
+
 // `kept` is the pedigree column the effect reads, if it reads one.
 FixedLevels realise(const FixedEffect& effect, std::size_t index,
                     const pedigree::Pedigree& pedigree, const std::vector<pedigree::Sex>& sexes,
@@ -65,8 +91,8 @@ FixedLevels realise(const FixedEffect& effect, std::size_t index,
     FixedLevels realised;
     if (effect.kind == FixedEffect::Kind::covariate) {
         for (std::size_t i = 0; i < pedigree.size(); ++i)
-            realised.covariate.push_back(
-                effect.source == "F" ? inbreeding[i] : static_cast<double>(pedigree.generation[i]));
+            realised.covariate.push_back(covariate_of(effect, pedigree, inbreeding, i, seed));
+        realised.whole = effect.source == "age";
         return realised;
     }
     std::map<std::string, std::uint32_t> numbers;
@@ -126,6 +152,14 @@ std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigre
                                 seed, kept));
     }
     return fixed;
+}
+
+void append_covariate(std::string& out, const FixedLevels& effect, std::size_t animal)
+{
+    if (effect.whole)
+        shell::append_number(out, static_cast<std::int64_t>(effect.covariate[animal]));
+    else
+        shell::append_number(out, effect.covariate[animal]);
 }
 
 double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,

@@ -27,6 +27,7 @@ struct FixedLevels {
     std::vector<double> values;        // levels x traits, row-major
     std::vector<std::uint32_t> level;  // per animal
     std::vector<double> covariate;     // per animal, for a covariate
+    bool whole = false;                // the covariate's values are whole numbers (ages)
 
     std::size_t level_count() const { return labels.size(); }
 };
@@ -40,11 +41,20 @@ struct FixedLevels {
 // DrawStream::group + the effect's index. A level's value is the one given
 // in the model, else N(0, variance) from the counter of the XXH3-128 hash of
 // "NAME/LABEL" (stream DrawStream::fixed_level), so that it depends only on
-// the seed, the effect's name and the level; 0 without a variance.
+// the seed, the effect's name and the level; 0 without a variance. An age
+// covariate's value is the animal's age at recording, a whole number of its
+// range drawn uniformly once per animal from the counter of the hash of
+// "NAME/IDENTIFIER" (stream DrawStream::age): every record of the animal
+// has that age, and no other draw changes with it.
 std::vector<FixedLevels> realise_fixed_effects(const pedigree::Pedigree& pedigree,
                                                const std::vector<pedigree::Sex>& sexes,
                                                const std::vector<double>& inbreeding,
                                                const TraitModel& model, std::uint64_t seed);
+
+// Appends the animal's value of a covariate as the tables write it: an age
+// as the whole number it is (the shortest form of 100000.0 is 1e+05), any
+// other in its shortest exact form.
+void append_covariate(std::string& out, const FixedLevels& effect, std::size_t animal);
 
 // The sum of the fixed effects in a record of `animal` for `trait`.
 double fixed_sum(const std::vector<FixedLevels>& fixed, const TraitModel& model, std::size_t animal,

@@ -33,7 +33,7 @@ constexpr std::string_view known_keys[] = {"seed",
                                            "threshold"};
 
 constexpr std::string_view fixed_keys[] = {"name",     "column", "groups", "covariate",
-                                           "variance", "values", "slope"};
+                                           "variance", "values", "slope",  "age"};
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
 
@@ -414,11 +414,50 @@ void read_fixed_kind(const toml::table& table, FixedEffect& effect, const Refuse
         const toml::node& covariate = *table.get("covariate");
         effect.kind = FixedEffect::Kind::covariate;
         effect.source = text_of(covariate, "fixed.covariate", refuse);
-        if (effect.source != "F" && effect.source != "generation")
+        if (effect.source != "F" && effect.source != "generation" && effect.source != "age")
             refuse(line_of(covariate), "fixed.covariate",
                    common::quoted(effect.source) +
-                       " is not a covariate; the covariates are F and generation");
+                       " is not a covariate; the covariates are F, generation and age");
     }
+}
+
+// One end of an age range: a whole number from 0 to most_age.
+std::int64_t age_of(const toml::node& node, const Refuser& refuse)
+{
+    const std::string bounds = "0 to " + std::to_string(most_age);
+    if (!node.is_integer())
+        refuse(line_of(node), "fixed.age",
+               "expected whole numbers from " + bounds + ", e.g. [160, 250]");
+    const std::int64_t age = node.as_integer()->get();
+    if (age < 0 || age > most_age)
+        refuse(line_of(node), "fixed.age",
+               "an age of " + std::to_string(age) + " is beyond " + bounds +
+                   "; give the ages at recording in a unit that keeps them within it");
+    return age;
+}
+
+// The range of ages at recording of an age covariate, which it needs and
+// no other effect has.
+void read_age_range(const toml::table& table, FixedEffect& effect, const Refuser& refuse)
+{
+    const bool ages = effect.kind == FixedEffect::Kind::covariate && effect.source == "age";
+    const toml::node* node = table.get("age");
+    if (node == nullptr && ages)
+        refuse(line_of(table), "fixed",
+               common::quoted(effect.name) +
+                   ": covariate = \"age\" needs age = [from, to], the whole ages at "
+                   "recording, e.g. [160, 250]");
+    if (node == nullptr) return;
+    if (!ages)
+        refuse(line_of(*node), "fixed.age",
+               "only an effect with covariate = \"age\" has an age range; remove it");
+    const toml::array* range = node->as_array();
+    if (range == nullptr || range->size() != 2)
+        refuse(line_of(*node), "fixed.age", "expected [from, to], two whole ages, e.g. [160, 250]");
+    effect.age = AgeRange{age_of(*range->get(0), refuse), age_of(*range->get(1), refuse)};
+    if (effect.age.from > effect.age.to)
+        refuse(line_of(*node), "fixed.age",
+               "the first age is above the last; write [from, to], the youngest first");
 }
 
 // The values of the effect's levels: variance (one per trait or a matrix),
@@ -485,7 +524,7 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
             // key may be any length of any bytes.
             refuse(key.source().begin.line, "fixed." + common::printable(key.str(), 40),
                    "unknown key; the keys of [[fixed]] are name, column, groups, covariate, "
-                   "variance, values, slope");
+                   "variance, values, slope, age");
     FixedEffect effect;
     const toml::node* name = table->get("name");
     if (name == nullptr) refuse(line_of(*table), "fixed.name", "missing; add name = \"...\"");
@@ -500,6 +539,7 @@ FixedEffect fixed_effect(const toml::node& node, const TraitModel& model, const 
                common::quoted(effect.name) +
                    " is already a column of the records; choose another name");
     read_fixed_kind(*table, effect, refuse);
+    read_age_range(*table, effect, refuse);
     read_fixed_values(*table, model.trait_count(), effect, refuse);
     return effect;
 }

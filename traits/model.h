@@ -29,6 +29,16 @@ struct GenerationRange {
     std::int64_t last = 0;   // inclusive
 };
 
+// The whole ages at recording an age covariate draws from, each equally
+// likely: from .. to, inclusive, 0 <= from <= to <= most_age.
+struct AgeRange {
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+};
+
+// The oldest age at recording a model may give (in its own unit, e.g. days).
+inline constexpr std::int64_t most_age = 100000;
+
 // Which animals of the recorded generations a trait records.
 enum class RecordedSex {
     all,     // every animal, of known sex or not
@@ -42,7 +52,7 @@ struct FixedEffect {
         column,     // the levels of a pedigree column: "sex", "generation" or one the
                     // reader keeps (a herd), by header name or number
         groups,     // contemporary groups drawn within each generation
-        covariate,  // slope times the animal's F or generation
+        covariate,  // slope times the animal's F, generation or age at recording
     };
     std::string name;
     Kind kind = Kind::column;
@@ -54,6 +64,7 @@ struct FixedEffect {
     std::vector<std::string> levels;  // levels given values, in the file's order
     std::vector<double> values;       // levels x traits, row-major, for those levels
     std::vector<double> slope;        // per trait, for Kind::covariate
+    AgeRange age;                     // the ages drawn, for the covariate "age"
 
     bool given(std::string_view level) const;
     // True for a column effect on a column of the pedigree file other than
@@ -110,7 +121,8 @@ inline constexpr std::int64_t most_records = 1000;
 // recorded_generations ([first, last]), [[fixed]] tables (name and one of
 // column, groups or covariate, with variance, values or slope; a column is
 // "sex", "generation", another name or a number 1 .. 1000 whose presence
-// in the pedigree pedigree_columns.h checks), maternal,
+// in the pedigree pedigree_columns.h checks; a covariate is "F",
+// "generation" or "age", the last with age = [from, to]), maternal,
 // direct_maternal, maternal_permanent and threshold (one ascending list per
 // trait); with one trait a vector or matrix may be a number. Throws a Failure
 // (input_refused) "FILE: line N: KEY: what is wrong; what to do", in one line
@@ -120,7 +132,9 @@ inline constexpr std::int64_t most_records = 1000;
 // type, a number beyond -1e100 .. 1e100, a negative variance or one between 0
 // and 1e-100, a matrix that is not symmetric or not positive semi-definite
 // (the joint direct and maternal matrix included, named "maternal"),
-// thresholds not ascending, a fixed effect without its kind or named twice.
+// thresholds not ascending, a fixed effect without its kind or named twice,
+// an age range missing from an age covariate or given to another effect,
+// not two whole numbers, reversed, or beyond 0 .. most_age.
 TraitModel read_model(std::string_view text, std::string_view file_name);
 
 // read_model for a file that holds keys of its own program beside the

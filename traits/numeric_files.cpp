@@ -35,10 +35,12 @@ void append_record_head(std::string& out, const TraitRun& run, const NumericCode
     append_number(out, i + 1);
     append_cells(out, ' ', animal_code(run.pedigree.dam[i]), 1, codes.generation[i], r + 1);
     for (const FixedLevels& effect : run.simulated.fixed) {
-        if (effect.level.empty())
-            append_cells(out, ' ', effect.covariate[i]);
-        else
+        if (effect.level.empty()) {
+            out += ' ';
+            append_covariate(out, effect, i);
+        } else {
             append_cells(out, ' ', effect.level[i] + 1);
+        }
     }
     append_cells(out, ' ', run.relatedness.found.inbreeding[i], sex_code(run.simulated.sex[i]));
     if (!run.model.permanent.empty()) append_cells(out, ' ', i + 1);

@@ -42,7 +42,7 @@ void append_fixed_levels(std::string& out, const TraitRun& run, std::size_t i)
     for (const FixedLevels& effect : run.simulated.fixed) {
         out += '\t';
         if (effect.level.empty())
-            append_number(out, effect.covariate[i]);
+            append_covariate(out, effect, i);
         else
             out += effect.labels[effect.level[i]];
     }
@@ -153,7 +153,10 @@ std::string fixed_summary(const TraitRun& run)
         const FixedLevels& levels = run.simulated.fixed[k];
         std::string text;
         if (effect.kind == FixedEffect::Kind::covariate) {
-            text = "covariate " + effect.source + ", slope";
+            text = "covariate " + effect.source;
+            if (effect.source == "age")
+                text += ' ' + number_text(effect.age.from) + " to " + number_text(effect.age.to);
+            text += ", slope";
             for (const double slope : effect.slope) text += ' ' + number_text(slope);
         } else {
             const auto count = static_cast<double>(levels.level_count());
