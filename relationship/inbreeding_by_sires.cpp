@@ -350,21 +350,92 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
     scratch.needed.clear(first, last);
 }
 
-}  // namespace
-
-InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
-                                      const shell::ProgressReport& progress, std::size_t threads)
+// The steps inbreeding_of_sire takes for sire k of `families`, in members
+// passed by relate_forward: its ancestors and the members its mates need,
+// each worth marked_share of them, or the pass over all members from its
+// oldest ancestor when those are many; its mates' lines; its offspring.
+double steps_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lines,
+                     const SireFamilies& families, std::size_t k, SireScratch& scratch)
 {
-    return inbreeding_by_sires(pedigree, by_sire_then_dam(pedigree), progress, threads);
+    const std::span<const pedigree::AnimalIndex> offspring = families.of_sire(k);
+    const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
+    scratch.ancestors.insert(sire);
+    std::size_t ancestors = 0;
+    std::int32_t first = sire;
+    for_each_descending(scratch.ancestors, sire, 0, [&](std::int32_t member) {
+        ++ancestors;
+        first = member;
+        for (const std::int32_t parent : lines.parents[static_cast<std::size_t>(member)])
+            if (parent != none) scratch.ancestors.insert(parent);
+        return true;
+    });
+    scratch.ancestors.clear(0, sire);
+    std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
+    mates.clear();
+    double line_entries = 0;
+    for (const pedigree::AnimalIndex child : offspring)
+        if (mates.empty() || mates.back() != pedigree.dam[pedigree::position(child)]) {
+            mates.push_back(pedigree.dam[pedigree::position(child)]);
+            line_entries += static_cast<double>(lines.line_of(mates.back()).size());
+        }
+    double steps = static_cast<double>(marked_share * ancestors) + 2 * line_entries +
+                   static_cast<double>(offspring.size());
+    const std::int32_t last = last_reached(lines, mates);
+    if (last == none || last < first) return steps;
+    const std::size_t needed = mark_needed(lines, mates, first, last, scratch);
+    scratch.needed.clear(first, last);
+    const auto range = static_cast<std::size_t>(last - first + 1);
+    return steps + static_cast<double>(marked_share * needed < range ? marked_share * needed
+                                                                     : range + needed);
 }
 
-InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
-                                      std::vector<pedigree::AnimalIndex> pairs,
-                                      const shell::ProgressReport& progress, std::size_t threads)
+}  // namespace
+
+struct SireMethod::Prepared {
+    const pedigree::Pedigree& pedigree;
+    SireLines lines;
+    SireFamilies families;
+};
+
+SireMethod::SireMethod(const pedigree::Pedigree& pedigree, std::vector<pedigree::AnimalIndex> pairs)
+    : prepared_(
+          new Prepared{pedigree, sire_lines(pedigree), sire_families(pedigree, std::move(pairs))})
+{}
+
+SireMethod::~SireMethod() = default;
+
+const std::vector<pedigree::AnimalIndex>& SireMethod::pairs() const
+{
+    return prepared_->families.offspring;
+}
+
+double SireMethod::estimated_steps(std::size_t samples) const
+{
+    const Prepared& prepared = *prepared_;
+    const std::vector<std::size_t>& first = prepared.families.first;
+    const std::size_t pairs = prepared.families.offspring.size();
+    if (pairs == 0 || samples == 0) return 0;
+    SireScratch scratch;
+    scratch.claim(prepared.lines.animal.size());
+    // Each sampled offspring stands for pairs / samples offspring, and brings
+    // its share of its sire's steps.
+    double steps = 0;
+    for (std::size_t s = 0; s < samples; ++s) {
+        const std::size_t pair = s * pairs / samples;
+        const auto k =
+            static_cast<std::size_t>(std::ranges::upper_bound(first, pair) - first.begin()) - 1;
+        steps += steps_of_sire(prepared.pedigree, prepared.lines, prepared.families, k, scratch) /
+                 static_cast<double>(first[k + 1] - first[k]);
+    }
+    return steps * static_cast<double>(pairs) / static_cast<double>(samples);
+}
+
+InbreedingByPaths SireMethod::run(const shell::ProgressReport& progress, std::size_t threads) const
 {
     shell::StageProgress stage(progress, "inbreeding by sires");
-    const SireLines lines = sire_lines(pedigree);
-    const SireFamilies families = sire_families(pedigree, std::move(pairs));
+    const pedigree::Pedigree& pedigree = prepared_->pedigree;
+    const SireLines& lines = prepared_->lines;
+    const SireFamilies& families = prepared_->families;
     // A sire's ancestors are all members: their depths are the pedigree's.
     std::vector<std::size_t> depth(lines.animal.size(), 0);
     for (std::size_t i = 0; i < depth.size(); ++i)
@@ -399,6 +470,12 @@ InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
     for (std::size_t animal = 0; animal < pedigree.size(); ++animal)
         variance[animal] = mendelian_variance(pedigree, inbreeding, animal);
     return {std::move(inbreeding), std::move(variance)};
+}
+
+InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
+                                      const shell::ProgressReport& progress, std::size_t threads)
+{
+    return SireMethod(pedigree, by_sire_then_dam(pedigree)).run(progress, threads);
 }
 
 }  // namespace pedsim::relationship

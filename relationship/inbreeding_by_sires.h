@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "pedigree/pedigree.h"
@@ -36,11 +37,35 @@ InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
                                       const shell::ProgressReport& progress,
                                       std::size_t threads = shell::worker_count());
 
-// The same, with the animals of known parents by sire, then dam
-// (by_sire_then_dam(pedigree)) at hand as `pairs`.
-InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
-                                      std::vector<pedigree::AnimalIndex> pairs,
-                                      const shell::ProgressReport& progress,
-                                      std::size_t threads = shell::worker_count());
+// The same method prepared on a pedigree, its sires and their ancestors and
+// its mates' lines of dams built once: for an estimate of its cost, as the
+// method's choice asks, and then for the computation.
+class SireMethod {
+public:
+    // `pairs` lists the animals with both parents known by sire, then dam
+    // (by_sire_then_dam(pedigree)); the pedigree must outlive the method.
+    SireMethod(const pedigree::Pedigree& pedigree, std::vector<pedigree::AnimalIndex> pairs);
+    ~SireMethod();
+    SireMethod(const SireMethod&) = delete;
+    SireMethod& operator=(const SireMethod&) = delete;
+
+    const std::vector<pedigree::AnimalIndex>& pairs() const;
+
+    // The method's steps, in members passed in a forward pass (the cheapest
+    // of its steps), estimated from the sires of `samples` offspring spread
+    // evenly over the pairs, each bringing its share of its sire's steps:
+    // the sire's ancestors, the members its mates need (or the pass over all
+    // members from its oldest ancestor, where those are many) and its mates'
+    // lines. Each sample costs what computing its sire does.
+    double estimated_steps(std::size_t samples) const;
+
+    // F and d of every animal, as inbreeding_by_sires gives them.
+    InbreedingByPaths run(const shell::ProgressReport& progress,
+                          std::size_t threads = shell::worker_count()) const;
+
+private:
+    struct Prepared;
+    std::unique_ptr<Prepared> prepared_;
+};
 
 }  // namespace pedsim::relationship

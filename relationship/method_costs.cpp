@@ -1,10 +1,8 @@
 #include "relationship/method_costs.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "pedigree/indexing.h"
-#include "relationship/lineage.h"
 
 namespace pedsim::relationship {
 
@@ -40,36 +38,6 @@ std::size_t ancestry_size(const pedigree::Pedigree& pedigree,
 }
 
 }  // namespace
-
-double steps_by_sires(const pedigree::Pedigree& pedigree,
-                      const std::vector<pedigree::AnimalIndex>& pairs)
-{
-    const std::vector<std::uint8_t> member = sires_and_their_ancestors(pedigree);
-    // members_before[i]: members standing before animal i; oldest[i]: the
-    // first position among i and its ancestors. 32 bits hold every position
-    // (an AnimalIndex does), and halve the memory the pass reads at random.
-    std::vector<std::uint32_t> members_before(pedigree.size() + 1, 0);
-    std::vector<std::uint32_t> oldest(pedigree.size());
-    for (std::size_t i = 0; i < pedigree.size(); ++i) {
-        members_before[i + 1] = members_before[i] + member[i];
-        oldest[i] = static_cast<std::uint32_t>(i);
-        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
-            if (pedigree::is_known(parent))
-                oldest[i] = std::min(oldest[i], oldest[pedigree::position(parent)]);
-    }
-    double steps = static_cast<double>(pairs.size());
-    for (std::size_t k = 0; k < pairs.size();) {
-        const pedigree::AnimalIndex sire = pedigree.sire[pedigree::position(pairs[k])];
-        std::size_t last_mate = 0;
-        for (; k < pairs.size() && pedigree.sire[pedigree::position(pairs[k])] == sire; ++k)
-            last_mate =
-                std::max(last_mate, pedigree::position(pedigree.dam[pedigree::position(pairs[k])]));
-        const std::size_t first = oldest[pedigree::position(sire)];
-        if (last_mate >= first)
-            steps += static_cast<double>(members_before[last_mate + 1] - members_before[first]);
-    }
-    return steps;
-}
 
 double steps_by_paths(const pedigree::Pedigree& pedigree,
                       const std::vector<pedigree::AnimalIndex>& pairs, std::size_t samples)

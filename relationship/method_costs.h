@@ -1,6 +1,7 @@
-// What inbreeding by sire and inbreeding by ancestor paths would cost on a
-// pedigree, in steps of their inner loops, estimated in O(N) before either
-// runs: the choice between them follows the pedigree's shape.
+// What inbreeding by ancestor paths would cost on a pedigree, in steps of its
+// inner loop, estimated before it runs (SireMethod::estimated_steps does the
+// same for inbreeding by sire): the choice between them follows the
+// pedigree's shape.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +10,6 @@
 #include "pedigree/pedigree.h"
 
 namespace pedsim::relationship {
-
-// inbreeding_by_sires' steps: for each sire, the sires and ancestors of sires
-// standing from its oldest ancestor to its last mate (its forward pass), and
-// one per pair of parents. `pairs` lists the animals with both parents known
-// by sire, then dam (by_sire_then_dam).
-double steps_by_sires(const pedigree::Pedigree& pedigree,
-                      const std::vector<pedigree::AnimalIndex>& pairs);
 
 // inbreeding_by_paths' steps: for each distinct pair of parents, the
 // ancestors of both, their mean found on `samples` pairs spread evenly over

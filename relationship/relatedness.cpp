@@ -31,23 +31,28 @@ constexpr std::size_t sires_from_offspring = 5000;
 // tracing: enough to average out their spread, few against the pedigree.
 constexpr std::size_t traced_samples = 64;
 
-// The cost of a step of inbreeding by sire (one member in a forward pass,
-// about 3 ns) against one of tracing (one ancestor gathered, ordered and
-// passed on, 20 to 80 ns as the trace fits the caches or not). Measured in
-// CPU time, the two methods broke even at ratios from 0.034 to 0.125 on
-// pedigrees of 12,000 to 1,000,000 animals (herd books of 300 to 3,000 sires
-// a year, random parents); 0.08 picks the faster on each.
-constexpr double step_ratio = 0.08;
+// Offspring whose sires' steps are counted to estimate the cost of
+// inbreeding by sire.
+constexpr std::size_t sire_samples = 64;
 
-// True when inbreeding by sire is expected to take less time than tracing;
-// `pairs` is by_sire_then_dam(pedigree).
-bool by_sires_is_faster(const pedigree::Pedigree& pedigree,
-                        const std::vector<pedigree::AnimalIndex>& pairs)
+// The cost of a step of inbreeding by sire (SireMethod::estimated_steps'
+// unit, a member passed in a forward pass) against one of tracing (one
+// ancestor gathered, ordered and passed on). Measured on one core, a step
+// took 2.6 to 9.0 ns by sire and 15 to 44 ns by tracing (0.09 to 0.20 times
+// as much) on herd books of 100,000 to 1,000,000 animals (31 to 60 birth
+// years, 300 to 6,000 sires a year), but 0.4 to 0.9 times as much on
+// pedigrees of random parents, where nearly every animal is a member. At 0.4
+// the herd books go by sire, and random parents by sire only where it is
+// clearly faster; near the break-even either choice costs at most about
+// 1.5 times the other.
+constexpr double step_ratio = 0.4;
+
+// True when inbreeding by sire is expected to take less time than tracing.
+bool by_sires_is_faster(const pedigree::Pedigree& pedigree, const SireMethod& sires)
 {
-    if (pairs.size() < sires_from_offspring) return false;
-    const double sires = steps_by_sires(pedigree, pairs);
-    const double paths = steps_by_paths(pedigree, pairs, traced_samples);
-    return sires * step_ratio <= paths;
+    if (sires.pairs().size() < sires_from_offspring) return false;
+    const double paths = steps_by_paths(pedigree, sires.pairs(), traced_samples);
+    return sires.estimated_steps(sire_samples) * step_ratio <= paths;
 }
 
 }  // namespace
@@ -62,10 +67,12 @@ RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
         if (carried) return {std::move(*carried), discrete_method};
     }
     if (progress) progress("choice of the inbreeding method", 0);
-    std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
-    const bool by_sires = by_sires_is_faster(pedigree, pairs);
-    InbreedingByPaths found = by_sires ? inbreeding_by_sires(pedigree, std::move(pairs), progress)
-                                       : inbreeding_by_paths(pedigree, progress);
+    std::optional<SireMethod> sires(std::in_place, pedigree, by_sire_then_dam(pedigree));
+    const bool by_sires = by_sires_is_faster(pedigree, *sires);
+    if (!by_sires) sires.reset();  // its lines would hold memory while tracing
+    InbreedingByPaths found =
+        by_sires ? sires->run(progress) : inbreeding_by_paths(pedigree, progress);
+    sires.reset();  // held no longer than the method runs
     std::vector<double> mean = mean_coancestry_by_products(pedigree, found, groups, progress);
     return {Relatedness{std::move(found.inbreeding), std::move(mean)},
             by_sires ? by_sires_method : by_paths_method};
