@@ -334,6 +334,8 @@ void expect_wombat_parameters(const std::vector<std::string>& par, const Numeric
               (std::vector<std::string>{"  FIX cg", "  FIX sexeffect", "  COV inbreeding(1)",
                                         "  RAN animal NRM", "  RAN dam NRM", "  RAN pe IDE",
                                         "  RAN mpe IDE", "  TRAIT weight 1", "  TRAIT ease 2"}));
+    // F is 0 for the founders: WOMBAT is told 0 is a value of it.
+    EXPECT_NE(std::ranges::find(par, "  COVZER inbreeding(1) FIT"), par.end());
     // Each random effect's column holds what it says: pe the animal, mpe the dam.
     for (const auto& row : data.rows) {
         EXPECT_EQ(row.at(data.position("pe")), row.at(data.position("animal")));
@@ -1058,6 +1060,8 @@ TEST(TraitsProgram, AgeCovariateReadsBack)
                 EXPECT_EQ(fields.at(2) + ' ' + fields.at(3), "1 cov");
             } else {
                 EXPECT_NE(std::ranges::find(wombat, "  COV wa(1)"), wombat.end());
+                // WOMBAT stops at an age of 0 unless told it is a value.
+                EXPECT_NE(std::ranges::find(wombat, "  COVZER wa(1) FIT"), wombat.end());
                 EXPECT_NE(std::ranges::find(wombat, "  wa"), wombat.end());  // no levels
             }
         }

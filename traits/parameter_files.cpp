@@ -205,11 +205,19 @@ std::string wombat_model_block(const NumericModel& numeric)
 
 // With repeated records of several traits WOMBAT wants to be told which
 // records share a time, and so a residual covariance: those of one record
-// number.
+// number. It stops at a covariable of value 0 unless told that 0 is a value
+// (F is 0 for every animal of unknown parents; an age or a generation may be
+// 0 too): each covariable is confirmed.
 std::string wombat_special_block(const TraitModel& model)
 {
-    if (model.trait_count() < 2 || model.most_records_per_animal() < 2) return "";
-    return "SPECIAL\n  RPTCOV TSELECT record\nEND SPECIAL\n";
+    std::string lines;
+    if (model.trait_count() > 1 && model.most_records_per_animal() > 1)
+        lines += "  RPTCOV TSELECT record\n";
+    for (const FixedEffect& effect : model.fixed)
+        if (effect.kind == FixedEffect::Kind::covariate)
+            lines += "  COVZER " + effect.name + "(1) FIT\n";
+    if (has_depression(model)) lines += "  COVZER inbreeding(1) FIT\n";
+    return lines.empty() ? "" : "SPECIAL\n" + lines + "END SPECIAL\n";
 }
 
 // Traits with repeated records before those with one, as WOMBAT wants them.
