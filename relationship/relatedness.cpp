@@ -50,7 +50,6 @@ constexpr double step_ratio = 0.4;
 // True when inbreeding by sire is expected to take less time than tracing.
 bool by_sires_is_faster(const pedigree::Pedigree& pedigree, const SireMethod& sires)
 {
-    if (sires.pairs().size() < sires_from_offspring) return false;
     const double paths = steps_by_paths(pedigree, sires.pairs(), traced_samples);
     return sires.estimated_steps(sire_samples) * step_ratio <= paths;
 }
@@ -67,8 +66,10 @@ RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
         if (carried) return {std::move(*carried), discrete_method};
     }
     if (progress) progress("choice of the inbreeding method", 0);
-    std::optional<SireMethod> sires(std::in_place, pedigree, by_sire_then_dam(pedigree));
-    const bool by_sires = by_sires_is_faster(pedigree, *sires);
+    std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
+    std::optional<SireMethod> sires;
+    if (pairs.size() >= sires_from_offspring) sires.emplace(pedigree, std::move(pairs));
+    const bool by_sires = sires && by_sires_is_faster(pedigree, *sires);
     if (!by_sires) sires.reset();  // its lines would hold memory while tracing
     InbreedingByPaths found =
         by_sires ? sires->run(progress) : inbreeding_by_paths(pedigree, progress);
