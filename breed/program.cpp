@@ -9,6 +9,7 @@
 #include "common/exit_status.h"
 #include "common/failure.h"
 #include "traits/refuser.h"
+#include "traits/toml_number.h"
 
 namespace pedsim::breed {
 
@@ -24,6 +25,8 @@ constexpr std::string_view unsupported_keys[] = {"fixed",           "maternal",
                                                  "direct_maternal", "maternal_permanent",
                                                  "threshold",       "recorded_generations"};
 
+using traits::exact_number;
+using traits::inexact_integer_advice;
 using traits::Refuser;
 
 std::size_t line_of(const toml::node& node) { return node.source().begin.line; }
@@ -121,14 +124,18 @@ std::vector<double> index_of(const toml::table& selection, std::size_t traits,
         return {1.0};
     }
     std::vector<double> weights;
+    const auto add_weight = [&](const toml::node& weight) {
+        const std::optional<double> exact = exact_number(weight);
+        if (!exact) refuse(line_of(weight), "selection.index", inexact_integer_advice);
+        weights.push_back(*exact);
+    };
     const toml::array* array = node->as_array();
-    if (traits == 1 && array == nullptr && node->is_number())
-        weights.push_back(node->value<double>().value());
+    if (traits == 1 && array == nullptr && node->is_number()) add_weight(*node);
     if (array != nullptr && array->size() == traits)
         for (const toml::node& element : *array) {
             if (!element.is_number())
                 refuse(line_of(element), "selection.index", "expected numbers, e.g. [1.0]");
-            weights.push_back(element.value<double>().value());
+            add_weight(element);
         }
     if (weights.size() != traits)
         refuse(line_of(*node), "selection.index",

@@ -343,6 +343,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "m.toml: line 2: mean: expected an array of 2 numbers, one per trait"},
         RefusalCase{"mean_text", "traits = [\"w\"]\nmean = \"big\"\n",
                     "m.toml: line 2: mean: expected a number; write e.g. 1.5"},
+        // A double would round it; the TOML library then gave no value.
+        RefusalCase{"mean_inexact_integer", "traits = [\"w\"]\nmean = 9007199254740993\n",
+                    "m.toml: line 2: mean: an integer beyond 2^53 has no exact value as a "
+                    "number here; write it with an exponent, e.g. 9.1e15"},
         RefusalCase{"matrix_row", kHead + "additive = [[4, 1], [1]]\n",
                     "m.toml: line 3: additive: expected each row to be an array of 2 numbers"},
         RefusalCase{"matrix_rows", kHead + "additive = [[4, 1]]\n",

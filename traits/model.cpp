@@ -10,6 +10,7 @@
 #include "common/failure.h"
 #include "traits/refuser.h"
 #include "traits/toml_nesting.h"
+#include "traits/toml_number.h"
 
 namespace pedsim::traits {
 
@@ -49,7 +50,9 @@ constexpr double smallest_variance = 1e-100;
 double number(const toml::node& node, std::string_view key, const Refuser& refuse)
 {
     if (!node.is_number()) refuse(line_of(node), key, "expected a number; write e.g. 1.5");
-    const double value = node.value<double>().value();
+    const std::optional<double> exact = exact_number(node);
+    if (!exact) refuse(line_of(node), key, inexact_integer_advice);
+    const double value = *exact;
     if (!std::isfinite(value)) refuse(line_of(node), key, "expected a finite number");
     if (std::abs(value) > largest_value)
         refuse(line_of(node), key,
