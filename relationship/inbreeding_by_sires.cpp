@@ -205,31 +205,54 @@ struct SireScratch {
     std::vector<pedigree::AnimalIndex> mates;
 };
 
+// Marks the sire and its ancestors in scratch.ancestors and calls
+// visit(member) for each, youngest first, so that every descendant of a
+// member among them comes before it; sets scratch.oldest. Returns their number.
+template <typename Visit>
+std::size_t walk_ancestors(const SireLines& lines, std::int32_t sire, SireScratch& scratch,
+                           Visit visit)
+{
+    scratch.ancestors.insert(sire);
+    std::size_t waiting = 1, walked = 0;  // marked and not yet visited; visited
+    for_each_descending(scratch.ancestors, sire, 0, [&](std::int32_t member) {
+        visit(static_cast<std::size_t>(member));
+        for (const std::int32_t parent : lines.parents[static_cast<std::size_t>(member)])
+            if (parent != none) waiting += scratch.ancestors.insert(parent) ? 1 : 0;
+        scratch.oldest = member;
+        ++walked;
+        return --waiting != 0;
+    });
+    return walked;
+}
+
 // w = D T' e_s on the sire and its ancestors, into scratch.scaled, marking
 // them in scratch.ancestors: from the youngest back, each member passes half
 // its u to each parent, whose u is then complete; w_j = d_j u_j.
 void scale_backward(const pedigree::Pedigree& pedigree, const SireLines& lines,
                     const std::vector<double>& inbreeding, std::int32_t sire, SireScratch& scratch)
 {
-    scratch.ancestors.insert(sire);
     scratch.scaled[static_cast<std::size_t>(sire)] = 1;
-    std::size_t waiting = 1;  // marked, and not yet passed on
-    for_each_descending(scratch.ancestors, sire, 0, [&](std::int32_t member) {
-        const auto j = static_cast<std::size_t>(member);
+    walk_ancestors(lines, sire, scratch, [&](std::size_t j) {
         const double share = scratch.scaled[j];
         for (const std::int32_t parent : lines.parents[j])
-            if (parent != none) {
-                waiting += scratch.ancestors.insert(parent) ? 1 : 0;
-                scratch.scaled[static_cast<std::size_t>(parent)] += share / 2;
-            }
+            if (parent != none) scratch.scaled[static_cast<std::size_t>(parent)] += share / 2;
         double& variance = scratch.variance[j];
         if (std::isnan(variance))
             variance =
                 mendelian_variance(pedigree, inbreeding, pedigree::position(lines.animal[j]));
         scratch.scaled[j] = share * variance;
-        scratch.oldest = member;
-        return --waiting != 0;
     });
+}
+
+// The dams of `offspring` (ordered by dam), each once, into `mates`.
+void collect_mates(const pedigree::Pedigree& pedigree,
+                   std::span<const pedigree::AnimalIndex> offspring,
+                   std::vector<pedigree::AnimalIndex>& mates)
+{
+    mates.clear();
+    for (const pedigree::AnimalIndex child : offspring)
+        if (mates.empty() || mates.back() != pedigree.dam[pedigree::position(child)])
+            mates.push_back(pedigree.dam[pedigree::position(child)]);
 }
 
 // The last member on the lines of `mates` (-1 when none).
@@ -314,10 +337,7 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
     const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
     scale_backward(pedigree, lines, inbreeding, sire, scratch);
     std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
-    mates.clear();
-    for (const pedigree::AnimalIndex child : offspring)
-        if (mates.empty() || mates.back() != pedigree.dam[pedigree::position(child)])
-            mates.push_back(pedigree.dam[pedigree::position(child)]);
+    collect_mates(pedigree, offspring, mates);
     const std::int32_t last = last_reached(lines, mates);
     const std::int32_t first = scratch.oldest;
     // Mates whose lines end before the sire's oldest ancestor are unrelated
@@ -359,25 +379,14 @@ double steps_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lines,
 {
     const std::span<const pedigree::AnimalIndex> offspring = families.of_sire(k);
     const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
-    scratch.ancestors.insert(sire);
-    std::size_t ancestors = 0;
-    std::int32_t first = sire;
-    for_each_descending(scratch.ancestors, sire, 0, [&](std::int32_t member) {
-        ++ancestors;
-        first = member;
-        for (const std::int32_t parent : lines.parents[static_cast<std::size_t>(member)])
-            if (parent != none) scratch.ancestors.insert(parent);
-        return true;
-    });
-    scratch.ancestors.clear(0, sire);
+    const std::size_t ancestors = walk_ancestors(lines, sire, scratch, [](std::size_t) {});
+    const std::int32_t first = scratch.oldest;
+    scratch.ancestors.clear(first, sire);
     std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
-    mates.clear();
+    collect_mates(pedigree, offspring, mates);
     double line_entries = 0;
-    for (const pedigree::AnimalIndex child : offspring)
-        if (mates.empty() || mates.back() != pedigree.dam[pedigree::position(child)]) {
-            mates.push_back(pedigree.dam[pedigree::position(child)]);
-            line_entries += static_cast<double>(lines.line_of(mates.back()).size());
-        }
+    for (const pedigree::AnimalIndex mate : mates)
+        line_entries += static_cast<double>(lines.line_of(mate).size());
     double steps = static_cast<double>(marked_share * ancestors) + 2 * line_entries +
                    static_cast<double>(offspring.size());
     const std::int32_t last = last_reached(lines, mates);

@@ -69,8 +69,9 @@ RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
     std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
     std::optional<SireMethod> sires;
     if (pairs.size() >= sires_from_offspring) sires.emplace(pedigree, std::move(pairs));
-    const bool by_sires = sires && by_sires_is_faster(pedigree, *sires);
-    if (!by_sires) sires.reset();  // its lines would hold memory while tracing
+    // Dropped when tracing wins: its lines would hold memory while it runs.
+    if (sires && !by_sires_is_faster(pedigree, *sires)) sires.reset();
+    const bool by_sires = sires.has_value();
     InbreedingByPaths found =
         by_sires ? sires->run(progress) : inbreeding_by_paths(pedigree, progress);
     sires.reset();  // held no longer than the method runs
