@@ -40,6 +40,24 @@ Sex sex_of(std::string_view field)
 
 }  // namespace
 
+// Sizes the name table and the columns for as many more rows as the rest of the text holds
+// at the density of those read so far: growing it step by step allocated and
+// rehashed twice its final size, and the columns moved as they grew. Estimated from data rows, not lines, so that
+// a text of blank lines reserves nothing.
+void RowsReader::reserve_for_rows_like_these(std::size_t bytes_read)
+{
+    const double rows_per_byte = static_cast<double>(rows_before_estimate) /
+                                 static_cast<double>(std::max<std::size_t>(bytes_read, 1));
+    const auto rows = static_cast<std::size_t>(std::min(
+        rows_per_byte * static_cast<double>(text_.size()), static_cast<double>(most_names)));
+    result_.names.reserve(rows);
+    for (std::vector<NameEntry>* column : {&result_.animal, &result_.sire, &result_.dam})
+        column->reserve(rows);
+    result_.entry_row.reserve(rows);
+    if (layout_.time) result_.generation.reserve(rows);
+    if (layout_.sex) result_.sex.reserve(rows);
+}
+
 PedigreeRows RowsReader::read()
 {
     if (const void* nul = std::memchr(text_.data(), 0, text_.size()))
@@ -59,6 +77,8 @@ PedigreeRows RowsReader::read()
             if (!layout_set_) set_layout(fields_.size(), number);
             check_count(line, number);
             add_row(number);
+            if (result_.animal.size() + pending_count_ == rows_before_estimate)
+                reserve_for_rows_like_these(lines.bytes_read());
         }
     } catch (const common::Failure&) {
         enter_pending_rows();  // an animal listed twice on an earlier row comes first

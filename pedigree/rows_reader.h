@@ -48,6 +48,8 @@ public:
         }
         return false;
     }
+    // The bytes of the text read so far.
+    std::size_t bytes_read() const { return std::min(start_, text_.size()); }
 
 private:
     std::string_view text_;
@@ -87,6 +89,8 @@ private:
     void refuse_header_in_middle(LineNumber number) const;
     void add_row(LineNumber number);
     void enter_pending_rows();
+    void reserve_for_rows_like_these(std::size_t bytes_read);
+    static constexpr std::size_t rows_before_estimate = 4096;
     std::string_view parent(std::string_view field) const;
     NameEntry enter_animal(const KeyedName& animal, LineNumber number);
     NameEntry enter_parent(const KeyedName& parent, LineNumber number);
