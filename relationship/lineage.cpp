@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "pedigree/indexing.h"
+#include "shell/parallel.h"
 
 namespace pedsim::relationship {
 
@@ -20,6 +21,9 @@ Lineage lineage_of(const pedigree::Pedigree& pedigree)
     }
     return lineage;
 }
+
+// Animals whose families are sorted by one thread at a time.
+constexpr std::size_t chunk_of_sires = 1 << 16;
 
 // A counting sort by sire, whose counters stay in the caches (a herd book's
 // sires are few, each with many offspring), then each sire's family sorted
@@ -42,10 +46,14 @@ std::vector<pedigree::AnimalIndex> by_sire_then_dam(const pedigree::Pedigree& pe
         if (both_known(i))
             keys[--start[pedigree::position(pedigree.sire[i])]] =
                 std::uint64_t{static_cast<std::uint32_t>(pedigree.dam[i])} << 32 | i;
-    for (std::size_t s = 0; s < start.size(); ++s) {
-        const std::uint32_t next = s + 1 < start.size() ? start[s + 1] : families;
-        if (next - start[s] > 1) std::sort(keys.begin() + start[s], keys.begin() + next);
-    }
+    // The families are sorted apart, so on any number of threads alike.
+    shell::for_each_chunk(
+        start.size(), chunk_of_sires, [&](std::size_t from, std::size_t to, std::size_t) {
+            for (std::size_t s = from; s < to; ++s) {
+                const std::uint32_t next = s + 1 < start.size() ? start[s + 1] : families;
+                if (next - start[s] > 1) std::sort(keys.begin() + start[s], keys.begin() + next);
+            }
+        });
     std::vector<pedigree::AnimalIndex> sorted(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k)
         sorted[k] = static_cast<pedigree::AnimalIndex>(keys[k] & 0xffffffffU);
