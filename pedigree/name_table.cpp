@@ -59,14 +59,13 @@ void NameTable::grow(std::size_t slots)
     }
 }
 
-KeyedName NameTable::keyed(std::string_view name) const
+KeyedName NameTable::keyed(std::string_view name)
 {
     KeyedName keyed{name, 0, name.size() > sizeof(std::uint64_t)};
     if (keyed.hashed)
         keyed.key = XXH3_64bits(name.data(), name.size());
     else if (!name.empty())  // an empty view may have no data at all
         std::memcpy(&keyed.key, name.data(), name.size());
-    if (!slots_.empty()) __builtin_prefetch(&slots_[home(keyed.key)]);
     return keyed;
 }
 

@@ -21,8 +21,8 @@ namespace pedsim::pedigree {
 // An identifier's number in a NameTable, counted from 0 in the order first met.
 using NameEntry = std::int32_t;
 
-// A name and its key, its slot already asked of memory: keying the names of
-// a row before entering them lets their slots load at the same time.
+// A name and its key: names keyed ahead, and their slots asked of memory
+// (prefetch) a few names before they are entered, load at the same time.
 struct KeyedName {
     std::string_view name;
     std::uint64_t key;
@@ -34,9 +34,14 @@ public:
     // Makes room for `count` names in all without growing.
     void reserve(std::size_t count);
 
-    // `name` with its key; starts loading the slot where it would stand.
-    // The name holds no NUL byte.
-    KeyedName keyed(std::string_view name) const;
+    // `name` with its key, which depends on the name alone (any thread may
+    // key names while another enters them). The name holds no NUL byte.
+    static KeyedName keyed(std::string_view name);
+    // Starts loading the slot where the name would stand.
+    void prefetch(const KeyedName& name) const
+    {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(name.key)]);
+    }
     // The entry of the name, added at the end when the table does not hold
     // it yet (then `added` is set). The text behind the name must outlive
     // the table. Throws std::length_error past 2^31 - 1 names.

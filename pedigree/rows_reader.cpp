@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "common/failure.h"
@@ -68,23 +69,30 @@ PedigreeRows RowsReader::read()
     std::string_view line;
     LineNumber number = 0;
     if (!lines.next(line, number)) return std::move(result_);
+    std::optional<shell::BatchPipe<RowBatch>> pipe;
     try {
         take_first_line(line, number);
-        while (lines.next(line, number)) {
+        while (!entering_failed_ && lines.next(line, number)) {
             const std::size_t most = layout_set_ ? layout_.fields + 1 : most_columns;
             if (const char* wrong = split_fields(line, separator_, most, fields_))
                 refuse_(number, wrong);
             if (!layout_set_) set_layout(fields_.size(), number);
             check_count(line, number);
             add_row(number);
-            if (result_.animal.size() + pending_count_ == rows_before_estimate)
+            if (rows_read_ == rows_before_estimate) {
+                enter_pending_rows();
                 reserve_for_rows_like_these(lines.bytes_read());
+                pipe.emplace([this](RowBatch& rows) { enter_rows(rows); }, batches_waiting);
+                pipe_ = &*pipe;
+            }
         }
+        finish_entering(pipe);
     } catch (const common::Failure&) {
-        enter_pending_rows();  // an animal listed twice on an earlier row comes first
+        // The rows before the line refused are entered first: an animal
+        // listed twice on one of them is the first fault of the file.
+        finish_entering(pipe);
         throw;
     }
-    enter_pending_rows();
     settle_first_line();
     describe();
     if (!kept_.empty()) result_.kept = kept_.take();
@@ -153,10 +161,10 @@ void RowsReader::add_row(LineNumber number)
     }
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
-    const NameTable& names = result_.names;
-    pending_[pending_count_++] = {names.keyed(animal), names.keyed(parent(fields_[layout_.sire])),
-                                  names.keyed(parent(fields_[layout_.dam])), number};
-    if (pending_count_ == rows_entered_together) enter_pending_rows();
+    batch_.push_back({NameTable::keyed(animal), NameTable::keyed(parent(fields_[layout_.sire])),
+                      NameTable::keyed(parent(fields_[layout_.dam])), number});
+    ++rows_read_;
+    if (batch_.size() == rows_per_batch) enter_pending_rows();
     if (layout_.time) {
         const std::string_view field = fields_[*layout_.time];
         const std::int64_t generation =
@@ -174,15 +182,44 @@ void RowsReader::add_row(LineNumber number)
     if (!kept_.empty()) kept_.add_row(fields_);
 }
 
-void RowsReader::enter_pending_rows()
+void RowsReader::enter_rows(const RowBatch& rows)
 {
-    const std::size_t count = std::exchange(pending_count_, 0);
-    for (std::size_t k = 0; k < count; ++k) {
-        const PendingRow& row = pending_[k];
+    const auto prefetch = [&](std::size_t k) {
+        if (k >= rows.size()) return;
+        for (const KeyedName* name : {&rows[k].animal, &rows[k].sire, &rows[k].dam})
+            if (!name->name.empty()) result_.names.prefetch(*name);
+    };
+    for (std::size_t k = 0; k < rows_prefetched_ahead; ++k) prefetch(k);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        prefetch(k + rows_prefetched_ahead);
+        const PendingRow& row = rows[k];
         result_.animal.push_back(enter_animal(row.animal, row.number));
         result_.sire.push_back(enter_parent(row.sire, row.number));
         result_.dam.push_back(enter_parent(row.dam, row.number));
     }
+}
+
+// Enters the rows split so far: hands them to the pipe while one runs.
+void RowsReader::enter_pending_rows()
+{
+    if (batch_.empty()) return;
+    // Taken out first: rows that fail to enter are not entered again.
+    RowBatch rows;
+    rows.swap(batch_);
+    batch_.reserve(rows_per_batch);
+    if (pipe_ == nullptr)
+        enter_rows(rows);
+    else
+        entering_failed_ = !pipe_->push(std::move(rows));
+}
+
+// Enters what is left and waits for the pipe, if one runs: every row read is
+// entered on return, or the entering's first failure thrown.
+void RowsReader::finish_entering(std::optional<shell::BatchPipe<RowBatch>>& pipe)
+{
+    enter_pending_rows();
+    pipe_ = nullptr;
+    if (pipe) pipe->finish();
 }
 
 // A present time value: the column's first decides whether it holds dates

@@ -5,7 +5,6 @@
 // kept_columns.cpp include it.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -19,6 +18,7 @@
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_fields.h"
 #include "pedigree/pedigree_rows.h"
+#include "shell/batch_pipe.h"
 
 namespace pedsim::pedigree {
 
@@ -115,15 +115,25 @@ private:
     LineNumber first_number_ = 0, header_number_ = 0;
     std::optional<bool> dates_;  // the time column holds dates; decided by its first value
     double birth_time_ = 0;      // the date of the row being read, in fractional years
-    // Rows whose names are keyed but not yet entered: a few rows' slots
-    // load from memory at the same time, where one row's would one by one.
+    // Rows whose names are keyed but not yet entered, entered a batch at a
+    // time, each row's slots asked of memory a few rows ahead so that they
+    // load at the same time, where one row's would one by one. Past the
+    // first rows the batches are entered on a thread beside the one that
+    // splits the lines (pipe_): the two halves of the work take about as long.
     struct PendingRow {
         KeyedName animal, sire, dam;
         LineNumber number;
     };
-    static constexpr std::size_t rows_entered_together = 8;
-    std::array<PendingRow, rows_entered_together> pending_{};
-    std::size_t pending_count_ = 0;
+    using RowBatch = std::vector<PendingRow>;
+    static constexpr std::size_t rows_per_batch = 2048;
+    static constexpr std::size_t batches_waiting = 4;
+    static constexpr std::size_t rows_prefetched_ahead = 8;
+    void enter_rows(const RowBatch& rows);
+    void finish_entering(std::optional<shell::BatchPipe<RowBatch>>& pipe);
+    RowBatch batch_;
+    std::size_t rows_read_ = 0;                   // the rows split, entered or not
+    shell::BatchPipe<RowBatch>* pipe_ = nullptr;  // set while the rows are entered beside
+    bool entering_failed_ = false;                // the pipe's entering threw: read no further
     KeptColumns kept_;  // the columns the rules ask to keep; empty for most programs
 };
 

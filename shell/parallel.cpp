@@ -56,6 +56,8 @@ private:
 
 }  // namespace
 
+bool may_start_thread() { return worker_count() > 1 && !running_a_chunk; }
+
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
                     std::size_t threads)

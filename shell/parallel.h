@@ -13,6 +13,10 @@ namespace pedsim::shell {
 // scratch space as large as the pedigree.
 std::size_t worker_count();
 
+// True where work may start a thread of its own: more than one worker, and
+// not within a chunk of for_each_chunk, whose threads must not multiply.
+bool may_start_thread();
+
 // The chunk size that gives each of `threads` threads about four chunks of
 // [0, count), so that a thread held up leaves its last chunks to the others;
 // at least 1.

@@ -15,6 +15,7 @@
 #include "relationship/generation_groups.h"
 #include "relationship/inbreeding_by_paths.h"
 #include "relationship/mean_coancestry.h"
+#include "shell/batch_pipe.h"
 #include "shell/parallel.h"
 #include "tests/end_to_end.h"
 #include "tests/stats_pedigrees.h"
@@ -212,6 +213,56 @@ TEST(StatsEngine, NestedChunksStayOnTheirThread)
     });
     EXPECT_EQ(inner_chunks, 8 * 16);
     EXPECT_EQ(strays, 0);
+}
+
+// A pipe consumes every batch once, in the order pushed, on a thread of its
+// own where one may start and on the caller's within a chunk; after the
+// consumer throws, later batches are dropped, push says so, and finish()
+// rethrows on the caller.
+TEST(StatsEngine, PipeConsumesBatchesInOrderAndCarriesItsFailureBack)
+{
+    struct Case {
+        bool within_chunk;
+        int failing_batch;  // -1: none
+    };
+    for (const Case c : {Case{false, -1}, Case{false, 30}, Case{true, -1}, Case{true, 30}}) {
+        SCOPED_TRACE(std::to_string(c.within_chunk) + " " + std::to_string(c.failing_batch));
+        std::vector<int> consumed;
+        std::atomic<bool> off_the_caller = false;
+        bool refused_a_push = false;
+        const auto run = [&] {
+            const std::thread::id caller = std::this_thread::get_id();
+            pedsim::shell::BatchPipe<std::vector<int>> pipe(
+                [&](std::vector<int>& batch) {
+                    if (std::this_thread::get_id() != caller) off_the_caller = true;
+                    if (batch.front() == c.failing_batch)
+                        throw std::runtime_error("batch " + std::to_string(batch.front()));
+                    consumed.insert(consumed.end(), batch.begin(), batch.end());
+                },
+                2);
+            for (int b = 0; b < 100 && !refused_a_push; ++b)
+                refused_a_push = !pipe.push(std::vector<int>{b, b});
+            pipe.finish();
+        };
+        std::string failure;
+        try {
+            if (c.within_chunk)
+                pedsim::shell::for_each_chunk(2, 1,
+                                              [&](std::size_t begin, std::size_t, std::size_t) {
+                                                  if (begin == 0) run();
+                                              });
+            else
+                run();
+        } catch (const std::runtime_error& thrown) {
+            failure = thrown.what();
+        }
+        const int batches = c.failing_batch < 0 ? 100 : c.failing_batch;
+        ASSERT_EQ(consumed.size(), static_cast<std::size_t>(2 * batches));
+        for (int k = 0; k < 2 * batches; ++k) EXPECT_EQ(consumed[k], k / 2);
+        EXPECT_EQ(failure, c.failing_batch < 0 ? "" : "batch 30");
+        EXPECT_EQ(refused_a_push, c.failing_batch >= 0);
+        EXPECT_EQ(off_the_caller.load(), !c.within_chunk && pedsim::shell::worker_count() > 1);
+    }
 }
 
 // pedsim-stats and pedsim-traits under `ulimit`: threads that cannot start

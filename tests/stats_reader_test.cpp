@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "design/parameter_file.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
+#include "shell/parallel.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -125,6 +127,65 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
             EXPECT_TRUE(message.starts_with("ped.txt: " + c.message)) << message;
         }
     }
+}
+
+// A herd of `rows` lines, "a<k> s<k % 97> a<k - 1000>" (a founder dam for
+// the first thousand), with some lines replaced.
+std::string long_herd(std::size_t rows, const std::map<std::size_t, std::string>& replaced)
+{
+    std::string text;
+    for (std::size_t k = 1; k <= rows; ++k) {
+        const auto line = replaced.find(k);
+        text += line != replaced.end()
+                    ? line->second
+                    : "a" + std::to_string(k) + " s" + std::to_string(k % 97) + " " +
+                          (k > 1000 ? "a" + std::to_string(k - 1000) : std::string("0"));
+        text += '\n';
+    }
+    return text;
+}
+
+// Past its first few thousand rows the reader enters names on a thread
+// beside the one that splits the lines: the first fault of the file is still
+// the one refused, whichever of them meets it first, and the pedigree is the
+// one read on a single thread (within a chunk, where no thread starts).
+TEST(StatsReader, ALongFileReadsAndFailsAsOnOneThread)
+{
+    constexpr std::size_t rows = 30000;
+    const std::string duplicate = "a7 s1 0", short_row = "a8 s1";
+    const struct {
+        std::map<std::size_t, std::string> replaced;
+        std::string message;
+    } cases[] = {
+        {{{20000, duplicate}}, "line 20000: animal \"a7\" is listed twice (lines 7 and 20000)"},
+        {{{3000, duplicate}}, "line 3000: animal \"a7\" is listed twice (lines 7 and 3000)"},
+        {{{20000, duplicate}, {20001, short_row}},
+         "line 20000: animal \"a7\" is listed twice (lines 7 and 20000)"},
+        {{{20000, short_row}, {20001, duplicate}}, "line 20000: 2 fields;"},
+        {{{29999, short_row}}, "line 29999: 2 fields;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        try {
+            read_pedigree(long_herd(rows, c.replaced), "ped.txt");
+            ADD_FAILURE() << "read without a refusal";
+        } catch (const pedsim::common::Failure& failure) {
+            EXPECT_TRUE(std::string(failure.what()).starts_with("ped.txt: " + c.message))
+                << failure.what();
+        }
+    }
+    const std::string herd = long_herd(rows, {});
+    const Pedigree beside = read_pedigree(herd, "ped.txt");
+    std::optional<Pedigree> alone;
+    pedsim::shell::for_each_chunk(1, 1, [&](std::size_t, std::size_t, std::size_t) {
+        alone = read_pedigree(herd, "ped.txt");
+    });
+    ASSERT_EQ(beside.size(), rows + 97);
+    EXPECT_EQ(beside.names, alone->names);
+    EXPECT_EQ(beside.sire, alone->sire);
+    EXPECT_EQ(beside.dam, alone->dam);
+    EXPECT_EQ(beside.generation, alone->generation);
+    EXPECT_EQ(by_name(beside).at("a29000"), std::make_tuple("s94", "a28000", std::int64_t{29}));
 }
 
 TEST(StatsReader, ReadsEveryLayoutAsTheSamePedigree)
