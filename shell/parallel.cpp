@@ -31,9 +31,10 @@ std::size_t chunk_for(std::size_t count, std::size_t threads)
 
 namespace {
 
-// True on a thread while it runs a chunk: a for_each_chunk called from there
-// (an analysis run inside a replicate study, say) keeps to that thread, so
-// that the threads, and the scratch space each keeps, never multiply.
+// True on a thread while it runs a chunk or work run beside the caller: a
+// for_each_chunk or run_beside called from there (an analysis run inside a
+// replicate study, say) keeps to that thread, so that the threads, and the
+// scratch space each keeps, never multiply.
 thread_local bool running_a_chunk = false;
 
 // The first exception any thread threw, kept to be rethrown on the caller's.
@@ -53,6 +54,21 @@ private:
     std::mutex mutex_;
     std::exception_ptr first_;
 };
+
+// A thread running `work`, or none (not joinable) when the machine has a
+// single core or no room for another thread (its stack, or the process's
+// limit).
+std::jthread start_thread(const std::function<void()>& work)
+{
+    if (worker_count() == 1) return {};
+    try {
+        return std::jthread(work);
+    } catch (const std::system_error&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
 
 }  // namespace
 
@@ -90,6 +106,32 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
         work(0);
     }  // joins the helpers
     failure.rethrow();
+}
+
+void run_beside(const std::function<void()>& beside, const std::function<void()>& own)
+{
+    std::exception_ptr beside_failure;
+    const auto work = [&]() noexcept {
+        const bool was_running_a_chunk = std::exchange(running_a_chunk, true);
+        try {
+            beside();
+        } catch (...) {
+            beside_failure = std::current_exception();
+        }
+        running_a_chunk = was_running_a_chunk;
+    };
+    std::jthread helper = running_a_chunk ? std::jthread() : start_thread(work);
+    try {
+        own();
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable())
+        helper.join();
+    else
+        work();
+    if (beside_failure) std::rethrow_exception(beside_failure);
 }
 
 }  // namespace pedsim::shell

@@ -33,4 +33,17 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
                     std::size_t threads = worker_count());
 
+// Runs `beside` on a thread of its own while the caller runs `own`, and
+// returns once both have finished. `beside` runs on the caller's thread
+// instead, after `own`, when the caller runs a chunk of a for_each_chunk or
+// work run beside (the threads never multiply), when worker_count() is 1,
+// or when its thread cannot start. A for_each_chunk or run_beside called
+// from `beside` keeps to its thread, as from a chunk. `beside` must not
+// touch what `own` writes, nor report progress: the progress line and the
+// stages' times belong to the caller's thread. When `own` throws, its
+// exception comes out on the caller's thread once `beside` has stopped
+// (`beside`, when it would run after `own`, does not run); otherwise
+// `beside`'s exception, if any, comes out there.
+void run_beside(const std::function<void()>& beside, const std::function<void()>& own);
+
 }  // namespace pedsim::shell
