@@ -120,13 +120,10 @@ void run_beside(const std::function<void()>& beside, const std::function<void()>
         }
         running_a_chunk = was_running_a_chunk;
     };
+    // Should `own` throw, the helper's destructor joins it before the
+    // exception leaves.
     std::jthread helper = running_a_chunk ? std::jthread() : start_thread(work);
-    try {
-        own();
-    } catch (...) {
-        if (helper.joinable()) helper.join();
-        throw;
-    }
+    own();
     if (helper.joinable())
         helper.join();
     else
