@@ -73,7 +73,7 @@ relationship::RelatednessFound find_relatedness_and_structure(
 
 // The per-row completeness and, with birth years, the intervals, each
 // cohort's L and its Ne per generation, from the structure found.
-void add_completeness_and_intervals(StructureMeasures& structure, Analysis& analysis)
+void add_completeness_and_intervals(const StructureMeasures& structure, Analysis& analysis)
 {
     for (std::size_t g = 0; g < analysis.generations.size(); ++g) {
         GenerationRow& row = analysis.generations[g];
@@ -90,7 +90,7 @@ void add_completeness_and_intervals(StructureMeasures& structure, Analysis& anal
 
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
-void add_reference_measures(const pedigree::Pedigree& pedigree, StructureMeasures& structure,
+void add_reference_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
                             const shell::ProgressReport& progress, Analysis& analysis)
 {
     analysis.reference = structure.reference;
@@ -114,7 +114,7 @@ void add_reference_measures(const pedigree::Pedigree& pedigree, StructureMeasure
 
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
-void add_herd_measures(const pedigree::Pedigree& pedigree, StructureMeasures& structure,
+void add_herd_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
                        const shell::ProgressReport& progress, Analysis& analysis)
 {
     {
