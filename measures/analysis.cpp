@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "measures/ancestry.h"
@@ -11,71 +12,95 @@
 #include "measures/generation_table.h"
 #include "measures/mean_kinship.h"
 #include "measures/pedigree_completeness.h"
+#include "measures/structure_measures.h"
 #include "pedigree/indexing.h"
 #include "relationship/generation_groups.h"
 #include "relationship/relatedness.h"
+#include "shell/parallel.h"
 #include "shell/stage_progress.h"
 
 namespace pedsim::measures {
 
 namespace {
 
-AnimalValues animal_values(const pedigree::Pedigree& pedigree, std::vector<double> inbreeding)
+// What the report says of the work done beside the inbreeding.
+constexpr std::string_view structure_work = "founders, completeness and fa (beside the inbreeding)";
+
+AnimalValues animal_values(std::vector<double> inbreeding,
+                           std::vector<double> equivalent_generations)
 {
-    AnimalValues values{std::move(inbreeding), equivalent_generations(pedigree), {}, {}};
-    values.individual_increase.resize(pedigree.size());
-    for (std::size_t i = 0; i < pedigree.size(); ++i)
+    AnimalValues values{std::move(inbreeding), std::move(equivalent_generations), {}, {}};
+    values.individual_increase.resize(values.inbreeding.size());
+    for (std::size_t i = 0; i < values.inbreeding.size(); ++i)
         values.individual_increase[i] =
             individual_increase(values.inbreeding[i], values.equivalent_generations[i]);
     return values;
 }
 
-// The mean traced generations of each row's animals.
-void add_completeness(const pedigree::Pedigree& pedigree,
-                      const relationship::GenerationGroups& groups,
-                      std::vector<GenerationRow>& rows)
+// The measures of the structure of the table's rows: `groups` as the
+// relationship engine sees them, without the group of the animals outside
+// every cohort (cohorts.h).
+StructureMeasures structure_of_rows(const pedigree::Pedigree& pedigree,
+                                    const relationship::GenerationGroups& groups,
+                                    const StructureSettings& settings)
 {
-    const TracedGenerations traced = traced_generations(pedigree);
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        double maximum = 0, complete = 0;
-        for (const pedigree::AnimalIndex animal : groups.members(g))
-            maximum += traced.maximum[pedigree::position(animal)],
-                complete += traced.complete[pedigree::position(animal)];
-        const double n = static_cast<double>(groups.members(g).size());
-        rows[g].mean_maximum_generations = maximum / n;
-        rows[g].mean_complete_generations = complete / n;
-    }
+    if (settings.in_cohort.empty()) return structure_measures(pedigree, groups, settings);
+    relationship::GenerationGroups rows = groups;
+    drop_outside_group(rows);
+    return structure_measures(pedigree, rows, settings);
 }
 
-// With birth years: the intervals, each cohort's L and its Ne per generation.
-void add_intervals(const pedigree::Pedigree& pedigree, const relationship::GenerationGroups& groups,
-                   Analysis& analysis)
+// F and the mean coancestries on the caller's thread, reporting its stages,
+// and beside them the measures of the structure, which need neither; the
+// time of the latter goes to `work_times`.
+relationship::RelatednessFound find_relatedness_and_structure(
+    const pedigree::Pedigree& pedigree, const relationship::GenerationGroups& groups,
+    const StructureSettings& settings, const shell::ProgressReport& progress,
+    const shell::WorkTimeReport& work_times, StructureMeasures& structure)
 {
-    const Intervals found = generation_intervals(pedigree, groups);
-    for (std::size_t g = 0; g < groups.size(); ++g)
-        analysis.generations[g].generation_interval = found.cohorts[g];
-    analysis.interval = found.overall;
+    relationship::RelatednessFound found{};
+    shell::WorkTime structure_time;
+    shell::run_beside(
+        [&] {
+            const shell::WorkClock clock;
+            structure = structure_of_rows(pedigree, groups, settings);
+            structure_time = clock.elapsed();
+        },
+        [&] { found = relationship::find_relatedness(pedigree, groups, progress); });
+    if (work_times) work_times(structure_work, structure_time);
+    return found;
+}
+
+// The per-row completeness and, with birth years, the intervals, each
+// cohort's L and its Ne per generation, from the structure found.
+void add_completeness_and_intervals(const StructureMeasures& structure, Analysis& analysis)
+{
+    for (std::size_t g = 0; g < analysis.generations.size(); ++g) {
+        GenerationRow& row = analysis.generations[g];
+        row.mean_maximum_generations = structure.mean_maximum_generations[g];
+        row.mean_complete_generations = structure.mean_complete_generations[g];
+        row.generation_interval = std::numeric_limits<double>::quiet_NaN();
+    }
+    if (!structure.intervals) return;
+    for (std::size_t g = 0; g < analysis.generations.size(); ++g)
+        analysis.generations[g].generation_interval = structure.intervals->cohorts[g];
+    analysis.interval = structure.intervals->overall;
     cohort_effective_sizes(analysis.generations, analysis.interval->overall.mean);
 }
 
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
-void add_reference_measures(const pedigree::Pedigree& pedigree,
-                            std::span<const pedigree::AnimalIndex> reference,
-                            FounderRule founder_rule, const shell::ProgressReport& progress,
-                            Analysis& analysis)
+void add_reference_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
+                            const shell::ProgressReport& progress, Analysis& analysis)
 {
+    analysis.reference = structure.reference;
+    const std::span<const pedigree::AnimalIndex> reference = structure.reference_animals;
     analysis.reference_animals = reference.size();
     if (reference.empty()) return;
-    // The default reference is the last generation, whose fe is found already.
-    const bool last_generation = analysis.reference.from == analysis.reference.to &&
-                                 analysis.reference.to == analysis.generations.back().generation;
-    analysis.reference_founders = last_generation
-                                      ? analysis.effective_founders
-                                      : effective_founders(pedigree, reference, founder_rule);
+    analysis.reference_founders = structure.reference_founders;
     {
         shell::StageProgress stage(progress, "effective number of ancestors");
-        analysis.ancestors = effective_ancestors(pedigree, reference, analysis.ancestor_cap);
+        analysis.ancestors = structure.ancestors;
     }
     shell::StageProgress stage(progress, "mean kinship and fg");
     analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
@@ -89,50 +114,38 @@ void add_reference_measures(const pedigree::Pedigree& pedigree,
 
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
-void add_herd_measures(const pedigree::Pedigree& pedigree,
-                       const relationship::GenerationGroups& groups, const TimeSettings& settings,
-                       FounderRule founder_rule, const shell::ProgressReport& progress,
-                       Analysis& analysis)
+void add_herd_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
+                       const shell::ProgressReport& progress, Analysis& analysis)
 {
     {
         shell::StageProgress stage(progress, "completeness and intervals");
-        add_completeness(pedigree, groups, analysis.generations);
+        add_completeness_and_intervals(structure, analysis);
         analysis.animals.mean_kinship.assign(pedigree.size(),
                                              std::numeric_limits<double>::quiet_NaN());
-        for (GenerationRow& row : analysis.generations)
-            row.generation_interval = std::numeric_limits<double>::quiet_NaN();
-        if (by_cohorts(analysis.time.scale)) add_intervals(pedigree, groups, analysis);
     }
-    if (groups.size() == 0) return;
-    const double interval = analysis.interval ? analysis.interval->overall.mean : 1;
-    analysis.reference =
-        settings.reference.value_or(default_reference(groups, analysis.time.scale, interval));
-    add_reference_measures(pedigree,
-                           reference_animals(pedigree, analysis.reference, analysis.in_cohort),
-                           founder_rule, progress, analysis);
+    if (analysis.generations.empty()) return;
+    add_reference_measures(pedigree, structure, progress, analysis);
 }
 
 // The per-generation table, the founders and their fe, and the design's
-// summary, from the relatedness found, added to `analysis`.
+// summary, from the relatedness and the structure found, added to `analysis`.
 void add_table_and_founders(const pedigree::Pedigree& pedigree,
                             const relationship::GenerationGroups& groups,
                             const std::optional<design::Parameters>& design,
-                            relationship::Relatedness found, const std::string& method,
-                            FounderRule founder_rule, const shell::ProgressReport& progress,
-                            Analysis& analysis)
+                            relationship::RelatednessFound found, StructureMeasures& structure,
+                            const shell::ProgressReport& progress, Analysis& analysis)
 {
     shell::StageProgress stage(progress, "generation table and fe");
-    analysis.method = method;
-    analysis.animals = animal_values(pedigree, std::move(found.inbreeding));
+    analysis.method = found.method;
+    analysis.animals = animal_values(std::move(found.values.inbreeding),
+                                     std::move(structure.equivalent_generations));
     const std::vector<double> expected =
         design ? expected_inbreeding(*design, groups.size())
                : std::vector<double>(groups.size(), std::numeric_limits<double>::quiet_NaN());
-    analysis.generations =
-        generation_table(pedigree, groups, analysis.animals, found.mean_coancestry, expected);
-    analysis.founders = count_founders(pedigree);
-    if (groups.size() > 0)
-        analysis.effective_founders =
-            effective_founders(pedigree, groups.members(groups.size() - 1), founder_rule);
+    analysis.generations = generation_table(pedigree, groups, analysis.animals,
+                                            found.values.mean_coancestry, expected);
+    analysis.founders = structure.founders;
+    analysis.effective_founders = structure.effective_founders;
     if (design) analysis.design = design_summary(*design);
 }
 
@@ -141,7 +154,8 @@ void add_table_and_founders(const pedigree::Pedigree& pedigree,
 Analysis analyse(const pedigree::Pedigree& pedigree,
                  const std::optional<design::Parameters>& design,
                  const shell::ProgressReport& progress, const TimeSettings& settings,
-                 FounderRule founder_rule, std::size_t ancestor_cap)
+                 FounderRule founder_rule, std::size_t ancestor_cap,
+                 const shell::WorkTimeReport& work_times)
 {
     Analysis analysis;
     analysis.ancestor_cap = ancestor_cap;
@@ -152,12 +166,16 @@ Analysis analyse(const pedigree::Pedigree& pedigree,
         analysis.outside_cohorts = animals_outside_cohorts(analysis.in_cohort);
         return cohort_groups(pedigree, analysis.in_cohort);
     }();
-    auto [found, method] = relationship::find_relatedness(pedigree, groups, progress);
+    const StructureSettings structure_settings{analysis.time.scale, analysis.in_cohort,
+                                               settings.reference, founder_rule, ancestor_cap};
+    StructureMeasures structure;
+    relationship::RelatednessFound found = find_relatedness_and_structure(
+        pedigree, groups, structure_settings, progress, work_times, structure);
     if (!analysis.in_cohort.empty()) drop_outside_group(groups);
 
-    add_table_and_founders(pedigree, groups, design, std::move(found), method, founder_rule,
-                           progress, analysis);
-    add_herd_measures(pedigree, groups, settings, founder_rule, progress, analysis);
+    add_table_and_founders(pedigree, groups, design, std::move(found), structure, progress,
+                           analysis);
+    add_herd_measures(pedigree, structure, progress, analysis);
     return analysis;
 }
 

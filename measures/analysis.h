@@ -17,6 +17,7 @@
 #include "measures/time_scale.h"
 #include "pedigree/pedigree.h"
 #include "shell/progress.h"
+#include "shell/stage_times.h"
 
 namespace pedsim::measures {
 
@@ -62,11 +63,16 @@ struct TimeSettings {
 // effective number of founders counts; `ancestor_cap` the most ancestors
 // that fa chooses. With birth years, animals with no year of their own nor
 // a parent's to take stand in no cohort (see cohorts.h): in no row, not in
-// the reference population.
+// the reference population. The measures that need no F
+// (structure_measures.h) are found beside the inbreeding, on a thread of
+// their own when one is free (shell::run_beside); their time goes to
+// `work_times` once they and the inbreeding are done. The values never
+// depend on the threads.
 Analysis analyse(const pedigree::Pedigree& pedigree,
                  const std::optional<design::Parameters>& design,
                  const shell::ProgressReport& progress, const TimeSettings& settings = {},
                  FounderRule founder_rule = FounderRule::missing_parent_is_founder,
-                 std::size_t ancestor_cap = most_ancestors);
+                 std::size_t ancestor_cap = most_ancestors,
+                 const shell::WorkTimeReport& work_times = {});
 
 }  // namespace pedsim::measures

@@ -4,9 +4,8 @@
 // and its bookkeeping run side by side. The results are those of consuming
 // each batch on the caller's thread in turn, whatever the scheduling.
 //
-// Where no thread may start (may_start_thread() false: one core, or within a
-// chunk of for_each_chunk) or none can, each batch is consumed on the
-// caller's thread as it is pushed.
+// Where no thread may start or none can (start_thread()), each batch is
+// consumed on the caller's thread as it is pushed.
 #pragma once
 
 #include <condition_variable>
@@ -15,8 +14,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <new>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -33,13 +30,7 @@ public:
     BatchPipe(std::function<void(Batch&)> consume, std::size_t waiting)
         : consume_(std::move(consume)), waiting_(waiting)
     {
-        if (!may_start_thread()) return;
-        try {
-            consumer_ = std::jthread([this] { consume_in_turn(); });
-        } catch (const std::system_error&) {
-            // No room for another thread: the caller consumes.
-        } catch (const std::bad_alloc&) {
-        }
+        consumer_ = start_thread([this] { consume_in_turn(); });
     }
     BatchPipe(const BatchPipe&) = delete;
     BatchPipe& operator=(const BatchPipe&) = delete;

@@ -31,9 +31,10 @@ std::size_t chunk_for(std::size_t count, std::size_t threads)
 
 namespace {
 
-// True on a thread while it runs a chunk: a for_each_chunk called from there
-// (an analysis run inside a replicate study, say) keeps to that thread, so
-// that the threads, and the scratch space each keeps, never multiply.
+// True on a thread while it runs a chunk or work run beside the caller: a
+// for_each_chunk or run_beside called from there (an analysis run inside a
+// replicate study, say) keeps to that thread, so that the threads, and the
+// scratch space each keeps, never multiply.
 thread_local bool running_a_chunk = false;
 
 // The first exception any thread threw, kept to be rethrown on the caller's.
@@ -56,7 +57,17 @@ private:
 
 }  // namespace
 
-bool may_start_thread() { return worker_count() > 1 && !running_a_chunk; }
+std::jthread start_thread(const std::function<void()>& work)
+{
+    if (worker_count() == 1 || running_a_chunk) return {};
+    try {
+        return std::jthread(work);
+    } catch (const std::system_error&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
 
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
@@ -92,6 +103,29 @@ void for_each_chunk(std::size_t count, std::size_t chunk,
         work(0);
     }  // joins the helpers
     failure.rethrow();
+}
+
+void run_beside(const std::function<void()>& beside, const std::function<void()>& own)
+{
+    std::exception_ptr beside_failure;
+    const auto work = [&]() noexcept {
+        const bool was_running_a_chunk = std::exchange(running_a_chunk, true);
+        try {
+            beside();
+        } catch (...) {
+            beside_failure = std::current_exception();
+        }
+        running_a_chunk = was_running_a_chunk;
+    };
+    // Should `own` throw, the helper's destructor joins it before the
+    // exception leaves.
+    std::jthread helper = start_thread(work);
+    own();
+    if (helper.joinable())
+        helper.join();
+    else
+        work();
+    if (beside_failure) std::rethrow_exception(beside_failure);
 }
 
 }  // namespace pedsim::shell

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <thread>
 
 namespace pedsim::shell {
 
@@ -13,9 +14,11 @@ namespace pedsim::shell {
 // scratch space as large as the pedigree.
 std::size_t worker_count();
 
-// True where work may start a thread of its own: more than one worker, and
-// not within a chunk of for_each_chunk, whose threads must not multiply.
-bool may_start_thread();
+// A thread running `work`, or none (not joinable) where no thread may start
+// - a single core, or within a chunk of for_each_chunk or work run beside,
+// whose threads must not multiply - or none can (its stack, or the
+// process's limit). The caller then runs the work itself.
+std::jthread start_thread(const std::function<void()>& work);
 
 // The chunk size that gives each of `threads` threads about four chunks of
 // [0, count), so that a thread held up leaves its last chunks to the others;
@@ -36,5 +39,18 @@ std::size_t chunk_for(std::size_t count, std::size_t threads);
 void for_each_chunk(std::size_t count, std::size_t chunk,
                     const std::function<void(std::size_t, std::size_t, std::size_t)>& body,
                     std::size_t threads = worker_count());
+
+// Runs `beside` on a thread of its own while the caller runs `own`, and
+// returns once both have finished. `beside` runs on the caller's thread
+// instead, after `own`, when the caller runs a chunk of a for_each_chunk or
+// work run beside (the threads never multiply), when worker_count() is 1,
+// or when its thread cannot start. A for_each_chunk or run_beside called
+// from `beside` keeps to its thread, as from a chunk. `beside` must not
+// touch what `own` writes, nor report progress: the progress line and the
+// stages' times belong to the caller's thread. When `own` throws, its
+// exception comes out on the caller's thread once `beside` has stopped
+// (`beside`, when it would run after `own`, does not run); otherwise
+// `beside`'s exception, if any, comes out there.
+void run_beside(const std::function<void()>& beside, const std::function<void()>& own);
 
 }  // namespace pedsim::shell

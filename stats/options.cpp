@@ -118,15 +118,14 @@ void check_time_settings(const AnalysisSettings& settings, const pedigree::Pedig
                                   pedigree_name + " has a generation or birth year in that range");
 }
 
-measures::Analysis analyse_pedigree(const pedigree::Pedigree& pedigree,
-                                    const std::string& pedigree_name,
-                                    const std::optional<design::Parameters>& design,
-                                    const AnalysisSettings& settings,
-                                    const shell::ProgressReport& progress)
+measures::Analysis
+analyse_pedigree(const pedigree::Pedigree& pedigree, const std::string& pedigree_name,
+                 const std::optional<design::Parameters>& design, const AnalysisSettings& settings,
+                 const shell::ProgressReport& progress, const shell::WorkTimeReport& work_times)
 {
     check_time_settings(settings, pedigree, pedigree_name);
     return measures::analyse(pedigree, design, progress, settings.time, settings.founder_rule,
-                             settings.ancestor_cap);
+                             settings.ancestor_cap, work_times);
 }
 
 std::string usage_text()

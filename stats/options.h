@@ -20,6 +20,7 @@
 #include "pedigree/reading_options.h"
 #include "shell/command_line.h"
 #include "shell/progress.h"
+#include "shell/stage_times.h"
 
 namespace pedsim::stats {
 
@@ -76,11 +77,13 @@ void check_time_settings(const AnalysisSettings& settings, const pedigree::Pedig
 // The analysis of `pedigree`, read from `pedigree_name`, by the settings,
 // once check_time_settings accepts them for it; `design` adds the design's
 // expectation. What a single run and every replicate of a study compute.
+// `progress` and `work_times` as measures::analyse takes them.
 measures::Analysis analyse_pedigree(const pedigree::Pedigree& pedigree,
                                     const std::string& pedigree_name,
                                     const std::optional<design::Parameters>& design,
                                     const AnalysisSettings& settings,
-                                    const shell::ProgressReport& progress);
+                                    const shell::ProgressReport& progress,
+                                    const shell::WorkTimeReport& work_times = {});
 
 // The text --help writes.
 std::string usage_text();

@@ -54,7 +54,7 @@ void run_one(const Options& options)
     for (const std::string& note : pedigree.notes) std::cerr << "pedsim-stats: " << note << '\n';
     const measures::Analysis analysis =
         analyse_pedigree(pedigree, shell::input_name(options.pedigree), design, settings,
-                         times.timing(progress.callback()));
+                         times.timing(progress.callback()), times.work_times());
     const measures::FounderRule rule = settings.founder_rule;
     times.start("table text");
     std::vector<common::Output> outputs{

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -262,6 +263,89 @@ TEST(StatsEngine, PipeConsumesBatchesInOrderAndCarriesItsFailureBack)
         EXPECT_EQ(failure, c.failing_batch < 0 ? "" : "batch 30");
         EXPECT_EQ(refused_a_push, c.failing_batch >= 0);
         EXPECT_EQ(off_the_caller.load(), !c.within_chunk && pedsim::shell::worker_count() > 1);
+    }
+}
+
+// Work run beside the caller has finished when run_beside returns. It has a
+// thread of its own only at the top, with more than one core: inside a chunk
+// or inside other work run beside, it keeps to the caller's thread, and a
+// for_each_chunk inside it keeps to its thread too.
+TEST(StatsEngine, WorkBesideJoinsAndNeverMultipliesThreads)
+{
+    const bool cores = pedsim::shell::worker_count() > 1;
+    const struct {
+        const char* where;
+        std::function<void(const std::function<void()>&)> call_from;
+        bool own_thread;
+    } cases[] = {
+        {"at the top", [](const std::function<void()>& call) { call(); }, cores},
+        {"in a chunk",
+         [](const std::function<void()>& call) {
+             pedsim::shell::for_each_chunk(1, 1,
+                                           [&](std::size_t, std::size_t, std::size_t) { call(); });
+         },
+         false},
+        {"in work beside",
+         [](const std::function<void()>& call) { pedsim::shell::run_beside(call, [] {}); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        std::atomic<int> beside_runs = 0, own_runs = 0, strays = 0;
+        std::thread::id caller, beside;
+        c.call_from([&] {
+            caller = std::this_thread::get_id();
+            pedsim::shell::run_beside(
+                [&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // outlast `own`
+                    beside = std::this_thread::get_id();
+                    pedsim::shell::for_each_chunk(
+                        16, 1, [&](std::size_t, std::size_t, std::size_t worker) {
+                            std::this_thread::sleep_for(std::chrono::microseconds(200));
+                            if (std::this_thread::get_id() != beside || worker != 0) ++strays;
+                        });
+                    ++beside_runs;
+                },
+                [&] { ++own_runs; });
+            EXPECT_EQ(beside_runs, 1);  // joined before returning
+        });
+        EXPECT_EQ(own_runs, 1);
+        EXPECT_EQ(beside != caller, c.own_thread);
+        EXPECT_EQ(strays, 0);
+    }
+}
+
+// A failure of either side comes out on the caller once both have stopped;
+// the caller's own when both fail.
+TEST(StatsEngine, WorkBesideCarriesItsFailureBackToTheCaller)
+{
+    const struct {
+        bool own_fails, beside_fails;
+        const char* thrown;
+    } cases[] = {
+        {true, false, "own"},
+        {false, true, "beside"},
+        {true, true, "own"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.thrown);
+        std::atomic<bool> beside_running = false, running_at_return = false;
+        try {
+            pedsim::shell::run_beside(
+                [&] {
+                    beside_running = true;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    beside_running = false;
+                    if (c.beside_fails) throw std::runtime_error("beside");
+                },
+                [&] {
+                    if (c.own_fails) throw std::runtime_error("own");
+                });
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& failure) {
+            running_at_return = beside_running.load();
+            EXPECT_EQ(std::string(failure.what()), c.thrown);
+        }
+        EXPECT_FALSE(running_at_return);
     }
 }
 

@@ -143,7 +143,8 @@ std::optional<std::string> timed_stage(const std::string& text)
     if (!text.starts_with(prefix) || colon == std::string::npos) return std::nullopt;
     const std::string stage = text.substr(prefix.size(), colon - prefix.size());
     const bool words = !stage.empty() && std::ranges::all_of(stage, [](char letter) {
-        return letter == ' ' || (letter >= 'a' && letter <= 'z');
+        return std::string_view(" ,()").find(letter) != std::string_view::npos ||
+               (letter >= 'a' && letter <= 'z');
     });
     const auto seconds = [](std::string_view field) {
         const std::size_t point = field.find('.');
@@ -161,7 +162,8 @@ std::optional<std::string> timed_stage(const std::string& text)
 }
 
 // PEDSIM_STAGE_TIMES adds one line per stage on standard error, from reading
-// to writing, the inbreeding named by its method, and changes nothing else.
+// to writing, the inbreeding named by its method, and one for the work done
+// beside the inbreeding, and changes nothing else.
 TEST(StatsProgram, StageTimesGoToStandardErrorAlone)
 {
     struct Case {
@@ -194,6 +196,9 @@ TEST(StatsProgram, StageTimesGoToStandardErrorAlone)
         EXPECT_EQ(stages.front(), "reading");
         EXPECT_EQ(stages.back(), "writing");
         EXPECT_NE(std::ranges::find(stages, c.inbreeding_stage), stages.end()) << timed.err;
+        EXPECT_EQ(
+            std::ranges::count(stages, "founders, completeness and fa (beside the inbreeding)"), 1)
+            << timed.err;
     }
 }
 
