@@ -50,6 +50,14 @@ StructureMeasures structure_of_rows(const pedigree::Pedigree& pedigree,
     return structure_measures(pedigree, rows, settings);
 }
 
+bool has_offspring_of_known_parents(const pedigree::Pedigree& pedigree)
+{
+    for (std::size_t i = 0; i < pedigree.size(); ++i)
+        if (pedigree::is_known(pedigree.sire[i]) && pedigree::is_known(pedigree.dam[i]))
+            return true;
+    return false;
+}
+
 // F and the mean coancestries on the caller's thread, reporting its stages,
 // and beside them the measures of the structure, which need neither; the
 // time of the latter goes to `work_times`.
@@ -60,13 +68,23 @@ relationship::RelatednessFound find_relatedness_and_structure(
 {
     relationship::RelatednessFound found{};
     shell::WorkTime structure_time;
-    shell::run_beside(
-        [&] {
-            const shell::WorkClock clock;
-            structure = structure_of_rows(pedigree, groups, settings);
-            structure_time = clock.elapsed();
-        },
-        [&] { found = relationship::find_relatedness(pedigree, groups, progress); });
+    const auto find_structure = [&] {
+        const shell::WorkClock clock;
+        structure = structure_of_rows(pedigree, groups, settings);
+        structure_time = clock.elapsed();
+    };
+    const auto find_found = [&] {
+        found = relationship::find_relatedness(pedigree, groups, progress);
+    };
+    // Without an offspring of two known parents F is 0 at once: nothing to
+    // overlap, and both would hold their memory at the same time for nothing
+    // (a file of founders).
+    if (has_offspring_of_known_parents(pedigree)) {
+        shell::run_beside(find_structure, find_found);
+    } else {
+        find_found();
+        find_structure();
+    }
     if (work_times) work_times(structure_work, structure_time);
     return found;
 }
