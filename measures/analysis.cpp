@@ -50,6 +50,7 @@ StructureMeasures structure_of_rows(const pedigree::Pedigree& pedigree,
     return structure_measures(pedigree, rows, settings);
 }
 
+// True when some animal has both parents known: F has work to do.
 bool has_offspring_of_known_parents(const pedigree::Pedigree& pedigree)
 {
     for (std::size_t i = 0; i < pedigree.size(); ++i)

@@ -65,9 +65,10 @@ struct TimeSettings {
 // a parent's to take stand in no cohort (see cohorts.h): in no row, not in
 // the reference population. The measures that need no F
 // (structure_measures.h) are found beside the inbreeding, on a thread of
-// their own when one is free (shell::run_beside); their time goes to
-// `work_times` once they and the inbreeding are done. The values never
-// depend on the threads.
+// their own when one is free (shell::run_beside), and after it when F has no
+// work (no animal has both parents known); their time goes to `work_times`
+// once they and the inbreeding are done. The values never depend on the
+// threads.
 Analysis analyse(const pedigree::Pedigree& pedigree,
                  const std::optional<design::Parameters>& design,
                  const shell::ProgressReport& progress, const TimeSettings& settings = {},
