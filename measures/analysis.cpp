@@ -26,15 +26,18 @@ namespace {
 // What the report says of the work done beside the inbreeding.
 constexpr std::string_view structure_work = "founders, completeness and fa (beside the inbreeding)";
 
-AnimalValues animal_values(std::vector<double> inbreeding,
-                           std::vector<double> equivalent_generations)
+// What the report says of the mean kinship found beside the table.
+constexpr std::string_view kinship_work = "mean kinship (beside the generation table)";
+
+// ECG and the individual increases beside F, already in `values`; reads F
+// alone, so that the mean kinship may read it at the same time.
+void add_increases(std::vector<double> equivalent_generations, AnimalValues& values)
 {
-    AnimalValues values{std::move(inbreeding), std::move(equivalent_generations), {}, {}};
+    values.equivalent_generations = std::move(equivalent_generations);
     values.individual_increase.resize(values.inbreeding.size());
     for (std::size_t i = 0; i < values.inbreeding.size(); ++i)
         values.individual_increase[i] =
             individual_increase(values.inbreeding[i], values.equivalent_generations[i]);
-    return values;
 }
 
 // The measures of the structure of the table's rows: `groups` as the
@@ -109,7 +112,7 @@ void add_completeness_and_intervals(const StructureMeasures& structure, Analysis
 
 // fe, fa, fg and the mean kinship with the reference population, and with
 // birth years the regression Ne over its cohorts.
-void add_reference_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
+void add_reference_measures(const StructureMeasures& structure, std::vector<double> kinship,
                             const shell::ProgressReport& progress, Analysis& analysis)
 {
     analysis.reference = structure.reference;
@@ -122,7 +125,7 @@ void add_reference_measures(const pedigree::Pedigree& pedigree, const StructureM
         analysis.ancestors = structure.ancestors;
     }
     shell::StageProgress stage(progress, "mean kinship and fg");
-    analysis.animals.mean_kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
+    analysis.animals.mean_kinship = std::move(kinship);
     analysis.reference_coancestry = reference_coancestry(analysis.animals.mean_kinship, reference);
     analysis.founder_genomes = founder_genome_equivalents(analysis.reference_coancestry);
     if (analysis.interval)
@@ -134,7 +137,8 @@ void add_reference_measures(const pedigree::Pedigree& pedigree, const StructureM
 // The measures of herd books and of the established pedigree programs,
 // added to an analysis whose table is filled.
 void add_herd_measures(const pedigree::Pedigree& pedigree, const StructureMeasures& structure,
-                       const shell::ProgressReport& progress, Analysis& analysis)
+                       std::vector<double> kinship, const shell::ProgressReport& progress,
+                       Analysis& analysis)
 {
     {
         shell::StageProgress stage(progress, "completeness and intervals");
@@ -143,29 +147,57 @@ void add_herd_measures(const pedigree::Pedigree& pedigree, const StructureMeasur
                                              std::numeric_limits<double>::quiet_NaN());
     }
     if (analysis.generations.empty()) return;
-    add_reference_measures(pedigree, structure, progress, analysis);
+    add_reference_measures(structure, std::move(kinship), progress, analysis);
 }
 
 // The per-generation table, the founders and their fe, and the design's
-// summary, from the relatedness and the structure found, added to `analysis`.
+// summary, from F (in analysis.animals), the mean coancestries and the
+// structure found, added to `analysis`.
 void add_table_and_founders(const pedigree::Pedigree& pedigree,
                             const relationship::GenerationGroups& groups,
                             const std::optional<design::Parameters>& design,
-                            relationship::RelatednessFound found, StructureMeasures& structure,
-                            const shell::ProgressReport& progress, Analysis& analysis)
+                            const std::vector<double>& mean_coancestry,
+                            StructureMeasures& structure, const shell::ProgressReport& progress,
+                            Analysis& analysis)
 {
     shell::StageProgress stage(progress, "generation table and fe");
-    analysis.method = found.method;
-    analysis.animals = animal_values(std::move(found.values.inbreeding),
-                                     std::move(structure.equivalent_generations));
+    add_increases(std::move(structure.equivalent_generations), analysis.animals);
     const std::vector<double> expected =
         design ? expected_inbreeding(*design, groups.size())
                : std::vector<double>(groups.size(), std::numeric_limits<double>::quiet_NaN());
-    analysis.generations = generation_table(pedigree, groups, analysis.animals,
-                                            found.values.mean_coancestry, expected);
+    analysis.generations =
+        generation_table(pedigree, groups, analysis.animals, mean_coancestry, expected);
     analysis.founders = structure.founders;
     analysis.effective_founders = structure.effective_founders;
     if (design) analysis.design = design_summary(*design);
+}
+
+// The table as add_table_and_founders makes it and, beside it, the mean
+// kinship of every animal with the reference population, which reads F
+// alone (the table only reads it too); its time goes to `work_times`.
+// Returns the mean kinship, empty when the reference holds no animal.
+std::vector<double> add_table_beside_kinship(
+    const pedigree::Pedigree& pedigree, const relationship::GenerationGroups& groups,
+    const std::optional<design::Parameters>& design, const std::vector<double>& mean_coancestry,
+    StructureMeasures& structure, const shell::ProgressReport& progress,
+    const shell::WorkTimeReport& work_times, Analysis& analysis)
+{
+    std::vector<double> kinship;
+    const std::span<const pedigree::AnimalIndex> reference = structure.reference_animals;
+    shell::WorkTime kinship_time;
+    shell::run_beside(
+        [&] {
+            if (reference.empty()) return;
+            const shell::WorkClock clock;
+            kinship = mean_kinship(pedigree, analysis.animals.inbreeding, reference);
+            kinship_time = clock.elapsed();
+        },
+        [&] {
+            add_table_and_founders(pedigree, groups, design, mean_coancestry, structure, progress,
+                                   analysis);
+        });
+    if (work_times && !reference.empty()) work_times(kinship_work, kinship_time);
+    return kinship;
 }
 
 }  // namespace
@@ -192,9 +224,12 @@ Analysis analyse(const pedigree::Pedigree& pedigree,
         pedigree, groups, structure_settings, progress, work_times, structure);
     if (!analysis.in_cohort.empty()) drop_outside_group(groups);
 
-    add_table_and_founders(pedigree, groups, design, std::move(found), structure, progress,
-                           analysis);
-    add_herd_measures(pedigree, structure, progress, analysis);
+    analysis.method = found.method;
+    analysis.animals.inbreeding = std::move(found.values.inbreeding);
+    std::vector<double> kinship =
+        add_table_beside_kinship(pedigree, groups, design, found.values.mean_coancestry, structure,
+                                 progress, work_times, analysis);
+    add_herd_measures(pedigree, structure, std::move(kinship), progress, analysis);
     return analysis;
 }
 
