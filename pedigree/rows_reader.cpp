@@ -41,10 +41,11 @@ Sex sex_of(std::string_view field)
 
 }  // namespace
 
-// Sizes the name table and the columns for as many more rows as the rest of the text holds
-// at the density of those read so far: growing it step by step allocated and
-// rehashed twice its final size, and the columns moved as they grew. Estimated from data rows, not lines, so that
-// a text of blank lines reserves nothing.
+// Sizes the name table and the columns for as many rows as the whole text
+// holds at the density of those read so far: growing the table step by step
+// allocated and rehashed twice its final size, and the columns moved as they
+// grew. Estimated from data rows, not lines, so that a text of blank lines
+// reserves nothing.
 void RowsReader::reserve_for_rows_like_these(std::size_t bytes_read)
 {
     const double rows_per_byte = static_cast<double>(rows_before_estimate) /
