@@ -7,7 +7,7 @@ namespace pedsim::pedigree {
 
 Pedigree read_pedigree_file(const std::string& path, const ReadingRules& rules)
 {
-    return read_pedigree(shell::read_input(path), shell::input_name(path), rules);
+    return read_pedigree(shell::input_text(path).text(), shell::input_name(path), rules);
 }
 
 }  // namespace pedsim::pedigree

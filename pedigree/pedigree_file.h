@@ -10,8 +10,8 @@
 namespace pedsim::pedigree {
 
 // The pedigree at `path`, or on standard input for "-", plain or compressed
-// (read_input), read by `rules` (read_pedigree); messages name the file as
-// input_name does. Throws a Failure as read_input and read_pedigree do.
+// (input_text), read by `rules` (read_pedigree); messages name the file as
+// input_name does. Throws a Failure as input_text and read_pedigree do.
 Pedigree read_pedigree_file(const std::string& path, const ReadingRules& rules);
 
 }  // namespace pedsim::pedigree

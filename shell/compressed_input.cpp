@@ -139,6 +139,14 @@ void check_line_end(std::string_view text, bool& checked, const std::string& nam
         refuse(name, "no line end in the first 64 MiB; this is not a pedigree text");
 }
 
+bool is_compressed(std::string_view text)
+{
+    return starts_with_bytes(text, {0x1f, 0x8b}) ||
+           starts_with_bytes(text, {0x28, 0xb5, 0x2f, 0xfd}) ||
+           starts_with_bytes(text, {'B', 'Z', 'h'}) ||
+           starts_with_bytes(text, {0xfd, '7', 'z', 'X', 'Z', 0x00});
+}
+
 std::string decompressed(std::string raw, const std::string& name)
 {
     if (starts_with_bytes(raw, {0x1f, 0x8b})) return gunzipped(raw, name);

@@ -21,4 +21,8 @@ void check_line_end(std::string_view text, bool& checked, const std::string& nam
 // "NAME: damaged gzip data: ..." when the data cannot be decompressed.
 std::string decompressed(std::string raw, const std::string& name);
 
+// True when `text` starts with the magic bytes of gzip, zstd, bzip2 or xz:
+// decompressed() decodes or refuses it rather than returning it.
+bool is_compressed(std::string_view text);
+
 }  // namespace pedsim::shell

@@ -57,4 +57,26 @@ std::string read_input(const std::string& path)
     return decompressed(read_whole(open_input(path), name), name);
 }
 
+InputText input_text(const std::string& path)
+{
+    const std::string name = input_name(path);
+    const common::FileDescriptor file = open_input(path);
+    struct stat status {};
+    // Standard input, a pipe or a device is read: it may have no size, or
+    // no end (/dev/zero), which the reading bounds.
+    if (path != "-" && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0) {
+        std::optional<MappedFile> mapped =
+            MappedFile::map(file, static_cast<std::size_t>(status.st_size), name);
+        if (mapped) {
+            if (is_compressed(mapped->text()))
+                return InputText(decompressed(std::string(mapped->text()), name));
+            bool checked = false;
+            check_line_end(mapped->text(), checked, name);
+            return InputText(std::move(*mapped));
+        }
+    }
+    return InputText(decompressed(read_whole(file, name), name));
+}
+
 }  // namespace pedsim::shell

@@ -3,7 +3,13 @@
 // generations it derives.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +20,7 @@
 #include "design/parameter_file.h"
 #include "pedigree/name_table.h"
 #include "pedigree/pedigree_reader.h"
+#include "shell/input_files.h"
 #include "shell/parallel.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
@@ -466,6 +473,88 @@ TEST(StatsReader, KeepsTheColumnsAskedFor)
         EXPECT_TRUE(plain.kept.empty());
         EXPECT_EQ(by_name(plain), by_name(p));
     }
+}
+
+// A file of `text` in the temporary directory, removed when the object goes.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& text)
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pedsim-in-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            throw std::runtime_error("cannot write " + pattern);
+        ::close(fd);
+        path_ = pattern;
+    }
+    ~TemporaryFile() { std::remove(path_.c_str()); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// What reading gives: the text, or the line of its refusal.
+std::string outcome(const std::function<std::string()>& read)
+{
+    try {
+        return "text: " + read();
+    } catch (const pedsim::common::Failure& failure) {
+        return std::string("refused: ") + failure.what();
+    }
+}
+
+// A regular file is mapped rather than read, and must come out as the read
+// text does, refusals included.
+TEST(StatsReader, MapsAFileIntoTheTextReadingGives)
+{
+    const struct {
+        std::string text;
+        bool refused;
+    } cases[] = {
+        {"id sire dam\r\na 0 0\r\nb a 0\r\n", false},
+        {"", false},
+        {"BZh91AY&SY", true},                       // bzip2
+        {std::string(70 << 20, 'a') + "\n", true},  // no line end in the first 64 MiB
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 20));
+        const TemporaryFile file(c.text);
+        const std::string mapped =
+            outcome([&] { return std::string(pedsim::shell::input_text(file.path()).text()); });
+        EXPECT_EQ(mapped, outcome([&] { return pedsim::shell::read_input(file.path()); }));
+        EXPECT_EQ(mapped.starts_with("refused: "), c.refused);
+    }
+}
+
+// A mapped file that another program truncates ends the program in one line
+// and the status of a file error; any other SIGBUS still ends it as before.
+TEST(StatsReaderDeathTest, AMappedFileThatShrinksEndsTheProgramInOneLine)
+{
+    // A file each: the first is truncated.
+    const TemporaryFile shrinking(std::string(1 << 16, 'a') + "\n"), file("a 0 0\n");
+    EXPECT_EXIT(
+        {
+            const pedsim::shell::InputText input = pedsim::shell::input_text(shrinking.path());
+            std::filesystem::resize_file(shrinking.path(), 0);
+            const volatile char byte = input.text()[100];
+            std::exit(byte == 'a' ? 0 : 5);
+        },
+        testing::ExitedWithCode(4),
+        "^[^\n]*: the file shrank while it was read; run again once nothing is writing it\n$");
+    const auto neither_success_nor_guard = [](int status) {
+        return !WIFEXITED(status) || (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 4);
+    };
+    EXPECT_EXIT(
+        {
+            const pedsim::shell::InputText input = pedsim::shell::input_text(file.path());
+            std::raise(SIGBUS);
+            std::exit(input.text().empty() ? 5 : 0);
+        },
+        neither_success_nor_guard, "");
 }
 
 }  // namespace
