@@ -71,7 +71,7 @@ void BM_ReadFileNamedInEnvironment(benchmark::State& state)
     std::size_t animals = 0;
     for (auto _ : state) {
         const pedsim::pedigree::Pedigree pedigree =
-            pedsim::pedigree::read_pedigree(pedsim::shell::read_input(path), path);
+            pedsim::pedigree::read_pedigree(pedsim::shell::input_text(path).text(), path);
         animals = pedigree.size();
     }
     state.counters["animals"] = static_cast<double>(animals);

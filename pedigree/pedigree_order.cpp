@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 
 #include "pedigree/indexing.h"
 
@@ -31,6 +32,15 @@ std::vector<AnimalIndex> loop_from(const std::vector<Step>& path, AnimalIndex an
     return loop;
 }
 
+// True when every known parent stands before its offspring: a parent's
+// index is below the offspring's (unknown is below every index).
+bool parents_come_first(std::span<const AnimalIndex> sire, std::span<const AnimalIndex> dam)
+{
+    for (std::size_t i = 0; i < sire.size(); ++i)
+        if (sire[i] >= animal_at(i) || dam[i] >= animal_at(i)) return false;
+    return true;
+}
+
 }  // namespace
 
 ParentsFirst parents_first(std::span<const AnimalIndex> sire, std::span<const AnimalIndex> dam)
@@ -38,6 +48,13 @@ ParentsFirst parents_first(std::span<const AnimalIndex> sire, std::span<const An
     const std::size_t n = sire.size();
     ParentsFirst result;
     result.order.reserve(n);
+    // The order of herd books and of pedsim's files, kept as it is; checked
+    // in one sequential pass where the walk up the parents reads at random.
+    if (parents_come_first(sire, dam)) {
+        result.order.resize(n);
+        std::iota(result.order.begin(), result.order.end(), AnimalIndex{0});
+        return result;
+    }
     std::vector<Mark> mark(n, Mark::unseen);
     std::vector<Step> path;
     for (std::size_t root = 0; root < n; ++root) {

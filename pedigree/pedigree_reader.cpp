@@ -1,8 +1,11 @@
 #include "pedigree/pedigree_reader.h"
 
+#include <algorithm>
+#include <ranges>
 #include <string>
 #include <vector>
 
+#include "pedigree/indexing.h"
 #include "pedigree/named_animals.h"
 #include "pedigree/pedigree_generations.h"
 
@@ -13,11 +16,15 @@ namespace {
 Pedigree in_order(const NamedAnimals& animals, const std::vector<AnimalIndex>& order,
                   const std::vector<std::int64_t>& generation)
 {
-    std::vector<AnimalIndex> position(animals.size());
-    for (std::size_t k = 0; k < order.size(); ++k)
+    // A file already in order keeps every index: looking up each dam's new
+    // place would read at random for nothing.
+    const bool kept =
+        std::ranges::equal(order, std::views::iota(AnimalIndex{0}, animal_at(order.size())));
+    std::vector<AnimalIndex> position(kept ? 0 : animals.size());
+    for (std::size_t k = 0; k < order.size() && !kept; ++k)
         position[static_cast<std::size_t>(order[k])] = static_cast<AnimalIndex>(k);
     const auto moved = [&](AnimalIndex parent) {
-        return parent == unknown ? unknown : position[static_cast<std::size_t>(parent)];
+        return parent == unknown || kept ? parent : position[static_cast<std::size_t>(parent)];
     };
     Pedigree pedigree;
     pedigree.names.reserve(order.size());
