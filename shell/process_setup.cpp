@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 namespace pedsim::shell {
 
@@ -13,9 +17,9 @@ namespace {
 // Blocks below this come from the heap, and freed memory stays there for the
 // next block up to this much: a pedigree of a million animals is arrays of
 // 4 to 16 MB, made and freed stage after stage, and each fresh mapping of
-// one cost the kernel a page fault and a page of zeros every 4 KiB (a fifth
-// of the run's time). Larger blocks are mapped and unmapped as they come, so
-// that the pedigrees of tens of millions keep their peak.
+// one cost the kernel page faults and pages of zeros (a fifth of the run's
+// time, before the huge pages below). Larger blocks are mapped and unmapped
+// as they come, so that the pedigrees of tens of millions keep their peak.
 constexpr int heap_blocks_below = 64 << 20;
 
 }  // namespace
@@ -38,3 +42,33 @@ ClosedStreams closed_streams()
 }
 
 }  // namespace pedsim::shell
+
+// Every program's operator new: blocks of 4 MiB and more ask for transparent
+// huge pages (madvise), which this kind of system gives only to memory that
+// asks. A pedigree's per-animal arrays are read at random places (each
+// animal's dam), and in pages of 4 KiB each such read walked the page tables,
+// and each fresh page cost a fault: on a herd book of a million animals the
+// faults went from 24,500 to 6,500 and the CPU time down by a tenth, on ten
+// million from 669,000 faults and 3.9 s of system time to 25,000 and 1.8 s.
+// The memory is malloc's, freed by the standard operator delete. Under the
+// sanitizers their own operator new stays.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+void* operator new(std::size_t size)
+{
+    constexpr std::size_t huge_page = std::size_t{2} << 20, least_advised = 2 * huge_page;
+    void* block = nullptr;
+    while ((block = std::malloc(size == 0 ? 1 : size)) == nullptr) {
+        const std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr) throw std::bad_alloc();
+        handler();
+    }
+    if (size >= least_advised) {
+        // The whole huge pages within the block: advice covers whole pages.
+        const auto start = reinterpret_cast<std::uintptr_t>(block);
+        const std::uintptr_t first = (start + huge_page - 1) / huge_page * huge_page;
+        const std::uintptr_t end = (start + size) / huge_page * huge_page;
+        if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+    return block;
+}
+#endif
