@@ -20,32 +20,6 @@ namespace pedsim::relationship {
 
 namespace {
 
-// The offspring of each sire with a known dam, ordered by dam.
-struct SireFamilies {
-    std::vector<pedigree::AnimalIndex> sires;  // each sire with offspring of known dams, once
-    std::vector<std::size_t> first;            // its offspring: offspring[first[k] .. first[k + 1])
-    std::vector<pedigree::AnimalIndex> offspring;  // by sire, then dam, then index
-
-    std::span<const pedigree::AnimalIndex> of_sire(std::size_t k) const
-    {
-        return std::span(offspring).subspan(first[k], first[k + 1] - first[k]);
-    }
-};
-
-SireFamilies sire_families(const pedigree::Pedigree& pedigree,
-                           std::vector<pedigree::AnimalIndex> pairs)
-{
-    SireFamilies families{{}, {}, std::move(pairs)};
-    for (std::size_t k = 0; k < families.offspring.size(); ++k) {
-        const pedigree::AnimalIndex sire = pedigree.sire[pedigree::position(families.offspring[k])];
-        if (!families.sires.empty() && families.sires.back() == sire) continue;
-        families.sires.push_back(sire);
-        families.first.push_back(k);
-    }
-    families.first.push_back(families.offspring.size());
-    return families;
-}
-
 // The sires and all their ancestors, renumbered from 0 in their order in the
 // pedigree (parents first): the passes over the relationship column of a sire
 // stay among them, in arrays that fit the caches. Every other animal's sire
@@ -244,15 +218,13 @@ void scale_backward(const pedigree::Pedigree& pedigree, const SireLines& lines,
     });
 }
 
-// The dams of `offspring` (ordered by dam), each once, into `mates`.
-void collect_mates(const pedigree::Pedigree& pedigree,
-                   std::span<const pedigree::AnimalIndex> offspring,
+// The dams of a family (`dams`, ordered), each once, into `mates`.
+void collect_mates(std::span<const pedigree::AnimalIndex> dams,
                    std::vector<pedigree::AnimalIndex>& mates)
 {
     mates.clear();
-    for (const pedigree::AnimalIndex child : offspring)
-        if (mates.empty() || mates.back() != pedigree.dam[pedigree::position(child)])
-            mates.push_back(pedigree.dam[pedigree::position(child)]);
+    for (const pedigree::AnimalIndex dam : dams)
+        if (mates.empty() || mates.back() != dam) mates.push_back(dam);
 }
 
 // Mates ahead whose lines are asked of memory: a mate's line stands
@@ -344,14 +316,14 @@ double relationship_with_mate(const SireLines& lines, const SireScratch& scratch
 
 // F of the offspring of sire k of `families`: half of A(s, dam).
 void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lines,
-                        const SireFamilies& families, std::size_t k, SireScratch& scratch,
+                        const ParentPairs& families, std::size_t k, SireScratch& scratch,
                         std::vector<double>& inbreeding)
 {
-    const std::span<const pedigree::AnimalIndex> offspring = families.of_sire(k);
+    const std::span<const pedigree::AnimalIndex> offspring = families.offspring_of(k);
     const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
     scale_backward(pedigree, lines, inbreeding, sire, scratch);
     std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
-    collect_mates(pedigree, offspring, mates);
+    collect_mates(families.dams_of(k), mates);
     const std::int32_t last = last_reached(lines, mates);
     const std::int32_t first = scratch.oldest;
     // Mates whose lines end before the sire's oldest ancestor are unrelated
@@ -365,12 +337,13 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
         relate_needed(lines, first, last, scratch);
     else if (related)
         relate_forward(lines, first, last, scratch);
+    const std::span<const pedigree::AnimalIndex> dams = families.dams_of(k);
     std::size_t m = 0;
     double relationship = relationship_with_mate(lines, scratch, mates[0]);
-    for (const pedigree::AnimalIndex child : offspring) {
-        if (pedigree.dam[pedigree::position(child)] != mates[m])
+    for (std::size_t child = 0; child < offspring.size(); ++child) {
+        if (dams[child] != mates[m])
             relationship = relationship_with_mate(lines, scratch, mates[++m]);
-        inbreeding[pedigree::position(child)] = relationship / 2;
+        inbreeding[pedigree::position(offspring[child])] = relationship / 2;
     }
     for_each_ascending(scratch.ancestors, first, sire,
                        [&](std::size_t i) { scratch.scaled[i] = 0; });
@@ -388,16 +361,16 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
 // passed by relate_forward: its ancestors and the members its mates need,
 // each worth marked_share of them, or the pass over all members from its
 // oldest ancestor when those are many; its mates' lines; its offspring.
-double steps_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lines,
-                     const SireFamilies& families, std::size_t k, SireScratch& scratch)
+double steps_of_sire(const SireLines& lines, const ParentPairs& families, std::size_t k,
+                     SireScratch& scratch)
 {
-    const std::span<const pedigree::AnimalIndex> offspring = families.of_sire(k);
+    const std::span<const pedigree::AnimalIndex> offspring = families.offspring_of(k);
     const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
     const std::size_t ancestors = walk_ancestors(lines, sire, scratch, [](std::size_t) {});
     const std::int32_t first = scratch.oldest;
     scratch.ancestors.clear(first, sire);
     std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
-    collect_mates(pedigree, offspring, mates);
+    collect_mates(families.dams_of(k), mates);
     double line_entries = 0;
     for (const pedigree::AnimalIndex mate : mates)
         line_entries += static_cast<double>(lines.line_of(mate).size());
@@ -417,20 +390,16 @@ double steps_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lines,
 struct SireMethod::Prepared {
     const pedigree::Pedigree& pedigree;
     SireLines lines;
-    SireFamilies families;
+    ParentPairs families;
 };
 
-SireMethod::SireMethod(const pedigree::Pedigree& pedigree, std::vector<pedigree::AnimalIndex> pairs)
-    : prepared_(
-          new Prepared{pedigree, sire_lines(pedigree), sire_families(pedigree, std::move(pairs))})
+SireMethod::SireMethod(const pedigree::Pedigree& pedigree, ParentPairs pairs)
+    : prepared_(new Prepared{pedigree, sire_lines(pedigree), std::move(pairs)})
 {}
 
 SireMethod::~SireMethod() = default;
 
-const std::vector<pedigree::AnimalIndex>& SireMethod::pairs() const
-{
-    return prepared_->families.offspring;
-}
+const ParentPairs& SireMethod::pairs() const { return prepared_->families; }
 
 double SireMethod::estimated_steps(std::size_t samples) const
 {
@@ -447,7 +416,7 @@ double SireMethod::estimated_steps(std::size_t samples) const
         const std::size_t pair = s * pairs / samples;
         const auto k =
             static_cast<std::size_t>(std::ranges::upper_bound(first, pair) - first.begin()) - 1;
-        steps += steps_of_sire(prepared.pedigree, prepared.lines, prepared.families, k, scratch) /
+        steps += steps_of_sire(prepared.lines, prepared.families, k, scratch) /
                  static_cast<double>(first[k + 1] - first[k]);
     }
     return steps * static_cast<double>(pairs) / static_cast<double>(samples);
@@ -458,7 +427,7 @@ InbreedingByPaths SireMethod::run(const shell::ProgressReport& progress, std::si
     shell::StageProgress stage(progress, "inbreeding by sires");
     const pedigree::Pedigree& pedigree = prepared_->pedigree;
     const SireLines& lines = prepared_->lines;
-    const SireFamilies& families = prepared_->families;
+    const ParentPairs& families = prepared_->families;
     // A sire's ancestors are all members: their depths are the pedigree's.
     std::vector<std::size_t> depth(lines.animal.size(), 0);
     for (std::size_t i = 0; i < depth.size(); ++i)

@@ -10,6 +10,7 @@
 
 #include "pedigree/pedigree.h"
 #include "relationship/inbreeding_by_paths.h"
+#include "relationship/lineage.h"
 #include "shell/parallel.h"
 #include "shell/progress.h"
 
@@ -42,14 +43,14 @@ InbreedingByPaths inbreeding_by_sires(const pedigree::Pedigree& pedigree,
 // method's choice asks, and then for the computation.
 class SireMethod {
 public:
-    // `pairs` lists the animals with both parents known by sire, then dam
-    // (by_sire_then_dam(pedigree)); the pedigree must outlive the method.
-    SireMethod(const pedigree::Pedigree& pedigree, std::vector<pedigree::AnimalIndex> pairs);
+    // `pairs` are the pedigree's (by_sire_then_dam(pedigree)); the pedigree
+    // must outlive the method.
+    SireMethod(const pedigree::Pedigree& pedigree, ParentPairs pairs);
     ~SireMethod();
     SireMethod(const SireMethod&) = delete;
     SireMethod& operator=(const SireMethod&) = delete;
 
-    const std::vector<pedigree::AnimalIndex>& pairs() const;
+    const ParentPairs& pairs() const;
 
     // The method's steps, in members passed in a forward pass (the cheapest
     // of its steps), estimated from the sires of `samples` offspring spread

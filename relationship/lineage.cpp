@@ -29,7 +29,7 @@ constexpr std::size_t chunk_of_sires = 1 << 16;
 // sires are few, each with many offspring), then each sire's family sorted
 // by dam and index as one 64-bit key: where a second counting sort by dam
 // missed the caches at every animal (the dams are millions).
-std::vector<pedigree::AnimalIndex> by_sire_then_dam(const pedigree::Pedigree& pedigree)
+ParentPairs by_sire_then_dam(const pedigree::Pedigree& pedigree)
 {
     const auto both_known = [&](std::size_t i) {
         return pedigree::is_known(pedigree.sire[i]) && pedigree::is_known(pedigree.dam[i]);
@@ -54,10 +54,22 @@ std::vector<pedigree::AnimalIndex> by_sire_then_dam(const pedigree::Pedigree& pe
                 if (next - start[s] > 1) std::sort(keys.begin() + start[s], keys.begin() + next);
             }
         });
-    std::vector<pedigree::AnimalIndex> sorted(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        sorted[k] = static_cast<pedigree::AnimalIndex>(keys[k] & 0xffffffffU);
-    return sorted;
+    ParentPairs pairs{std::vector<pedigree::AnimalIndex>(keys.size()),
+                      std::vector<pedigree::AnimalIndex>(keys.size()),
+                      {},
+                      {}};
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        pairs.offspring[k] = static_cast<pedigree::AnimalIndex>(keys[k] & 0xffffffffU);
+        pairs.dam[k] = static_cast<pedigree::AnimalIndex>(keys[k] >> 32);
+    }
+    for (std::size_t s = 0; s < start.size(); ++s) {
+        const std::uint32_t next = s + 1 < start.size() ? start[s + 1] : families;
+        if (next == start[s]) continue;
+        pairs.sires.push_back(pedigree::animal_at(s));
+        pairs.first.push_back(start[s]);
+    }
+    pairs.first.push_back(keys.size());
+    return pairs;
 }
 
 std::vector<std::uint8_t> sires_and_their_ancestors(const pedigree::Pedigree& pedigree)
@@ -73,21 +85,15 @@ std::vector<std::uint8_t> sires_and_their_ancestors(const pedigree::Pedigree& pe
     return in;
 }
 
-std::vector<pedigree::AnimalIndex>
-first_with_same_parents(const pedigree::Pedigree& pedigree,
-                        const std::vector<pedigree::AnimalIndex>& with_parents)
+std::vector<pedigree::AnimalIndex> first_with_same_parents(const pedigree::Pedigree& pedigree,
+                                                           const ParentPairs& pairs)
 {
-    const auto same_parents = [&](pedigree::AnimalIndex a, pedigree::AnimalIndex b) {
-        return pedigree.sire[pedigree::position(a)] == pedigree.sire[pedigree::position(b)] &&
-               pedigree.dam[pedigree::position(a)] == pedigree.dam[pedigree::position(b)];
-    };
     std::vector<pedigree::AnimalIndex> first(pedigree.size(), pedigree::unknown);
-    for (std::size_t k = 0; k < with_parents.size(); ++k) {
-        const pedigree::AnimalIndex animal = with_parents[k];
-        const bool follows = k > 0 && same_parents(with_parents[k - 1], animal);
-        first[pedigree::position(animal)] =
-            follows ? first[pedigree::position(with_parents[k - 1])] : animal;
-    }
+    pedigree::AnimalIndex first_of_these = pedigree::unknown;
+    for_each_pair(pairs, [&](std::size_t k, bool same_as_previous) {
+        if (!same_as_previous) first_of_these = pairs.offspring[k];
+        first[pedigree::position(pairs.offspring[k])] = first_of_these;
+    });
     return first;
 }
 

@@ -8,13 +8,6 @@ namespace pedsim::relationship {
 
 namespace {
 
-bool same_parents(const pedigree::Pedigree& pedigree, pedigree::AnimalIndex a,
-                  pedigree::AnimalIndex b)
-{
-    return pedigree.sire[pedigree::position(a)] == pedigree.sire[pedigree::position(b)] &&
-           pedigree.dam[pedigree::position(a)] == pedigree.dam[pedigree::position(b)];
-}
-
 // The number of animals that `starts` and their ancestors make, with marks in
 // `seen` (all 0 on entry and on return) and `found` as room.
 std::size_t ancestry_size(const pedigree::Pedigree& pedigree,
@@ -39,12 +32,13 @@ std::size_t ancestry_size(const pedigree::Pedigree& pedigree,
 
 }  // namespace
 
-double steps_by_paths(const pedigree::Pedigree& pedigree,
-                      const std::vector<pedigree::AnimalIndex>& pairs, std::size_t samples)
+double steps_by_paths(const pedigree::Pedigree& pedigree, const ParentPairs& pairs,
+                      std::size_t samples)
 {
     std::vector<pedigree::AnimalIndex> distinct;
-    for (std::size_t k = 0; k < pairs.size(); ++k)
-        if (k == 0 || !same_parents(pedigree, pairs[k - 1], pairs[k])) distinct.push_back(pairs[k]);
+    for_each_pair(pairs, [&](std::size_t k, bool same_as_previous) {
+        if (!same_as_previous) distinct.push_back(pairs.offspring[k]);
+    });
     if (distinct.empty()) return 0;
     std::vector<std::uint8_t> seen(pedigree.size(), 0);
     std::vector<pedigree::AnimalIndex> found;

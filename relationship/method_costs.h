@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pedigree/pedigree.h"
+#include "relationship/lineage.h"
 
 namespace pedsim::relationship {
 
@@ -15,7 +16,7 @@ namespace pedsim::relationship {
 // ancestors of both, their mean found on `samples` pairs spread evenly over
 // `pairs` (samples >= 1), and 10 more for setting up its trace (measured: a
 // pair costs about as much as ten ancestors).
-double steps_by_paths(const pedigree::Pedigree& pedigree,
-                      const std::vector<pedigree::AnimalIndex>& pairs, std::size_t samples);
+double steps_by_paths(const pedigree::Pedigree& pedigree, const ParentPairs& pairs,
+                      std::size_t samples);
 
 }  // namespace pedsim::relationship

@@ -66,7 +66,7 @@ RelatednessFound find_relatedness(const pedigree::Pedigree& pedigree,
         if (carried) return {std::move(*carried), discrete_method};
     }
     if (progress) progress("choice of the inbreeding method", 0);
-    std::vector<pedigree::AnimalIndex> pairs = by_sire_then_dam(pedigree);
+    ParentPairs pairs = by_sire_then_dam(pedigree);
     std::optional<SireMethod> sires;
     if (pairs.size() >= sires_from_offspring) sires.emplace(pedigree, std::move(pairs));
     // Dropped when tracing wins: its lines would hold memory while it runs.
