@@ -20,4 +20,21 @@ inline bool is_founder(const Pedigree& pedigree, std::size_t animal)
     return !is_known(pedigree.sire[animal]) && !is_known(pedigree.dam[animal]);
 }
 
+// Passes over the animals that read or write a value at each one's parents
+// wait on memory at every dam: a herd book's dams are scattered over years of
+// births, where its sires are few and stay in the caches. Such a pass at
+// animal i asks for the value at the dam of the animal this many places
+// ahead in its direction (the dam column itself is read in order).
+inline constexpr std::size_t dam_lookahead = 16;
+
+// Starts loading values[dam of `animal`], when `animal` is one of the
+// pedigree's (a place before the first, wrapped around, is not) and its dam
+// is known.
+template <class Values>
+void prefetch_at_dam(const Pedigree& pedigree, const Values& values, std::size_t animal)
+{
+    if (animal < pedigree.size() && is_known(pedigree.dam[animal]))
+        __builtin_prefetch(&values[position(pedigree.dam[animal])]);
+}
+
 }  // namespace pedsim::pedigree

@@ -77,7 +77,14 @@ void add_lines(const pedigree::Pedigree& pedigree, SireLines& lines)
         if (needed[i] && lines.member[i] == none && pedigree::is_known(pedigree.dam[i]))
             needed[pedigree::position(pedigree.dam[i])] = 1;
     lines.line_begin.assign(pedigree.size() + 1, 0);
+    // The dam's line is copied: its place, then the line, asked of memory
+    // ahead (the dams of a herd book are scattered over years of births).
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        pedigree::prefetch_at_dam(pedigree, lines.line_begin, i + 2 * pedigree::dam_lookahead);
+        if (const std::size_t ahead = i + pedigree::dam_lookahead;
+            ahead < pedigree.size() && pedigree::is_known(pedigree.dam[ahead]))
+            __builtin_prefetch(lines.line.data() +
+                               lines.line_begin[pedigree::position(pedigree.dam[ahead])]);
         lines.line_begin[i] = lines.line.size();
         if (!needed[i]) continue;
         if (lines.member[i] != none) {
