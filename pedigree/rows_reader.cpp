@@ -163,24 +163,29 @@ void RowsReader::add_row(LineNumber number)
     if (number != first_number_ && header_role(animal) != Role::none && all_header_words())
         refuse_header_in_middle(number);
     batch_.push_back({NameTable::keyed(animal), NameTable::keyed(parent(fields_[layout_.sire])),
-                      NameTable::keyed(parent(fields_[layout_.dam])), number});
+                      NameTable::keyed(parent(fields_[layout_.dam])),
+                      layout_.time ? fields_[*layout_.time] : std::string_view{}, number});
     ++rows_read_;
     if (batch_.size() == rows_per_batch) enter_pending_rows();
-    if (layout_.time) {
-        const std::string_view field = fields_[*layout_.time];
-        const std::int64_t generation =
-            is_missing_value(field) ? no_generation : read_time(field, number);
-        result_.generations_missing += generation == no_generation ? 1 : 0;
-        result_.generation.push_back(generation);
-        if (dates_.value_or(false)) {
-            // Rows before the first date had none.
-            constexpr double none = std::numeric_limits<double>::quiet_NaN();
-            result_.birth_time.resize(result_.generation.size() - 1, none);
-            result_.birth_time.push_back(generation == no_generation ? none : birth_time_);
-        }
-    }
     if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
     if (!kept_.empty()) kept_.add_row(fields_);
+}
+
+// The time of a row, read as its names are entered: its fault comes after
+// those of the rows before and of the row's own names, as the file's order
+// asks.
+void RowsReader::add_time(std::string_view field, LineNumber number)
+{
+    const std::int64_t generation =
+        is_missing_value(field) ? no_generation : read_time(field, number);
+    result_.generations_missing += generation == no_generation ? 1 : 0;
+    result_.generation.push_back(generation);
+    if (dates_.value_or(false)) {
+        // Rows before the first date had none.
+        constexpr double none = std::numeric_limits<double>::quiet_NaN();
+        result_.birth_time.resize(result_.generation.size() - 1, none);
+        result_.birth_time.push_back(generation == no_generation ? none : birth_time_);
+    }
 }
 
 void RowsReader::enter_rows(const RowBatch& rows)
@@ -197,6 +202,7 @@ void RowsReader::enter_rows(const RowBatch& rows)
         result_.animal.push_back(enter_animal(row.animal, row.number));
         result_.sire.push_back(enter_parent(row.sire, row.number));
         result_.dam.push_back(enter_parent(row.dam, row.number));
+        if (layout_.time) add_time(row.time, row.number);
     }
 }
 

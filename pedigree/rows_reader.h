@@ -98,6 +98,7 @@ private:
     bool used_after_first_row(NameEntry entry) const;
     bool is_unknown_label(std::string_view name) const;
     void settle_first_line();
+    void add_time(std::string_view field, LineNumber number);
     std::int64_t read_time(std::string_view field, LineNumber number);
     void describe();
 
@@ -113,15 +114,18 @@ private:
     std::vector<std::string> header_names_;
     std::string_view first_line_;
     LineNumber first_number_ = 0, header_number_ = 0;
+    // Read with the names, on the thread that enters them:
     std::optional<bool> dates_;  // the time column holds dates; decided by its first value
     double birth_time_ = 0;      // the date of the row being read, in fractional years
     // Rows whose names are keyed but not yet entered, entered a batch at a
-    // time, each row's slots asked of memory a few rows ahead so that they
-    // load at the same time, where one row's would one by one. Past the
-    // first rows the batches are entered on a thread beside the one that
-    // splits the lines (pipe_): the two halves of the work take about as long.
+    // time with their times, each row's slots asked of memory a few rows
+    // ahead so that they load at the same time, where one row's would one by
+    // one. Past the first rows the batches are entered on a thread beside the
+    // one that splits the lines (pipe_): the two halves of the work take
+    // about as long.
     struct PendingRow {
         KeyedName animal, sire, dam;
+        std::string_view time;  // the time column's field, read with the names
         LineNumber number;
     };
     using RowBatch = std::vector<PendingRow>;

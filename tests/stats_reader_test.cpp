@@ -146,7 +146,8 @@ std::string long_herd(std::size_t rows, const std::map<std::size_t, std::string>
         text += line != replaced.end()
                     ? line->second
                     : "a" + std::to_string(k) + " s" + std::to_string(k % 97) + " " +
-                          (k > 1000 ? "a" + std::to_string(k - 1000) : std::string("0"));
+                          (k > 1000 ? "a" + std::to_string(k - 1000) : std::string("0")) + " " +
+                          std::to_string(k / 1000);
         text += '\n';
     }
     return text;
@@ -159,7 +160,7 @@ std::string long_herd(std::size_t rows, const std::map<std::size_t, std::string>
 TEST(StatsReader, ALongFileReadsAndFailsAsOnOneThread)
 {
     constexpr std::size_t rows = 30000;
-    const std::string duplicate = "a7 s1 0", short_row = "a8 s1";
+    const std::string duplicate = "a7 s1 0 0", short_row = "a8 s1", bad_time = "a20000 s1 0 x";
     const struct {
         std::map<std::size_t, std::string> replaced;
         std::string message;
@@ -170,6 +171,12 @@ TEST(StatsReader, ALongFileReadsAndFailsAsOnOneThread)
          "line 20000: animal \"a7\" is listed twice (lines 7 and 20000)"},
         {{{20000, short_row}, {20001, duplicate}}, "line 20000: 2 fields;"},
         {{{29999, short_row}}, "line 29999: 2 fields;"},
+        // A time is read with the names, on the thread that enters them.
+        {{{20000, bad_time}}, "line 20000: generation \"x\" is not an integer"},
+        {{{20000, bad_time}, {20001, short_row}}, "line 20000: generation \"x\" is not an integer"},
+        {{{20000, short_row}, {20001, bad_time}}, "line 20000: 2 fields;"},
+        {{{20000, "a7 s1 0 x"}}, "line 20000: animal \"a7\" is listed twice (lines 7 and 20000)"},
+        {{{3000, bad_time}}, "line 3000: generation \"x\" is not an integer"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
