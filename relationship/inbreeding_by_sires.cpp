@@ -470,8 +470,10 @@ InbreedingByPaths SireMethod::run(const shell::ProgressReport& progress, std::si
     shell::for_each_chunk(
         pedigree.size(), shell::chunk_for(pedigree.size(), threads),
         [&](std::size_t begin, std::size_t end, std::size_t) {
-            for (std::size_t animal = begin; animal < end; ++animal)
+            for (std::size_t animal = begin; animal < end; ++animal) {
+                pedigree::prefetch_at_dam(pedigree, inbreeding, animal + pedigree::dam_lookahead);
                 variance[animal] = mendelian_variance(pedigree, inbreeding, animal);
+            }
         },
         threads);
     return {std::move(inbreeding), std::move(variance)};
