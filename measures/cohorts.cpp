@@ -8,8 +8,9 @@ namespace pedsim::measures {
 
 std::vector<bool> animals_in_cohorts(const pedigree::Pedigree& pedigree)
 {
-    if (pedigree.generation_recorded.empty()) return {};
-    std::vector<bool> in_cohort = pedigree.generation_recorded;
+    const std::vector<bool>& recorded = pedigree.generation_recorded;
+    if (recorded.empty() || std::ranges::all_of(recorded, [](bool in) { return in; })) return {};
+    std::vector<bool> in_cohort = recorded;
     // Parents stand before their offspring, so one pass settles every animal.
     for (std::size_t i = 0; i < pedigree.size(); ++i)
         for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]})
