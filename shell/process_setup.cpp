@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -20,7 +21,7 @@ namespace {
 // one cost the kernel page faults and pages of zeros (a fifth of the run's
 // time, before the huge pages below). Larger blocks are mapped and unmapped
 // as they come, so that the pedigrees of tens of millions keep their peak.
-constexpr int heap_blocks_below = 64 << 20;
+constexpr std::size_t heap_blocks_below = std::size_t{64} << 20;
 
 }  // namespace
 
@@ -32,8 +33,8 @@ void prepare_process()
     }
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    ::mallopt(M_MMAP_THRESHOLD, heap_blocks_below);
-    ::mallopt(M_TRIM_THRESHOLD, heap_blocks_below);
+    ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(heap_blocks_below));
+    ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(heap_blocks_below));
 }
 
 ClosedStreams closed_streams()
@@ -43,14 +44,18 @@ ClosedStreams closed_streams()
 
 }  // namespace pedsim::shell
 
-// Every program's operator new: blocks of 4 MiB and more ask for transparent
-// huge pages (madvise), which this kind of system gives only to memory that
-// asks. A pedigree's per-animal arrays are read at random places (each
-// animal's dam), and in pages of 4 KiB each such read walked the page tables,
-// and each fresh page cost a fault: on a herd book of a million animals the
-// faults went from 24,500 to 6,500 and the CPU time down by a tenth, on ten
-// million from 669,000 faults and 3.9 s of system time to 25,000 and 1.8 s.
-// The memory is malloc's, freed by the standard operator delete. Under the
+// Every program's operator new: the blocks the heap keeps, from 4 MiB to
+// heap_blocks_below, ask for transparent huge pages (madvise), which this
+// kind of system gives only to memory that asks. A pedigree's per-animal
+// arrays are read at random places (each animal's dam); in pages of 4 KiB
+// each such read walked the page tables and each fresh page cost a fault: on
+// a herd book of a million animals the faults went from 24,500 to 6,500 and
+// the CPU time down by a tenth. Larger blocks, mapped and unmapped as they
+// come, keep small pages: a huge page fresh from the kernel costs a virtual
+// machine's host far more, and such a block takes its pages afresh each time
+// it is made (the system time of a 1,000,000-deep chain, whose table of
+// generations grows by doubling, went from 0.25 to 0.8 s with them). The
+// memory is malloc's, freed by the standard operator delete. Under the
 // sanitizers their own operator new stays.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 void* operator new(std::size_t size)
@@ -62,7 +67,7 @@ void* operator new(std::size_t size)
         if (handler == nullptr) throw std::bad_alloc();
         handler();
     }
-    if (size >= least_advised) {
+    if (size >= least_advised && size < pedsim::shell::heap_blocks_below) {
         // The whole huge pages within the block: advice covers whole pages.
         const auto start = reinterpret_cast<std::uintptr_t>(block);
         const std::uintptr_t first = (start + huge_page - 1) / huge_page * huge_page;
