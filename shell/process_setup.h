@@ -10,8 +10,7 @@ namespace pedsim::shell {
 // SIGPIPE and SIGXFSZ, so that a write to a closed pipe or beyond the file
 // size limit fails with an error the program reports instead of ending it
 // silently. Keeps freed blocks below 64 MiB in the heap for reuse (see
-// process_setup.cpp, which also defines every program's operator new: the
-// heap's blocks of 4 MiB and more in transparent huge pages).
+// process_setup.cpp).
 void prepare_process();
 
 // Which of standard output and standard error are closed: a table bound for
