@@ -1,7 +1,5 @@
 #include "pedigree/pedigree_reader.h"
 
-#include <algorithm>
-#include <ranges>
 #include <string>
 #include <vector>
 
@@ -18,8 +16,8 @@ Pedigree in_order(const NamedAnimals& animals, const std::vector<AnimalIndex>& o
 {
     // A file already in order keeps every index: looking up each dam's new
     // place would read at random for nothing.
-    const bool kept =
-        std::ranges::equal(order, std::views::iota(AnimalIndex{0}, animal_at(order.size())));
+    bool kept = true;
+    for (std::size_t k = 0; k < order.size() && kept; ++k) kept = order[k] == animal_at(k);
     std::vector<AnimalIndex> position(kept ? 0 : animals.size());
     for (std::size_t k = 0; k < order.size() && !kept; ++k)
         position[static_cast<std::size_t>(order[k])] = static_cast<AnimalIndex>(k);

@@ -19,7 +19,8 @@ std::vector<std::size_t> groups_of(const std::vector<std::int64_t>& generation,
 {
     std::vector<std::size_t> group_of(generation.size());
     if (generation.empty()) return group_of;
-    const auto [low, high] = std::ranges::minmax(generation);
+    const auto range = std::ranges::minmax(generation);
+    const std::int64_t low = range.min, high = range.max;
     const auto span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low);
     const auto offset = [low](std::int64_t g) {
         return static_cast<std::size_t>(static_cast<std::uint64_t>(g) -

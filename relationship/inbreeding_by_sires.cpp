@@ -327,10 +327,11 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
                         std::vector<double>& inbreeding)
 {
     const std::span<const pedigree::AnimalIndex> offspring = families.offspring_of(k);
+    const std::span<const pedigree::AnimalIndex> dams = families.dams_of(k);
     const std::int32_t sire = lines.member[pedigree::position(families.sires[k])];
     scale_backward(pedigree, lines, inbreeding, sire, scratch);
     std::vector<pedigree::AnimalIndex>& mates = scratch.mates;
-    collect_mates(families.dams_of(k), mates);
+    collect_mates(dams, mates);
     const std::int32_t last = last_reached(lines, mates);
     const std::int32_t first = scratch.oldest;
     // Mates whose lines end before the sire's oldest ancestor are unrelated
@@ -344,7 +345,6 @@ void inbreeding_of_sire(const pedigree::Pedigree& pedigree, const SireLines& lin
         relate_needed(lines, first, last, scratch);
     else if (related)
         relate_forward(lines, first, last, scratch);
-    const std::span<const pedigree::AnimalIndex> dams = families.dams_of(k);
     std::size_t m = 0;
     double relationship = relationship_with_mate(lines, scratch, mates[0]);
     for (std::size_t child = 0; child < offspring.size(); ++child) {

@@ -32,8 +32,9 @@ void write_all(const std::string& line)
 {
     for (std::size_t written = 0; written < line.size();) {
         const ssize_t wrote = ::write(STDERR_FILENO, line.data() + written, line.size() - written);
-        if (wrote <= 0 && errno != EINTR) return;
-        if (wrote > 0) written += static_cast<std::size_t>(wrote);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return;
+        written += static_cast<std::size_t>(wrote);
     }
 }
 
