@@ -374,7 +374,21 @@ std::size_t most_families(std::size_t animals)
 
 bool has_discrete_generations(const pedigree::Pedigree& pedigree, const GenerationGroups& groups)
 {
-    // The one group of each founder's offspring, once it has some.
+    // First the checks that need no memory: on a herd book an animal with a
+    // parent born a few groups earlier ends the question within its first
+    // rows, before an array of the pedigree's size is filled (fresh pages of
+    // which cost a fault each).
+    for (std::size_t i = 0; i < pedigree.size(); ++i) {
+        const std::size_t group = groups.group_of[i];
+        for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
+            if (!pedigree::is_known(parent)) continue;
+            const std::size_t p = pedigree::position(parent);
+            const bool founder = pedigree::is_founder(pedigree, p);
+            if (!founder && groups.group_of[p] + 1 != group) return false;
+            if (founder && groups.group_of[p] >= group) return false;
+        }
+    }
+    // Then the one group of each founder's offspring, once it has some.
     constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
     std::vector<std::size_t> offspring_group(pedigree.size(), none);
     for (std::size_t i = 0; i < pedigree.size(); ++i) {
@@ -382,11 +396,7 @@ bool has_discrete_generations(const pedigree::Pedigree& pedigree, const Generati
         for (const pedigree::AnimalIndex parent : {pedigree.sire[i], pedigree.dam[i]}) {
             if (!pedigree::is_known(parent)) continue;
             const std::size_t p = pedigree::position(parent);
-            if (!pedigree::is_founder(pedigree, p)) {
-                if (groups.group_of[p] + 1 != group) return false;
-                continue;
-            }
-            if (groups.group_of[p] >= group) return false;
+            if (!pedigree::is_founder(pedigree, p)) continue;
             if (offspring_group[p] != none && offspring_group[p] != group) return false;
             offspring_group[p] = group;
         }

@@ -9,8 +9,8 @@ namespace pedsim::shell {
 // standard output or standard error would then land in that file). Ignores
 // SIGPIPE and SIGXFSZ, so that a write to a closed pipe or beyond the file
 // size limit fails with an error the program reports instead of ending it
-// silently. Keeps freed blocks below 64 MiB in the heap for reuse (see
-// process_setup.cpp).
+// silently. Keeps freed blocks below 64 MiB in the heap for reuse, and one
+// heap for all threads (see process_setup.cpp).
 void prepare_process();
 
 // Which of standard output and standard error are closed: a table bound for
