@@ -104,6 +104,11 @@ Ancestry ancestry_of(const pedigree::Pedigree& pedigree, const std::vector<doubl
     const std::vector<bool> member = members(pedigree, q, reference_size, floor);
     std::vector<pedigree::AnimalIndex> renumbered(member.size(), pedigree::unknown);
     Ancestry ancestry;
+    // Sized once: grown by doubling, the columns of a deep pedigree's many
+    // members took fresh memory again at each step.
+    const auto size = static_cast<std::size_t>(std::ranges::count(member, true));
+    for (auto* column : {&ancestry.sire, &ancestry.dam}) column->reserve(size);
+    for (auto* column : {&ancestry.own_weight, &ancestry.q}) column->reserve(size);
     const auto renumber = [&](pedigree::AnimalIndex parent) {
         return pedigree::is_known(parent) ? renumbered[pedigree::position(parent)]
                                           : pedigree::unknown;

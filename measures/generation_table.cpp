@@ -100,6 +100,7 @@ std::vector<GenerationRow> generation_table(const pedigree::Pedigree& pedigree,
     const std::vector<bool> sire = used_as_parent(pedigree, true);
     const std::vector<bool> dam = used_as_parent(pedigree, false);
     std::vector<GenerationRow> rows;
+    rows.reserve(groups.size());  // a deep pedigree has a row for each of its many generations
     for (std::size_t g = 0; g < groups.size(); ++g) {
         GenerationRow row = row_of_group(groups.members(g), animals, sire, dam);
         row.generation = groups.generation[g];

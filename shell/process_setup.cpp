@@ -2,9 +2,14 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 namespace pedsim::shell {
 
@@ -46,3 +51,45 @@ ClosedStreams closed_streams()
 }
 
 }  // namespace pedsim::shell
+
+// Every program's operator new: a block of 256 KiB or more asks for
+// transparent huge pages (madvise) over the 2 MiB pages it touches, which
+// this kind of system gives only to memory that asks. Each fresh 4 KiB page
+// costs a fault, and on a virtual machine that maps guest pages one by one
+// far more (2.7 ms a megabyte here, against 0.1 in huge pages once the host
+// has them): a herd book of a million animals faulted 20,800 times, 3,000,000
+// founders 138,000 times. The advice covers whole huge pages around the
+// block, shared with its neighbours in the heap, which may then be gathered
+// into huge pages too; memory stays malloc's, freed by the standard operator
+// delete. Under the sanitizers their own operator new stays (GCC names them
+// by macros, Clang by features).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define PEDSIM_SANITIZED_ALLOCATION 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+#define PEDSIM_SANITIZED_ALLOCATION 1
+#endif
+#endif
+#ifndef PEDSIM_SANITIZED_ALLOCATION
+void* operator new(std::size_t size)
+{
+    constexpr std::size_t huge_page = std::size_t{2} << 20;
+    constexpr std::size_t least_advised = std::size_t{256} << 10;
+    void* block = nullptr;
+    while ((block = std::malloc(size == 0 ? 1 : size)) == nullptr) {
+        const std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr) throw std::bad_alloc();
+        handler();
+    }
+    if (size >= least_advised) {
+        const auto start = reinterpret_cast<std::uintptr_t>(block);
+        const std::uintptr_t first = start / huge_page * huge_page;
+        const std::uintptr_t end = (start + size + huge_page - 1) / huge_page * huge_page;
+        // Only advice: a range reaching past the heap's end, or a kernel
+        // without huge pages, leaves the block as it is.
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+    return block;
+}
+#endif
