@@ -71,6 +71,15 @@ ClosedStreams closed_streams()
 #define PEDSIM_SANITIZED_ALLOCATION 1
 #endif
 #endif
+bool pedsim::shell::large_blocks_ask_for_huge_pages()
+{
+#ifdef PEDSIM_SANITIZED_ALLOCATION
+    return false;
+#else
+    return true;
+#endif
+}
+
 #ifndef PEDSIM_SANITIZED_ALLOCATION
 void* operator new(std::size_t size)
 {

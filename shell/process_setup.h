@@ -10,8 +10,15 @@ namespace pedsim::shell {
 // SIGPIPE and SIGXFSZ, so that a write to a closed pipe or beyond the file
 // size limit fails with an error the program reports instead of ending it
 // silently. Keeps freed blocks below 64 MiB in the heap for reuse, and one
-// heap for all threads (see process_setup.cpp).
+// heap for all threads (see process_setup.cpp). process_setup.cpp also
+// replaces every program's operator new, whose large blocks ask for
+// transparent huge pages.
 void prepare_process();
+
+// True where this build's operator new asks for transparent huge pages for
+// its large blocks: every build but those under a sanitizer, whose own
+// operator new stays.
+bool large_blocks_ask_for_huge_pages();
 
 // Which of standard output and standard error are closed: a table bound for
 // one would go to the /dev/null that prepare_process puts there, so

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "pedigree/pedigree_reader.h"
 #include "shell/input_files.h"
 #include "shell/parallel.h"
+#include "shell/process_setup.h"
 #include "sim/pedigree_writer.h"
 #include "sim/simulation.h"
 
@@ -562,6 +564,38 @@ TEST(StatsReaderDeathTest, AMappedFileThatShrinksEndsTheProgramInOneLine)
             std::exit(input.text().empty() ? 5 : 0);
         },
         neither_success_nor_guard, "");
+}
+
+// The flags of the mapping that holds `address`, as /proc/self/smaps gives
+// them ("rd wr mr mw me ac hg ..."); empty when none holds it.
+std::string mapping_flags(const void* address)
+{
+    const auto wanted = reinterpret_cast<std::uintptr_t>(address);
+    std::ifstream smaps("/proc/self/smaps");
+    bool inside = false;
+    for (std::string line; std::getline(smaps, line);) {
+        std::uintptr_t start = 0, end = 0;
+        if (std::sscanf(line.c_str(), "%zx-%zx ", &start, &end) == 2) {
+            inside = start <= wanted && wanted < end;
+        } else if (inside && line.starts_with("VmFlags:")) {
+            return line.substr(8) + " ";
+        }
+    }
+    return "";
+}
+
+// The arrays of a large pedigree ask for huge pages (fresh 4 KiB pages cost
+// a fault each); a small block is left to the heap as it is.
+TEST(StatsReader, ALargeBlockAsksForHugePagesWhereTheSystemHasThem)
+{
+    std::ifstream modes("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string mode_line;
+    std::getline(modes, mode_line);
+    if (!pedsim::shell::large_blocks_ask_for_huge_pages() || mode_line.empty() ||
+        mode_line.find("[never]") != std::string::npos)
+        GTEST_SKIP() << "no huge pages to ask for in this build or on this system";
+    const std::vector<char> large(std::size_t{4} << 20);
+    EXPECT_NE(mapping_flags(large.data() + large.size() / 2).find(" hg "), std::string::npos);
 }
 
 }  // namespace
