@@ -56,9 +56,9 @@ ClosedStreams closed_streams()
 // transparent huge pages (madvise) over the 2 MiB pages it touches, which
 // this kind of system gives only to memory that asks. Each fresh 4 KiB page
 // costs a fault, and on a virtual machine that maps guest pages one by one
-// far more (2.7 ms a megabyte here, against 0.1 in huge pages once the host
-// has them): a herd book of a million animals faulted 20,800 times, 3,000,000
-// founders 138,000 times. The advice covers whole huge pages around the
+// far more (2.7 ms a megabyte here, against 0.06 to 1.1 in huge pages, as
+// the host has them ready or not): a herd book of a million animals faulted
+// 20,800 times, 3,000,000 founders 138,000 times. The advice covers whole huge pages around the
 // block, shared with its neighbours in the heap, which may then be gathered
 // into huge pages too; memory stays malloc's, freed by the standard operator
 // delete. Under the sanitizers their own operator new stays (GCC names them

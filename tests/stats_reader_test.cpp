@@ -584,8 +584,8 @@ std::string mapping_flags(const void* address)
     return "";
 }
 
-// The arrays of a large pedigree ask for huge pages (fresh 4 KiB pages cost
-// a fault each); a small block is left to the heap as it is.
+// The arrays of a large pedigree ask for huge pages: fresh 4 KiB pages cost
+// a fault each.
 TEST(StatsReader, ALargeBlockAsksForHugePagesWhereTheSystemHasThem)
 {
     std::ifstream modes("/sys/kernel/mm/transparent_hugepage/enabled");
