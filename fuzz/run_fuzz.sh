@@ -14,7 +14,9 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 [ -d "$repo/fuzz/corpus/$target" ] || { echo "$0: no corpus fuzz/corpus/$target" >&2; exit 2; }
 build="$repo/build-fuzz"
 if [ ! -f "$build/CMakeCache.txt" ]; then
+  # Line tables only: a crash's stack keeps its files and lines.
   cmake -S "$repo" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
     -DPEDSIM_FUZZ=ON -DPEDSIM_SANITIZE=ON -DPEDSIM_TESTS=OFF -DPEDSIM_BENCH=OFF
 fi
 cmake --build "$build" --target "${target}_fuzz" -j2
