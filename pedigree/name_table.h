@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "pedigree/huge_page_allocator.h"
-
 namespace pedsim::pedigree {
 
 // An identifier's number in a NameTable, counted from 0 in the order first met.
@@ -68,7 +66,9 @@ private:
         std::uint32_t key_low = 0, key_high = 0;
         std::uint32_t tagged_entry = 0;  // 0: empty; else entry + 1, the top bit set when hashed
     };
-    using Slots = std::vector<Slot, HugePageAllocator<Slot>>;
+    // Read at random: the program's operator new gives so large a block huge
+    // pages, so that a read costs a cache miss and no page-table walk.
+    using Slots = std::vector<Slot>;
     std::size_t home(std::uint64_t key) const;
     std::size_t slot_of(const KeyedName& name) const;
     void grow(std::size_t slots);

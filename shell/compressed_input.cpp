@@ -30,6 +30,24 @@ bool starts_with_bytes(std::string_view text, std::initializer_list<unsigned cha
     return true;
 }
 
+enum class Compression {
+    none,
+    gzip,
+    zstd,
+    bzip2,
+    xz
+};
+
+// What the magic bytes at the start of `text` say it is compressed with.
+Compression compression_of(std::string_view text)
+{
+    if (starts_with_bytes(text, {0x1f, 0x8b})) return Compression::gzip;
+    if (starts_with_bytes(text, {0x28, 0xb5, 0x2f, 0xfd})) return Compression::zstd;
+    if (starts_with_bytes(text, {'B', 'Z', 'h'})) return Compression::bzip2;
+    if (starts_with_bytes(text, {0xfd, '7', 'z', 'X', 'Z', 0x00})) return Compression::xz;
+    return Compression::none;
+}
+
 // Grows `text` by one block for the decompressor to fill; returns where.
 char* grow(std::string& text, std::size_t& used)
 {
@@ -139,22 +157,22 @@ void check_line_end(std::string_view text, bool& checked, const std::string& nam
         refuse(name, "no line end in the first 64 MiB; this is not a pedigree text");
 }
 
-bool is_compressed(std::string_view text)
-{
-    return starts_with_bytes(text, {0x1f, 0x8b}) ||
-           starts_with_bytes(text, {0x28, 0xb5, 0x2f, 0xfd}) ||
-           starts_with_bytes(text, {'B', 'Z', 'h'}) ||
-           starts_with_bytes(text, {0xfd, '7', 'z', 'X', 'Z', 0x00});
-}
+bool is_compressed(std::string_view text) { return compression_of(text) != Compression::none; }
 
 std::string decompressed(std::string raw, const std::string& name)
 {
-    if (starts_with_bytes(raw, {0x1f, 0x8b})) return gunzipped(raw, name);
-    if (starts_with_bytes(raw, {0x28, 0xb5, 0x2f, 0xfd})) return unzstded(raw, name);
-    if (starts_with_bytes(raw, {'B', 'Z', 'h'}))
+    switch (compression_of(raw)) {
+    case Compression::gzip:
+        return gunzipped(raw, name);
+    case Compression::zstd:
+        return unzstded(raw, name);
+    case Compression::bzip2:
         refuse(name, "compressed with bzip2: decompress it first (bunzip2 -k)");
-    if (starts_with_bytes(raw, {0xfd, '7', 'z', 'X', 'Z', 0x00}))
+    case Compression::xz:
         refuse(name, "compressed with xz: decompress it first (unxz -k)");
+    case Compression::none:
+        break;
+    }
     return raw;
 }
 

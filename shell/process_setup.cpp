@@ -58,10 +58,11 @@ ClosedStreams closed_streams()
 // costs a fault, and on a virtual machine that maps guest pages one by one
 // far more (2.7 ms a megabyte here, against 0.06 to 1.1 in huge pages, as
 // the host has them ready or not): a herd book of a million animals faulted
-// 20,800 times, 3,000,000 founders 138,000 times. The advice covers whole huge pages around the
-// block, shared with its neighbours in the heap, which may then be gathered
-// into huge pages too; memory stays malloc's, freed by the standard operator
-// delete. Under the sanitizers their own operator new stays (GCC names them
+// 20,800 times, 3,000,000 founders 138,000 times. Arrays read at random (a
+// hash table's slots, each animal's dam) also skip a page-table walk per
+// read. The advice covers whole huge pages around the block, shared with its
+// neighbours in the heap, which may then be gathered into huge pages too;
+// memory stays malloc's, freed by the standard operator delete. Under the sanitizers their own operator new stays (GCC names them
 // by macros, Clang by features).
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define PEDSIM_SANITIZED_ALLOCATION 1
