@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "pedigree/indexing.h"
+#include "relationship/buckets.h"
 #include "relationship/family_matrix.h"
 #include "relationship/pedigree_components.h"
 #include "shell/parallel.h"
@@ -79,6 +80,72 @@ ParentFamilies parent_families(const pedigree::Pedigree& pedigree,
     return families;
 }
 
+// The animals of one population in one group: a step of that population's
+// matrix.
+struct GroupPart {
+    std::size_t group;
+    std::span<const pedigree::AnimalIndex> members;  // ascending
+};
+
+// Each population's parts, in the order of their groups. Animals with
+// neither parent nor offspring stand with the first population, so that a
+// pedigree of one population is carried through its groups as they are.
+class PopulationParts {
+public:
+    PopulationParts(const pedigree::Pedigree& pedigree, const GenerationGroups& groups)
+    {
+        const std::vector<std::uint32_t> component = pedigree_components(pedigree);
+        std::size_t populations = 1;
+        for (const std::uint32_t c : component)
+            if (c != lone_animal)
+                populations = std::max<std::size_t>(populations, c + std::size_t{1});
+        first_part_.push_back(0);
+        if (populations == 1) {
+            for (std::size_t g = 0; g < groups.size(); ++g)
+                parts_.push_back({g, groups.members(g)});
+            first_part_.push_back(parts_.size());
+            return;
+        }
+        std::vector<std::size_t> population(pedigree.size());
+        std::ranges::transform(component, population.begin(), [](std::uint32_t c) {
+            return c == lone_animal ? 0 : std::size_t{c};
+        });
+        Buckets by_population = bucket_by(population, populations);
+        members_ = std::move(by_population.members);
+        const auto group_of = [&](pedigree::AnimalIndex a) {
+            return groups.group_of[pedigree::position(a)];
+        };
+        for (std::size_t p = 0; p < populations; ++p) {
+            const auto begin =
+                members_.begin() + static_cast<std::ptrdiff_t>(by_population.first[p]);
+            const auto end =
+                members_.begin() + static_cast<std::ptrdiff_t>(by_population.first[p + 1]);
+            std::ranges::stable_sort(begin, end, std::less<>(), group_of);
+            for (auto run = begin; run != end;) {
+                const auto next = std::find_if(run, end, [&](pedigree::AnimalIndex a) {
+                    return group_of(a) != group_of(*run);
+                });
+                parts_.push_back({group_of(*run), {run, next}});
+                run = next;
+            }
+            first_part_.push_back(parts_.size());
+        }
+    }
+
+    std::size_t count() const { return first_part_.size() - 1; }
+    std::size_t part_count() const { return parts_.size(); }
+    std::span<const GroupPart> parts(std::size_t population) const
+    {
+        return std::span(parts_).subspan(first_part_[population],
+                                         first_part_[population + 1] - first_part_[population]);
+    }
+
+private:
+    std::vector<pedigree::AnimalIndex> members_;  // by population, then group; unused for one
+    std::vector<GroupPart> parts_;
+    std::vector<std::size_t> first_part_;  // of each population, and one past the last
+};
+
 // What filling the rows of the next C needs besides the current one: the
 // current families of each next family's sire and dam, and every (parent,
 // next family) pair in order, so that the families sharing a parent are found
@@ -86,83 +153,36 @@ ParentFamilies parent_families(const pedigree::Pedigree& pedigree,
 struct FamilyLinks {
     std::vector<std::uint32_t> sire_family, dam_family;
     std::vector<std::pair<pedigree::AnimalIndex, std::uint32_t>> memberships;
-    std::vector<std::uint32_t> component;  // of each next family
-    std::vector<std::size_t> first;        // of each next family, the founders' one included
-    std::vector<std::size_t> reach;        // of each next family, the founders' one included
-};
-
-// Where the families of each component stand in one matrix's order, so that
-// the work on a row is kept to the columns its coancestries can be non-zero
-// in: families of two components share no ancestor. In a pedigree of one
-// population every row reaches to the end; in two joined, each of the
-// two blocks of a generation costs a quarter of the whole matrix.
-class ComponentSpans {
-public:
-    explicit ComponentSpans(std::size_t components) : first_(components, 0), end_(components, 0) {}
-
-    // Forgets the spans of the last call, and records those of `families`,
-    // the component of each family of a matrix but the founders' one, the
-    // last; `first` and `reach` are set to the first and one past the last
-    // family of the same component as each, and to the whole matrix for the
-    // founders' family.
-    void assign(const std::vector<std::uint32_t>& families, std::vector<std::size_t>& first,
-                std::vector<std::size_t>& reach)
-    {
-        for (const std::uint32_t c : present_) first_[c] = end_[c] = 0;
-        present_.clear();
-        for (std::size_t f = 0; f < families.size(); ++f) {
-            const std::uint32_t c = families[f];
-            if (end_[c] == 0) {
-                first_[c] = static_cast<std::uint32_t>(f);
-                present_.push_back(c);
-            }
-            end_[c] = static_cast<std::uint32_t>(f + 1);
-        }
-        first.resize(families.size() + 1);
-        reach.resize(families.size() + 1);
-        for (std::size_t f = 0; f < families.size(); ++f) {
-            first[f] = first_[families[f]];
-            reach[f] = end_[families[f]];
-        }
-        first.back() = 0;
-        reach.back() = families.size() + 1;
-    }
-    // The families of component c: none when it has none.
-    std::pair<std::size_t, std::size_t> span(std::uint32_t c) const { return {first_[c], end_[c]}; }
-
-private:
-    std::vector<std::uint32_t> first_, end_;  // families' indices fit 32 bits, as in FamilyLinks
-    std::vector<std::uint32_t> present_;
 };
 
 // The coancestries among the parents of the group last carried forward, and
-// the state that turns them into the next group's F, mean and coancestries.
+// the state that turns them into the next group's F, coancestries and sum of
+// coancestries. One population is carried at a time: populations share no
+// ancestor, so each one's matrix holds its own families only, and a pedigree
+// of several costs the sum of their squares.
 class CoancestryCarrier {
 public:
     CoancestryCarrier(const pedigree::Pedigree& pedigree, std::vector<double>& inbreeding)
         : pedigree_(pedigree), inbreeding_(inbreeding), offspring_(offspring_counts(pedigree)),
           family_(pedigree.size(), 0), excess_(pedigree.size(), 0.0),
-          component_(pedigree_components(pedigree)), spans_(component_count()),
-          next_spans_(component_count()), reach_{1}, row_sums_(shell::worker_count())
+          row_sums_(shell::worker_count())
     {
-        const double founders_only = 0;  // before the first group, only the founders' family
-        const std::size_t whole = 0;
-        matrix_.assign_upper({&founders_only, 1}, 1, {&whole, 1}, reach_);
+        start_population();
     }
 
+    // Before a population's first group, only the founders' family. family_
+    // and excess_ keep other populations' entries, which this one never reads.
+    void start_population()
+    {
+        const double founders_only = 0;
+        matrix_.assign_upper({&founders_only, 1}, 1);
+    }
     void enter_inbreeding(std::span<const pedigree::AnimalIndex> members);
-    double mean_coancestry(std::span<const pedigree::AnimalIndex> members);
+    double coancestry_sum(std::span<const pedigree::AnimalIndex> members);
     bool carry_forward(std::span<const pedigree::AnimalIndex> members,
                        std::size_t families_allowed);
 
 private:
-    std::size_t component_count() const
-    {
-        std::size_t count = 0;
-        for (const std::uint32_t c : component_)
-            if (c != lone_animal) count = std::max<std::size_t>(count, std::size_t{c} + 1);
-        return count;
-    }
     // The founders' family is the last of the current matrix, whichever
     // group a founder stands in.
     std::size_t family_of(pedigree::AnimalIndex a) const
@@ -193,10 +213,6 @@ private:
     std::vector<std::uint32_t> family_;           // family of each parent of the current matrix
     std::vector<double> excess_;                  // e_a of each parent of the current matrix
     std::vector<pedigree::AnimalIndex> parents_;  // scratch: the known parents of a group's animals
-    std::vector<std::uint32_t> component_;        // of each animal
-    ComponentSpans spans_;                        // of the current matrix's families
-    ComponentSpans next_spans_;                   // of the next one's, while it is filled
-    std::vector<std::size_t> reach_;              // of each family of the current matrix
     FamilyMatrix matrix_;
     std::vector<double> upper_;  // the next matrix's upper triangle, kept for its storage
     std::vector<std::vector<double>> row_sums_;  // one scratch row per thread
@@ -240,11 +256,11 @@ double CoancestryCarrier::same_parent_sum(std::span<const pedigree::AnimalIndex>
     return unknown_parents == 0 ? sum : sum + phantom_excess * static_cast<double>(unknown_parents);
 }
 
-// Sum over all ordered pairs of the group: for two non-founders the mean of
+// Sum over all ordered pairs of `members`: for two non-founders the mean of
 // their parents' four coancestries, i.e. (y'Cy + sum_a z_a^2 e_a) / 4 with z_a
 // the offspring of each parent and y_f their sums per family, less that value
 // for each animal with itself, replaced by (1 + F_i)/2; a founder adds 1/2.
-double CoancestryCarrier::mean_coancestry(std::span<const pedigree::AnimalIndex> members)
+double CoancestryCarrier::coancestry_sum(std::span<const pedigree::AnimalIndex> members)
 {
     std::vector<double> y(matrix_.size(), 0.0);
     double own = 0;
@@ -262,8 +278,7 @@ double CoancestryCarrier::mean_coancestry(std::span<const pedigree::AnimalIndex>
             if (pedigree::is_known(parent)) ++y[family_of(parent)];
     }
     const double same_parent = same_parent_sum(members);
-    const double n = static_cast<double>(members.size());
-    return ((matrix_.quadratic_form(y, reach_) + same_parent) / 4 + own) / (n * n);
+    return (matrix_.quadratic_form(y) + same_parent) / 4 + own;
 }
 
 FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
@@ -276,9 +291,6 @@ FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
     for (std::uint32_t f = 0; f < next.sire.size(); ++f) {
         links.sire_family.push_back(family_or_founders(next.sire[f]));
         links.dam_family.push_back(family_or_founders(next.dam[f]));
-        const pedigree::AnimalIndex known =
-            pedigree::is_known(next.sire[f]) ? next.sire[f] : next.dam[f];
-        links.component.push_back(component_[pedigree::position(known)]);
         for (const pedigree::AnimalIndex parent : {next.sire[f], next.dam[f]})
             if (pedigree::is_known(parent)) links.memberships.emplace_back(parent, f);
     }
@@ -291,29 +303,16 @@ FamilyLinks CoancestryCarrier::links_of(const ParentFamilies& next) const
 // sum of the current rows of f's sire and dam, plus e_a for each parent a
 // that f and g share. An unknown parent is shared by no family: its own is
 // of one animal, whose diagonal entry is only read beside that animal's e.
-// A family of another component than f's has 0, as every sum would give it;
-// so only the current families of f's component and the founders' one are
-// summed.
 void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& links,
                                  std::size_t row, std::vector<double>& sums, double* out) const
 {
     const double* sire_row = matrix_.row(links.sire_family[row]);
     const double* dam_row = matrix_.row(links.dam_family[row]);
     sums.resize(matrix_.size());
-    const std::uint32_t component = links.component[row];
-    const auto [first, end] = spans_.span(component);
-    for (std::size_t k = first; k < end; ++k) sums[k] = sire_row[k] + dam_row[k];
-    const std::size_t founders = matrix_.size() - 1;
-    sums[founders] = sire_row[founders] + dam_row[founders];
+    for (std::size_t k = 0; k < matrix_.size(); ++k) sums[k] = sire_row[k] + dam_row[k];
     const std::size_t columns = next.sire.size();
-    const std::size_t reach = links.reach[row];
-    for (std::size_t f = row; f < reach; ++f)
-        out[f] = links.component[f] == component
-                     ? sums[links.sire_family[f]] + sums[links.dam_family[f]]
-                     : 0.0;
-    // Zeros as far as the matrix holds the row; the founders' family's below.
-    std::fill(out + reach,
-              out + std::min(columns, FamilyMatrix::stored_end(row, reach, columns + 1)), 0.0);
+    for (std::size_t f = row; f < columns; ++f)
+        out[f] = sums[links.sire_family[f]] + sums[links.dam_family[f]];
     for (const pedigree::AnimalIndex parent : {next.sire[row], next.dam[row]}) {
         if (!pedigree::is_known(parent)) continue;
         // The families that have `parent` as a parent: memberships are sorted by animal.
@@ -323,7 +322,7 @@ void CoancestryCarrier::fill_row(const ParentFamilies& next, const FamilyLinks& 
             if (member->second >= row)
                 out[member->second] += excess_[pedigree::position(member->first)];
     }
-    for (std::size_t f = row; f < reach; ++f) out[f] /= 4;
+    for (std::size_t f = row; f < columns; ++f) out[f] /= 4;
     out[columns] = 0;  // the founders' family
 }
 
@@ -335,8 +334,7 @@ bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> mem
 {
     const ParentFamilies next = parent_families(pedigree_, members, offspring_);
     if (next.count() > families_allowed) return false;
-    FamilyLinks links = links_of(next);
-    next_spans_.assign(links.component, links.first, links.reach);
+    const FamilyLinks links = links_of(next);
     const std::size_t count = next.count();
     // The next C's upper triangle, row f at upper_offset(f, count); fill_row
     // writes columns f .. count - 1 of row f, indexed from the row's start.
@@ -349,9 +347,7 @@ bool CoancestryCarrier::carry_forward(std::span<const pedigree::AnimalIndex> mem
                                            upper.data() + FamilyMatrix::upper_offset(f, count) - f);
                           });
     upper.back() = 0;  // the founders' family with itself
-    matrix_.assign_upper(upper, count, links.first, links.reach);
-    std::swap(spans_, next_spans_);
-    reach_ = std::move(links.reach);
+    matrix_.assign_upper(upper, count);
 
     for (std::size_t k = 0; k < next.parents.size(); ++k) {
         const std::size_t animal = pedigree::position(next.parents[k]);
@@ -412,12 +408,24 @@ std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& 
     shell::StageProgress stage(progress, "coancestry carried forward by generation");
     Relatedness found{std::vector<double>(pedigree.size(), 0.0),
                       std::vector<double>(groups.size())};
+    const PopulationParts populations(pedigree, groups);
     CoancestryCarrier carrier(pedigree, found.inbreeding);
+    // Each group's sum over its pairs, population after population: pairs
+    // of two populations add nothing.
+    std::vector<double> sums(groups.size(), 0.0);
+    std::size_t parts_done = 0;
+    for (std::size_t p = 0; p < populations.count(); ++p) {
+        carrier.start_population();
+        for (const GroupPart& part : populations.parts(p)) {
+            carrier.enter_inbreeding(part.members);
+            sums[part.group] += carrier.coancestry_sum(part.members);
+            if (!carrier.carry_forward(part.members, families_allowed)) return std::nullopt;
+            stage.update(++parts_done, populations.part_count());
+        }
+    }
     for (std::size_t g = 0; g < groups.size(); ++g) {
-        carrier.enter_inbreeding(groups.members(g));
-        found.mean_coancestry[g] = carrier.mean_coancestry(groups.members(g));
-        if (!carrier.carry_forward(groups.members(g), families_allowed)) return std::nullopt;
-        stage.update(g + 1, groups.size());
+        const auto n = static_cast<double>(groups.members(g).size());
+        found.mean_coancestry[g] = sums[g] / (n * n);
     }
     return found;
 }

@@ -30,14 +30,6 @@ double dot(const double* a, const double* b, std::size_t n)
     return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
-// The length of dot's loop for n terms of which only the first `needed` may
-// be non-zero: cut at a multiple of 4, each term keeps its lane, and the
-// zeros left out would have added nothing to any lane.
-std::size_t dot_length(std::size_t n, std::size_t needed)
-{
-    return std::min(n, (needed + 3) / 4 * 4);
-}
-
 }  // namespace
 
 std::size_t rows_per_chunk(std::size_t size)
@@ -46,15 +38,7 @@ std::size_t rows_per_chunk(std::size_t size)
     return std::max<std::size_t>(1, entries_per_chunk / std::max<std::size_t>(1, size));
 }
 
-std::size_t FamilyMatrix::stored_end(std::size_t r, std::size_t reach, std::size_t size)
-{
-    const std::size_t needed = reach > r + 1 ? reach - r - 1 : 0;
-    return r + 1 + dot_length(size - r - 1, needed);
-}
-
-void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size,
-                                std::span<const std::size_t> first,
-                                std::span<const std::size_t> reach)
+void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size)
 {
     if (values_.capacity() < size * size) {
         // Freed before the larger one is taken, with an eighth to spare, so
@@ -64,59 +48,29 @@ void FamilyMatrix::assign_upper(std::span<const double> upper, std::size_t size,
     }
     size_ = size;
     values_.resize(size * size);
-    for (std::size_t r = 0; r < size; ++r) {
-        const auto from = upper.begin() + static_cast<std::ptrdiff_t>(upper_offset(r, size));
-        const std::size_t end = stored_end(r, reach[r], size);
-        std::copy_n(from, end - r, row(r) + r);
-        if (end < size) row(r)[size - 1] = from[static_cast<std::ptrdiff_t>(size - 1 - r)];
-    }
-    mirror_upper(first, reach);
+    for (std::size_t r = 0; r < size; ++r)
+        std::copy_n(upper.begin() + static_cast<std::ptrdiff_t>(upper_offset(r, size)), size - r,
+                    row(r) + r);
+    mirror_upper();
 }
 
-void FamilyMatrix::mirror_upper(std::span<const std::size_t> first,
-                                std::span<const std::size_t> reach)
+void FamilyMatrix::mirror_upper()
 {
     const std::size_t blocks = (size_ + block - 1) / block;
-    // Row r's entry in column c < r is row c's in column r: held there when
-    // r is below held[c] (c's stored columns; all for the last row), zero
-    // otherwise.
-    std::vector<std::size_t> held(size_);
-    for (std::size_t c = 0; c < size_; ++c) held[c] = stored_end(c, reach[c], size_);
-    if (size_ > 0) held.back() = size_;
-    // The last row holds every column's last entry.
-    const auto held_in = [&](std::size_t r, std::size_t c) {
-        return r + 1 == size_ || r < held[c];
-    };
-    const auto copy_tile = [&](std::size_t rb, std::size_t rows_end, std::size_t cb) {
-        const auto columns = held.begin() + static_cast<std::ptrdiff_t>(cb);
-        const auto columns_end =
-            held.begin() + static_cast<std::ptrdiff_t>(std::min(rows_end, cb + block));
-        if (*std::min_element(columns, columns_end) >= rows_end) {  // the tile held whole
-            for (std::size_t r = rb; r < rows_end; ++r)
-                for (std::size_t c = std::max(cb, first[r]); c < std::min(r, cb + block); ++c)
-                    row(r)[c] = row(c)[r];
-            return;
-        }
-        for (std::size_t r = rb; r < rows_end; ++r)
-            for (std::size_t c = std::max(cb, first[r]); c < std::min(r, cb + block); ++c)
-                row(r)[c] = held_in(r, c) ? row(c)[r] : 0.0;
-    };
-    shell::for_each_chunk(
-        blocks, std::max<std::size_t>(1, rows_per_chunk(size_) / block),
-        [&](std::size_t begin, std::size_t end, std::size_t) {
-            for (std::size_t rb = begin * block; rb < std::min(size_, end * block); rb += block) {
-                const std::size_t rows_end = std::min(size_, rb + block);
-                const std::size_t lowest =
-                    *std::min_element(first.begin() + static_cast<std::ptrdiff_t>(rb),
-                                      first.begin() + static_cast<std::ptrdiff_t>(rows_end));
-                for (std::size_t cb = lowest / block * block; cb <= rb; cb += block)
-                    copy_tile(rb, rows_end, cb);
-            }
-        });
+    shell::for_each_chunk(blocks, std::max<std::size_t>(1, rows_per_chunk(size_) / block),
+                          [&](std::size_t begin, std::size_t end, std::size_t) {
+                              for (std::size_t rb = begin * block;
+                                   rb < std::min(size_, end * block); rb += block) {
+                                  const std::size_t rows_end = std::min(size_, rb + block);
+                                  for (std::size_t cb = 0; cb <= rb; cb += block)
+                                      for (std::size_t r = rb; r < rows_end; ++r)
+                                          for (std::size_t c = cb; c < std::min(r, cb + block); ++c)
+                                              row(r)[c] = row(c)[r];
+                              }
+                          });
 }
 
-double FamilyMatrix::quadratic_form(std::span<const double> y,
-                                    std::span<const std::size_t> reach) const
+double FamilyMatrix::quadratic_form(std::span<const double> y) const
 {
     std::vector<double> by_row(size_, 0.0);
     shell::for_each_chunk(
@@ -124,8 +78,7 @@ double FamilyMatrix::quadratic_form(std::span<const double> y,
             for (std::size_t f = begin; f < end; ++f) {
                 if (y[f] == 0) continue;
                 const double* m = row(f);
-                const double beyond =
-                    dot(m + f + 1, y.data() + f + 1, stored_end(f, reach[f], size_) - f - 1);
+                const double beyond = dot(m + f + 1, y.data() + f + 1, size_ - f - 1);
                 by_row[f] = y[f] * (y[f] * m[f] + 2 * beyond);
             }
         });

@@ -1,8 +1,5 @@
 // A symmetric matrix of coancestries between families, held whole, row after
-// row, with the two whole-matrix operations the generations need. Each row r
-// may be banded: only its columns from first[r] to stored_end(r, reach[r])
-// and the last one are held, the others being zero and never read, so that
-// a pedigree of several populations costs the sum of their squares.
+// row, with the two whole-matrix operations the generations need.
 #pragma once
 
 #include <cstddef>
@@ -19,19 +16,10 @@ public:
 
     // Replaces the matrix by the size x size one whose upper triangle is
     // `upper`, row after row from the diagonal on (row r at
-    // upper_offset(r, size)), of which only the columns r .. stored_end(r,
-    // reach[r], size) - 1 and the last are read; row r's entries below
-    // first[r] are zero, as are column c's beyond stored_end(c, ...), and
-    // neither is read nor held. The last row is held whole. Storage too small for it is freed first, so
+    // upper_offset(r, size)). Storage too small for it is freed first, so
     // that only `upper` and one matrix are held at once: 13 K^2 bytes for
     // the largest size K so far, an eighth of a matrix being kept to spare.
-    void assign_upper(std::span<const double> upper, std::size_t size,
-                      std::span<const std::size_t> first, std::span<const std::size_t> reach);
-
-    // One past the last column of row r held, when columns from `reach` on
-    // are zero: reach rounded up so that quadratic_form reads no column
-    // beyond it.
-    static std::size_t stored_end(std::size_t r, std::size_t reach, std::size_t size);
+    void assign_upper(std::span<const double> upper, std::size_t size);
 
     // Where row r of the upper triangle of a size x size matrix starts in
     // the layout assign_upper reads.
@@ -42,16 +30,12 @@ public:
 
     // y'My from the upper triangle: sum_f y_f (y_f M_ff + 2 sum_{g>f} M_fg y_g),
     // the rows on several threads and their terms added in row order, so that
-    // the result does not depend on the threads. reach[f] is one past the
-    // last column of row f that may be non-zero: the columns beyond are
-    // skipped, which leaves the sum as it is, to the last bit, since M and y
-    // are never negative. Assumes y.size() == reach.size() == size().
-    double quadratic_form(std::span<const double> y, std::span<const std::size_t> reach) const;
+    // the result does not depend on the threads. Assumes y.size() == size().
+    double quadratic_form(std::span<const double> y) const;
 
 private:
-    // Copies the upper triangle onto the lower one within the bands, on
-    // several threads.
-    void mirror_upper(std::span<const std::size_t> first, std::span<const std::size_t> reach);
+    // Copies the upper triangle onto the lower one, on several threads.
+    void mirror_upper();
 
     std::size_t size_ = 0;
     std::vector<double> values_;

@@ -91,24 +91,35 @@ TEST(StatsInbreeding, ExactValuesOnHandWorkedPedigrees)
 
 // x'Ax / (2 n^2) summed by hand: {1, 2} unrelated founders: (1/2 + 1/2) / 4;
 // full sibs 3, 4: (1/2 + 1/2 + 2/4) / 4; parent 3 and its offspring 4 by its
-// own sire 1 in one group: f33 = 1/2, f44 = 5/8, f34 = 3/8.
+// own sire 1 in one group: f33 = 1/2, f44 = 5/8, f34 = 3/8. In the last
+// case two populations share the groups: 1-5 a line of full sibs, 11-14 full
+// sibs whose sire stands three groups back, a population absent from group
+// 1, where 20 has neither parent nor offspring; group 2 holds 5 (F = 1/4,
+// f = 5/8) and the founder 12.
 TEST(StatsInbreeding, MeanCoancestryOnHandWorkedPedigrees)
 {
     struct Case {
         const char* lines;
         std::vector<double> mean;
+        bool discrete;
     };
     const Case cases[] = {
-        {"1 0 0 0\n2 0 0 0\n3 1 2 1\n4 1 2 1\n", {0.25, 0.375}},
-        {"1 0 0 0\n2 0 0 0\n3 1 2 1\n4 1 3 1\n", {0.25, (0.5 + 0.625 + 2 * 0.375) / 4}},
+        {"1 0 0 0\n2 0 0 0\n3 1 2 1\n4 1 2 1\n", {0.25, 0.375}, true},
+        {"1 0 0 0\n2 0 0 0\n3 1 2 1\n4 1 3 1\n", {0.25, (0.5 + 0.625 + 2 * 0.375) / 4}, false},
+        {"1 0 0 0\n2 0 0 0\n11 0 0 0\n3 1 2 1\n4 1 2 1\n20 0 0 1\n5 3 4 2\n12 0 0 2\n"
+         "13 11 12 3\n14 11 12 3\n",
+         {1.5 / 9, (3 * 0.5 + 2 * 0.25) / 9, (0.625 + 0.5) / 4, 0.375},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
         const Pedigree pedigree = written_pedigree(c.lines);
         const BothMethods found = both_methods(pedigree);
+        ASSERT_EQ(found.carried.has_value(), c.discrete);
+        ASSERT_EQ(found.by_paths.mean_coancestry.size(), c.mean.size());
         for (std::size_t g = 0; g < c.mean.size(); ++g) {
             EXPECT_DOUBLE_EQ(found.by_paths.mean_coancestry[g], c.mean[g]);
-            if (found.carried) {
+            if (c.discrete) {
                 EXPECT_DOUBLE_EQ(found.carried->mean_coancestry[g], c.mean[g]);
             }
         }
@@ -152,9 +163,9 @@ std::vector<std::string> population_lines(const Parameters& design, const std::s
     return lines;
 }
 
-// Populations joined in one file share no ancestor: the matrix carried
-// forward keeps each population's families in a band of its own, and must
-// give every animal the F it has in its population alone, to the last bit,
+// Populations joined in one file share no ancestor: each is carried forward
+// with a matrix of its own families, and must give every animal the F it has
+// in its population alone, to the last bit,
 // and the mean coancestries the ancestor paths give, whether each
 // population's rows stand together or the populations' rows alternate (so
 // that their families interleave in the matrix).
