@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "pedigree/indexing.h"
-#include "relationship/buckets.h"
 #include "relationship/family_matrix.h"
 #include "relationship/pedigree_components.h"
 #include "shell/parallel.h"
@@ -80,70 +79,74 @@ ParentFamilies parent_families(const pedigree::Pedigree& pedigree,
     return families;
 }
 
-// The animals of one population in one group: a step of that population's
-// matrix.
-struct GroupPart {
-    std::size_t group;
-    std::span<const pedigree::AnimalIndex> members;  // ascending
-};
-
-// Each population's parts, in the order of their groups. Animals with
-// neither parent nor offspring stand with the first population, so that a
-// pedigree of one population is carried through its groups as they are.
+// The animals of each population, group by group: the steps through which
+// each population's matrix is carried. Animals with neither parent nor
+// offspring stand with the first population, so that a pedigree of one
+// population is carried through its groups as they are. 4 bytes an animal
+// and 8 a part (a population's animals in one group).
 class PopulationParts {
 public:
     PopulationParts(const pedigree::Pedigree& pedigree, const GenerationGroups& groups)
     {
         const std::vector<std::uint32_t> component = pedigree_components(pedigree);
+        const auto population_of = [&](pedigree::AnimalIndex a) {
+            const std::uint32_t c = component[pedigree::position(a)];
+            return c == lone_animal ? 0 : std::size_t{c};
+        };
         std::size_t populations = 1;
         for (const std::uint32_t c : component)
             if (c != lone_animal)
                 populations = std::max<std::size_t>(populations, c + std::size_t{1});
-        first_part_.push_back(0);
-        if (populations == 1) {
-            for (std::size_t g = 0; g < groups.size(); ++g)
-                parts_.push_back({g, groups.members(g)});
-            first_part_.push_back(parts_.size());
-            return;
-        }
-        std::vector<std::size_t> population(pedigree.size());
-        std::ranges::transform(component, population.begin(), [](std::uint32_t c) {
-            return c == lone_animal ? 0 : std::size_t{c};
-        });
-        Buckets by_population = bucket_by(population, populations);
-        members_ = std::move(by_population.members);
-        const auto group_of = [&](pedigree::AnimalIndex a) {
-            return groups.group_of[pedigree::position(a)];
-        };
-        for (std::size_t p = 0; p < populations; ++p) {
-            const auto begin =
-                members_.begin() + static_cast<std::ptrdiff_t>(by_population.first[p]);
-            const auto end =
-                members_.begin() + static_cast<std::ptrdiff_t>(by_population.first[p + 1]);
-            std::ranges::stable_sort(begin, end, std::less<>(), group_of);
-            for (auto run = begin; run != end;) {
-                const auto next = std::find_if(run, end, [&](pedigree::AnimalIndex a) {
-                    return group_of(a) != group_of(*run);
-                });
-                parts_.push_back({group_of(*run), {run, next}});
-                run = next;
+        // Counting sorts by population of the animals, taken group after
+        // group, and of their parts: each population's come out by group, the
+        // animals ascending within one.
+        constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+        std::vector<std::size_t> last_group(populations, none);
+        std::vector<std::size_t> next_member(populations + 1, 0);
+        first_part_.assign(populations + 1, 0);
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            for (const pedigree::AnimalIndex a : groups.members(g)) {
+                const std::size_t p = population_of(a);
+                ++next_member[p + 1];
+                if (last_group[p] != g) ++first_part_[p + 1];
+                last_group[p] = g;
             }
-            first_part_.push_back(parts_.size());
-        }
+        std::partial_sum(next_member.begin(), next_member.end(), next_member.begin());
+        std::partial_sum(first_part_.begin(), first_part_.end(), first_part_.begin());
+        std::vector<std::size_t> next_part(first_part_.begin(), first_part_.end() - 1);
+        std::ranges::fill(last_group, none);
+        members_.resize(pedigree.size());
+        parts_.resize(first_part_.back());
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            for (const pedigree::AnimalIndex a : groups.members(g)) {
+                const std::size_t p = population_of(a);
+                if (last_group[p] != g)
+                    parts_[next_part[p]++].group = static_cast<std::uint32_t>(g);
+                last_group[p] = g;
+                members_[next_member[p]++] = a;
+                parts_[next_part[p] - 1].end = static_cast<std::uint32_t>(next_member[p]);
+            }
     }
 
     std::size_t count() const { return first_part_.size() - 1; }
     std::size_t part_count() const { return parts_.size(); }
-    std::span<const GroupPart> parts(std::size_t population) const
+    // The parts of population p are first_part(p) .. first_part(p + 1) - 1.
+    std::size_t first_part(std::size_t p) const { return first_part_[p]; }
+    std::size_t group(std::size_t part) const { return parts_[part].group; }
+    std::span<const pedigree::AnimalIndex> members(std::size_t part) const
     {
-        return std::span(parts_).subspan(first_part_[population],
-                                         first_part_[population + 1] - first_part_[population]);
+        const std::size_t begin = part == 0 ? 0 : parts_[part - 1].end;
+        return std::span(members_).subspan(begin, parts_[part].end - begin);
     }
 
 private:
-    std::vector<pedigree::AnimalIndex> members_;  // by population, then group; unused for one
-    std::vector<GroupPart> parts_;
-    std::vector<std::size_t> first_part_;  // of each population, and one past the last
+    struct Part {
+        std::uint32_t group;
+        std::uint32_t end;  // one past its last animal in members_
+    };
+    std::vector<pedigree::AnimalIndex> members_;  // by population, then group
+    std::vector<Part> parts_;                     // by population, then group
+    std::vector<std::size_t> first_part_;         // of each population, and one past the last
 };
 
 // What filling the rows of the next C needs besides the current one: the
@@ -413,14 +416,15 @@ std::optional<Relatedness> coancestry_carried_forward(const pedigree::Pedigree& 
     // Each group's sum over its pairs, population after population: pairs
     // of two populations add nothing.
     std::vector<double> sums(groups.size(), 0.0);
-    std::size_t parts_done = 0;
     for (std::size_t p = 0; p < populations.count(); ++p) {
         carrier.start_population();
-        for (const GroupPart& part : populations.parts(p)) {
-            carrier.enter_inbreeding(part.members);
-            sums[part.group] += carrier.coancestry_sum(part.members);
-            if (!carrier.carry_forward(part.members, families_allowed)) return std::nullopt;
-            stage.update(++parts_done, populations.part_count());
+        for (std::size_t part = populations.first_part(p); part < populations.first_part(p + 1);
+             ++part) {
+            const std::span<const pedigree::AnimalIndex> members = populations.members(part);
+            carrier.enter_inbreeding(members);
+            sums[populations.group(part)] += carrier.coancestry_sum(members);
+            if (!carrier.carry_forward(members, families_allowed)) return std::nullopt;
+            stage.update(part + 1, populations.part_count());
         }
     }
     for (std::size_t g = 0; g < groups.size(); ++g) {
