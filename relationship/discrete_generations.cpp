@@ -97,35 +97,30 @@ public:
         for (const std::uint32_t c : component)
             if (c != lone_animal)
                 populations = std::max<std::size_t>(populations, c + std::size_t{1});
-        // Counting sorts by population of the animals, taken group after
-        // group, and of their parts: each population's come out by group, the
-        // animals ascending within one.
-        constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
-        std::vector<std::size_t> last_group(populations, none);
-        std::vector<std::size_t> next_member(populations + 1, 0);
-        first_part_.assign(populations + 1, 0);
-        for (std::size_t g = 0; g < groups.size(); ++g)
-            for (const pedigree::AnimalIndex a : groups.members(g)) {
-                const std::size_t p = population_of(a);
-                ++next_member[p + 1];
-                if (last_group[p] != g) ++first_part_[p + 1];
-                last_group[p] = g;
-            }
-        std::partial_sum(next_member.begin(), next_member.end(), next_member.begin());
-        std::partial_sum(first_part_.begin(), first_part_.end(), first_part_.begin());
-        std::vector<std::size_t> next_part(first_part_.begin(), first_part_.end() - 1);
-        std::ranges::fill(last_group, none);
+        // A counting sort by population of the animals taken group after
+        // group: each population's come out by group, ascending within one.
+        std::vector<std::size_t> first_member(populations + 1, 0);
+        for (std::size_t i = 0; i < pedigree.size(); ++i)
+            ++first_member[population_of(pedigree::animal_at(i)) + 1];
+        std::partial_sum(first_member.begin(), first_member.end(), first_member.begin());
+        std::vector<std::size_t> next(first_member.begin(), first_member.end() - 1);
         members_.resize(pedigree.size());
-        parts_.resize(first_part_.back());
         for (std::size_t g = 0; g < groups.size(); ++g)
-            for (const pedigree::AnimalIndex a : groups.members(g)) {
-                const std::size_t p = population_of(a);
-                if (last_group[p] != g)
-                    parts_[next_part[p]++].group = static_cast<std::uint32_t>(g);
-                last_group[p] = g;
-                members_[next_member[p]++] = a;
-                parts_[next_part[p] - 1].end = static_cast<std::uint32_t>(next_member[p]);
+            for (const pedigree::AnimalIndex a : groups.members(g))
+                members_[next[population_of(a)]++] = a;
+        // Then each population's runs of one group.
+        const auto group_at = [&](std::size_t k) {
+            return static_cast<std::uint32_t>(groups.group_of[pedigree::position(members_[k])]);
+        };
+        first_part_.push_back(0);
+        for (std::size_t p = 0; p < populations; ++p) {
+            for (std::size_t k = first_member[p]; k < first_member[p + 1]; ++k) {
+                if (k == first_member[p] || group_at(k) != group_at(k - 1))
+                    parts_.push_back({group_at(k), 0});
+                parts_.back().end = static_cast<std::uint32_t>(k + 1);
             }
+            first_part_.push_back(parts_.size());
+        }
     }
 
     std::size_t count() const { return first_part_.size() - 1; }

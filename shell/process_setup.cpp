@@ -62,8 +62,9 @@ ClosedStreams closed_streams()
 // hash table's slots, each animal's dam) also skip a page-table walk per
 // read. The advice covers whole huge pages around the block, shared with its
 // neighbours in the heap, which may then be gathered into huge pages too;
-// memory stays malloc's, freed by the standard operator delete. Under the sanitizers their own operator new stays (GCC names them
-// by macros, Clang by features).
+// memory stays malloc's, freed by the standard operator delete. Under the
+// sanitizers their own operator new stays (GCC names them by macros, Clang
+// by features).
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define PEDSIM_SANITIZED_ALLOCATION 1
 #elif defined(__has_feature)
