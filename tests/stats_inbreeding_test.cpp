@@ -91,11 +91,9 @@ TEST(StatsInbreeding, ExactValuesOnHandWorkedPedigrees)
 
 // x'Ax / (2 n^2) summed by hand: {1, 2} unrelated founders: (1/2 + 1/2) / 4;
 // full sibs 3, 4: (1/2 + 1/2 + 2/4) / 4; parent 3 and its offspring 4 by its
-// own sire 1 in one group: f33 = 1/2, f44 = 5/8, f34 = 3/8. In the last
-// case two populations share the groups: 1-5 a line of full sibs, 11-14 full
-// sibs whose sire stands three groups back, a population absent from group
-// 1, where 20 has neither parent nor offspring; group 2 holds 5 (F = 1/4,
-// f = 5/8) and the founder 12.
+// own sire 1 in one group: f33 = 1/2, f44 = 5/8, f34 = 3/8. Last, two
+// populations (1-5, and 11-14 absent from group 1), and 20 with no relative:
+// group 1 holds full sibs and 20, group 2 holds 5 (F = 1/4) and founder 12.
 TEST(StatsInbreeding, MeanCoancestryOnHandWorkedPedigrees)
 {
     struct Case {
@@ -108,7 +106,7 @@ TEST(StatsInbreeding, MeanCoancestryOnHandWorkedPedigrees)
         {"1 0 0 0\n2 0 0 0\n3 1 2 1\n4 1 3 1\n", {0.25, (0.5 + 0.625 + 2 * 0.375) / 4}, false},
         {"1 0 0 0\n2 0 0 0\n11 0 0 0\n3 1 2 1\n4 1 2 1\n20 0 0 1\n5 3 4 2\n12 0 0 2\n"
          "13 11 12 3\n14 11 12 3\n",
-         {1.5 / 9, (3 * 0.5 + 2 * 0.25) / 9, (0.625 + 0.5) / 4, 0.375},
+         {1.5 / 9, 2.0 / 9, (0.625 + 0.5) / 4, 0.375},
          true},
     };
     for (const Case& c : cases) {

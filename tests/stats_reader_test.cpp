@@ -566,36 +566,29 @@ TEST(StatsReaderDeathTest, AMappedFileThatShrinksEndsTheProgramInOneLine)
         neither_success_nor_guard, "");
 }
 
-// The flags of the mapping that holds `address`, as /proc/self/smaps gives
-// them ("rd wr mr mw me ac hg ..."); empty when none holds it.
-std::string mapping_flags(const void* address)
+// The arrays of a large pedigree ask for huge pages (fresh 4 KiB pages cost
+// a fault each): the VmFlags of the block's mapping say "hg".
+TEST(StatsReader, ALargeBlockAsksForHugePagesWhereTheSystemHasThem)
 {
-    const auto wanted = reinterpret_cast<std::uintptr_t>(address);
+    std::string modes;
+    std::getline(std::ifstream("/sys/kernel/mm/transparent_hugepage/enabled"), modes);
+    if (!pedsim::shell::large_blocks_ask_for_huge_pages() || modes.empty() ||
+        modes.find("[never]") != std::string::npos)
+        GTEST_SKIP() << "no huge pages to ask for in this build or on this system";
+    const std::vector<char> large(std::size_t{4} << 20);
+    const auto middle = reinterpret_cast<std::uintptr_t>(large.data() + large.size() / 2);
     std::ifstream smaps("/proc/self/smaps");
     bool inside = false;
     for (std::string line; std::getline(smaps, line);) {
         std::uintptr_t start = 0, end = 0;
         if (std::sscanf(line.c_str(), "%zx-%zx ", &start, &end) == 2) {
-            inside = start <= wanted && wanted < end;
+            inside = start <= middle && middle < end;
         } else if (inside && line.starts_with("VmFlags:")) {
-            return line.substr(8) + " ";
+            EXPECT_NE((line + " ").find(" hg "), std::string::npos) << line;
+            return;
         }
     }
-    return "";
-}
-
-// The arrays of a large pedigree ask for huge pages: fresh 4 KiB pages cost
-// a fault each.
-TEST(StatsReader, ALargeBlockAsksForHugePagesWhereTheSystemHasThem)
-{
-    std::ifstream modes("/sys/kernel/mm/transparent_hugepage/enabled");
-    std::string mode_line;
-    std::getline(modes, mode_line);
-    if (!pedsim::shell::large_blocks_ask_for_huge_pages() || mode_line.empty() ||
-        mode_line.find("[never]") != std::string::npos)
-        GTEST_SKIP() << "no huge pages to ask for in this build or on this system";
-    const std::vector<char> large(std::size_t{4} << 20);
-    EXPECT_NE(mapping_flags(large.data() + large.size() / 2).find(" hg "), std::string::npos);
+    ADD_FAILURE() << "no mapping holds the block";
 }
 
 }  // namespace
