@@ -222,7 +222,7 @@ void RowsReader::settle_first_line()
         last_to_front(result_.sire);
         last_to_front(result_.dam);
         last_to_front(result_.generation);
-        last_to_front(result_.sex);
+        last_to_front(sexes_);
         last_to_front(result_.birth_time);
         kept_.last_row_first();
         for (AnimalIndex& row : result_.entry_row)

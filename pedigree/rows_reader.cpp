@@ -78,7 +78,7 @@ void RowsReader::reserve_for_rows_like_these(std::size_t bytes_read)
         column->reserve(rows);
     result_.entry_row.reserve(rows);
     if (layout_.time) result_.generation.reserve(rows);
-    if (layout_.sex) result_.sex.reserve(rows);
+    if (layout_.sex) sexes_.reserve(rows);
 }
 
 PedigreeRows RowsReader::read()
@@ -117,6 +117,7 @@ PedigreeRows RowsReader::read()
     }
     settle_first_line();
     describe();
+    result_.sex = std::move(sexes_);
     if (!kept_.empty()) result_.kept = kept_.take();
     return std::move(result_);
 }
@@ -188,7 +189,7 @@ void RowsReader::add_row(LineNumber number)
                       layout_.time ? fields_[*layout_.time] : std::string_view{}, number});
     ++rows_read_;
     if (batch_.size() == rows_per_batch) enter_pending_rows();
-    if (layout_.sex) result_.sex.push_back(sex_of(fields_[*layout_.sex]));
+    if (layout_.sex) sexes_.push_back(sex_of(fields_[*layout_.sex]));
     if (!kept_.empty()) kept_.add_row(fields_);
 }
 
