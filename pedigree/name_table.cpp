@@ -61,8 +61,8 @@ void NameTable::grow(std::size_t slots)
 
 KeyedName NameTable::keyed(std::string_view name)
 {
-    KeyedName keyed{name, 0, name.size() > sizeof(std::uint64_t)};
-    if (keyed.hashed)
+    KeyedName keyed{name, 0};
+    if (keyed.hashed())
         keyed.key = XXH3_64bits(name.data(), name.size());
     else if (!name.empty())  // an empty view may have no data at all
         std::memcpy(&keyed.key, name.data(), name.size());
@@ -75,7 +75,7 @@ std::size_t NameTable::slot_of(const KeyedName& name) const
     const std::size_t mask = slots_.size() - 1;
     const auto key_low = static_cast<std::uint32_t>(name.key);
     const auto key_high = static_cast<std::uint32_t>(name.key >> 32);
-    const std::uint32_t kind = name.hashed ? hashed_bit : 0;
+    const std::uint32_t kind = name.hashed() ? hashed_bit : 0;
     for (std::size_t k = home(name.key);; k = (k + 1) & mask) {
         const Slot& slot = slots_[k];
         if (slot.tagged_entry == 0) return k;
@@ -96,7 +96,7 @@ NameEntry NameTable::enter(const KeyedName& name, bool& added)
     if (names_.size() == most_entries) throw std::length_error("more than 2^31 - 1 names");
     names_.push_back(name.name);
     slot = Slot{static_cast<std::uint32_t>(name.key), static_cast<std::uint32_t>(name.key >> 32),
-                static_cast<std::uint32_t>(names_.size()) | (name.hashed ? hashed_bit : 0)};
+                static_cast<std::uint32_t>(names_.size()) | (name.hashed() ? hashed_bit : 0)};
     return static_cast<NameEntry>(names_.size() - 1);
 }
 

@@ -24,7 +24,8 @@ using NameEntry = std::int32_t;
 struct KeyedName {
     std::string_view name;
     std::uint64_t key;
-    bool hashed;  // a name longer than 8 bytes: the key is its hash
+    // A name longer than 8 bytes: the key is its hash.
+    bool hashed() const { return name.size() > sizeof key; }
 };
 
 class NameTable {
