@@ -65,7 +65,7 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
     for (int k = 0; k < 10; ++k)
         loop_of_ten += "a" + std::to_string(k) + " a" + std::to_string((k + 1) % 10) + " 0\n";
     const struct {
-        std::string text, message;
+        std::string text, message, columns = {};  // columns: as --columns gives them
     } cases[] = {
         {"A 0\n", "line 1: 2 fields; a row gives an animal, its sire and its dam"},
         {"A 0 0\nB 0 0 1 2 3\n", "line 2: more than 4 fields where line 1 has 3"},
@@ -89,6 +89,10 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
          "line 4: \"A\" is used as a sire here but recorded as female on line 2"},
         {"id,sire,dam,sex\nA,,,M\nB,,,male\nC,A,B,1\n",
          "line 4: \"B\" is used as a dam here but recorded as male on line 3"},
+        // A first line taken for a header is a row after all: its sex comes first too.
+        {"c1 SIRE1 DAM1 F\nc2 SIRE1 DAM1 M\nSIRE1 0 0 M\nDAM1 0 0 F\nx c1 c2 M\n",
+         "line 5: \"c1\" is used as a sire here but recorded as female on line 1",
+         "id=1,sire=2,dam=3,sex=4"},
         {"# note\nA 0 0\nB 0 0 1\n", "line 3: 4 fields where line 2 has 3"},
         {"id sire dam gen\nA 0 0\n", "line 2: 3 fields where line 1 has 4"},
         {"A 0 0 2.5\n", "line 1: generation \"2.5\" is not an integer"},
@@ -127,8 +131,10 @@ TEST(StatsReader, RefusesEachBrokenRuleNamingTheLine)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
+        pedsim::pedigree::ReadingRules rules;
+        if (!c.columns.empty()) rules.columns = pedsim::pedigree::read_column_choice(c.columns);
         try {
-            read_pedigree(c.text, "ped.txt");
+            read_pedigree(c.text, "ped.txt", rules);
             ADD_FAILURE() << "read without a refusal";
         } catch (const pedsim::common::Failure& failure) {
             EXPECT_EQ(failure.status(), pedsim::common::ExitStatus::input_refused);
