@@ -120,7 +120,7 @@ private:
     void enter_rows(const RowBatch& rows);
     void finish_entering(std::optional<shell::BatchPipe<RowBatch>>& pipe);
 
-    // Set before the rows are split, or once by the first line; read by both threads:
+    // Set before the rows are split, or once by the first lines; read by both threads:
     std::string_view text_;
     const Refusal& refuse_;
     const ReadingRules& rules_;
@@ -135,7 +135,7 @@ private:
     // What each thread writes for every row lies on cache lines of its own:
     // with the two threads' counters and vector ends on shared lines, each
     // write took the line from the other core, and the reading of a herd
-    // book of a million rows was half as slow again on two threads as on one.
+    // book of a million rows took half as long again on two threads as on one.
     static constexpr std::size_t cache_line = 64;
     // Written by the thread that enters the names:
     alignas(cache_line) PedigreeRows result_;  // its sexes and kept columns come at the end
