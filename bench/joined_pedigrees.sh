@@ -13,18 +13,22 @@
 # writes OUTDIR/one (seed 12345, the example's), OUTDIR/other (seed 54321)
 # and OUTDIR/joined (one, then other renumbered)
 set -euo pipefail
+# Paths given relative to where the script is called from; the script runs
+# from the checkout's root.
+called_from="$PWD"
+from_caller() { case "$1" in /*) echo "$1" ;; *) echo "$called_from/$1" ;; esac; }
 cd "$(dirname "$0")/.."
 
 usage="usage: bash bench/joined_pedigrees.sh OUTDIR [--pedsim PEDSIM] [--time PEDSIM-STATS] [--runs N]"
 [ $# -ge 1 ] || { echo "$usage" >&2; exit 2; }
-out="$1"; shift
+out="$(from_caller "$1")"; shift
 pedsim="$PWD/build/pedsim"
 stats=""
 runs=3
 while [ $# -gt 0 ]; do
   case "$1" in
-    --pedsim) pedsim="$2"; shift 2 ;;
-    --time) stats="$2"; shift 2 ;;
+    --pedsim) pedsim="$(from_caller "$2")"; shift 2 ;;
+    --time) stats="$(from_caller "$2")"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
